@@ -1,0 +1,36 @@
+#pragma once
+// The single document: it holds no data, only the links between the two panes
+// through which the frame's commands and the tree reach them.
+#include <string>
+
+namespace lumo {
+
+// The browser pane as the rest of the program uses it.
+class BrowserPane
+{
+public:
+    virtual ~BrowserPane() = default;
+    // Opens an address; the page loads asynchronously and the call returns at once.
+    virtual void NavigateTo(std::string url) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+};
+
+// The directory tree pane as the rest of the program uses it.
+class TreePane
+{
+public:
+    virtual ~TreePane() = default;
+    virtual void BuildCatalogTree(int arrangement) = 0;
+};
+
+class CLumoNewsReaderDoc
+{
+public:
+    // Set by the browser pane at its first update.
+    BrowserPane* m_pHtmlView = nullptr;
+    // Set by the tree pane at its first update.
+    TreePane* m_pLeftView = nullptr;
+};
+
+} // namespace lumo

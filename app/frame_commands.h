@@ -1,0 +1,63 @@
+#pragma once
+// The main frame's program commands as a model with no windows: each command
+// changes the frame's three choices and the settings store together, and the
+// check-mark rules read the choices. The frame binds its menu to this model.
+#include <optional>
+#include <string>
+
+#include "app/settings.h"
+
+namespace lumo {
+
+// What the commands act on; the main frame implements it with its panes.
+class CommandSink
+{
+public:
+    virtual ~CommandSink() = default;
+    virtual void BuildCatalogTree(int arrangement) = 0;
+    virtual void LoadSkin(const std::string& path) = 0;
+    virtual void NavigateTo(const std::string& url) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    // Opens an address in the user's own web browser.
+    virtual void OpenExternal(const std::string& url) = 0;
+};
+
+class FrameCommands
+{
+public:
+    // Reads CataView, SkinStyle and IndexPage from the store.
+    FrameCommands(ProfileStore& store, CommandSink& sink);
+
+    int CataView() const { return m_nCataView; }
+    int SkinStyle() const { return m_nSkinStyle; }
+    int IndexPage() const { return m_nIndexPage; }
+
+    // Runs one of the commands below by its id; false for an id that is not one of them.
+    bool Execute(int commandId);
+    // The check mark of a command of this model; nullopt for an id it does not own.
+    std::optional<bool> IsChecked(int commandId) const;
+
+    void CatalogBy(int arrangement);
+    void ChooseSkin(int skinStyle);
+    void ChooseIndexPage(int indexPage); // Use Blank (1) and Use Default (2)
+    void UseCurrent(const std::string& currentUrl);
+    void GoToStartPage();
+    void Home();
+    void ShowHelpContent(const std::string& appDir);
+    void ShowProductHomepage();
+
+private:
+    ProfileStore& m_store;
+    CommandSink& m_sink;
+    int m_nCataView;
+    int m_nSkinStyle;
+    int m_nIndexPage;
+};
+
+// The page the browser pane opens at its first update for an IndexPage value:
+// the product's start page for 2, the stored address for 3 (also when empty),
+// and no page at all for any other value.
+std::optional<std::string> FirstPageFor(int indexPage, const std::string& storedUrl);
+
+} // namespace lumo

@@ -1,0 +1,8 @@
+#include "app/globals.h"
+
+namespace lumo {
+
+std::string g_strAppDir;
+std::string g_strCurrentURL;
+
+} // namespace lumo

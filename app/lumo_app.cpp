@@ -1,0 +1,142 @@
+#include "app/lumo_app.h"
+
+#include <wx/config.h>
+#include <wx/filehistory.h>
+#include <wx/log.h>
+
+#include "app/app_paths.h"
+#include "app/globals.h"
+#include "app/main_frame.h"
+#include "app/resource_ids.h"
+#include "app/skin.h"
+#include "browser/web_environment.h"
+
+namespace lumo {
+
+CLumoNewsReaderApp::CLumoNewsReaderApp() = default;
+CLumoNewsReaderApp::~CLumoNewsReaderApp() = default;
+
+void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
+{
+    switch (showCommand)
+    {
+    case kShowMaximized:
+        window.Maximize(true);
+        window.Show();
+        break;
+    case 2: // minimised
+    case 6: // minimise
+    case 7: // minimised, not active
+        window.Show();
+        window.Iconize(true);
+        break;
+    default:
+        window.Show();
+        break;
+    }
+}
+
+bool CLumoNewsReaderApp::OnInit()
+{
+    // The framework's command line: no options of our own.
+    if (!wxApp::OnInit())
+        return false;
+    PrepareWebEngineEnvironment();
+
+    SetAppName(kAppTitle);
+    SetVendorName(kSettingsVendor);
+    m_config = OpenSettingsFile(SettingsFilePath());
+    wxConfigBase::Set(m_config.get());
+    m_profile = std::make_unique<ProfileStore>(*m_config);
+    m_fileHistory = std::make_unique<wxFileHistory>(4);
+    {
+        wxLogNull quiet;
+        m_config->SetPath("/Recent File List");
+        m_fileHistory->Load(*m_config);
+        m_config->SetPath("/");
+    }
+
+    int windowSize = m_profile->Get(kWindowSize);
+    int skinStyle = m_profile->Get(kSkinStyle);
+    if (const char* skin = SkinFileForStyle(skinStyle))
+        InitializeSkin(skin);
+
+    auto* frame = new CMainFrame(*m_profile, m_reporter);
+    if (!frame->Create())
+    {
+        frame->Destroy();
+        return false;
+    }
+    m_frame = frame;
+    SetTopWindow(frame);
+    frame->InitialUpdate();
+
+    ShowWithShowCommand(*frame, windowSize);
+    frame->Update();
+
+    g_strAppDir = AppDirFor(CurrentDirectory());
+    frame->SetTitle(wxString(kAppName) + " " + kVersionText);
+    return true;
+}
+
+int CLumoNewsReaderApp::OnExit()
+{
+    ExitSkin();
+    if (m_config && m_fileHistory)
+    {
+        wxLogNull quiet;
+        m_config->SetPath("/Recent File List");
+        m_fileHistory->Save(*m_config);
+        m_config->SetPath("/");
+        m_config->Flush();
+    }
+    wxConfigBase::Set(nullptr);
+    m_profile.reset();
+    m_config.reset();
+    return wxApp::OnExit();
+}
+
+bool CLumoNewsReaderApp::OnExceptionInMainLoop()
+{
+    // An unexpected exception in one command must not take the user's window
+    // away: report it and carry on.
+    try
+    {
+        throw;
+    }
+    catch (const std::exception& e)
+    {
+        wxLogError("Unexpected error: %s", e.what());
+    }
+    catch (...)
+    {
+        wxLogError("Unexpected error.");
+    }
+    return true;
+}
+
+int CLumoNewsReaderApp::GetProfileInt(const std::string& section, const std::string& key,
+                                      int defaultValue) const
+{
+    return m_profile->GetProfileInt(section, key, defaultValue);
+}
+
+bool CLumoNewsReaderApp::WriteProfileInt(const std::string& section, const std::string& key,
+                                         int value)
+{
+    return m_profile->WriteProfileInt(section, key, value);
+}
+
+std::string CLumoNewsReaderApp::GetProfileString(const std::string& section, const std::string& key,
+                                                 const std::string& defaultValue) const
+{
+    return m_profile->GetProfileString(section, key, defaultValue);
+}
+
+bool CLumoNewsReaderApp::WriteProfileString(const std::string& section, const std::string& key,
+                                            const std::string& value)
+{
+    return m_profile->WriteProfileString(section, key, value);
+}
+
+} // namespace lumo

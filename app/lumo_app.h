@@ -1,0 +1,55 @@
+#pragma once
+// The application object: opens the settings, starts the skin, builds the
+// main window with its panes, shows it as the user left it, and shuts the
+// skin down at exit.
+#include <memory>
+
+#include <wx/app.h>
+
+#include "app/message_box.h"
+#include "app/settings.h"
+
+class wxConfigBase;
+class wxFileHistory;
+
+namespace lumo {
+
+class CMainFrame;
+
+class CLumoNewsReaderApp : public wxApp
+{
+public:
+    CLumoNewsReaderApp();
+    ~CLumoNewsReaderApp() override;
+
+    bool OnInit() override;
+    int OnExit() override;
+    bool OnExceptionInMainLoop() override;
+
+    // The profile functions of the settings store.
+    int GetProfileInt(const std::string& section, const std::string& key, int defaultValue) const;
+    bool WriteProfileInt(const std::string& section, const std::string& key, int value);
+    std::string GetProfileString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue = {}) const;
+    bool WriteProfileString(const std::string& section, const std::string& key,
+                            const std::string& value);
+
+    ProfileStore& Profile() { return *m_profile; }
+    CMainFrame* MainFrame() const { return m_frame; }
+
+private:
+    SettingsFile m_config;
+    std::unique_ptr<ProfileStore> m_profile;
+    std::unique_ptr<wxFileHistory> m_fileHistory;
+    MessageBoxReporter m_reporter;
+    CMainFrame* m_frame = nullptr;
+};
+
+// Shows a top-level window with a stored show command: 3 maximised, the
+// minimising commands (2, 6, 7) minimised, every other value in its normal
+// state (also 0, which would leave the program without a visible window).
+void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand);
+
+} // namespace lumo
+
+wxDECLARE_APP(lumo::CLumoNewsReaderApp);

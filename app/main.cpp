@@ -1,0 +1,3 @@
+#include "app/lumo_app.h"
+
+wxIMPLEMENT_APP(lumo::CLumoNewsReaderApp);

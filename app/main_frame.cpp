@@ -1,0 +1,461 @@
+#include "app/main_frame.h"
+
+#include <wx/accel.h>
+#include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/ffile.h>
+#include <wx/menu.h>
+#include <wx/print.h>
+#include <wx/splitter.h>
+#include <wx/statusbr.h>
+#include <wx/webview.h>
+
+#include "app/globals.h"
+#include "app/message_box.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/skin.h"
+#include "app/url_opener.h"
+#include "browser/browser_view.h"
+#include "directory/left_view.h"
+#include "favorites/favorites_backup.h"
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+namespace lumo {
+namespace {
+
+constexpr int kTreePaneWidth = 250;
+
+struct MenuItemSpec
+{
+    int id;          // 0: a separator
+    const char* label;
+    const char* help;
+    bool checkable;
+};
+
+struct MenuSpec
+{
+    const char* title;
+    std::initializer_list<MenuItemSpec> items;
+};
+
+// The menu bar. No item shows a key hint: none of these commands has a key of
+// its own (the keys of the accelerator table do other things).
+const MenuSpec kMenus[] = {
+    {"&File",
+     {{ID_MINIMIZE, "&Minimize", "Minimize the window", false},
+      {0, nullptr, nullptr, false},
+      {wxID_EXIT, "E&xit", "Quit the application; prompts to save documents", false}}},
+    {"&Browse",
+     {{ID_BROWSE_HOME, "&Home", "Go to Homepage", false},
+      {0, nullptr, nullptr, false},
+      {ID_BROWSE_BACK, "&Back", "Browse back page", false},
+      {ID_BROWSE_FORWARD, "&Forword", "Browse forword page", false}}},
+    {"Favorites",
+     {{ID_FAVORITES_MODIFY, "Modify", "Backup before modify it", false},
+      {ID_FAVORITES_BACKUP, "Backup", "", false}}},
+    {"HomePage",
+     {{ID_HOMEPAGE_GOTO, "Go to", "", false},
+      {0, nullptr, nullptr, false},
+      {ID_HOMEPAGE_USE_BLANK, "Use Blank", "", true},
+      {ID_HOMEPAGE_USE_DEFAULT, "Use Default", "", true},
+      {ID_HOMEPAGE_USE_CURRENT, "Use Current", "", true}}},
+    {"&Skin",
+     {{ID_SKIN_XP, "&XP", "Set skin as XP style", true},
+      {ID_SKIN_MINI, "&Mini", "Set skin as mini style", true},
+      {ID_SKIN_SOFT, "&Soft", "Set skin as soft style", true}}},
+    {"&View",
+     {{ID_VIEW_STATUS_BAR, "Status", "Show or hide status bar", true},
+      {ID_VIEW_TOOLBAR, "Toolbar", "Show or hide toolbar", true}}},
+    {"&Help",
+     {{ID_HELP_CONTENT, "Content and Index", "Show help content", false},
+      {ID_HELP_PRODUCT, "Product Homepage", "Show help product", false},
+      {wxID_ABOUT, "&About...", "Display program information, version number and copyright",
+       false}}},
+};
+
+bool IsInside(const wxWindow* window, const wxWindow* ancestor)
+{
+    for (; window; window = window->GetParent())
+        if (window == ancestor)
+            return true;
+    return false;
+}
+
+int FillSplitInfoThunk(SplitInfo& info)
+{
+    return FillSplitInfo(info);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(ProfileStore& profile, FavoritesReporter& reporter)
+    : m_profile(profile), m_reporter(reporter), m_commands(profile, *this)
+{
+    g_strCurrentURL = kProductStartPage;
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (g_pSplitter == m_wndSplitter)
+        g_pSplitter = nullptr;
+}
+
+bool CMainFrame::Create()
+{
+    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition, wxSize(1024, 720)))
+        return false;
+    SetName("Lumo News Reader");
+
+    // The splitter record is handed to the skin component before the splitter exists.
+    GetSplitterInfo(&FillSplitInfoThunk);
+
+    CreateMenuBar();
+    CreateAccelerators();
+    if (!OnCreateClient())
+        return false;
+    if (!CreateStatusPanes())
+        return false;
+
+    Bind(wxEVT_MENU, &CMainFrame::OnProgramCommand, this, ID_MINIMIZE + 1, ID_HOMEPAGE_USE_CURRENT);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this, ID_CATALOG_BY_CONTENT,
+         ID_HOMEPAGE_USE_CURRENT);
+    Bind(wxEVT_MENU, &CMainFrame::OnMinimize, this, ID_MINIMIZE);
+    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesModify, this, ID_FAVORITES_MODIFY);
+    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ID_FAVORITES_BACKUP);
+    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ID_VIEW_STATUS_BAR);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ID_VIEW_STATUS_BAR);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ID_VIEW_TOOLBAR);
+    Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
+    Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
+    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
+    Bind(wxEVT_MENU, &CMainFrame::OnFilePrint, this, wxID_PRINT);
+    for (int id : {wxID_UNDO, wxID_CUT, wxID_COPY, wxID_PASTE})
+        Bind(wxEVT_MENU, &CMainFrame::OnEditCommand, this, id);
+    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ID_NEXT_PANE);
+    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ID_PREV_PANE);
+    Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
+    Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
+    Bind(wxEVT_SIZE, &CMainFrame::OnSize, this);
+    Bind(wxEVT_MAXIMIZE, &CMainFrame::OnWindowStateChanged, this);
+    Bind(wxEVT_ICONIZE, &CMainFrame::OnWindowStateChanged, this);
+    Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
+    Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    return true;
+}
+
+void CMainFrame::CreateMenuBar()
+{
+    auto* bar = new wxMenuBar;
+    for (const MenuSpec& spec : kMenus)
+    {
+        auto* menu = new wxMenu;
+        for (const MenuItemSpec& item : spec.items)
+        {
+            if (item.id == 0)
+                menu->AppendSeparator();
+            else
+                menu->Append(item.id, item.label, item.help,
+                             item.checkable ? wxITEM_CHECK : wxITEM_NORMAL);
+        }
+        bar->Append(menu, spec.title);
+    }
+    SetMenuBar(bar);
+}
+
+void CMainFrame::CreateAccelerators()
+{
+    wxAcceleratorEntry entries[] = {
+        {wxACCEL_CTRL, 'N', wxID_NEW},
+        {wxACCEL_CTRL, 'O', wxID_OPEN},
+        {wxACCEL_CTRL, 'S', wxID_SAVE},
+        {wxACCEL_CTRL, 'P', wxID_PRINT},
+        {wxACCEL_CTRL, 'Z', wxID_UNDO},
+        {wxACCEL_CTRL, 'X', wxID_CUT},
+        {wxACCEL_CTRL, 'C', wxID_COPY},
+        {wxACCEL_CTRL, 'V', wxID_PASTE},
+        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
+        {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
+        {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
+        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(entries), entries));
+}
+
+bool CMainFrame::OnCreateClient()
+{
+    m_wndSplitter = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                         wxSP_LIVE_UPDATE | wxSP_3DSASH);
+    g_pSplitter = m_wndSplitter;
+    m_wndSplitter->SetName("Panes");
+    m_leftView = new CLeftView(m_wndSplitter, m_doc, m_profile, m_reporter);
+    m_htmlView = new CLumoNewsReaderView(m_wndSplitter, m_doc, m_profile);
+    if (!m_leftView || !m_htmlView)
+    {
+        m_wndSplitter->Destroy();
+        m_wndSplitter = nullptr;
+        return false;
+    }
+    // The splitter keeps the tree 250 pixels wide when the window grows.
+    m_wndSplitter->SetSashGravity(0.0);
+    m_wndSplitter->SetMinimumPaneSize(20);
+    m_wndSplitter->SplitVertically(m_leftView, m_htmlView, kTreePaneWidth);
+    m_activePane = m_leftView;
+    return true;
+}
+
+bool CMainFrame::CreateStatusPanes()
+{
+    m_wndStatusBar = CreateStatusBar(4, wxSTB_DEFAULT_STYLE);
+    if (!m_wndStatusBar)
+        return false;
+    const int widths[] = {-1, 48, 48, 48};
+    m_wndStatusBar->SetStatusWidths(4, widths);
+    m_wndStatusBar->SetStatusText(kIdleMessage, 0);
+    UpdateIndicators();
+    // The status bar starts hidden; View > Status shows it.
+    m_wndStatusBar->Hide();
+    SendSizeEvent();
+    return true;
+}
+
+void CMainFrame::InitialUpdate()
+{
+    m_leftView->OnInitialUpdate();
+    m_htmlView->OnInitialUpdate();
+}
+
+wxWindow* CMainFrame::ActivePane() const
+{
+    return m_activePane;
+}
+
+void CMainFrame::BuildCatalogTree(int arrangement)
+{
+    if (m_doc.m_pLeftView)
+        m_doc.m_pLeftView->BuildCatalogTree(arrangement);
+}
+
+void CMainFrame::LoadSkin(const std::string& path)
+{
+    lumo::LoadSkin(path.c_str()); // a missing skin changes nothing; the choice is kept
+}
+
+void CMainFrame::NavigateTo(const std::string& url)
+{
+    if (m_doc.m_pHtmlView)
+        m_doc.m_pHtmlView->NavigateTo(url);
+}
+
+void CMainFrame::GoBack()
+{
+    if (m_doc.m_pHtmlView)
+        m_doc.m_pHtmlView->GoBack();
+}
+
+void CMainFrame::GoForward()
+{
+    if (m_doc.m_pHtmlView)
+        m_doc.m_pHtmlView->GoForward();
+}
+
+void CMainFrame::OpenExternal(const std::string& url)
+{
+    OpenUrlOutside(url);
+}
+
+void CMainFrame::OnProgramCommand(wxCommandEvent& event)
+{
+    if (!m_commands.Execute(event.GetId()))
+        event.Skip();
+}
+
+void CMainFrame::OnUpdateProgramCommand(wxUpdateUIEvent& event)
+{
+    if (std::optional<bool> checked = m_commands.IsChecked(event.GetId()))
+        event.Check(*checked);
+}
+
+void CMainFrame::OnMinimize(wxCommandEvent&)
+{
+    Iconize(true);
+}
+
+void CMainFrame::OnViewStatusBar(wxCommandEvent&)
+{
+    m_wndStatusBar->Show(!m_wndStatusBar->IsShown());
+    SendSizeEvent();
+}
+
+void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
+{
+    event.Check(m_wndStatusBar && m_wndStatusBar->IsShown());
+}
+
+void CMainFrame::OnUpdateViewToolbar(wxUpdateUIEvent& event)
+{
+    event.Check(false); // the frame has no toolbar
+}
+
+void CMainFrame::OnFileNew(wxCommandEvent&)
+{
+    InitialUpdate();
+}
+
+void CMainFrame::OnFileOpen(wxCommandEvent&)
+{
+    // The framework's open dialog; like the system dialog it makes the chosen
+    // folder the current directory. The document reads no content, so opening
+    // a file re-initialises it.
+    wxFileDialog dialog(this, "Open", wxString(), wxString(), "All Files (*.*)|*",
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_CHANGE_DIR);
+    if (dialog.ShowModal() == wxID_OK)
+        InitialUpdate();
+}
+
+void CMainFrame::OnFileSave(wxCommandEvent&)
+{
+    // The framework's save of an untitled document: ask for a name, then write
+    // the document, which has no content.
+    wxFileDialog dialog(this, "Save As", wxString(), "LumoNe", "All Files (*.*)|*",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    wxFFile file(dialog.GetPath(), "wb");
+    if (!file.IsOpened() || !file.Close())
+        AppMessageBox("Failed to save document.");
+}
+
+void CMainFrame::OnFilePrint(wxCommandEvent&)
+{
+    if (m_activePane == m_htmlView)
+    {
+        m_htmlView->Print();
+        return;
+    }
+    // The tree pane draws nothing on paper: its print job is empty pages.
+    wxPrintout printout("LumoRadio");
+    wxPrinter printer;
+    printer.Print(this, &printout, true);
+}
+
+void CMainFrame::OnEditCommand(wxCommandEvent& event)
+{
+    // Cut, copy, paste and undo belong to the page when it has the focus; the
+    // tree has nothing to edit.
+    wxWebView* web = m_htmlView ? m_htmlView->WebView() : nullptr;
+    if (!web || !IsInside(FindFocus(), m_htmlView))
+        return;
+    switch (event.GetId())
+    {
+    case wxID_UNDO:
+        web->Undo();
+        break;
+    case wxID_CUT:
+        web->Cut();
+        break;
+    case wxID_COPY:
+        web->Copy();
+        break;
+    case wxID_PASTE:
+        web->Paste();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::OnSwitchPane(wxCommandEvent&)
+{
+    // Two panes: the next and the previous pane are the same one.
+    wxWindow* target = m_activePane == m_leftView ? static_cast<wxWindow*>(m_htmlView)
+                                                  : static_cast<wxWindow*>(m_leftView);
+    if (target == m_htmlView && m_htmlView->WebView())
+        m_htmlView->WebView()->SetFocus();
+    else
+        target->SetFocus();
+    m_activePane = target;
+}
+
+void CMainFrame::OnFavoritesModify(wxCommandEvent&)
+{
+}
+
+void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
+{
+    BackupFavorites(".", m_reporter);
+}
+
+void CMainFrame::OnAbout(wxCommandEvent&)
+{
+}
+
+void CMainFrame::OnExit(wxCommandEvent&)
+{
+    Close();
+}
+
+void CMainFrame::RecordWindowSize()
+{
+    m_profile.Write(kWindowSize, IsMaximized() && !IsIconized() ? kShowMaximized : kShowNormal);
+}
+
+void CMainFrame::OnSize(wxSizeEvent& event)
+{
+    RecordWindowSize();
+    event.Skip(); // the frame still lays out its bars and the splitter
+}
+
+void CMainFrame::OnWindowStateChanged(wxEvent& event)
+{
+    RecordWindowSize();
+    event.Skip();
+}
+
+void CMainFrame::OnChildFocus(wxChildFocusEvent& event)
+{
+    wxWindow* focused = event.GetWindow();
+    if (IsInside(focused, m_leftView))
+        m_activePane = m_leftView;
+    else if (IsInside(focused, m_htmlView))
+        m_activePane = m_htmlView;
+    event.Skip();
+}
+
+void CMainFrame::UpdateIndicators()
+{
+    if (!m_wndStatusBar)
+        return;
+    bool caps = false, num = false, scroll = false;
+#ifdef __WXGTK__
+    if (GdkDisplay* display = gdk_display_get_default())
+    {
+        GdkKeymap* keymap = gdk_keymap_get_for_display(display);
+        caps = gdk_keymap_get_caps_lock_state(keymap);
+        num = gdk_keymap_get_num_lock_state(keymap);
+        scroll = gdk_keymap_get_scroll_lock_state(keymap);
+    }
+#endif
+    std::string state = {caps ? 'C' : '-', num ? 'N' : '-', scroll ? 'S' : '-'};
+    if (state == m_indicatorState)
+        return;
+    m_indicatorState = state;
+    m_wndStatusBar->SetStatusText(caps ? "CAP" : "", 1);
+    m_wndStatusBar->SetStatusText(num ? "NUM" : "", 2);
+    m_wndStatusBar->SetStatusText(scroll ? "SCRL" : "", 3);
+}
+
+void CMainFrame::OnIdle(wxIdleEvent& event)
+{
+    if (m_wndStatusBar && m_wndStatusBar->IsShown())
+        UpdateIndicators();
+    event.Skip();
+}
+
+} // namespace lumo

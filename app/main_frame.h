@@ -1,0 +1,99 @@
+#pragma once
+// The main window: menu bar, a status bar that starts hidden, and a splitter
+// with the directory tree on the left and the browser pane on the right. It
+// carries the user's commands and remembers whether it was maximised.
+#include <memory>
+#include <string>
+
+#include <wx/frame.h>
+
+#include "app/document.h"
+#include "app/frame_commands.h"
+
+class wxSplitterWindow;
+class wxStatusBar;
+
+namespace lumo {
+
+class CLeftView;
+class CLumoNewsReaderView;
+class FavoritesReporter;
+class ProfileStore;
+
+class CMainFrame : public wxFrame, public CommandSink
+{
+public:
+    // Reads CataView, SkinStyle and IndexPage and sets g_strCurrentURL to the
+    // product's start page. The window itself is made by Create.
+    CMainFrame(ProfileStore& profile, FavoritesReporter& reporter);
+    ~CMainFrame() override;
+
+    // Makes the window: splitter callback, menu, accelerators, client area
+    // (splitter and both panes) and the hidden status bar. False when any
+    // part cannot be made.
+    bool Create();
+
+    // The panes' first update (also run again for New and Open).
+    void InitialUpdate();
+
+    CLumoNewsReaderDoc& GetActiveDocument() { return m_doc; }
+    FrameCommands& Commands() { return m_commands; }
+    wxSplitterWindow* Splitter() const { return m_wndSplitter; }
+    CLeftView* LeftView() const { return m_leftView; }
+    CLumoNewsReaderView* HtmlView() const { return m_htmlView; }
+    // The pane that has (or last had) the keyboard focus; the tree at start.
+    wxWindow* ActivePane() const;
+
+    // CommandSink: what the commands do to the panes.
+    void BuildCatalogTree(int arrangement) override;
+    void LoadSkin(const std::string& path) override;
+    void NavigateTo(const std::string& url) override;
+    void GoBack() override;
+    void GoForward() override;
+    void OpenExternal(const std::string& url) override;
+
+    // The text of the status bar's indicator panes for the current key locks.
+    void UpdateIndicators();
+
+private:
+    bool OnCreateClient();
+    void CreateMenuBar();
+    void CreateAccelerators();
+    bool CreateStatusPanes();
+
+    void OnProgramCommand(wxCommandEvent& event);
+    void OnUpdateProgramCommand(wxUpdateUIEvent& event);
+    void OnMinimize(wxCommandEvent& event);
+    void OnViewStatusBar(wxCommandEvent& event);
+    void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
+    void OnUpdateViewToolbar(wxUpdateUIEvent& event);
+    void OnFileNew(wxCommandEvent& event);
+    void OnFileOpen(wxCommandEvent& event);
+    void OnFileSave(wxCommandEvent& event);
+    void OnFilePrint(wxCommandEvent& event);
+    void OnEditCommand(wxCommandEvent& event);
+    void OnSwitchPane(wxCommandEvent& event);
+    void OnFavoritesModify(wxCommandEvent& event);
+    void OnFavoritesBackup(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnExit(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnWindowStateChanged(wxEvent& event);
+    void OnChildFocus(wxChildFocusEvent& event);
+    void OnIdle(wxIdleEvent& event);
+
+    void RecordWindowSize();
+
+    ProfileStore& m_profile;
+    FavoritesReporter& m_reporter;
+    CLumoNewsReaderDoc m_doc;
+    wxSplitterWindow* m_wndSplitter = nullptr;
+    FrameCommands m_commands;
+    wxStatusBar* m_wndStatusBar = nullptr;
+    CLeftView* m_leftView = nullptr;
+    CLumoNewsReaderView* m_htmlView = nullptr;
+    wxWindow* m_activePane = nullptr;
+    std::string m_indicatorState;
+};
+
+} // namespace lumo

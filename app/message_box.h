@@ -1,0 +1,20 @@
+#pragma once
+// The program's message box: the application title as caption, over the main window.
+#include <string>
+
+#include <wx/defs.h>
+
+#include "favorites/favorites_store.h"
+
+namespace lumo {
+
+int AppMessageBox(const std::string& text, long style = wxOK);
+
+// Shows the favorites store's messages as message boxes.
+class MessageBoxReporter : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& utf8Text) override { AppMessageBox(utf8Text); }
+};
+
+} // namespace lumo

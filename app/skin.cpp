@@ -1,0 +1,131 @@
+#include "app/skin.h"
+
+#include <string>
+
+#include <wx/splitter.h>
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+namespace lumo {
+
+wxSplitterWindow* g_pSplitter = nullptr;
+
+namespace {
+
+#ifdef __WXGTK__
+GtkCssProvider* g_provider = nullptr;
+#endif
+std::string g_skinPath;
+SplitInfoCallback g_splitterCallback = nullptr;
+
+int ApplySkin(const char* path)
+{
+#ifdef __WXGTK__
+    GdkScreen* screen = gdk_screen_get_default();
+    if (!path || !screen)
+        return 0;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    GError* error = nullptr;
+    // Any parse error counts as a broken skin: the old look stays.
+    bool parseFailed = false;
+    g_signal_connect(provider, "parsing-error",
+                     G_CALLBACK(+[](GtkCssProvider*, GtkCssSection*, GError*, gpointer failed) {
+                         *static_cast<bool*>(failed) = true;
+                     }),
+                     &parseFailed);
+    if (!gtk_css_provider_load_from_path(provider, path, &error) || parseFailed)
+    {
+        if (error)
+            g_error_free(error);
+        g_object_unref(provider);
+        return 0;
+    }
+    if (g_provider)
+    {
+        gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(g_provider));
+        g_object_unref(g_provider);
+    }
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_provider = provider;
+    g_skinPath = path;
+    return 1;
+#else
+    (void)path;
+    return 0;
+#endif
+}
+
+} // namespace
+
+int InitializeSkin(const char* path)
+{
+    return ApplySkin(path);
+}
+
+int LoadSkin(const char* path)
+{
+    return ApplySkin(path);
+}
+
+int ExitSkin()
+{
+#ifdef __WXGTK__
+    if (g_provider)
+    {
+        if (GdkScreen* screen = gdk_screen_get_default())
+            gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(g_provider));
+        g_object_unref(g_provider);
+        g_provider = nullptr;
+    }
+#endif
+    g_skinPath.clear();
+    return 1;
+}
+
+void GetSplitterInfo(SplitInfoCallback callback)
+{
+    g_splitterCallback = callback;
+}
+
+SplitInfoCallback CurrentSplitterInfoCallback()
+{
+    return g_splitterCallback;
+}
+
+const char* CurrentSkinPath()
+{
+    return g_skinPath.c_str();
+}
+
+int FillSplitInfo(SplitInfo& info)
+{
+    wxSplitterWindow* splitter = g_pSplitter;
+    if (!splitter)
+        return 0;
+    bool split = splitter->IsSplit();
+    bool vertical = splitter->GetSplitMode() == wxSPLIT_VERTICAL;
+    int sash = splitter->GetSashSize();
+    int border = splitter->GetBorderSize();
+    info.maxRows = 1;
+    info.maxColumns = 2;
+    info.barWidth = sash;
+    info.barHeight = sash;
+    info.borderShareX = border;
+    info.borderShareY = border;
+    info.gapX = vertical ? sash : 0;
+    info.gapY = vertical ? 0 : sash;
+    info.clientBorderX = border;
+    info.clientBorderY = border;
+    info.rows = split && !vertical ? 2 : 1;
+    info.columns = split && vertical ? 2 : 1;
+    info.hasHorizontalScrollBar = 0;
+    info.hasVerticalScrollBar = 0;
+    info.columnInfo = splitter->GetWindow1();
+    info.rowInfo = splitter->GetWindow2();
+    return 0;
+}
+
+} // namespace lumo

@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs whatever Debian 12 packages are missing and builds the program.
+# Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+# Quick when everything is in place: apt runs only for missing packages and
+# the build is incremental.
+set -eu
+cd "$(dirname "$0")/.."
+
+PACKAGES="g++ make cmake ninja-build pkg-config python3 \
+libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev libwebkit2gtk-4.0-dev \
+libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev clang \
+xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi fonts-dejavu-core \
+x11-utils hyperfine"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "error: packages are missing and this is not root; run as root or install:$missing" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing
+fi
+
+BUILD_DIR=${1:-build}
+[ $# -gt 0 ] && shift
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S . -B "$BUILD_DIR" -G Ninja "$@"
+fi
+cmake --build "$BUILD_DIR"

@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs what is missing, builds, and runs the whole test suite twice: once
+# on the normal build and once built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. GUI tests run under Xvfb inside a private D-Bus
+# session (the accessibility bus lives there).
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh build
+scripts/setup.sh build-asan -DLUMO_SANITIZE=ON -DLUMO_BUILD_BENCH=OFF
+
+run_suite() {
+    dir=$1
+    echo "=== test suite: $dir ==="
+    (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24" \
+        dbus-run-session -- ctest --output-on-failure --timeout 600)
+}
+
+run_suite build
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1} \
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    run_suite build-asan

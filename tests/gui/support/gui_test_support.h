@@ -1,0 +1,21 @@
+#pragma once
+// Helpers for tests that run with a display.
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace lumo::test {
+
+// Points the settings at a fresh temporary XDG_CONFIG_HOME and prepares the
+// web engine's environment; called once before wx starts.
+void PrepareGuiTestEnvironment();
+
+// Runs the event loop until `done` returns true or the time limit passes;
+// returns the last value of `done`.
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds limit = std::chrono::seconds(20));
+
+// Runs pending events for a short while (lets GTK settle after a change).
+void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
+
+} // namespace lumo::test

@@ -1,0 +1,285 @@
+// The main frame's commands and check marks, with a real settings file and a
+// sink that records what the commands ask of the panes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <wx/config.h>
+
+#include "app/app_paths.h"
+#include "app/frame_commands.h"
+#include "app/globals.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "temp_dir.h"
+
+using namespace lumo;
+using lumo::test::FileExists;
+using lumo::test::ReadFile;
+using lumo::test::TempDir;
+
+namespace {
+
+class RecordingSink : public CommandSink
+{
+public:
+    void BuildCatalogTree(int arrangement) override { calls.push_back("build " + std::to_string(arrangement)); }
+    void LoadSkin(const std::string& path) override { calls.push_back("skin " + path); }
+    void NavigateTo(const std::string& url) override { calls.push_back("go " + url); }
+    void GoBack() override { calls.push_back("back"); }
+    void GoForward() override { calls.push_back("forward"); }
+    void OpenExternal(const std::string& url) override { calls.push_back("open " + url); }
+    std::vector<std::string> calls;
+};
+
+class FrameCommandsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_strCurrentURL = kProductStartPage;
+        Reopen();
+    }
+    // Re-reads the settings as a new run of the program would.
+    void Reopen()
+    {
+        m_commands.reset();
+        m_store.reset();
+        m_config = OpenSettingsFile(Path());
+        m_store = std::make_unique<ProfileStore>(*m_config);
+        m_commands = std::make_unique<FrameCommands>(*m_store, m_sink);
+    }
+    std::string Path() const { return m_dir.File("LumoNewsReader.conf"); }
+    std::string SettingsText() const { return FileExists(Path()) ? ReadFile(Path()) : "<none>"; }
+    bool Checked(int id) const { return m_commands->IsChecked(id).value_or(false); }
+
+    TempDir m_dir;
+    RecordingSink m_sink;
+    SettingsFile m_config;
+    std::unique_ptr<ProfileStore> m_store;
+    std::unique_ptr<FrameCommands> m_commands;
+};
+
+} // namespace
+
+TEST_F(FrameCommandsTest, FirstRunChecksTheDefaults)
+{
+    EXPECT_TRUE(Checked(ID_CATALOG_BY_AREA));
+    EXPECT_FALSE(Checked(ID_CATALOG_BY_CONTENT));
+    EXPECT_TRUE(Checked(ID_SKIN_MINI));
+    EXPECT_FALSE(Checked(ID_SKIN_XP));
+    EXPECT_FALSE(Checked(ID_SKIN_SOFT));
+    EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_DEFAULT));
+    EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_BLANK));
+    EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_CURRENT));
+    EXPECT_FALSE(m_commands->IsChecked(ID_BROWSE_HOME).has_value());
+
+    m_commands->Execute(ID_HOMEPAGE_GOTO);
+    EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go lumo://start/"});
+}
+
+TEST_F(FrameCommandsTest, ChoosingWhatIsAlreadyCurrentDoesNothingAtAll)
+{
+    for (int id : {ID_CATALOG_BY_AREA, ID_SKIN_MINI, ID_HOMEPAGE_USE_DEFAULT})
+        EXPECT_TRUE(m_commands->Execute(id));
+    EXPECT_TRUE(m_sink.calls.empty());
+    EXPECT_FALSE(FileExists(Path())); // no write at all
+
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    std::string before = SettingsText();
+    g_strCurrentURL = "https://other.example/";
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    EXPECT_EQ(SettingsText(), before);
+}
+
+TEST_F(FrameCommandsTest, SkinCommandsLoadTheSkinMoveTheCheckAndStoreTheChoice)
+{
+    m_commands->Execute(ID_SKIN_XP);
+    m_commands->Execute(ID_SKIN_SOFT);
+    EXPECT_EQ(m_sink.calls,
+              (std::vector<std::string>{"skin Skin/XPCorona.ssk", "skin Skin/SoftCrystal.ssk"}));
+    EXPECT_TRUE(Checked(ID_SKIN_SOFT));
+    EXPECT_FALSE(Checked(ID_SKIN_XP));
+    EXPECT_EQ(m_store->Get(kSkinStyle), 3);
+
+    Reopen();
+    EXPECT_EQ(m_commands->SkinStyle(), 3);
+    EXPECT_TRUE(Checked(ID_SKIN_SOFT));
+}
+
+TEST_F(FrameCommandsTest, UnknownStoredSkinChecksNothingAndAnySkinCanBeChosen)
+{
+    m_store->Write(kSkinStyle, 7);
+    Reopen();
+    EXPECT_FALSE(Checked(ID_SKIN_XP));
+    EXPECT_FALSE(Checked(ID_SKIN_MINI));
+    EXPECT_FALSE(Checked(ID_SKIN_SOFT));
+    m_commands->Execute(ID_SKIN_MINI);
+    EXPECT_EQ(m_sink.calls, std::vector<std::string>{"skin Skin/Minimized.ssk"});
+    EXPECT_EQ(m_store->Get(kSkinStyle), 2);
+}
+
+TEST_F(FrameCommandsTest, CatalogueCommandsRebuildOnlyOnAChange)
+{
+    m_commands->Execute(ID_CATALOG_BY_CONTENT);
+    m_commands->Execute(ID_CATALOG_BY_CONTENT);
+    m_commands->Execute(ID_CATALOG_BY_AREA);
+    EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"build 2", "build 1"}));
+    EXPECT_EQ(m_store->Get(kCataView), 1);
+    EXPECT_TRUE(Checked(ID_CATALOG_BY_AREA));
+    m_commands->Execute(ID_CATALOG_BY_CONTENT);
+    Reopen();
+    EXPECT_TRUE(Checked(ID_CATALOG_BY_CONTENT));
+}
+
+TEST_F(FrameCommandsTest, BrowseCommandsGoToThePane)
+{
+    m_store->Write(kIndexPage, 1);
+    Reopen();
+    m_commands->Execute(ID_BROWSE_HOME);
+    m_commands->Execute(ID_BROWSE_BACK);
+    m_commands->Execute(ID_BROWSE_FORWARD);
+    m_commands->Execute(ID_HELP_PRODUCT);
+    EXPECT_EQ(m_sink.calls,
+              (std::vector<std::string>{"go lumo://start/", "back", "forward",
+                                        std::string("open ") + kProductWebPage}));
+}
+
+TEST_F(FrameCommandsTest, GoToOpensThePageOfEachChoice)
+{
+    struct Case
+    {
+        int indexPage;
+        std::string storedUrl;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, "https://stored.example/", "go about:blank"},
+        {2, "https://stored.example/", "go lumo://start/"},
+        {3, "https://stored.example/", "go https://stored.example/"},
+        {5, "https://stored.example/", "go https://stored.example/"},
+        {3, "", "go "},
+    };
+    for (const Case& c : cases)
+    {
+        m_store->Write(kIndexPage, c.indexPage);
+        m_store->WriteProfileString(kSettingsSection, kIndexPageURL, c.storedUrl);
+        Reopen();
+        m_sink.calls.clear();
+        m_commands->Execute(ID_HOMEPAGE_GOTO);
+        EXPECT_EQ(m_sink.calls, std::vector<std::string>{c.expected}) << c.indexPage;
+        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_BLANK), c.indexPage == 1);
+        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_DEFAULT), c.indexPage == 2);
+        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_CURRENT), c.indexPage == 3);
+    }
+}
+
+TEST_F(FrameCommandsTest, GoToReadsTheStoredAddressEachTime)
+{
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    // Changed from outside while the program runs.
+    SettingsFile otherConfig = OpenSettingsFile(Path());
+    ProfileStore(*otherConfig).WriteProfileString(kSettingsSection, kIndexPageURL, "https://new.example/");
+    m_config = OpenSettingsFile(Path());
+    m_sink.calls.clear();
+    m_store = std::make_unique<ProfileStore>(*m_config);
+    FrameCommands commands(*m_store, m_sink);
+    commands.Execute(ID_HOMEPAGE_GOTO);
+    EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go https://new.example/"});
+}
+
+TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceIntervenes)
+{
+    // Before any newspaper was selected: the product's start page.
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    EXPECT_EQ(m_store->Get(kIndexPage), 3);
+    EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
+
+    g_strCurrentURL = "https://first.example/";
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
+
+    m_commands->Execute(ID_HOMEPAGE_USE_BLANK);
+    EXPECT_EQ(m_store->Get(kIndexPage), 1);
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), "https://first.example/");
+
+    // A leaf without an address leaves an empty current address, stored as such.
+    m_commands->Execute(ID_HOMEPAGE_USE_DEFAULT);
+    g_strCurrentURL.clear();
+    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), "");
+    m_sink.calls.clear();
+    m_commands->Execute(ID_HOMEPAGE_GOTO);
+    EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go "});
+}
+
+TEST_F(FrameCommandsTest, HelpOpensTheHelpFileOfTheProgramDirectory)
+{
+    g_strAppDir = "/opt/Lumo News#1/100%";
+    m_commands->Execute(ID_HELP_CONTENT);
+    EXPECT_EQ(m_sink.calls,
+              std::vector<std::string>{"go file:///opt/Lumo%20News%231/100%25/readme.htm"});
+}
+
+TEST(FirstPage, FollowsIndexPage)
+{
+    EXPECT_EQ(FirstPageFor(2, "https://x.example/"), std::optional<std::string>(kProductStartPage));
+    EXPECT_EQ(FirstPageFor(3, "https://x.example/"), std::optional<std::string>("https://x.example/"));
+    EXPECT_EQ(FirstPageFor(3, ""), std::optional<std::string>(""));
+    for (int value : {0, 1, 4, -1, 99})
+        EXPECT_EQ(FirstPageFor(value, "https://x.example/"), std::nullopt) << value;
+}
+
+TEST(AppPaths, ProgramDirectoryRule)
+{
+    EXPECT_EQ(AppDirFor(std::string("/home/ann/news")), "/home/ann/news");
+    EXPECT_EQ(AppDirFor(std::string("/")), "/");
+    EXPECT_EQ(AppDirFor(std::nullopt), "/");
+    EXPECT_EQ(AppDirFor(std::string()), "/");
+    std::string longest = "/" + std::string(1023, 'a');
+    EXPECT_EQ(AppDirFor(longest), longest);
+    EXPECT_EQ(AppDirFor(longest + "b"), "/");
+    // The root keeps its separator, so the favorites path doubles it.
+    EXPECT_EQ(FavoritesFilePath("/"), "//Favorites.xml");
+    EXPECT_EQ(FavoritesFilePath("/srv/news"), "/srv/news/Favorites.xml");
+}
+
+TEST(AppPaths, HelpUrlIsAWellFormedFileUrl)
+{
+    EXPECT_EQ(HelpFileUrl("/srv/news"), "file:///srv/news/readme.htm");
+    EXPECT_EQ(HelpFileUrl("/"), "file:///readme.htm");
+    EXPECT_EQ(HelpFileUrl("/a b/c?d/e&f"), "file:///a%20b/c%3Fd/e%26f/readme.htm");
+    EXPECT_EQ(HelpFileUrl("/Zeitungen/Über"), "file:///Zeitungen/%C3%9Cber/readme.htm");
+}
+
+TEST(AppPaths, SkinFiles)
+{
+    EXPECT_STREQ(SkinFileForStyle(1), "Skin/XPCorona.ssk");
+    EXPECT_STREQ(SkinFileForStyle(2), "Skin/Minimized.ssk");
+    EXPECT_STREQ(SkinFileForStyle(3), "Skin/SoftCrystal.ssk");
+    EXPECT_EQ(SkinFileForStyle(0), nullptr);
+    EXPECT_EQ(SkinFileForStyle(4), nullptr);
+}
+
+TEST(AppPaths, CurrentDirectoryIsReadWhole)
+{
+    TempDir dir;
+    std::string deep = dir.Path();
+    while (deep.size() <= kMaxAppDirLength + 10)
+    {
+        deep += "/" + std::string(100, 'd');
+        ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    }
+    std::optional<std::string> saved = CurrentDirectory();
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    std::optional<std::string> seen = CurrentDirectory();
+    ASSERT_EQ(chdir(saved->c_str()), 0);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(*seen, deep);
+    EXPECT_EQ(AppDirFor(seen), "/");
+}

@@ -1,0 +1,136 @@
+// The settings store on a real settings file in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <wx/config.h>
+
+#include "app/settings.h"
+#include "temp_dir.h"
+
+using namespace lumo;
+using lumo::test::ReadFile;
+using lumo::test::TempDir;
+using lumo::test::WriteFile;
+
+namespace {
+
+struct OpenedStore
+{
+    SettingsFile config;
+    std::unique_ptr<ProfileStore> store;
+};
+
+OpenedStore Open(const std::string& path)
+{
+    OpenedStore opened;
+    opened.config = OpenSettingsFile(path);
+    opened.store = std::make_unique<ProfileStore>(*opened.config);
+    return opened;
+}
+
+} // namespace
+
+TEST(Settings, EmptyStoreGivesTheDefaultOfEveryKey)
+{
+    TempDir dir;
+    auto s = Open(dir.File("LumoNewsReader/LumoNewsReader.conf"));
+    EXPECT_EQ(s.store->Get(kWindowSize), 5);
+    EXPECT_EQ(s.store->Get(kSkinStyle), 2);
+    EXPECT_EQ(s.store->Get(kIndexPage), 2);
+    EXPECT_EQ(s.store->Get(kCataView), 1);
+    EXPECT_EQ(s.store->GetProfileString(kSettingsSection, kIndexPageURL), "");
+    // Reading writes nothing.
+    EXPECT_FALSE(lumo::test::FileExists(dir.File("LumoNewsReader/LumoNewsReader.conf")));
+}
+
+TEST(Settings, EveryWriteIsOnDiskAtOnceWithItsType)
+{
+    TempDir dir;
+    std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
+    auto writer = Open(path);
+    ASSERT_TRUE(writer.store->Write(kWindowSize, 3));
+    ASSERT_TRUE(writer.store->Write(kSkinStyle, 7));
+    ASSERT_TRUE(writer.store->Write(kCataView, 2));
+    ASSERT_TRUE(writer.store->WriteProfileString(kSettingsSection, kIndexPageURL,
+                                                 "https://example.org/?a=1&b=2"));
+
+    // A second reader sees every value while the writer is still open.
+    auto reader = Open(path);
+    EXPECT_EQ(reader.store->Get(kWindowSize), 3);
+    EXPECT_EQ(reader.store->Get(kSkinStyle), 7);
+    EXPECT_EQ(reader.store->Get(kCataView), 2);
+    EXPECT_EQ(reader.store->Get(kIndexPage), 2);
+    EXPECT_EQ(reader.store->GetProfileString(kSettingsSection, kIndexPageURL),
+              "https://example.org/?a=1&b=2");
+
+    std::string text = ReadFile(path);
+    EXPECT_NE(text.find("[Settings_en]"), std::string::npos);
+    EXPECT_NE(text.find("WindowSize=3"), std::string::npos);
+}
+
+TEST(Settings, AddressesRoundTripUnchanged)
+{
+    TempDir dir;
+    std::string path = dir.File("s/LumoNewsReader.conf");
+    const std::string tricky[] = {
+        "https://example.org/$HOME/${USER}?q=%20x#top",
+        "  leading and trailing blanks  ",
+        "C:\\News\\readme.htm \"quoted\"",
+        "https://zeitung.example/Über/straße",
+        "two\nlines",
+        "",
+    };
+    for (const std::string& value : tricky)
+    {
+        {
+            auto writer = Open(path);
+            ASSERT_TRUE(writer.store->WriteProfileString(kSettingsSection, kIndexPageURL, value));
+        }
+        auto reader = Open(path);
+        EXPECT_EQ(reader.store->GetProfileString(kSettingsSection, kIndexPageURL), value);
+    }
+}
+
+TEST(Settings, CorruptFileGivesDefaultsForWhatCannotBeRead)
+{
+    TempDir dir;
+    std::string path = dir.File("LumoNewsReader.conf");
+    WriteFile(path, "\x01\x02garbage without equals\n[Settings_en\nWindowSize=abc\n"
+                    "[Settings_en]\nSkinStyle=3\nIndexPage=12x\nCataView=\n=5\n\xff\xfe\n");
+    auto s = Open(path);
+    EXPECT_EQ(s.store->Get(kWindowSize), 5);
+    EXPECT_EQ(s.store->Get(kSkinStyle), 3);
+    EXPECT_EQ(s.store->Get(kIndexPage), 2);
+    EXPECT_EQ(s.store->Get(kCataView), 1);
+    // The program keeps running and can still store its choices.
+    EXPECT_TRUE(s.store->Write(kCataView, 2));
+    EXPECT_EQ(Open(path).store->Get(kCataView), 2);
+}
+
+TEST(Settings, UnwritableStoreReportsFailureAndKeepsRunning)
+{
+    TempDir dir;
+    // The settings folder's place is taken by a file, so nothing can be written there.
+    WriteFile(dir.File("blocked"), "not a folder");
+    auto s = Open(dir.File("blocked/LumoNewsReader.conf"));
+    EXPECT_FALSE(s.store->Write(kSkinStyle, 1));
+    EXPECT_FALSE(s.store->WriteProfileString(kSettingsSection, kIndexPageURL, "x"));
+    EXPECT_EQ(ReadFile(dir.File("blocked")), "not a folder");
+}
+
+TEST(Settings, FileFollowsXdgConfigHome)
+{
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/xdg-here", 1);
+    EXPECT_EQ(SettingsFilePath(), "/tmp/xdg-here/LumoNewsReader/LumoNewsReader.conf");
+    setenv("XDG_CONFIG_HOME", "", 1);
+    std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    EXPECT_EQ(SettingsFilePath(), home + "/.config/LumoNewsReader/LumoNewsReader.conf");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
