@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <wx/app.h>
+#include <wx/toplevel.h>
 
 #include "app/message_box.h"
 #include "app/settings.h"

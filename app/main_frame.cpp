@@ -86,6 +86,19 @@ bool IsInside(const wxWindow* window, const wxWindow* ancestor)
     return false;
 }
 
+// What the tree pane prints: one page with nothing on it.
+class EmptyPrintout : public wxPrintout
+{
+public:
+    EmptyPrintout() : wxPrintout("LumoRadio") {}
+    bool OnPrintPage(int) override { return true; }
+    bool HasPage(int page) override { return page == 1; }
+    void GetPageInfo(int* minPage, int* maxPage, int* from, int* to) override
+    {
+        *minPage = *maxPage = *from = *to = 1;
+    }
+};
+
 int FillSplitInfoThunk(SplitInfo& info)
 {
     return FillSplitInfo(info);
@@ -340,7 +353,7 @@ void CMainFrame::OnFilePrint(wxCommandEvent&)
         return;
     }
     // The tree pane draws nothing on paper: its print job is empty pages.
-    wxPrintout printout("LumoRadio");
+    EmptyPrintout printout;
     wxPrinter printer;
     printer.Print(this, &printout, true);
 }

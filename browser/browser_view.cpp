@@ -170,9 +170,9 @@ const char* CLumoNewsReaderView::CrashMessageHtml()
            "</body></html>";
 }
 
-void CLumoNewsReaderView::OnWebProcessTerminated(bool byApi)
+void CLumoNewsReaderView::OnWebProcessTerminated()
 {
-    if (byApi || !m_webView)
+    if (!m_webView)
         return;
     if (m_showsCrashMessage)
         return; // even the message could not be shown; leave the pane as it is
@@ -188,17 +188,12 @@ void CLumoNewsReaderView::OnWebProcessTerminated(bool byApi)
     m_webView->SetPage(CrashMessageHtml(), "about:blank");
 }
 
-void CLumoNewsReaderView::WebProcessTerminatedThunk(void*, int reason, void* self)
+void CLumoNewsReaderView::WebProcessTerminatedThunk(void*, int, void* self)
 {
-#ifdef __WXGTK__
+    // Whatever ended the process (a crash, the system's memory limits), the
+    // pane must not stay dead. Leave the signal handler before loading again.
     auto* view = static_cast<CLumoNewsReaderView*>(self);
-    bool byApi = reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API;
-    // Leave the signal handler before loading again.
-    view->CallAfter([view, byApi] { view->OnWebProcessTerminated(byApi); });
-#else
-    (void)reason;
-    (void)self;
-#endif
+    view->CallAfter([view] { view->OnWebProcessTerminated(); });
 }
 
 int CLumoNewsReaderView::ScriptDialogThunk(void*, void* dialog, void*)

@@ -52,7 +52,7 @@ private:
     void OnTitleChanged(wxWebViewEvent& event);
     void OnNewWindow(wxWebViewEvent& event);
     void OnLoaded(wxWebViewEvent& event);
-    void OnWebProcessTerminated(bool byApi);
+    void OnWebProcessTerminated();
     void ApplyHardening();
     void SetCaption(const wxString& text);
 

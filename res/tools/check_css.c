@@ -37,6 +37,8 @@ typedef struct
     GtkWidget* statusbarLabel;
     GtkWidget* dialog;
     GtkWidget* dialogLabel;
+    GtkWidget* messageDialog;
+    GtkWidget* messageLabel;
 } Widgets;
 
 typedef struct
@@ -107,6 +109,16 @@ static void BuildWidgets(Widgets* w)
                       w->dialogLabel);
     gtk_dialog_add_button(GTK_DIALOG(w->dialog), "Close", GTK_RESPONSE_CANCEL);
 
+    /* The program's message boxes are GTK message dialogs, styled apart from
+     * other dialogs. */
+    w->messageDialog = gtk_message_dialog_new(NULL, 0, GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO,
+                                              "Determined to delete?");
+    GtkWidget* messageArea =
+        gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(w->messageDialog));
+    children = gtk_container_get_children(GTK_CONTAINER(messageArea));
+    w->messageLabel = children ? GTK_WIDGET(children->data) : NULL;
+    g_list_free(children);
+
     gtk_widget_show_all(box);
     gtk_widget_show_all(gtk_dialog_get_content_area(GTK_DIALOG(w->dialog)));
 }
@@ -121,8 +133,8 @@ static char* Snapshot(GtkStyleContext* context, GtkStateFlags state)
     PangoFontDescription* font = NULL;
     int radius = 0;
     gtk_style_context_get(context, state, "background-color", &background, "color", &color,
-                          "border-top-color", &borderColor, "font", &font, "border-radius",
-                          &radius, NULL);
+                          "border-top-color", &borderColor, "font", &font, "border-radius", &radius,
+                          NULL);
     GtkBorder padding, border, margin;
     gtk_style_context_get_padding(context, state, &padding);
     gtk_style_context_get_border(context, state, &border);
@@ -161,8 +173,7 @@ static GtkStyleContext* ContextFor(const Probe* probe)
      * widget of their own: build a context for them on the widget's path. */
     GtkWidgetPath* path = gtk_widget_path_copy(gtk_style_context_get_path(context));
     gchar** names = g_strsplit(probe->child, " ", -1);
-    for (gchar** name = names; *name != NULL; ++name)
-    {
+    for (gchar** name = names; *name != NULL; ++name) {
         gtk_widget_path_append_type(path, G_TYPE_NONE);
         gtk_widget_path_iter_set_object_name(path, -1, *name);
     }
@@ -210,8 +221,7 @@ static double Luminance(const GdkRGBA* c)
 static GdkRGBA BackgroundUnder(GtkStyleContext* context)
 {
     GdkRGBA result = {1, 1, 1, 1};
-    for (GtkStyleContext* c = context; c != NULL; c = gtk_style_context_get_parent(c))
-    {
+    for (GtkStyleContext* c = context; c != NULL; c = gtk_style_context_get_parent(c)) {
         GdkRGBA* background = NULL;
         gtk_style_context_get(c, gtk_style_context_get_state(c), "background-color", &background,
                               NULL);
@@ -274,13 +284,11 @@ static void OnParsingError(GtkCssProvider* provider, GtkCssSection* section, GEr
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-    {
+    if (argc < 2) {
         fprintf(stderr, "usage: check_css SKIN.ssk...\n");
         return 2;
     }
-    if (!gtk_init_check(&argc, &argv))
-    {
+    if (!gtk_init_check(&argc, &argv)) {
         fprintf(stderr, "check_css: cannot open a display\n");
         return 2;
     }
@@ -305,6 +313,7 @@ int main(int argc, char** argv)
         {"entry", &w.entry, GTK_STATE_FLAG_NORMAL, NULL},
         {"statusbar", &w.statusbar, GTK_STATE_FLAG_NORMAL, NULL},
         {"dialog", &w.dialog, GTK_STATE_FLAG_NORMAL, NULL},
+        {"message dialog", &w.messageDialog, GTK_STATE_FLAG_NORMAL, NULL},
     };
     const size_t probeCount = G_N_ELEMENTS(probes);
     const ContrastProbe contrasts[] = {
@@ -314,8 +323,7 @@ int main(int argc, char** argv)
         {"open menu bar title", &w.menubarItemLabel, &w.menubarItem, GTK_STATE_FLAG_PRELIGHT,
          &w.menubarItem},
         {"menu item", &w.menuItemLabel, &w.menuItem, GTK_STATE_FLAG_NORMAL, &w.menuItem},
-        {"hovered menu item", &w.menuItemLabel, &w.menuItem, GTK_STATE_FLAG_PRELIGHT,
-         &w.menuItem},
+        {"hovered menu item", &w.menuItemLabel, &w.menuItem, GTK_STATE_FLAG_PRELIGHT, &w.menuItem},
         {"tree row", &w.treeview, &w.treeview, GTK_STATE_FLAG_NORMAL, &w.treeview},
         {"selected tree row", &w.treeview, &w.treeview, GTK_STATE_FLAG_SELECTED, &w.treeview},
         {"button", &w.buttonLabel, &w.button, GTK_STATE_FLAG_NORMAL, &w.button},
@@ -323,6 +331,8 @@ int main(int argc, char** argv)
         {"entry text", &w.entry, &w.entry, GTK_STATE_FLAG_NORMAL, &w.entry},
         {"status bar", &w.statusbarLabel, &w.statusbarLabel, GTK_STATE_FLAG_NORMAL, &w.statusbar},
         {"dialog text", &w.dialogLabel, &w.dialogLabel, GTK_STATE_FLAG_NORMAL, &w.dialog},
+        {"message box text", &w.messageLabel, &w.messageLabel, GTK_STATE_FLAG_NORMAL,
+         &w.messageDialog},
     };
 
     char* before[G_N_ELEMENTS(probes)];
@@ -333,16 +343,14 @@ int main(int argc, char** argv)
     char*** looks = g_new0(char**, fileCount);
     int failed = 0;
     GdkScreen* screen = gdk_screen_get_default();
-    for (int f = 0; f < fileCount; ++f)
-    {
+    for (int f = 0; f < fileCount; ++f) {
         const char* path = argv[f + 1];
         int problems = 0;
         GtkCssProvider* provider = gtk_css_provider_new();
         LoadState state = {path, 0};
         g_signal_connect(provider, "parsing-error", G_CALLBACK(OnParsingError), &state);
         GError* error = NULL;
-        if (!gtk_css_provider_load_from_path(provider, path, &error) && state.errors == 0)
-        {
+        if (!gtk_css_provider_load_from_path(provider, path, &error) && state.errors == 0) {
             fprintf(stderr, "%s: %s\n", path, error ? error->message : "cannot be loaded");
             ++problems;
         }
@@ -352,18 +360,14 @@ int main(int argc, char** argv)
         gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
         looks[f] = g_new0(char*, probeCount);
-        for (size_t i = 0; i < probeCount; ++i)
-        {
+        for (size_t i = 0; i < probeCount; ++i) {
             looks[f][i] = ProbeSnapshot(&probes[i]);
-            if (strcmp(looks[f][i], before[i]) == 0)
-            {
-                fprintf(stderr, "%s: leaves the %s as the theme draws it\n", path,
-                        probes[i].name);
+            if (strcmp(looks[f][i], before[i]) == 0) {
+                fprintf(stderr, "%s: leaves the %s as the theme draws it\n", path, probes[i].name);
                 ++problems;
             }
         }
-        for (size_t i = 0; i < G_N_ELEMENTS(contrasts); ++i)
-        {
+        for (size_t i = 0; i < G_N_ELEMENTS(contrasts); ++i) {
             GdkRGBA fg, bg;
             double ratio = Contrast(&contrasts[i], &fg, &bg);
             char* fgText = gdk_rgba_to_string(&fg);
@@ -379,15 +383,13 @@ int main(int argc, char** argv)
         gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider));
         g_object_unref(provider);
 
-        for (int other = 0; other < f; ++other)
-        {
+        for (int other = 0; other < f; ++other) {
             size_t same = 0;
             for (size_t i = 0; i < probeCount; ++i)
                 same += strcmp(looks[f][i], looks[other][i]) == 0;
-            if (same > probeCount / 2)
-            {
-                fprintf(stderr, "%s: looks like %s on %zu of %zu widgets\n", path,
-                        argv[other + 1], same, probeCount);
+            if (same > probeCount / 2) {
+                fprintf(stderr, "%s: looks like %s on %zu of %zu widgets\n", path, argv[other + 1],
+                        same, probeCount);
                 ++problems;
             }
         }
@@ -395,8 +397,7 @@ int main(int argc, char** argv)
         failed |= problems != 0;
     }
 
-    for (int f = 0; f < fileCount; ++f)
-    {
+    for (int f = 0; f < fileCount; ++f) {
         for (size_t i = 0; i < probeCount; ++i)
             g_free(looks[f][i]);
         g_free(looks[f]);
@@ -404,6 +405,7 @@ int main(int argc, char** argv)
     g_free(looks);
     for (size_t i = 0; i < probeCount; ++i)
         g_free(before[i]);
+    gtk_widget_destroy(w.messageDialog);
     gtk_widget_destroy(w.dialog);
     gtk_widget_destroy(w.window);
     return failed ? 1 : 0;

@@ -1,0 +1,184 @@
+#include "directory/left_view.h"
+
+#include <wx/toplevel.h>
+#include <wx/utils.h>
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+#include "app/app_paths.h"
+#include "app/globals.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "directory/catalogue.h"
+#include "directory/directory_model.h"
+#include "favorites/favorites_store.h"
+
+namespace lumo {
+
+CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& profile,
+                     FavoritesReporter& reporter)
+    : wxDataViewCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                     wxDV_SINGLE | wxDV_NO_HEADER | wxBORDER_THEME),
+      m_doc(doc), m_profile(profile), m_reporter(reporter), m_model(new DirectoryModel)
+{
+    AppendTextColumn(wxString(), 0, wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
+    AssociateModel(m_model);
+    // The control holds the model from here on; m_model stays valid as long as it does.
+    m_model->DecRef();
+#ifdef __WXGTK__
+    gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
+#endif
+    Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
+}
+
+CLeftView::~CLeftView()
+{
+    if (m_doc.m_pLeftView == this)
+        m_doc.m_pLeftView = nullptr;
+}
+
+void CLeftView::OnInitialUpdate()
+{
+    m_doc.m_pLeftView = this;
+    m_nURLCount = 0;
+    m_strURL.assign(kInitialURLSlots, std::string());
+    if (g_strAppDir.empty())
+        g_strAppDir = AppDirFor(CurrentDirectory());
+    BuildCatalogTree(m_profile.Get(kCataView));
+}
+
+void CLeftView::BuildCatalogTree(int /*arrangement*/)
+{
+    m_building.DeleteAllItems();
+    m_nURLCount = 1;
+    Item root = m_building.InsertItem(DirectoryTree::kTop, kAppName, DirectoryTree::Position::Last);
+    Item favorites = AppendBranch(root, kMyFavoritesBranch);
+    InsertFavorites(favorites);
+    InsertNational(root);
+    InsertWorld(root);
+    InsertAmericanStates(root);
+    m_building.Expand(root);
+    m_building.Expand(favorites);
+    ShowBuiltTree();
+}
+
+void CLeftView::InsertNational(Item root)
+{
+    Item branch = AppendBranch(root, kNationalBranch);
+    for (const CatalogueEntry& entry : NationalEntries())
+        AddLeaf(branch, entry.text, entry.url);
+    m_building.Expand(branch);
+}
+
+void CLeftView::InsertWorld(Item root)
+{
+    Item branch = AppendBranch(root, kWorldBranch);
+    for (const CatalogueEntry& entry : WorldEntries())
+        AddLeaf(branch, entry.text, entry.url);
+}
+
+void CLeftView::InsertAmericanStates(Item root)
+{
+    Item branch = AppendBranch(root, kAmericanStatesBranch);
+    std::vector<Item> regions;
+    regions.reserve(Regions().size());
+    for (const CatalogueRegion& region : Regions())
+        regions.push_back(AppendBranch(branch, region.text));
+    m_building.Expand(branch);
+    for (std::size_t i = 0; i < regions.size(); ++i)
+        for (const CatalogueEntry& entry : Regions()[i].entries)
+            AddLeaf(regions[i], entry.text, entry.url);
+}
+
+CLeftView::Item CLeftView::AppendBranch(Item parent, std::string_view text)
+{
+    return m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Last);
+}
+
+CLeftView::Item CLeftView::AddLeaf(Item parent, std::string_view text, std::string_view url)
+{
+    Item leaf = m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Sorted,
+                                      m_nURLCount);
+    // The table grows instead of refusing favorites beyond its first 4095 entries.
+    auto slot = static_cast<std::size_t>(m_nURLCount);
+    if (slot >= m_strURL.size())
+        m_strURL.resize(std::max(slot + 1, m_strURL.size() * 2));
+    m_strURL[slot] = url;
+    ++m_nURLCount;
+    return leaf;
+}
+
+void CLeftView::InsertFavorites(Item branch)
+{
+    FavoritesStore store(FavoritesFilePath(g_strAppDir), m_reporter);
+    for (const FavoriteEntry& entry : store.LoadFavorites())
+        AddLeaf(branch, entry.title, entry.url);
+}
+
+void CLeftView::ShowBuiltTree()
+{
+    m_handled = DirectoryTree::kTop;
+    m_model->Replace(std::move(m_building));
+    m_building = DirectoryTree();
+    // Ids grow from parent to child, so every parent is expanded before its children.
+    const DirectoryTree& tree = m_model->Tree();
+    for (Item item = 1; item <= tree.GetCount(); ++item)
+        if (tree.IsExpanded(item) && tree.HasChildren(item))
+            Expand(ToViewItem(item));
+}
+
+const DirectoryTree& CLeftView::Items() const
+{
+    return m_model->Tree();
+}
+
+wxDataViewItem CLeftView::ToViewItem(Item item)
+{
+    return DirectoryModel::ToViewItem(item);
+}
+
+CLeftView::Item CLeftView::ToItem(const wxDataViewItem& item)
+{
+    return DirectoryModel::ToItemId(item);
+}
+
+void CLeftView::OnTvnSelchanged(wxDataViewEvent& event)
+{
+    SelectionChanged(ToItem(event.GetItem()));
+}
+
+void CLeftView::SelectionChanged(Item item)
+{
+    const DirectoryTree& tree = m_model->Tree();
+    if (!tree.IsValid(item))
+    {
+        // Type-ahead reports "nothing selected" in passing before it selects
+        // the match, which may be the item already open: only a selection
+        // that stays empty makes the next choice of that item a new one.
+        CallAfter([this] {
+            if (!GetSelection().IsOk())
+                m_handled = DirectoryTree::kTop;
+        });
+        return;
+    }
+    if (item == m_handled)
+        return;
+    m_handled = item;
+    wxBusyCursor wait;
+    if (tree.HasChildren(item))
+        return;
+    std::string caption = tree.GetItemText(item) + " - " + kAppName;
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this)))
+        top->SetTitle(wxString::FromUTF8(caption));
+    int slot = tree.GetItemData(item);
+    if (slot <= 0 || static_cast<std::size_t>(slot) >= m_strURL.size())
+        return;
+    std::string url = m_strURL[static_cast<std::size_t>(slot)];
+    if (!url.empty() && m_doc.m_pHtmlView)
+        m_doc.m_pHtmlView->NavigateTo(url);
+    g_strCurrentURL = url;
+}
+
+} // namespace lumo

@@ -1,0 +1,680 @@
+#include "favorites/favorites_store.h"
+
+#include "favorites/file_replacement.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpath.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <optional>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumo {
+
+namespace {
+
+// No network, no external document types or entities, no entity
+// substitution (the tree keeps entity references, so a rewrite keeps them
+// too), no lifting of libxml2's limits on depth and sizes.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+// Bytes of text one operation may gather through entity references. A file
+// of 1 MB can reference a 1 MB entity 100,000 times: libxml2 keeps the
+// references as they are, and only gathering their text would expand them.
+constexpr std::size_t kEntityTextBudget = std::size_t{16} << 20;
+// Nesting of elements and entity references walked while gathering a text.
+constexpr std::size_t kMaxTextDepth = 1024;
+
+constexpr std::string_view kTrimmed = " \t\n\v\f\r";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct DocDeleter
+{
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+struct ParserDeleter
+{
+    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+struct XPathContextDeleter
+{
+    void operator()(xmlXPathContext* ctxt) const { xmlXPathFreeContext(ctxt); }
+};
+struct XPathObjectDeleter
+{
+    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
+};
+struct NodeDeleter
+{
+    void operator()(xmlNode* node) const { xmlFreeNode(node); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
+using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserDeleter>;
+using XPathContextPtr = std::unique_ptr<xmlXPathContext, XPathContextDeleter>;
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
+using NodePtr = std::unique_ptr<xmlNode, NodeDeleter>;
+
+const char* Chars(const xmlChar* text)
+{
+    return reinterpret_cast<const char*>(text);
+}
+
+const xmlChar* XmlChars(const char* text)
+{
+    return reinterpret_cast<const xmlChar*>(text);
+}
+
+void IgnoreXmlError(void*, xmlErrorPtr) {}
+
+// Keeps libxml2 from printing to stderr on this thread for the length of one
+// operation; a malformed favorites file is an ordinary case, not an event.
+class SilentXmlErrors
+{
+public:
+    SilentXmlErrors() : m_handler(xmlStructuredError), m_context(xmlStructuredErrorContext)
+    {
+        xmlSetStructuredErrorFunc(nullptr, &IgnoreXmlError);
+    }
+    ~SilentXmlErrors() { xmlSetStructuredErrorFunc(m_context, m_handler); }
+    SilentXmlErrors(const SilentXmlErrors&) = delete;
+    SilentXmlErrors& operator=(const SilentXmlErrors&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_handler;
+    void* m_context;
+};
+
+void InitXmlOnce()
+{
+    static const bool initialised = (xmlInitParser(), true);
+    (void)initialised;
+}
+
+struct ParseReport
+{
+    bool failed = false;
+};
+
+void RecordParseError(void* userData, xmlErrorPtr error)
+{
+    // libxml2 hands the parser context (or, inside an entity, a context that
+    // shares its _private) as the user data.
+    const auto* ctxt = static_cast<const xmlParserCtxt*>(userData);
+    if (ctxt && ctxt->_private && error && error->level >= XML_ERR_ERROR)
+        static_cast<ParseReport*>(ctxt->_private)->failed = true;
+}
+
+// The whole file, or nothing when it is missing, unreadable, not a regular
+// file (a FIFO would block) or larger than the limit.
+std::optional<std::string> ReadWholeFile(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct Closer
+    {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize)
+        return std::nullopt;
+
+    // Sized by fstat, but read to the end: the file may change meanwhile.
+    std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::size_t have = 0;
+    for (;;)
+    {
+        if (have == bytes.size())
+        {
+            if (have > kMaxFavoritesFileSize)
+                return std::nullopt;
+            bytes.resize(std::min(2 * have, kMaxFavoritesFileSize + 1));
+        }
+        const ssize_t got = read(fd, bytes.data() + have, bytes.size() - have);
+        if (got < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        have += static_cast<std::size_t>(got);
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
+// A loaded favorites file: its tree, or none when the file is missing,
+// unreadable or not well-formed, and what a rewrite needs to give back.
+struct Document
+{
+    DocPtr doc;
+    bool utf8Bom = false;
+};
+
+// The first steps of every operation: a fresh parser, then the whole file.
+// Nothing when libxml2 cannot create a parser; the user has been told.
+std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter& reporter)
+{
+    InitXmlOnce();
+    ParserPtr parser(xmlNewParserCtxt());
+    if (!parser)
+    {
+        reporter.ShowMessage(kMsgNoXmlParser);
+        return std::nullopt;
+    }
+    Document document;
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes)
+        return document;
+
+    ParseReport report;
+    parser->_private = &report;
+    parser->sax->serror = &RecordParseError;
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes->data(), static_cast<int>(bytes->size()),
+                                 nullptr, nullptr, kParseOptions));
+    // libxml2 can stop early (on a memory or size limit) and still call the
+    // part it read well-formed; a rewrite of that part would lose the rest.
+    // Namespace errors also count: such a file is not well-formed for a
+    // namespace-aware reader.
+    if (doc && parser->wellFormed && !report.failed)
+    {
+        document.doc = std::move(doc);
+        document.utf8Bom = bytes->starts_with(kUtf8Bom);
+    }
+    return document;
+}
+
+// The nodes that `path` selects from the document node, or nothing on
+// failure.
+XPathObjectPtr Select(xmlDoc* doc, const char* path)
+{
+    XPathContextPtr context(xmlXPathNewContext(doc));
+    if (!context)
+        return nullptr;
+    context->node = reinterpret_cast<xmlNode*>(doc);
+    context->error = &IgnoreXmlError;
+    XPathObjectPtr result(xmlXPathEvalExpression(XmlChars(path), context.get()));
+    if (result && result->type != XPATH_NODESET)
+        return nullptr;
+    return result;
+}
+
+// The document element, when it is named exactly `Favorites` (no namespace).
+xmlNode* FindDocumentElement(xmlDoc* doc)
+{
+    XPathObjectPtr selection = Select(doc, "Favorites");
+    if (!selection || xmlXPathNodeSetIsEmpty(selection->nodesetval))
+        return nullptr;
+    return xmlXPathNodeSetItem(selection->nodesetval, 0);
+}
+
+void TrimInPlace(std::string& text)
+{
+    const auto last = text.find_last_not_of(kTrimmed);
+    if (last == std::string::npos)
+    {
+        text.clear();
+        return;
+    }
+    text.erase(last + 1);
+    text.erase(0, text.find_first_not_of(kTrimmed));
+}
+
+// Appends all text beneath `element` in document order, following entity
+// references into their content. False when the operation's entity budget
+// or the depth limit runs out.
+bool AppendText(const xmlNode* element, std::string& out, std::size_t& entityBudget)
+{
+    struct Resume
+    {
+        const xmlNode* next;
+        bool inEntity;
+    };
+    std::vector<Resume> pending;
+    const xmlNode* node = element->children;
+    bool inEntity = false;
+    for (;;)
+    {
+        if (!node)
+        {
+            if (pending.empty())
+                return true;
+            node = pending.back().next;
+            inEntity = pending.back().inEntity;
+            pending.pop_back();
+            continue;
+        }
+        const xmlNode* descend = nullptr;
+        switch (node->type)
+        {
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (node->content)
+            {
+                const std::size_t length = std::strlen(Chars(node->content));
+                if (inEntity)
+                {
+                    if (length > entityBudget)
+                        return false;
+                    entityBudget -= length;
+                }
+                out.append(Chars(node->content), length);
+            }
+            break;
+        case XML_ELEMENT_NODE:
+            descend = node->children;
+            break;
+        case XML_ENTITY_REF_NODE:
+            if (const xmlEntity* entity = xmlGetDocEntity(node->doc, node->name))
+                descend = entity->children;
+            break;
+        default:
+            break;
+        }
+        if (descend)
+        {
+            if (pending.size() >= kMaxTextDepth)
+                return false;
+            pending.push_back({node->next, inEntity});
+            inEntity = inEntity || node->type == XML_ENTITY_REF_NODE;
+            node = descend;
+        }
+        else
+            node = node->next;
+    }
+}
+
+bool IsNamed(const xmlNode* node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && (!node->ns || !node->ns->prefix) &&
+           std::strcmp(Chars(node->name), name) == 0;
+}
+
+// The reading rule: the last child named "title" gives the title, the last
+// named "url" the address, each trimmed; a missing one leaves it empty.
+bool ReadEntry(const xmlNode* element, FavoriteEntry& entry, std::size_t& entityBudget)
+{
+    const xmlNode* title = nullptr;
+    const xmlNode* url = nullptr;
+    for (const xmlNode* child = element->children; child; child = child->next)
+    {
+        if (IsNamed(child, "title"))
+            title = child;
+        else if (IsNamed(child, "url"))
+            url = child;
+    }
+    entry.title.clear();
+    entry.url.clear();
+    if ((title && !AppendText(title, entry.title, entityBudget)) ||
+        (url && !AppendText(url, entry.url, entityBudget)))
+        return false;
+    TrimInPlace(entry.title);
+    TrimInPlace(entry.url);
+    return true;
+}
+
+// The first child of `root` that reads as `wanted`, or null. False when a
+// text could not be gathered.
+bool FindEntry(xmlNode* root, const FavoriteEntry& wanted, xmlNode*& match)
+{
+    std::size_t entityBudget = kEntityTextBudget;
+    FavoriteEntry entry;
+    for (xmlNode* child = root->children; child; child = child->next)
+    {
+        // Other nodes have no child elements and read as an empty pair, which
+        // never matches a trimmed, non-empty one.
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (!ReadEntry(child, entry, entityBudget))
+            return false;
+        if (entry == wanted)
+        {
+            match = child;
+            return true;
+        }
+    }
+    match = nullptr;
+    return true;
+}
+
+// True when `text` is valid UTF-8 made only of characters an XML 1.0
+// document can hold. libxml2 would write anything else as it is and leave a
+// file that no longer parses.
+bool IsXmlText(std::string_view text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p < end)
+    {
+        char32_t c = *p;
+        int length = 1;
+        char32_t smallest = 0;
+        if (c >= 0xF0 && c <= 0xF4)
+            length = 4, c &= 0x07, smallest = 0x10000;
+        else if (c >= 0xE0 && c <= 0xEF)
+            length = 3, c &= 0x0F, smallest = 0x800;
+        else if (c >= 0xC2 && c <= 0xDF)
+            length = 2, c &= 0x1F, smallest = 0x80;
+        else if (c >= 0x80)
+            return false;
+        if (end - p < length)
+            return false;
+        for (int i = 1; i < length; ++i)
+        {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+                             (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+        if (c < smallest || !allowed)
+            return false;
+        p += length;
+    }
+    return true;
+}
+
+bool IsBlankText(const xmlNode* node)
+{
+    if (!node || node->type != XML_TEXT_NODE || !node->content)
+        return false;
+    return std::string_view(Chars(node->content)).find_first_not_of(" \t\n\r") ==
+           std::string_view::npos;
+}
+
+const xmlNode* FirstElementChild(const xmlNode* parent)
+{
+    for (const xmlNode* child = parent->children; child; child = child->next)
+        if (child->type == XML_ELEMENT_NODE)
+            return child;
+    return nullptr;
+}
+
+// White space written around a new entry so that it lines up with the file.
+struct EntryLayout
+{
+    std::string before;  // in front of <Favorite>
+    std::string inner;   // in front of <title> and of <url>
+    std::string closing; // in front of </Favorite>
+    std::string after;   // after the entry, when the document element had none
+};
+
+// The layout of the entries already in the file: the indentation of the
+// last element, the inner layout of the last one that has child elements.
+// For a file without any, two spaces per level below </Favorites>.
+EntryLayout LayoutFor(const xmlNode* root)
+{
+    EntryLayout layout;
+    bool indented = false;
+    for (const xmlNode* child = root->last; child; child = child->prev)
+    {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (!indented)
+        {
+            if (IsBlankText(child->prev))
+                layout.before = Chars(child->prev->content);
+            indented = true;
+        }
+        if (const xmlNode* first = FirstElementChild(child))
+        {
+            if (IsBlankText(first->prev))
+            {
+                layout.inner = Chars(first->prev->content);
+                if (IsBlankText(child->last))
+                    layout.closing = Chars(child->last->content);
+            }
+            return layout;
+        }
+    }
+    if (indented)
+        return layout;
+
+    std::string base = "\n";
+    if (IsBlankText(root->last))
+    {
+        const std::string_view blank = Chars(root->last->content);
+        const auto newline = blank.rfind('\n');
+        if (newline != std::string_view::npos)
+            base.append(blank.substr(newline + 1));
+    }
+    else
+        layout.after = base;
+    layout.before = base + "  ";
+    layout.inner = base + "    ";
+    layout.closing = base + "  ";
+    return layout;
+}
+
+// Adds a text node to `parent`; nothing for an empty text. libxml2 may merge
+// it into a neighbouring text node, which is what the file would read as.
+bool AddText(xmlNode* parent, const std::string& text)
+{
+    if (text.empty())
+        return true;
+    NodePtr node(xmlNewDocText(parent->doc, XmlChars(text.c_str())));
+    if (!node || !xmlAddChild(parent, node.get()))
+        return false;
+    node.release();
+    return true;
+}
+
+bool AddTextElement(xmlNode* parent, const char* name, const std::string& text)
+{
+    NodePtr element(xmlNewDocNode(parent->doc, nullptr, XmlChars(name), nullptr));
+    // The text goes in as a text node, not through xmlNodeSetContent, which
+    // would read "&amp;" in a typed name as an entity reference.
+    if (!element || !AddText(element.get(), text) || !xmlAddChild(parent, element.get()))
+        return false;
+    element.release();
+    return true;
+}
+
+// Builds the new <Favorite> and places it after every other element of the
+// document element, in front of the white space that closes it.
+bool AppendEntry(xmlNode* root, const FavoriteEntry& entry)
+{
+    const EntryLayout layout = LayoutFor(root);
+    NodePtr favorite(xmlNewDocNode(root->doc, nullptr, XmlChars("Favorite"), nullptr));
+    if (!favorite || !AddText(favorite.get(), layout.inner) ||
+        !AddTextElement(favorite.get(), "title", entry.title) ||
+        !AddText(favorite.get(), layout.inner) ||
+        !AddTextElement(favorite.get(), "url", entry.url) ||
+        !AddText(favorite.get(), layout.closing))
+        return false;
+
+    xmlNode* placed = IsBlankText(root->last) ? xmlAddPrevSibling(root->last, favorite.get())
+                                              : xmlAddChild(root, favorite.get());
+    if (!placed)
+        return false;
+    xmlNode* added = favorite.release();
+    if (!layout.before.empty())
+    {
+        // Inserted after the entry is placed: in front of the closing white
+        // space it would have merged with that text instead.
+        NodePtr before(xmlNewDocText(root->doc, XmlChars(layout.before.c_str())));
+        if (!before || !xmlAddPrevSibling(added, before.get()))
+            return false;
+        before.release();
+    }
+    return AddText(root, layout.after);
+}
+
+// Removes an entry and the white space that indents it, so that no empty
+// line is left where it was.
+void RemoveEntry(xmlNode* element)
+{
+    xmlNode* indent = IsBlankText(element->prev) ? element->prev : nullptr;
+    xmlUnlinkNode(element);
+    xmlFreeNode(element);
+    if (indent)
+    {
+        xmlUnlinkNode(indent);
+        xmlFreeNode(indent);
+    }
+}
+
+int AppendToString(void* context, const char* buffer, int length)
+{
+    try
+    {
+        static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
+        return length;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return -1;
+    }
+}
+
+// The document as the bytes of the file: in its own encoding, with its XML
+// declaration as it was (or none), and its byte order mark.
+std::optional<std::string> Serialize(const Document& document)
+{
+    xmlDoc* doc = document.doc.get();
+    std::string bytes;
+    const char* encoding = doc->encoding ? Chars(doc->encoding) : "UTF-8";
+    if (document.utf8Bom && strcasecmp(encoding, "UTF-8") == 0)
+        bytes.append(kUtf8Bom);
+    int options = XML_SAVE_AS_XML | XML_SAVE_NO_XHTML;
+    const bool hadDeclaration = doc->standalone != -1;
+    if (!hadDeclaration)
+        options |= XML_SAVE_NO_DECL;
+    else if (!doc->encoding)
+    {
+        // Without an encoding to convert to, libxml2 writes every non-ASCII
+        // character as a character reference, and asking it for UTF-8 would
+        // add encoding="UTF-8" to the declaration: write the declaration here.
+        options |= XML_SAVE_NO_DECL;
+        bytes.append("<?xml version=\"").append(doc->version ? Chars(doc->version) : "1.0");
+        if (doc->standalone == 1)
+            bytes.append("\" standalone=\"yes");
+        else if (doc->standalone == 0)
+            bytes.append("\" standalone=\"no");
+        bytes.append("\"?>\n");
+    }
+    xmlSaveCtxt* save = xmlSaveToIO(&AppendToString, nullptr, &bytes, encoding, options);
+    if (!save)
+        return std::nullopt;
+    const long dumped = xmlSaveDoc(save, doc);
+    const int flushed = xmlSaveClose(save);
+    if (dumped < 0 || flushed < 0)
+        return std::nullopt;
+    return bytes;
+}
+
+bool Save(const Document& document, const std::string& path)
+{
+    const std::optional<std::string> bytes = Serialize(document);
+    FileReplacement file;
+    return bytes && file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();
+}
+
+} // namespace
+
+bool operator==(const FavoriteEntry& a, const FavoriteEntry& b)
+{
+    return a.title == b.title && a.url == b.url;
+}
+
+std::string TrimFavoriteText(std::string_view text)
+{
+    std::string trimmed(text);
+    TrimInPlace(trimmed);
+    return trimmed;
+}
+
+FavoritesStore::FavoritesStore(std::string path, FavoritesReporter& reporter)
+    : m_path(std::move(path)), m_reporter(reporter)
+{
+}
+
+std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
+{
+    SilentXmlErrors silent;
+    std::vector<FavoriteEntry> entries;
+    const std::optional<Document> document = OpenDocument(m_path, m_reporter);
+    if (!document || !document->doc)
+        return entries;
+    XPathObjectPtr selection = Select(document->doc.get(), "Favorites/Favorite");
+    if (!selection)
+        return entries;
+    const xmlNodeSet* nodes = selection->nodesetval;
+    const int count = xmlXPathNodeSetGetLength(nodes);
+    entries.reserve(static_cast<std::size_t>(count));
+    std::size_t entityBudget = kEntityTextBudget;
+    for (int i = 0; i < count; ++i)
+    {
+        const xmlNode* node = xmlXPathNodeSetItem(nodes, i);
+        if (!node)
+        {
+            m_reporter.ShowMessage(kMsgAccessNodeFailure);
+            break;
+        }
+        FavoriteEntry entry;
+        if (!ReadEntry(node, entry, entityBudget))
+            break;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url) const
+{
+    const FavoriteEntry wanted{TrimFavoriteText(name), TrimFavoriteText(url)};
+    if (wanted.title.empty() || wanted.url.empty())
+        return false;
+    SilentXmlErrors silent;
+    const std::optional<Document> document = OpenDocument(m_path, m_reporter);
+    if (!document || !document->doc)
+        return false;
+    xmlNode* root = FindDocumentElement(document->doc.get());
+    if (!root)
+        return false;
+    xmlNode* match = nullptr;
+    if (!FindEntry(root, wanted, match))
+        return false;
+    if (match)
+    {
+        m_reporter.ShowMessage(kMsgSameContentExists);
+        return false;
+    }
+    if (!IsXmlText(wanted.title) || !IsXmlText(wanted.url) || !AppendEntry(root, wanted))
+        return false;
+    return Save(*document, m_path);
+}
+
+bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& url) const
+{
+    const FavoriteEntry wanted{TrimFavoriteText(name), TrimFavoriteText(url)};
+    if (wanted.title.empty() || wanted.url.empty())
+        return false;
+    SilentXmlErrors silent;
+    const std::optional<Document> document = OpenDocument(m_path, m_reporter);
+    if (!document || !document->doc)
+        return false;
+    xmlNode* root = FindDocumentElement(document->doc.get());
+    if (!root)
+        return false;
+    xmlNode* match = nullptr;
+    if (!FindEntry(root, wanted, match))
+        return false;
+    if (match)
+        RemoveEntry(match);
+    return Save(*document, m_path);
+}
+
+} // namespace lumo

@@ -1,0 +1,120 @@
+#pragma once
+// The favorites file: the user's own list of newspaper sites, kept as XML in
+// "Favorites.xml" in the program directory.
+//
+// <Favorites>
+//   <Favorite>
+//     <title>Le Monde</title>
+//     <url>https://www.lemonde.fr/?a=1&amp;b=2</url>
+//   </Favorite>
+// </Favorites>
+//
+// Every operation loads the whole file afresh; a change writes the whole
+// document back before it returns. Nothing is cached in between, so a reader
+// always sees the latest file, also one edited by hand while the program runs.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumo {
+
+// One favorite: the name shown to the user and the address opened, both UTF-8.
+struct FavoriteEntry
+{
+    std::string title;
+    std::string url;
+};
+
+bool operator==(const FavoriteEntry& a, const FavoriteEntry& b);
+
+inline constexpr const char* kMsgNoXmlParser =
+    "Unable to create DOMDocument object. Please check the installation of the MS XML Parser!";
+inline constexpr const char* kMsgAccessNodeFailure = "Access node failure!";
+inline constexpr const char* kMsgSameContentExists =
+    "The same content already exist, delete it then add new!";
+
+// A larger file reads as a missing one. Far beyond any useful list (the tree
+// shows at most 1,395 favorites, about 150 KB), it bounds what a hostile file
+// can cost.
+inline constexpr std::size_t kMaxFavoritesFileSize = std::size_t{64} << 20;
+
+// Receives the messages the favorites operations show; the program shows them
+// as message boxes, tests capture them.
+class FavoritesReporter
+{
+public:
+    virtual ~FavoritesReporter() = default;
+    virtual void ShowMessage(const std::string& utf8Text) = 0;
+};
+
+// Removes space, tab, line feed, vertical tab, form feed and carriage return
+// from both ends of a text.
+std::string TrimFavoriteText(std::string_view text);
+
+// Reads and changes the favorites file at one path.
+//
+// Which elements are entries: for reading, every `Favorite` element directly
+// under a document element `Favorites` (XPath "Favorites/Favorite"); for adding
+// and deleting, every child element of that document element, whatever its
+// name. An entry's title is the text of its last child element named exactly
+// "title", its address that of its last child named exactly "url" (all text
+// beneath it, entity references included); a missing one reads as empty.
+// Names compare like DOM node names: case-sensitive, and a prefixed "x:title"
+// is not "title".
+//
+// White space around a stored text is removed when it is read, with
+// TrimFavoriteText, the same trimming the changes apply to what the user
+// typed. So a hand-edited "<title>  Le Monde\n</title>" is shown as
+// "Le Monde", and deleting "Le Monde" removes it: what the list shows and
+// what a delete matches against are always the same text. Comparison is
+// exact otherwise: case-sensitive, no other normalisation.
+//
+// Writing keeps every other node of the file (comments, processing
+// instructions, foreign elements, the document type, the XML declaration or
+// its absence, a UTF-8 byte order mark) and the file's encoding: a file read
+// as ISO-8859-1 or GBK is written back in it, with characters it cannot hold
+// written as character references. A new entry is indented like the entries
+// before it. The new document is written to a temporary file beside the old
+// one, flushed to disk and renamed over it, keeping the old file's permission
+// bits and, where it may, its owner: a failed save leaves the old file byte for byte as it was.
+//
+// A file whose permission bits allow no one to write it is never replaced,
+// even when the program runs as root (who could): the user's protection is
+// honoured and the change returns false. Files that are missing, unreadable,
+// not regular, larger than kMaxFavoritesFileSize or not well-formed XML
+// (namespaces included) read as having no entries and are never written.
+// Parsing reads only the file itself: no network, no external entities or
+// document types, no entity substitution; text gathered through entity
+// references is bounded, so an entity bomb cannot hang or exhaust memory.
+class FavoritesStore
+{
+public:
+    FavoritesStore(std::string path, FavoritesReporter& reporter);
+
+    const std::string& Path() const { return m_path; }
+
+    // The entries in document order; empty when the file is missing,
+    // unreadable or has no entries. Never writes the file.
+    std::vector<FavoriteEntry> LoadFavorites() const;
+
+    // Appends (name, url), both trimmed, as the last entry. False without a
+    // message when either is empty after trimming, when the file cannot be
+    // read or has no `Favorites` document element, when a text holds
+    // characters XML cannot carry (control characters, invalid UTF-8) or when
+    // the save fails; false with kMsgSameContentExists when an entry already
+    // reads as the same pair. The file is written only when this returns true.
+    bool AddFavorite(const std::string& name, const std::string& url) const;
+
+    // Removes the first entry that reads as (name, url), both trimmed, and
+    // writes the file back, also when nothing matched. False without a
+    // message when either text is empty after trimming, when the file cannot
+    // be read or has no `Favorites` document element, or when the save fails.
+    bool DeleteFavorite(const std::string& name, const std::string& url) const;
+
+private:
+    std::string m_path;
+    FavoritesReporter& m_reporter;
+};
+
+} // namespace lumo

@@ -1,0 +1,264 @@
+// The browser pane with a real WebKitGTK view on local pages.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include <wx/frame.h>
+#include <wx/webview.h>
+
+#include "app/document.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/url_opener.h"
+#include "browser/browser_view.h"
+#include "gui_test_support.h"
+#include "temp_dir.h"
+
+#include <webkit2/webkit2.h>
+
+using namespace lumo;
+using lumo::test::Settle;
+using lumo::test::TempDir;
+using lumo::test::WaitFor;
+using lumo::test::WriteFile;
+
+namespace {
+
+class BrowserViewTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
+            GTEST_SKIP() << "no web engine";
+        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
+        m_profile = std::make_unique<ProfileStore>(*m_settings);
+        m_previousOpener = SetUrlOpener([this](const std::string& url) {
+            m_opened.push_back(url);
+            return true;
+        });
+        m_frame = new wxFrame(nullptr, wxID_ANY, "test frame", wxDefaultPosition, wxSize(800, 600));
+        m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
+        m_frame->Show();
+    }
+
+    void TearDown() override
+    {
+        if (m_frame)
+            m_frame->Destroy();
+        wxTheApp->ProcessPendingEvents();
+        SetUrlOpener(m_previousOpener);
+    }
+
+    std::string Page(const std::string& name, const std::string& title, const std::string& body = "")
+    {
+        std::string path = m_dir.File(name);
+        WriteFile(path, "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" + title +
+                            "</title></head><body>" + body + "</body></html>");
+        return "file://" + path;
+    }
+
+    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
+    std::string Url() const { return m_view->WebView()->GetCurrentURL().utf8_string(); }
+
+    bool WaitForCaption(const std::string& caption)
+    {
+        return WaitFor([&] { return Caption() == caption; });
+    }
+
+    wxWebView* StartBrowser()
+    {
+        wxWebView* web = m_view->CreateBrowser();
+        EXPECT_NE(web, nullptr);
+        return web;
+    }
+
+    TempDir m_dir;
+    SettingsFile m_settings;
+    std::unique_ptr<ProfileStore> m_profile;
+    CLumoNewsReaderDoc m_doc;
+    wxFrame* m_frame = nullptr;
+    CLumoNewsReaderView* m_view = nullptr;
+    std::vector<std::string> m_opened;
+    UrlOpener m_previousOpener;
+};
+
+// The web processes started by this test program.
+std::vector<pid_t> WebProcesses()
+{
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr)
+    {
+        pid_t pid = atoi(entry->d_name);
+        if (pid <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+        std::string pidText, comm, state;
+        pid_t parent = 0;
+        stat >> pidText >> comm >> state >> parent;
+        if (parent == getpid() && comm.find("WebKitWebProces") != std::string::npos)
+            found.push_back(pid);
+    }
+    if (proc)
+        closedir(proc);
+    return found;
+}
+
+} // namespace
+
+TEST_F(BrowserViewTest, FirstUpdateOpensTheStartPageOfEachChoice)
+{
+    // Default settings: the product's start page, built into the program.
+    m_view->OnInitialUpdate();
+    EXPECT_EQ(m_doc.m_pHtmlView, m_view);
+    StartBrowser();
+    EXPECT_TRUE(WaitFor([&] { return Url() == kProductStartPage; })) << Url();
+    EXPECT_TRUE(WaitFor([&] { return Caption().find("Lumo News Reader") == 0 &&
+                                     Caption().size() > std::string(" - Lumo News Reader").size(); }))
+        << Caption();
+}
+
+TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
+{
+    std::string stored = Page("stored.html", "Stored Page");
+    m_profile->Write(kIndexPage, 3);
+    m_profile->WriteProfileString(kSettingsSection, kIndexPageURL, stored);
+    m_view->OnInitialUpdate();
+    StartBrowser();
+    EXPECT_TRUE(WaitForCaption("Stored Page - Lumo News Reader")) << Caption();
+
+    for (int value : {1, 0, 4})
+    {
+        m_frame->Destroy();
+        wxTheApp->ProcessPendingEvents();
+        m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
+        m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
+        m_frame->Show();
+        m_profile->Write(kIndexPage, value);
+        m_view->OnInitialUpdate();
+        StartBrowser();
+        Settle(std::chrono::milliseconds(500));
+        EXPECT_EQ(Caption(), "untouched") << value;
+        EXPECT_TRUE(Url().empty() || Url() == "about:blank") << value << ' ' << Url();
+    }
+}
+
+TEST_F(BrowserViewTest, TitleFollowsEveryPageAndBackAndForwardWalkTheHistory)
+{
+    StartBrowser();
+    // Back and forward with no history do nothing.
+    m_view->GoBack();
+    m_view->GoForward();
+
+    std::string one = Page("one.html", "First &amp; Best");
+    std::string two = Page("two.html", "Second");
+    m_view->NavigateTo(one);
+    ASSERT_TRUE(WaitForCaption("First & Best - Lumo News Reader")) << Caption();
+    m_view->NavigateTo(two);
+    ASSERT_TRUE(WaitForCaption("Second - Lumo News Reader")) << Caption();
+
+    m_view->GoBack();
+    EXPECT_TRUE(WaitFor([&] { return Url() == one; })) << Url();
+    EXPECT_TRUE(WaitForCaption("First & Best - Lumo News Reader")) << Caption();
+    m_view->GoForward();
+    EXPECT_TRUE(WaitFor([&] { return Url() == two; })) << Url();
+    EXPECT_TRUE(WaitForCaption("Second - Lumo News Reader")) << Caption();
+
+    // A page that changes its own title later.
+    m_view->NavigateTo(Page("later.html", "Before",
+                            "<script>setTimeout(function(){document.title='After'}, 50)</script>"));
+    EXPECT_TRUE(WaitForCaption("After - Lumo News Reader")) << Caption();
+}
+
+TEST_F(BrowserViewTest, AddressAskedForBeforeTheEngineStartsIsOpenedWhenItDoes)
+{
+    std::string early = Page("early.html", "Early");
+    m_view->NavigateTo(early);
+    EXPECT_EQ(m_view->WebView(), nullptr);
+    StartBrowser();
+    EXPECT_TRUE(WaitForCaption("Early - Lumo News Reader")) << Caption();
+}
+
+TEST_F(BrowserViewTest, PagesShowNoDialogs)
+{
+    StartBrowser();
+    // With a dialog on screen the script would stop at alert() and the title
+    // would never change.
+    m_view->NavigateTo(Page("alert.html", "Waiting",
+                            "<script>alert('hello'); var c = confirm('sure?');"
+                            "var p = prompt('name?', 'x');"
+                            "document.title = 'after ' + c + ' ' + p;</script>"));
+    EXPECT_TRUE(WaitForCaption("after false null - Lumo News Reader")) << Caption();
+}
+
+TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
+{
+    StartBrowser();
+    // Let this test's page open a window without a click.
+    auto* native = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
+    webkit_settings_set_javascript_can_open_windows_automatically(
+        webkit_web_view_get_settings(native), TRUE);
+    std::string target = Page("target.html", "Target");
+    std::string opener = Page("opener.html", "Opener",
+                              "<script>setTimeout(function(){window.open('" + target +
+                                  "')}, 100)</script>");
+    m_view->NavigateTo(opener);
+    ASSERT_TRUE(WaitFor([&] { return !m_opened.empty(); }));
+    EXPECT_EQ(m_opened, std::vector<std::string>{target});
+    Settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(Url(), opener);
+    EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
+}
+
+TEST_F(BrowserViewTest, KilledWebProcessReloadsThePageOnce)
+{
+    StartBrowser();
+    std::string page = Page("victim.html", "Victim", "<p>still here</p>");
+    m_view->NavigateTo(page);
+    ASSERT_TRUE(WaitForCaption("Victim - Lumo News Reader"));
+    std::vector<pid_t> before = WebProcesses();
+    ASSERT_FALSE(before.empty());
+    m_frame->SetTitle("killed");
+    for (pid_t pid : before)
+        kill(pid, SIGKILL);
+    EXPECT_TRUE(WaitFor([&] { return m_view->CrashReloadCount() == 1; }));
+    EXPECT_TRUE(WaitForCaption("Victim - Lumo News Reader")) << Caption();
+    EXPECT_FALSE(m_view->ShowsCrashMessage());
+    EXPECT_EQ(Url(), page);
+}
+
+TEST_F(BrowserViewTest, PageThatKeepsDyingGivesAPlainMessage)
+{
+    StartBrowser();
+    m_view->NavigateTo(Page("dying.html", "Dying"));
+    ASSERT_TRUE(WaitForCaption("Dying - Lumo News Reader"));
+    auto* native = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
+    webkit_web_view_terminate_web_process(native);
+    ASSERT_TRUE(WaitFor([&] { return m_view->CrashReloadCount() == 1; }));
+    // The reload dies as well, before it could finish.
+    webkit_web_view_terminate_web_process(native);
+    EXPECT_TRUE(WaitFor([&] { return m_view->ShowsCrashMessage(); }));
+    EXPECT_TRUE(WaitForCaption("This page stopped working - Lumo News Reader")) << Caption();
+
+    // Opening another page leaves the message behind.
+    m_view->NavigateTo(Page("fine.html", "Fine"));
+    EXPECT_TRUE(WaitForCaption("Fine - Lumo News Reader")) << Caption();
+    EXPECT_FALSE(m_view->ShowsCrashMessage());
+}
+
+TEST_F(BrowserViewTest, PagesCannotReadLocalFiles)
+{
+    StartBrowser();
+    WriteFile(m_dir.File("secret.txt"), "secret");
+    m_view->NavigateTo(Page("reader.html", "Reader",
+                            "<script>fetch('file://" + m_dir.File("secret.txt") +
+                                "').then(function(r){return r.text()})"
+                                ".then(function(t){document.title='read '+t})"
+                                ".catch(function(){document.title='refused'});</script>"));
+    EXPECT_TRUE(WaitForCaption("refused - Lumo News Reader")) << Caption();
+}

@@ -1,0 +1,732 @@
+// The directory tree pane on a real frame, with real favorites files, real
+// settings and the native tree control: what a build shows, which address
+// every leaf opens, and what selecting by mouse, keyboard and type-ahead does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/filefn.h>
+#include <wx/frame.h>
+#include <wx/process.h>
+#include <wx/txtstrm.h>
+#include <wx/utils.h>
+
+#include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+
+#include "app/globals.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "directory/catalogue.h"
+#include "directory/left_view.h"
+#include "favorites/favorites_store.h"
+#include "gui_test_support.h"
+#include "temp_dir.h"
+
+using namespace lumo;
+using lumo::test::Settle;
+using lumo::test::TempDir;
+using lumo::test::WaitFor;
+using lumo::test::WriteFile;
+using Item = CLeftView::Item;
+
+namespace {
+
+class RecordingBrowser : public BrowserPane
+{
+public:
+    void NavigateTo(std::string url) override
+    {
+        opened.push_back(url);
+        busy.push_back(wxIsBusy());
+    }
+    void GoBack() override {}
+    void GoForward() override {}
+
+    std::vector<std::string> opened;
+    std::vector<bool> busy; // whether the wait cursor showed during each call
+};
+
+class CapturingReporter : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : std::string(1, c);
+    return out;
+}
+
+std::string FavoriteXml(const std::string& title, const std::string& url)
+{
+    return "<Favorite><title>" + Escape(title) + "</title><url>" + Escape(url) +
+           "</url></Favorite>\n";
+}
+
+std::string FavoritesFile(const std::string& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n" + body + "</Favorites>\n";
+}
+
+// The path of an item in the native tree: its index among its siblings at every level.
+GtkTreePath* NativePath(const DirectoryTree& tree, Item item)
+{
+    std::vector<gint> indices;
+    for (Item at = item; at != DirectoryTree::kTop; at = tree.GetParent(at))
+        indices.insert(indices.begin(), static_cast<gint>(tree.IndexInParent(at)));
+    return gtk_tree_path_new_from_indicesv(indices.data(), indices.size());
+}
+
+class LeftViewTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_strAppDir = m_dir.Path();
+        g_strCurrentURL = "lumo://start/";
+        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
+        m_profile = std::make_unique<ProfileStore>(*m_settings);
+        m_frame = new wxFrame(nullptr, wxID_ANY, kAppName, wxDefaultPosition, wxSize(360, 700));
+        m_view = new CLeftView(m_frame, m_doc, *m_profile, m_reporter);
+        m_doc.m_pHtmlView = &m_browser;
+        m_frame->Show();
+        Settle();
+    }
+
+    void TearDown() override
+    {
+        m_frame->Destroy();
+        wxTheApp->ProcessPendingEvents();
+        g_strAppDir.clear();
+        g_strCurrentURL.clear();
+    }
+
+    void WriteFavorites(const std::string& body)
+    {
+        WriteFile(m_dir.File("Favorites.xml"), FavoritesFile(body));
+    }
+
+    void InitialUpdate()
+    {
+        m_view->OnInitialUpdate();
+        Settle();
+    }
+
+    const DirectoryTree& Tree() const { return m_view->Items(); }
+
+    Item Child(Item parent, const std::string& text) const
+    {
+        for (Item child : Tree().GetChildren(parent))
+            if (Tree().GetItemText(child) == text)
+                return child;
+        ADD_FAILURE() << "no item \"" << text << "\"";
+        return DirectoryTree::kTop;
+    }
+    Item Root() const { return Child(DirectoryTree::kTop, kAppName); }
+    Item Branch(std::string_view text) const { return Child(Root(), std::string(text)); }
+    Item Region(const std::string& text) const
+    {
+        return Child(Branch(kAmericanStatesBranch), text);
+    }
+
+    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
+    bool Expanded(Item item) const { return m_view->IsExpanded(CLeftView::ToViewItem(item)); }
+    std::string SlotURL(Item item) const
+    {
+        return m_view->URLTable().at(static_cast<std::size_t>(Tree().GetItemData(item)));
+    }
+
+    // Selects an item the way the keyboard does: the native tree moves its
+    // cursor there, and the control reports the change of selection.
+    void SelectNatively(Item item)
+    {
+        for (Item parent = Tree().GetParent(item); parent != DirectoryTree::kTop;
+             parent = Tree().GetParent(parent))
+            m_view->Expand(CLeftView::ToViewItem(parent));
+        GtkTreePath* path = NativePath(Tree(), item);
+        gtk_tree_view_set_cursor(TreeView(), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+        Settle();
+    }
+
+    // A click with the first mouse button on the row of a visible item.
+    void Click(Item item)
+    {
+        GtkTreePath* path = NativePath(Tree(), item);
+        gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
+        Settle();
+        GdkRectangle cell;
+        gtk_tree_view_get_cell_area(TreeView(), path, gtk_tree_view_get_column(TreeView(), 0),
+                                    &cell);
+        gtk_tree_path_free(path);
+        GdkWindow* window = gtk_tree_view_get_bin_window(TreeView());
+        GdkDevice* pointer =
+            gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+        for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE})
+        {
+            GdkEvent* event = gdk_event_new(type);
+            event->button.window = GDK_WINDOW(g_object_ref(window));
+            event->button.send_event = TRUE;
+            event->button.time = GDK_CURRENT_TIME;
+            event->button.x = cell.x + cell.width / 2.0;
+            event->button.y = cell.y + cell.height / 2.0;
+            event->button.button = 1;
+            event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK : 0;
+            gdk_event_set_device(event, pointer);
+            gtk_main_do_event(event);
+            gdk_event_free(event);
+        }
+        Settle();
+    }
+
+    // A key typed into the focused tree.
+    void Type(guint keyval, guint modifiers = 0)
+    {
+        GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_display_get_default());
+        GdkDevice* keyboard =
+            gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default()));
+        for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE})
+        {
+            GdkEvent* event = gdk_event_new(type);
+            event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(
+                GTK_WIDGET(TreeView()))));
+            event->key.send_event = TRUE;
+            event->key.time = GDK_CURRENT_TIME;
+            event->key.keyval = keyval;
+            event->key.state = modifiers;
+            GdkKeymapKey* keys = nullptr;
+            gint count = 0;
+            if (gdk_keymap_get_entries_for_keyval(keymap, keyval, &keys, &count) && count > 0)
+                event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+            g_free(keys);
+            if (gunichar c = gdk_keyval_to_unicode(keyval))
+            {
+                gchar utf8[8] = {};
+                event->key.length = g_unichar_to_utf8(c, utf8);
+                event->key.string = g_strdup(utf8);
+            }
+            gdk_event_set_device(event, keyboard);
+            gtk_main_do_event(event);
+            gdk_event_free(event);
+        }
+        Settle(std::chrono::milliseconds(30));
+    }
+
+    void FocusTree()
+    {
+        m_frame->Raise();
+        m_view->SetFocus();
+        ASSERT_TRUE(WaitFor([&] { return gtk_widget_has_focus(GTK_WIDGET(TreeView())) != 0; },
+                            std::chrono::seconds(5)));
+    }
+
+    Item Selected() const { return CLeftView::ToItem(m_view->GetSelection()); }
+
+    GtkTreeView* TreeView() const { return GTK_TREE_VIEW(m_view->GtkGetTreeView()); }
+
+    // Every leaf under an item, depth first in screen order.
+    void CollectLeaves(Item item, std::vector<Item>& leaves) const
+    {
+        if (!Tree().HasChildren(item))
+            leaves.push_back(item);
+        for (Item child : Tree().GetChildren(item))
+            CollectLeaves(child, leaves);
+    }
+
+    struct Snapshot
+    {
+        std::string text;
+        int data;
+        std::size_t children;
+        std::string url;
+        bool operator==(const Snapshot&) const = default;
+    };
+    std::vector<Snapshot> TakeSnapshot() const
+    {
+        std::vector<Snapshot> items;
+        std::vector<Item> pending{DirectoryTree::kTop};
+        while (!pending.empty())
+        {
+            Item item = pending.back();
+            pending.pop_back();
+            for (Item child : Tree().GetChildren(item))
+            {
+                items.push_back({Tree().GetItemText(child), Tree().GetItemData(child),
+                                 Tree().GetChildren(child).size(), SlotURL(child)});
+                pending.push_back(child);
+            }
+        }
+        return items;
+    }
+
+    void ExpectExpansionAfterBuild()
+    {
+        EXPECT_TRUE(Expanded(Root()));
+        EXPECT_TRUE(Expanded(Branch(kNationalBranch)));
+        EXPECT_TRUE(Expanded(Branch(kAmericanStatesBranch)));
+        EXPECT_FALSE(Expanded(Branch(kWorldBranch)));
+        if (Tree().HasChildren(Branch(kMyFavoritesBranch)))
+        {
+            EXPECT_TRUE(Expanded(Branch(kMyFavoritesBranch)));
+        }
+        for (Item region : Tree().GetChildren(Branch(kAmericanStatesBranch)))
+            EXPECT_FALSE(Expanded(region)) << Tree().GetItemText(region);
+    }
+
+    TempDir m_dir;
+    SettingsFile m_settings;
+    std::unique_ptr<ProfileStore> m_profile;
+    CLumoNewsReaderDoc m_doc;
+    RecordingBrowser m_browser;
+    CapturingReporter m_reporter;
+    wxFrame* m_frame = nullptr;
+    CLeftView* m_view = nullptr;
+};
+
+TEST_F(LeftViewTest, BuildWithoutFavoritesFileShowsTheCatalogueInItsOrder)
+{
+    InitialUpdate();
+
+    EXPECT_EQ(m_doc.m_pLeftView, m_view);
+    EXPECT_TRUE(m_reporter.messages.empty());
+    ASSERT_EQ(Tree().GetChildren(DirectoryTree::kTop).size(), 1u);
+    EXPECT_EQ(Tree().GetCount(), 2756u);
+    std::vector<std::string> branches;
+    for (Item branch : Tree().GetChildren(Root()))
+        branches.push_back(Tree().GetItemText(branch));
+    EXPECT_EQ(branches, (std::vector<std::string>{"My Favorites", "National", "World",
+                                                  "American States"}));
+    EXPECT_FALSE(Tree().HasChildren(Branch(kMyFavoritesBranch)));
+
+    const auto& regions = Tree().GetChildren(Branch(kAmericanStatesBranch));
+    ASSERT_EQ(regions.size(), 51u);
+    for (std::size_t i = 0; i < regions.size(); ++i)
+    {
+        EXPECT_EQ(Tree().GetItemText(regions[i]), Regions()[i].text);
+        EXPECT_EQ(Tree().GetChildren(regions[i]).size(), Regions()[i].entries.size());
+        EXPECT_EQ(Tree().GetItemData(regions[i]), 0);
+    }
+    EXPECT_EQ(Tree().GetItemText(regions[7]), "[DE]Delaware");
+    EXPECT_EQ(Tree().GetItemText(regions[8]), "[DC]Dist. of Columbia");
+    EXPECT_EQ(Tree().GetItemText(regions[9]), "[FL]Florida");
+    EXPECT_EQ(Tree().GetChildren(Region("[CA]California")).size(), 180u);
+    EXPECT_EQ(Tree().GetItemData(Root()), 0);
+    for (Item branch : Tree().GetChildren(Root()))
+        EXPECT_EQ(Tree().GetItemData(branch), 0);
+
+    EXPECT_EQ(Tree().GetItemData(Child(Branch(kNationalBranch), "ABCNEWS.com")), 1);
+    EXPECT_EQ(m_view->URLCount(), 2701);
+    // Every built-in leaf carries the slot of its entry in data order, and that
+    // slot holds the entry's address; siblings show in collation order.
+    std::vector<Item> leaves;
+    for (Item branch : {Branch(kNationalBranch), Branch(kWorldBranch),
+                        Branch(kAmericanStatesBranch)})
+        CollectLeaves(branch, leaves);
+    std::vector<int> slots;
+    for (Item leaf : leaves)
+    {
+        int slot = Tree().GetItemData(leaf);
+        ASSERT_GE(slot, 1);
+        ASSERT_LE(slot, 2700);
+        const CatalogueEntry& entry = Catalogue()[static_cast<std::size_t>(slot - 1)];
+        EXPECT_EQ(Tree().GetItemText(leaf), entry.text);
+        EXPECT_EQ(SlotURL(leaf), entry.url);
+        slots.push_back(slot);
+    }
+    EXPECT_EQ(leaves.size(), 2700u);
+    EXPECT_EQ(Tree().GetItemData(Branch(kMyFavoritesBranch)), 0);
+    std::sort(slots.begin(), slots.end());
+    EXPECT_EQ(std::adjacent_find(slots.begin(), slots.end()), slots.end());
+    const auto& wyoming = Tree().GetChildren(Region("[WY]Wyoming"));
+    EXPECT_EQ(*std::max_element(wyoming.begin(), wyoming.end(),
+                                [&](Item a, Item b) {
+                                    return Tree().GetItemData(a) < Tree().GetItemData(b);
+                                }),
+              Child(Region("[WY]Wyoming"), std::string(Regions().back().entries.back().text)));
+    for (Item parent : {Branch(kNationalBranch), Branch(kWorldBranch), Region("[TX]Texas")})
+    {
+        const auto& children = Tree().GetChildren(parent);
+        EXPECT_TRUE(std::is_sorted(children.begin(), children.end(), [&](Item a, Item b) {
+            return CompareDisplayText(Tree().GetItemText(a), Tree().GetItemText(b)) < 0;
+        })) << Tree().GetItemText(parent);
+    }
+    // The native control shows the same order.
+    GtkTreeModel* model = gtk_tree_view_get_model(TreeView());
+    GtkTreePath* national = NativePath(Tree(), Child(Branch(kNationalBranch), "CNN "));
+    GtkTreeIter iter;
+    ASSERT_TRUE(gtk_tree_model_get_iter(model, &iter, national));
+    gtk_tree_path_free(national);
+    EXPECT_EQ(CLeftView::ToItem(m_view->GetSelection()), DirectoryTree::kTop);
+    ExpectExpansionAfterBuild();
+    EXPECT_TRUE(m_browser.opened.empty());
+}
+
+class LeftViewFavoritesTest : public LeftViewTest, public testing::WithParamInterface<int>
+{
+};
+
+TEST_P(LeftViewFavoritesTest, FavoritesComeFirstAndTheCatalogueFollowsThem)
+{
+    const int count = GetParam();
+    // Written in descending title order: the tree shows them ascending, while
+    // their slots follow the file.
+    std::string body;
+    for (int i = 0; i < count; ++i)
+        body += FavoriteXml(wxString::Format("Paper %05d", count - i).utf8_string(),
+                            wxString::Format("https://paper%d.example/", i + 1).utf8_string());
+    WriteFavorites(body);
+    InitialUpdate();
+
+    EXPECT_TRUE(m_reporter.messages.empty());
+    Item favorites = Branch(kMyFavoritesBranch);
+    const auto& shown = Tree().GetChildren(favorites);
+    ASSERT_EQ(shown.size(), static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < shown.size(); ++i)
+    {
+        int slot = Tree().GetItemData(shown[i]);
+        ASSERT_EQ(Tree().GetItemText(shown[i]),
+                  wxString::Format("Paper %05d", static_cast<int>(i) + 1).utf8_string());
+        ASSERT_EQ(slot, count - static_cast<int>(i));
+        ASSERT_EQ(SlotURL(shown[i]), wxString::Format("https://paper%d.example/", slot).utf8_string());
+    }
+
+    const int f = count;
+    EXPECT_EQ(Tree().GetItemData(Child(Branch(kNationalBranch), "ABCNEWS.com")), f + 1);
+    Item lastWyoming =
+        Child(Region("[WY]Wyoming"), std::string(Regions().back().entries.back().text));
+    EXPECT_EQ(Tree().GetItemData(lastWyoming), f + 2700);
+    EXPECT_EQ(m_view->URLCount(), f + 2701);
+    EXPECT_GE(m_view->URLTable().size(), static_cast<std::size_t>(f + 2701));
+    std::vector<Item> leaves;
+    for (Item branch : {Branch(kNationalBranch), Branch(kWorldBranch),
+                        Branch(kAmericanStatesBranch)})
+        CollectLeaves(branch, leaves);
+    ASSERT_EQ(leaves.size(), 2700u);
+    for (Item leaf : leaves)
+    {
+        int slot = Tree().GetItemData(leaf) - f;
+        ASSERT_GE(slot, 1);
+        ASSERT_EQ(SlotURL(leaf), Catalogue()[static_cast<std::size_t>(slot - 1)].url);
+    }
+    ExpectExpansionAfterBuild();
+
+    // The last leaves of the build, past any fixed table size, open their own addresses.
+    SelectNatively(lastWyoming);
+    if (count > 0)
+        SelectNatively(shown.front());
+    std::vector<std::string> expected{std::string(Regions().back().entries.back().url)};
+    if (count > 0)
+        expected.push_back(wxString::Format("https://paper%d.example/", count).utf8_string());
+    EXPECT_EQ(m_browser.opened, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, LeftViewFavoritesTest, testing::Values(0, 3, 1395, 5000));
+
+class LeftViewSelectionTest : public LeftViewTest
+{
+protected:
+    void SetUp() override
+    {
+        LeftViewTest::SetUp();
+        WriteFavorites(FavoriteXml("Le Monde", "https://www.lemonde.fr/") +
+                       "<Favorite><title>No Address</title></Favorite>\n"
+                       "<Favorite><url>https://untitled.example/</url></Favorite>\n"
+                       "<Favorite><Title>Wrong Case</Title><URL>https://case.example/</URL>"
+                       "</Favorite>\n" +
+                       FavoriteXml("Twin", "https://twin-one.example/") +
+                       FavoriteXml("Twin", "https://twin-two.example/") +
+                       FavoriteXml("A & B <News>", "https://ab.example/?a=1&b=2"));
+        InitialUpdate();
+        m_favorites = Branch(kMyFavoritesBranch);
+    }
+
+    Item m_favorites = DirectoryTree::kTop;
+};
+
+TEST_F(LeftViewSelectionTest, ItemsWithChildrenChangeNothing)
+{
+    m_frame->SetTitle("Before");
+    Item california = Region("[CA]California");
+    for (Item item : {Root(), Branch(kNationalBranch), Branch(kWorldBranch), california,
+                      Region("[DC]Dist. of Columbia"), m_favorites})
+        SelectNatively(item);
+    EXPECT_EQ(Selected(), m_favorites);
+    EXPECT_EQ(Caption(), "Before");
+    EXPECT_TRUE(m_browser.opened.empty());
+    EXPECT_EQ(g_strCurrentURL, "lumo://start/");
+}
+
+TEST_F(LeftViewSelectionTest, LeafSetsCaptionOpensItsAddressAndShowsTheWaitCursor)
+{
+    Click(Child(Branch(kNationalBranch), "CNN "));
+    EXPECT_EQ(Caption(), "CNN  - Lumo News Reader");
+    EXPECT_EQ(m_browser.opened, std::vector<std::string>{"https://www.cnn.com/"});
+    EXPECT_EQ(m_browser.busy, std::vector<bool>{true});
+    EXPECT_EQ(g_strCurrentURL, "https://www.cnn.com/");
+    EXPECT_FALSE(wxIsBusy());
+
+    // A second click on the selected row is no change of selection.
+    Click(Child(Branch(kNationalBranch), "CNN "));
+    EXPECT_EQ(m_browser.opened.size(), 1u);
+
+    // Collapsing the branch moves the selection away; choosing the leaf again opens it again.
+    m_view->Collapse(CLeftView::ToViewItem(Branch(kNationalBranch)));
+    Settle();
+    m_view->Expand(CLeftView::ToViewItem(Branch(kNationalBranch)));
+    Settle();
+    Click(Child(Branch(kNationalBranch), "CNN "));
+    EXPECT_EQ(m_browser.opened.size(), 2u);
+
+    // Control and space take the selection away (GTK's way); the next click opens again.
+    FocusTree();
+    Type(GDK_KEY_space, GDK_CONTROL_MASK);
+    EXPECT_EQ(Selected(), DirectoryTree::kTop);
+    Click(Child(Branch(kNationalBranch), "CNN "));
+    EXPECT_EQ(m_browser.opened.size(), 3u);
+
+    // Escaped characters come back as the user wrote them.
+    Click(Child(m_favorites, "A & B <News>"));
+    EXPECT_EQ(Caption(), "A & B <News> - Lumo News Reader");
+    EXPECT_EQ(m_browser.opened.back(), "https://ab.example/?a=1&b=2");
+}
+
+TEST_F(LeftViewSelectionTest, FavoritesWithoutAddressOrTitleFollowTheReadingRule)
+{
+    Click(Child(m_favorites, "Le Monde"));
+    ASSERT_EQ(g_strCurrentURL, "https://www.lemonde.fr/");
+
+    Click(Child(m_favorites, "No Address"));
+    EXPECT_EQ(Caption(), "No Address - Lumo News Reader");
+    EXPECT_EQ(m_browser.opened.size(), 1u);
+    EXPECT_EQ(g_strCurrentURL, "");
+
+    // Without a title child the favorite shows as a leaf with empty text; the
+    // one whose children are "Title" and "URL" is read with neither.
+    std::vector<Item> untitled;
+    for (Item child : Tree().GetChildren(m_favorites))
+        if (Tree().GetItemText(child).empty())
+            untitled.push_back(child);
+    ASSERT_EQ(untitled.size(), 2u);
+    EXPECT_EQ(Tree().GetChildren(m_favorites).front(), untitled[0]);
+    std::vector<std::string> addresses{SlotURL(untitled[0]), SlotURL(untitled[1])};
+    EXPECT_EQ(addresses, (std::vector<std::string>{"https://untitled.example/", ""}));
+
+    Click(untitled[0]);
+    EXPECT_EQ(Caption(), " - Lumo News Reader");
+    EXPECT_EQ(m_browser.opened.back(), "https://untitled.example/");
+    Click(untitled[1]);
+    EXPECT_EQ(g_strCurrentURL, "");
+    EXPECT_EQ(m_browser.opened.size(), 2u);
+}
+
+TEST_F(LeftViewSelectionTest, TwinTitlesEachOpenTheirOwnAddress)
+{
+    std::vector<Item> twins;
+    for (Item child : Tree().GetChildren(m_favorites))
+        if (Tree().GetItemText(child) == "Twin")
+            twins.push_back(child);
+    ASSERT_EQ(twins.size(), 2u);
+    Click(twins[0]);
+    Click(twins[1]);
+    Click(twins[0]);
+    EXPECT_EQ(m_browser.opened,
+              (std::vector<std::string>{"https://twin-one.example/", "https://twin-two.example/",
+                                        "https://twin-one.example/"}));
+}
+
+TEST_F(LeftViewSelectionTest, ArrowKeysOpenEachNewspaperInTurn)
+{
+    Click(Child(Branch(kNationalBranch), "ABCNEWS.com"));
+    FocusTree();
+    Type(GDK_KEY_Down);
+    Type(GDK_KEY_Down);
+    const auto& national = Tree().GetChildren(Branch(kNationalBranch));
+    EXPECT_EQ(Selected(), national[2]);
+    EXPECT_EQ(m_browser.opened, (std::vector<std::string>{SlotURL(national[0]),
+                                                          SlotURL(national[1]),
+                                                          SlotURL(national[2])}));
+    EXPECT_EQ(Caption(), Tree().GetItemText(national[2]) + " - Lumo News Reader");
+}
+
+TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem)
+{
+    FocusTree();
+    Type(GDK_KEY_c);
+    Type(GDK_KEY_n);
+    Type(GDK_KEY_n);
+    // "CNN " under "National" is visible; "CNN - World News  " is inside the
+    // collapsed "World".
+    // Like any selection, each match on the way opens: "c" finds "CBS News".
+    EXPECT_EQ(Selected(), Child(Branch(kNationalBranch), "CNN "));
+    EXPECT_EQ(m_browser.opened,
+              (std::vector<std::string>{"https://www.cbsnews.com/", "https://www.cnn.com/"}));
+    Type(GDK_KEY_Escape);
+
+    Type(GDK_KEY_bracketleft);
+    Type(GDK_KEY_d);
+    Type(GDK_KEY_c);
+    EXPECT_EQ(Selected(), Region("[DC]Dist. of Columbia"));
+    Type(GDK_KEY_Escape);
+    EXPECT_EQ(m_browser.opened.size(), 2u);
+}
+
+TEST_F(LeftViewTest, EmptyMyFavoritesActsAsALeafThatOpensNothing)
+{
+    WriteFavorites("");
+    InitialUpdate();
+    EXPECT_TRUE(m_reporter.messages.empty());
+    SelectNatively(Branch(kMyFavoritesBranch));
+    EXPECT_EQ(Caption(), "My Favorites - Lumo News Reader");
+    EXPECT_TRUE(m_browser.opened.empty());
+    EXPECT_EQ(g_strCurrentURL, "lumo://start/");
+}
+
+TEST_F(LeftViewTest, MalformedFavoritesFileGivesAnEmptyBranchAndNoMessage)
+{
+    WriteFile(m_dir.File("Favorites.xml"), "<Favorites><Favorite><title>Broken");
+    InitialUpdate();
+    EXPECT_TRUE(m_reporter.messages.empty());
+    EXPECT_FALSE(Tree().HasChildren(Branch(kMyFavoritesBranch)));
+    EXPECT_EQ(Tree().GetItemData(Child(Branch(kNationalBranch), "ABCNEWS.com")), 1);
+}
+
+TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddress)
+{
+    WriteFavorites(FavoriteXml("Zeitung", "https://zeitung.example/") +
+                   FavoriteXml("Abendblatt", "https://abendblatt.example/"));
+    InitialUpdate();
+    auto first = TakeSnapshot();
+    SelectNatively(Child(Branch(kWorldBranch), "Irish Times"));
+    ASSERT_EQ(m_browser.opened.size(), 1u);
+
+    m_view->BuildCatalogTree(2);
+    Settle();
+    EXPECT_EQ(Selected(), DirectoryTree::kTop); // a build discards the selection
+    ExpectExpansionAfterBuild();
+    m_view->BuildCatalogTree(1);
+    Settle();
+    ExpectExpansionAfterBuild();
+    EXPECT_EQ(TakeSnapshot(), first);
+    EXPECT_EQ(m_view->URLCount(), 2 + 2701);
+
+    // The item selected before the rebuilds opens again once chosen.
+    SelectNatively(Child(Branch(kWorldBranch), "Irish Times"));
+    EXPECT_EQ(m_browser.opened.size(), 2u);
+
+    std::vector<Item> leaves;
+    CollectLeaves(Root(), leaves);
+    m_browser.opened.clear();
+    std::vector<std::string> expected;
+    for (Item leaf : leaves)
+    {
+        m_view->SelectionChanged(leaf);
+        if (!SlotURL(leaf).empty())
+            expected.push_back(SlotURL(leaf));
+    }
+    EXPECT_EQ(m_browser.opened, expected);
+    EXPECT_EQ(expected.size(), 2702u);
+
+    // A re-initialisation empties the table and builds again, leaving the program directory.
+    WriteFavorites("");
+    g_strAppDir = m_dir.Path();
+    InitialUpdate();
+    EXPECT_EQ(g_strAppDir, m_dir.Path());
+    EXPECT_EQ(m_view->URLCount(), 2701);
+    EXPECT_EQ(m_view->URLTable().size(), kInitialURLSlots);
+    EXPECT_TRUE(std::all_of(m_view->URLTable().begin() + 2701, m_view->URLTable().end(),
+                            [](const std::string& url) { return url.empty(); }));
+}
+
+TEST_F(LeftViewTest, InitialUpdateSettlesAnEmptyProgramDirectory)
+{
+    g_strAppDir.clear();
+    InitialUpdate();
+    EXPECT_FALSE(g_strAppDir.empty());
+    EXPECT_EQ(g_strAppDir, wxGetCwd().utf8_string());
+}
+
+// Asks the accessibility bus, from outside the process, for the tree's rows.
+const char* kAccessibilityProbe = R"PY(
+import sys
+try:
+    import pyatspi
+except ImportError:
+    sys.exit(77)
+pid = int(sys.argv[1])
+def walk(acc, out, depth=0):
+    if depth > 40:
+        return
+    try:
+        out.append((acc.getRoleName(), acc.name))
+        count = acc.childCount
+    except Exception:
+        return
+    for i in range(min(count, 400)):
+        try:
+            walk(acc.getChildAtIndex(i), out, depth + 1)
+        except Exception:
+            pass
+try:
+    apps = [a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == pid]
+except Exception:
+    sys.exit(77)
+if not apps:
+    sys.exit(77)
+out = []
+walk(apps[0], out)
+for role, name in out:
+    print(role + "\t" + name)
+)PY";
+
+TEST_F(LeftViewTest, RowsAreExposedWithTheirTextsToAssistiveTechnology)
+{
+    const char* python = "/usr/bin/python3";
+    if (!wxFileExists(python) || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "no session bus or system python for the accessibility probe";
+    InitialUpdate();
+    WriteFile(m_dir.File("probe.py"), kAccessibilityProbe);
+
+    wxProcess process;
+    process.Redirect();
+    bool ended = false;
+    int status = -1;
+    process.Bind(wxEVT_END_PROCESS, [&](wxProcessEvent& event) {
+        ended = true;
+        status = event.GetExitCode();
+    });
+    std::string output;
+    auto drain = [&] {
+        while (process.IsInputAvailable())
+            output += wxTextInputStream(*process.GetInputStream()).ReadLine().utf8_string() + "\n";
+    };
+    wxString command = wxString::Format("%s %s %ld", python, m_dir.File("probe.py"),
+                                        static_cast<long>(wxGetProcessId()));
+    ASSERT_NE(wxExecute(command, wxEXEC_ASYNC, &process), 0);
+    // The probe talks to this process over the bus: keep dispatching while it runs.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            drain();
+            return ended;
+        },
+        std::chrono::seconds(60)));
+    drain();
+    if (status == 77)
+        GTEST_SKIP() << "accessibility bus not available";
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("tree table\t"), std::string::npos) << output;
+    for (const char* row : {"table cell\tLumo News Reader\n", "table cell\tMy Favorites\n",
+                            "table cell\tCNN \n", "table cell\t[DC]Dist. of Columbia\n"})
+        EXPECT_NE(output.find(row), std::string::npos) << row;
+}
+
+} // namespace

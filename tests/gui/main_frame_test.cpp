@@ -1,0 +1,355 @@
+// The main frame with its real panes, menu and commands, on temporary settings.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include <wx/menu.h>
+#include <wx/splitter.h>
+#include <wx/statusbr.h>
+#include <wx/webview.h>
+
+#include "app/globals.h"
+#include "app/main_frame.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/skin.h"
+#include "app/url_opener.h"
+#include "browser/browser_view.h"
+#include "directory/left_view.h"
+#include "gui_test_support.h"
+#include "temp_dir.h"
+
+using namespace lumo;
+using lumo::test::Settle;
+using lumo::test::TempDir;
+using lumo::test::WaitFor;
+using lumo::test::WriteFile;
+
+namespace {
+
+class CapturingReporter : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+class MainFrameTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
+        m_profile = std::make_unique<ProfileStore>(*m_settings);
+        m_previousOpener = SetUrlOpener([this](const std::string& url) {
+            m_opened.push_back(url);
+            return true;
+        });
+        g_strAppDir = m_dir.Path();
+    }
+
+    void TearDown() override
+    {
+        DestroyFrame();
+        SetUrlOpener(m_previousOpener);
+        ExitSkin();
+    }
+
+    void MakeFrame()
+    {
+        DestroyFrame();
+        m_frame = new CMainFrame(*m_profile, m_reporter);
+        ASSERT_TRUE(m_frame->Create());
+        m_frame->InitialUpdate();
+        m_frame->Show();
+        Settle();
+    }
+
+    void DestroyFrame()
+    {
+        if (m_frame)
+            m_frame->Destroy();
+        m_frame = nullptr;
+        wxTheApp->ProcessPendingEvents();
+    }
+
+    bool Checked(int id)
+    {
+        m_frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+        return m_frame->GetMenuBar()->IsChecked(id);
+    }
+
+    void Command(int id) { m_frame->ProcessCommand(id); }
+
+    std::string SettingsText()
+    {
+        std::string path = m_dir.File("settings/LumoNewsReader.conf");
+        return lumo::test::FileExists(path) ? lumo::test::ReadFile(path) : "<none>";
+    }
+
+    TempDir m_dir;
+    SettingsFile m_settings;
+    std::unique_ptr<ProfileStore> m_profile;
+    CapturingReporter m_reporter;
+    CMainFrame* m_frame = nullptr;
+    std::vector<std::string> m_opened;
+    UrlOpener m_previousOpener;
+};
+
+struct ExpectedItem
+{
+    int id;
+    const char* label;
+    const char* help;
+    bool checkable;
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, MenuBarHasEveryItemInOrderWithoutFalseKeyHints)
+{
+    MakeFrame();
+    const std::vector<std::pair<std::string, std::vector<ExpectedItem>>> expected = {
+        {"&File",
+         {{ID_MINIMIZE, "&Minimize", "Minimize the window", false},
+          {wxID_SEPARATOR, "", "", false},
+          {wxID_EXIT, "E&xit", "Quit the application; prompts to save documents", false}}},
+        {"&Browse",
+         {{ID_BROWSE_HOME, "&Home", "Go to Homepage", false},
+          {wxID_SEPARATOR, "", "", false},
+          {ID_BROWSE_BACK, "&Back", "Browse back page", false},
+          {ID_BROWSE_FORWARD, "&Forword", "Browse forword page", false}}},
+        {"Favorites",
+         {{ID_FAVORITES_MODIFY, "Modify", "Backup before modify it", false},
+          {ID_FAVORITES_BACKUP, "Backup", "", false}}},
+        {"HomePage",
+         {{ID_HOMEPAGE_GOTO, "Go to", "", false},
+          {wxID_SEPARATOR, "", "", false},
+          {ID_HOMEPAGE_USE_BLANK, "Use Blank", "", true},
+          {ID_HOMEPAGE_USE_DEFAULT, "Use Default", "", true},
+          {ID_HOMEPAGE_USE_CURRENT, "Use Current", "", true}}},
+        {"&Skin",
+         {{ID_SKIN_XP, "&XP", "Set skin as XP style", true},
+          {ID_SKIN_MINI, "&Mini", "Set skin as mini style", true},
+          {ID_SKIN_SOFT, "&Soft", "Set skin as soft style", true}}},
+        {"&View",
+         {{ID_VIEW_STATUS_BAR, "Status", "Show or hide status bar", true},
+          {ID_VIEW_TOOLBAR, "Toolbar", "Show or hide toolbar", true}}},
+        {"&Help",
+         {{ID_HELP_CONTENT, "Content and Index", "Show help content", false},
+          {ID_HELP_PRODUCT, "Product Homepage", "Show help product", false},
+          {wxID_ABOUT, "&About...", nullptr, false}}},
+    };
+    wxMenuBar* bar = m_frame->GetMenuBar();
+    ASSERT_EQ(bar->GetMenuCount(), expected.size());
+    for (size_t m = 0; m < expected.size(); ++m)
+    {
+        EXPECT_EQ(bar->GetMenuLabel(m).utf8_string(), expected[m].first);
+        wxMenu* menu = bar->GetMenu(m);
+        const auto& items = expected[m].second;
+        ASSERT_EQ(menu->GetMenuItemCount(), items.size()) << expected[m].first;
+        for (size_t i = 0; i < items.size(); ++i)
+        {
+            wxMenuItem* item = menu->FindItemByPosition(i);
+            if (items[i].id == wxID_SEPARATOR)
+            {
+                EXPECT_TRUE(item->IsSeparator());
+                continue;
+            }
+            EXPECT_EQ(item->GetId(), items[i].id);
+            EXPECT_EQ(item->GetItemLabel().utf8_string(), items[i].label);
+            EXPECT_EQ(item->GetAccel(), nullptr) << items[i].label; // no key hint
+            if (items[i].help)
+                EXPECT_EQ(item->GetHelp().utf8_string(), items[i].help);
+            EXPECT_EQ(item->IsCheckable(), items[i].checkable) << items[i].label;
+        }
+    }
+}
+
+TEST_F(MainFrameTest, PanesSitSideBySideAndTheDocumentLinksBoth)
+{
+    MakeFrame();
+    wxSplitterWindow* splitter = m_frame->Splitter();
+    ASSERT_NE(splitter, nullptr);
+    EXPECT_EQ(g_pSplitter, splitter);
+    EXPECT_EQ(splitter->GetSplitMode(), wxSPLIT_VERTICAL);
+    EXPECT_EQ(splitter->GetSashPosition(), 250);
+    EXPECT_EQ(splitter->GetWindow1(), static_cast<wxWindow*>(m_frame->LeftView()));
+    EXPECT_EQ(splitter->GetWindow2(), static_cast<wxWindow*>(m_frame->HtmlView()));
+    EXPECT_EQ(m_frame->GetActiveDocument().m_pLeftView, m_frame->LeftView());
+    EXPECT_EQ(m_frame->GetActiveDocument().m_pHtmlView, m_frame->HtmlView());
+    EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->LeftView()));
+
+    SplitInfo info{};
+    info.reserved = 12345;
+    EXPECT_EQ(CurrentSplitterInfoCallback()(info), 0);
+    EXPECT_EQ(info.reserved, 12345);
+    EXPECT_EQ(info.columns, 2);
+    EXPECT_EQ(info.rows, 1);
+    EXPECT_EQ(info.barWidth, splitter->GetSashSize());
+}
+
+TEST_F(MainFrameTest, StatusBarStartsHiddenAndViewStatusTogglesIt)
+{
+    MakeFrame();
+    wxStatusBar* bar = m_frame->GetStatusBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->IsShown());
+    EXPECT_FALSE(Checked(ID_VIEW_STATUS_BAR));
+    EXPECT_EQ(bar->GetFieldsCount(), 4);
+
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(bar->IsShown());
+    EXPECT_TRUE(Checked(ID_VIEW_STATUS_BAR));
+    EXPECT_EQ(bar->GetStatusText(0).utf8_string(), "Ready");
+    for (int field = 1; field <= 3; ++field)
+    {
+        std::string text = bar->GetStatusText(field).utf8_string();
+        const char* names[] = {"", "CAP", "NUM", "SCRL"};
+        EXPECT_TRUE(text.empty() || text == names[field]) << text;
+    }
+
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(bar->IsShown());
+
+    // The toolbar item does nothing and never shows checked.
+    std::string before = SettingsText();
+    Command(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(Checked(ID_VIEW_TOOLBAR));
+    EXPECT_EQ(m_frame->GetToolBar(), nullptr);
+    EXPECT_EQ(SettingsText(), before);
+}
+
+TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
+{
+    MakeFrame();
+    EXPECT_TRUE(Checked(ID_SKIN_MINI));
+    EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_DEFAULT));
+
+    // The skin files are looked for in the current directory: here there are
+    // none, and the choice moves all the same.
+    Command(ID_SKIN_XP);
+    EXPECT_TRUE(Checked(ID_SKIN_XP));
+    EXPECT_FALSE(Checked(ID_SKIN_MINI));
+    EXPECT_EQ(m_profile->Get(kSkinStyle), 1);
+
+    Command(ID_HOMEPAGE_USE_BLANK);
+    EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_BLANK));
+    EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_DEFAULT));
+    EXPECT_EQ(m_profile->Get(kIndexPage), 1);
+
+    Command(ID_CATALOG_BY_CONTENT);
+    EXPECT_EQ(m_profile->Get(kCataView), 2);
+    EXPECT_EQ(m_frame->Commands().CataView(), 2);
+
+    // Cut and save keys reach cut and save, never the skins.
+    Command(wxID_CUT);
+    EXPECT_TRUE(Checked(ID_SKIN_XP));
+    EXPECT_EQ(m_profile->Get(kSkinStyle), 1);
+
+    Command(ID_HELP_PRODUCT);
+    EXPECT_EQ(m_opened, std::vector<std::string>{kProductWebPage});
+
+    // A new run reads the stored choices.
+    MakeFrame();
+    EXPECT_TRUE(Checked(ID_SKIN_XP));
+    EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_BLANK));
+    EXPECT_TRUE(Checked(ID_CATALOG_BY_CONTENT));
+}
+
+TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)
+{
+    TempDir program;
+    ASSERT_EQ(mkdir(program.File("Skin").c_str(), 0700), 0);
+    WriteFile(program.File("Skin/XPCorona.ssk"), "label { color: #123456; }");
+    WriteFile(program.File("Skin/SoftCrystal.ssk"), "this is { not css");
+    std::string saved = wxGetCwd().utf8_string();
+    ASSERT_TRUE(wxSetWorkingDirectory(program.Path()));
+    MakeFrame();
+    Command(ID_SKIN_XP);
+    EXPECT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
+    // A broken skin file changes nothing on screen, yet the choice is stored.
+    Command(ID_SKIN_SOFT);
+    EXPECT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
+    EXPECT_EQ(m_profile->Get(kSkinStyle), 3);
+    EXPECT_TRUE(Checked(ID_SKIN_SOFT));
+    wxSetWorkingDirectory(wxString::FromUTF8(saved));
+}
+
+TEST_F(MainFrameTest, WindowSizeFollowsEverySizeChange)
+{
+    MakeFrame();
+    m_frame->SetSize(wxSize(700, 500));
+    m_frame->SendSizeEvent();
+    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+    m_frame->Maximize(true);
+    if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
+        GTEST_SKIP() << "no window manager to maximise windows";
+    Settle();
+    EXPECT_EQ(m_profile->Get(kWindowSize), 3);
+    m_frame->Maximize(false);
+    WaitFor([&] { return !m_frame->IsMaximized(); }, std::chrono::seconds(3));
+    Settle();
+    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+    m_frame->Maximize(true);
+    WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3));
+    Settle();
+    Command(ID_MINIMIZE);
+    Settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+}
+
+TEST_F(MainFrameTest, HomeHelpAndGoToOpenTheirPagesInThePane)
+{
+    WriteFile(m_dir.File("readme.htm"),
+              "<html><head><title>Help Here</title></head><body>help</body></html>");
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
+    Command(ID_HELP_CONTENT);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Help Here - Lumo News Reader"; }))
+        << m_frame->GetTitle();
+    Command(ID_BROWSE_HOME);
+    EXPECT_TRUE(WaitFor([&] {
+        return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
+    }));
+    Command(ID_BROWSE_BACK);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Help Here - Lumo News Reader"; }));
+    Command(ID_HOMEPAGE_GOTO);
+    EXPECT_TRUE(WaitFor([&] {
+        return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank";
+    }));
+}
+
+TEST_F(MainFrameTest, BackupCommandCopiesTheFavoritesOfTheCurrentDirectory)
+{
+    TempDir program;
+    WriteFile(program.File("Favorites.xml"), "<Favorites/>\n");
+    std::string saved = wxGetCwd().utf8_string();
+    ASSERT_TRUE(wxSetWorkingDirectory(program.Path()));
+    MakeFrame();
+    Command(ID_FAVORITES_BACKUP);
+    wxSetWorkingDirectory(wxString::FromUTF8(saved));
+    EXPECT_EQ(lumo::test::ReadFile(program.File("Favorites.xml.bk")), "<Favorites/>\n");
+    EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"备份成功！"});
+}
+
+TEST_F(MainFrameTest, NewRebuildsTheTreeAndOpensTheStartPageAgain)
+{
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] {
+        return m_frame->HtmlView()->WebView() &&
+               m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
+    }));
+    m_frame->HtmlView()->NavigateTo("about:blank");
+    ASSERT_TRUE(WaitFor([&] {
+        return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank";
+    }));
+    std::string before = SettingsText();
+    Command(wxID_NEW);
+    EXPECT_TRUE(WaitFor([&] {
+        return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
+    }));
+    EXPECT_EQ(SettingsText(), before);
+}
