@@ -47,33 +47,33 @@ struct MenuSpec
 // its own (the keys of the accelerator table do other things).
 const MenuSpec kMenus[] = {
     {"&File",
-     {{ID_MINIMIZE, "&Minimize", "Minimize the window", false},
+     {{ToWxId(ID_MINIMIZE), "&Minimize", "Minimize the window", false},
       {0, nullptr, nullptr, false},
       {wxID_EXIT, "E&xit", "Quit the application; prompts to save documents", false}}},
     {"&Browse",
-     {{ID_BROWSE_HOME, "&Home", "Go to Homepage", false},
+     {{ToWxId(ID_BROWSE_HOME), "&Home", "Go to Homepage", false},
       {0, nullptr, nullptr, false},
-      {ID_BROWSE_BACK, "&Back", "Browse back page", false},
-      {ID_BROWSE_FORWARD, "&Forword", "Browse forword page", false}}},
+      {ToWxId(ID_BROWSE_BACK), "&Back", "Browse back page", false},
+      {ToWxId(ID_BROWSE_FORWARD), "&Forword", "Browse forword page", false}}},
     {"Favorites",
-     {{ID_FAVORITES_MODIFY, "Modify", "Backup before modify it", false},
-      {ID_FAVORITES_BACKUP, "Backup", "", false}}},
+     {{ToWxId(ID_FAVORITES_MODIFY), "Modify", "Backup before modify it", false},
+      {ToWxId(ID_FAVORITES_BACKUP), "Backup", "", false}}},
     {"HomePage",
-     {{ID_HOMEPAGE_GOTO, "Go to", "", false},
+     {{ToWxId(ID_HOMEPAGE_GOTO), "Go to", "", false},
       {0, nullptr, nullptr, false},
-      {ID_HOMEPAGE_USE_BLANK, "Use Blank", "", true},
-      {ID_HOMEPAGE_USE_DEFAULT, "Use Default", "", true},
-      {ID_HOMEPAGE_USE_CURRENT, "Use Current", "", true}}},
+      {ToWxId(ID_HOMEPAGE_USE_BLANK), "Use Blank", "", true},
+      {ToWxId(ID_HOMEPAGE_USE_DEFAULT), "Use Default", "", true},
+      {ToWxId(ID_HOMEPAGE_USE_CURRENT), "Use Current", "", true}}},
     {"&Skin",
-     {{ID_SKIN_XP, "&XP", "Set skin as XP style", true},
-      {ID_SKIN_MINI, "&Mini", "Set skin as mini style", true},
-      {ID_SKIN_SOFT, "&Soft", "Set skin as soft style", true}}},
+     {{ToWxId(ID_SKIN_XP), "&XP", "Set skin as XP style", true},
+      {ToWxId(ID_SKIN_MINI), "&Mini", "Set skin as mini style", true},
+      {ToWxId(ID_SKIN_SOFT), "&Soft", "Set skin as soft style", true}}},
     {"&View",
-     {{ID_VIEW_STATUS_BAR, "Status", "Show or hide status bar", true},
-      {ID_VIEW_TOOLBAR, "Toolbar", "Show or hide toolbar", true}}},
+     {{ToWxId(ID_VIEW_STATUS_BAR), "Status", "Show or hide status bar", true},
+      {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true}}},
     {"&Help",
-     {{ID_HELP_CONTENT, "Content and Index", "Show help content", false},
-      {ID_HELP_PRODUCT, "Product Homepage", "Show help product", false},
+     {{ToWxId(ID_HELP_CONTENT), "Content and Index", "Show help content", false},
+      {ToWxId(ID_HELP_PRODUCT), "Product Homepage", "Show help product", false},
       {wxID_ABOUT, "&About...", "Display program information, version number and copyright",
        false}}},
 };
@@ -134,23 +134,24 @@ bool CMainFrame::Create()
     if (!CreateStatusPanes())
         return false;
 
-    Bind(wxEVT_MENU, &CMainFrame::OnProgramCommand, this, ID_MINIMIZE + 1, ID_HOMEPAGE_USE_CURRENT);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this, ID_CATALOG_BY_CONTENT,
-         ID_HOMEPAGE_USE_CURRENT);
-    Bind(wxEVT_MENU, &CMainFrame::OnMinimize, this, ID_MINIMIZE);
-    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesModify, this, ID_FAVORITES_MODIFY);
-    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ID_FAVORITES_BACKUP);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ID_VIEW_STATUS_BAR);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ID_VIEW_STATUS_BAR);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ID_VIEW_TOOLBAR);
+    Bind(wxEVT_MENU, &CMainFrame::OnProgramCommand, this, ToWxId(ID_BROWSE_HOME),
+         ToWxId(ID_HOMEPAGE_USE_CURRENT));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this,
+         ToWxId(ID_CATALOG_BY_CONTENT), ToWxId(ID_HOMEPAGE_USE_CURRENT));
+    Bind(wxEVT_MENU, &CMainFrame::OnMinimize, this, ToWxId(ID_MINIMIZE));
+    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesModify, this, ToWxId(ID_FAVORITES_MODIFY));
+    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ToWxId(ID_FAVORITES_BACKUP));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ToWxId(ID_VIEW_TOOLBAR));
     Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
     Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
     Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
     Bind(wxEVT_MENU, &CMainFrame::OnFilePrint, this, wxID_PRINT);
     for (int id : {wxID_UNDO, wxID_CUT, wxID_COPY, wxID_PASTE})
         Bind(wxEVT_MENU, &CMainFrame::OnEditCommand, this, id);
-    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ID_NEXT_PANE);
-    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ID_PREV_PANE);
+    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ToWxId(ID_NEXT_PANE));
+    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ToWxId(ID_PREV_PANE));
     Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
     Bind(wxEVT_SIZE, &CMainFrame::OnSize, this);
@@ -195,8 +196,8 @@ void CMainFrame::CreateAccelerators()
         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
         {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
         {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
-        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+        {wxACCEL_NORMAL, WXK_F6, ToWxId(ID_NEXT_PANE)},
+        {wxACCEL_SHIFT, WXK_F6, ToWxId(ID_PREV_PANE)},
     };
     SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(entries), entries));
 }
@@ -285,13 +286,13 @@ void CMainFrame::OpenExternal(const std::string& url)
 
 void CMainFrame::OnProgramCommand(wxCommandEvent& event)
 {
-    if (!m_commands.Execute(event.GetId()))
+    if (!m_commands.Execute(FromWxId(event.GetId())))
         event.Skip();
 }
 
 void CMainFrame::OnUpdateProgramCommand(wxUpdateUIEvent& event)
 {
-    if (std::optional<bool> checked = m_commands.IsChecked(event.GetId()))
+    if (std::optional<bool> checked = m_commands.IsChecked(FromWxId(event.GetId())))
         event.Check(*checked);
 }
 

@@ -32,6 +32,19 @@ enum CommandId : int
     ID_PREV_PANE = 57681,
 };
 
+// wxWidgets wants menu and command ids below 0x7FFF, while the program's
+// numbers run from 32771 to 59393: the menus and the command events carry the
+// number less 30000 (32771 is 2771 there), clear of wx's own stock ids.
+inline constexpr int kWxIdOffset = 30000;
+constexpr int ToWxId(int commandId)
+{
+    return commandId - kWxIdOffset;
+}
+constexpr int FromWxId(int wxId)
+{
+    return wxId + kWxIdOffset;
+}
+
 // Status-bar indicator panes.
 enum IndicatorId : int
 {

@@ -1,5 +1,6 @@
 #include "app/url_opener.h"
 
+#include <wx/log.h>
 #include <wx/utils.h>
 
 namespace lumo {
@@ -7,6 +8,8 @@ namespace {
 
 bool LaunchDefaultBrowser(const std::string& url)
 {
+    // A failure to start the user's browser is not reported: nothing opens.
+    wxLogNull quiet;
     return wxLaunchDefaultBrowser(wxString::FromUTF8(url));
 }
 

@@ -57,9 +57,8 @@ wxWebView* CLumoNewsReaderView::CreateBrowser()
     if (m_webView || !wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
         return m_webView;
 
+    RegisterStartPageScheme();
     wxWebView* view = wxWebView::New();
-    // The scheme handler must be known before the first page loads.
-    view->RegisterHandler(wxSharedPtr<wxWebViewHandler>(new StartPageHandler));
     if (!view->Create(this, wxID_ANY, wxString(), wxDefaultPosition, GetClientSize()))
     {
         delete view;

@@ -1,16 +1,15 @@
 #include "browser/start_page_handler.h"
 
-#include <wx/filesys.h>
-#include <wx/mstream.h>
-
 #include "app/resource_ids.h"
 #include "res/embedded.h"
 
+#ifdef __WXGTK__
+#include <webkit2/webkit2.h>
+#endif
+
 namespace lumo {
 
-StartPageHandler::StartPageHandler() : wxWebViewHandler(kStartPageScheme) {}
-
-std::string StartPageHandler::FileNameForUri(std::string_view uri)
+std::string StartPageFileNameForUri(std::string_view uri)
 {
     constexpr std::string_view prefix = "lumo://start/";
     if (uri.substr(0, prefix.size()) != prefix)
@@ -22,14 +21,43 @@ std::string StartPageHandler::FileNameForUri(std::string_view uri)
     return std::string(name);
 }
 
-wxFSFile* StartPageHandler::GetFile(const wxString& uri)
+#ifdef __WXGTK__
+namespace {
+
+void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer)
 {
-    const res::EmbeddedFile* file = res::FindStartPageFile(FileNameForUri(uri.utf8_string()));
+    const char* uri = webkit_uri_scheme_request_get_uri(request);
+    const res::EmbeddedFile* file = res::FindStartPageFile(StartPageFileNameForUri(uri ? uri : ""));
     if (!file)
-        return nullptr;
-    auto* stream = new wxMemoryInputStream(file->bytes.data(), file->bytes.size());
-    return new wxFSFile(stream, uri, wxString::FromUTF8(file->mimeType.data(), file->mimeType.size()),
-                        wxString(), wxDateTime::Now());
+    {
+        GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "Not part of the start page");
+        webkit_uri_scheme_request_finish_error(request, error);
+        g_error_free(error);
+        return;
+    }
+    // The bytes live as long as the program; the stream only borrows them.
+    GInputStream* stream =
+        g_memory_input_stream_new_from_data(file->bytes.data(), file->bytes.size(), nullptr);
+    std::string mime(file->mimeType);
+    webkit_uri_scheme_request_finish(request, stream, file->bytes.size(), mime.c_str());
+    g_object_unref(stream);
+}
+
+} // namespace
+#endif
+
+void RegisterStartPageScheme()
+{
+#ifdef __WXGTK__
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    // Registered on the engine's context itself rather than through one web
+    // view, so the scheme outlives any view and is known to every later one.
+    webkit_web_context_register_uri_scheme(webkit_web_context_get_default(), kStartPageScheme,
+                                           AnswerSchemeRequest, nullptr, nullptr);
+#endif
 }
 
 } // namespace lumo

@@ -4,20 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include <wx/webview.h>
-
 namespace lumo {
 
-class StartPageHandler : public wxWebViewHandler
-{
-public:
-    StartPageHandler();
-    wxFSFile* GetFile(const wxString& uri) override;
+// Makes the web engine answer the program's scheme from the built-in files.
+// Once per process, before the first page loads; later calls do nothing.
+void RegisterStartPageScheme();
 
-    // The name of the built-in file an address of the scheme asks for
-    // ("index.html" for the bare start page), or an empty string when the
-    // address is not one of the start page's.
-    static std::string FileNameForUri(std::string_view uri);
-};
+// The name of the built-in file an address of the scheme asks for
+// ("index.html" for the bare start page), or an empty string when the
+// address is not one of the start page's.
+std::string StartPageFileNameForUri(std::string_view uri);
 
 } // namespace lumo

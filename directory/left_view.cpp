@@ -28,15 +28,10 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     // The control holds the model from here on; m_model stays valid as long as it does.
     m_model->DecRef();
 #ifdef __WXGTK__
+    // Lines from every item to its children, as a classic tree draws them.
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
 #endif
     Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
-}
-
-CLeftView::~CLeftView()
-{
-    if (m_doc.m_pLeftView == this)
-        m_doc.m_pLeftView = nullptr;
 }
 
 void CLeftView::OnInitialUpdate()
@@ -51,6 +46,7 @@ void CLeftView::OnInitialUpdate()
 
 void CLeftView::BuildCatalogTree(int /*arrangement*/)
 {
+    // Both arrangements show the same tree; the value only tells which command asked.
     m_building.DeleteAllItems();
     m_nURLCount = 1;
     Item root = m_building.InsertItem(DirectoryTree::kTop, kAppName, DirectoryTree::Position::Last);
@@ -152,8 +148,7 @@ void CLeftView::OnTvnSelchanged(wxDataViewEvent& event)
 void CLeftView::SelectionChanged(Item item)
 {
     const DirectoryTree& tree = m_model->Tree();
-    if (!tree.IsValid(item))
-    {
+    if (!tree.IsValid(item)) {
         // Type-ahead reports "nothing selected" in passing before it selects
         // the match, which may be the item already open: only a selection
         // that stays empty makes the next choice of that item a new one.

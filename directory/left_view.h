@@ -31,7 +31,6 @@ public:
 
     CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& profile,
               FavoritesReporter& reporter);
-    ~CLeftView() override;
 
     // The pane's first update, again at each re-initialisation of the document:
     // links the pane into the document, empties the address table, settles the

@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -113,48 +114,57 @@ void RecordParseError(void* userData, xmlErrorPtr error)
         static_cast<ParseReport*>(ctxt->_private)->failed = true;
 }
 
-// The whole file, or nothing when it is missing, unreadable, not a regular
-// file (a FIFO would block) or larger than the limit.
-std::optional<std::string> ReadWholeFile(const std::string& path)
+// The favorites file opened for reading, and what the parser has read of it.
+class FileInput
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct Closer
+public:
+    // Opens a regular file no larger than the limit; not a FIFO, which
+    // would block.
+    explicit FileInput(const std::string& path)
+        : m_fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize)
-        return std::nullopt;
-
-    // Sized by fstat, but read to the end: the file may change meanwhile.
-    std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
-    std::size_t have = 0;
-    for (;;)
-    {
-        if (have == bytes.size())
+        struct stat st;
+        if (m_fd >= 0 && (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                          static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize))
         {
-            if (have > kMaxFavoritesFileSize)
-                return std::nullopt;
-            bytes.resize(std::min(2 * have, kMaxFavoritesFileSize + 1));
+            close(m_fd);
+            m_fd = -1;
         }
-        const ssize_t got = read(fd, bytes.data() + have, bytes.size() - have);
-        if (got < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        have += static_cast<std::size_t>(got);
     }
-    bytes.resize(have);
-    return bytes;
-}
+    ~FileInput()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    FileInput(const FileInput&) = delete;
+    FileInput& operator=(const FileInput&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    bool StartsWithUtf8Bom() const { return m_start == kUtf8Bom; }
+
+    // libxml2's read callback. The file may grow while it is read: the limit
+    // holds for what is read, too.
+    static int Read(void* context, char* buffer, int length)
+    {
+        auto* self = static_cast<FileInput*>(context);
+        ssize_t got;
+        do
+            got = read(self->m_fd, buffer, static_cast<std::size_t>(length));
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            return -1;
+        const std::size_t count = static_cast<std::size_t>(got);
+        if (self->m_start.size() < kUtf8Bom.size())
+            self->m_start.append(buffer, std::min(count, kUtf8Bom.size() - self->m_start.size()));
+        self->m_total += count;
+        return self->m_total > kMaxFavoritesFileSize ? -1 : static_cast<int>(got);
+    }
+
+private:
+    int m_fd;
+    std::size_t m_total = 0;
+    std::string m_start; // the first bytes, to keep a byte order mark
+};
 
 // A loaded favorites file: its tree, or none when the file is missing,
 // unreadable or not well-formed, and what a rewrite needs to give back.
@@ -176,15 +186,15 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
         return std::nullopt;
     }
     Document document;
-    const std::optional<std::string> bytes = ReadWholeFile(path);
-    if (!bytes)
+    FileInput input(path);
+    if (!input.IsOpen())
         return document;
 
     ParseReport report;
     parser->_private = &report;
     parser->sax->serror = &RecordParseError;
-    DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes->data(), static_cast<int>(bytes->size()),
-                                 nullptr, nullptr, kParseOptions));
+    DocPtr doc(xmlCtxtReadIO(parser.get(), &FileInput::Read, nullptr, &input, nullptr, nullptr,
+                             kParseOptions));
     // libxml2 can stop early (on a memory or size limit) and still call the
     // part it read well-formed; a rewrite of that part would lose the rest.
     // Namespace errors also count: such a file is not well-formed for a
@@ -192,7 +202,7 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
     if (doc && parser->wellFormed && !report.failed)
     {
         document.doc = std::move(doc);
-        document.utf8Bom = bytes->starts_with(kUtf8Bom);
+        document.utf8Bom = input.StartsWithUtf8Bom();
     }
     return document;
 }
@@ -212,13 +222,13 @@ XPathObjectPtr Select(xmlDoc* doc, const char* path)
     return result;
 }
 
-// The document element, when it is named exactly `Favorites` (no namespace).
+// The document element when it is what the path "Favorites" selects: named
+// exactly `Favorites`, in no namespace. Checked directly, as an XPath
+// context alone costs as much as parsing a small file.
 xmlNode* FindDocumentElement(xmlDoc* doc)
 {
-    XPathObjectPtr selection = Select(doc, "Favorites");
-    if (!selection || xmlXPathNodeSetIsEmpty(selection->nodesetval))
-        return nullptr;
-    return xmlXPathNodeSetItem(selection->nodesetval, 0);
+    xmlNode* root = xmlDocGetRootElement(doc);
+    return root && !root->ns && std::strcmp(Chars(root->name), "Favorites") == 0 ? root : nullptr;
 }
 
 void TrimInPlace(std::string& text)

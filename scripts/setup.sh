@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES="g++ make cmake ninja-build pkg-config python3 \
 libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev libwebkit2gtk-4.0-dev \
-libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev clang \
+libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang \
 xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi fonts-dejavu-core \
 x11-utils hyperfine"
 

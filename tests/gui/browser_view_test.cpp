@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/webview.h>
 
@@ -199,20 +200,30 @@ TEST_F(BrowserViewTest, PagesShowNoDialogs)
 TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
 {
     StartBrowser();
-    // Let this test's page open a window without a click.
-    auto* native = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
-    webkit_settings_set_javascript_can_open_windows_automatically(
-        webkit_web_view_get_settings(native), TRUE);
     std::string target = Page("target.html", "Target");
     std::string opener = Page("opener.html", "Opener",
-                              "<script>setTimeout(function(){window.open('" + target +
-                                  "')}, 100)</script>");
+                              "<a href='" + target + "' target='_blank' style='display:block;"
+                              "width:4000px;height:4000px'>open</a>");
     m_view->NavigateTo(opener);
+    ASSERT_TRUE(WaitForCaption("Opener - Lumo News Reader"));
+    Settle(std::chrono::milliseconds(200));
+    // A page may open a new window only from the user's own click: click the
+    // link with a real pointer event.
+    ASSERT_TRUE(lumo::test::ClickAt(m_view->WebView()->GetScreenRect().GetPosition() +
+                                    wxPoint(100, 100)));
     ASSERT_TRUE(WaitFor([&] { return !m_opened.empty(); }));
     EXPECT_EQ(m_opened, std::vector<std::string>{target});
     Settle(std::chrono::milliseconds(300));
     EXPECT_EQ(Url(), opener);
     EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
+
+    // A script cannot open one by itself.
+    m_opened.clear();
+    m_view->NavigateTo(Page("popup.html", "Popup",
+                            "<script>window.open('" + target + "');</script>"));
+    ASSERT_TRUE(WaitForCaption("Popup - Lumo News Reader"));
+    Settle(std::chrono::milliseconds(300));
+    EXPECT_TRUE(m_opened.empty());
 }
 
 TEST_F(BrowserViewTest, KilledWebProcessReloadsThePageOnce)

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <wx/app.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
@@ -17,6 +18,7 @@
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "directory/left_view.h"
+#include "favorites/favorites_store.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -77,10 +79,17 @@ protected:
     bool Checked(int id)
     {
         m_frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
-        return m_frame->GetMenuBar()->IsChecked(id);
+        return m_frame->GetMenuBar()->IsChecked(ToWxId(id));
     }
 
-    void Command(int id) { m_frame->ProcessCommand(id); }
+    // Sends a command as a menu, key or other sender would: program commands
+    // by their own number, wx's stock commands by their wx id.
+    void Command(int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, id >= kWxIdOffset ? ToWxId(id) : id);
+        event.SetEventObject(m_frame);
+        m_frame->ProcessWindowEvent(event);
+    }
 
     std::string SettingsText()
     {
@@ -112,33 +121,33 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemInOrderWithoutFalseKeyHints)
     MakeFrame();
     const std::vector<std::pair<std::string, std::vector<ExpectedItem>>> expected = {
         {"&File",
-         {{ID_MINIMIZE, "&Minimize", "Minimize the window", false},
+         {{ToWxId(ID_MINIMIZE), "&Minimize", "Minimize the window", false},
           {wxID_SEPARATOR, "", "", false},
           {wxID_EXIT, "E&xit", "Quit the application; prompts to save documents", false}}},
         {"&Browse",
-         {{ID_BROWSE_HOME, "&Home", "Go to Homepage", false},
+         {{ToWxId(ID_BROWSE_HOME), "&Home", "Go to Homepage", false},
           {wxID_SEPARATOR, "", "", false},
-          {ID_BROWSE_BACK, "&Back", "Browse back page", false},
-          {ID_BROWSE_FORWARD, "&Forword", "Browse forword page", false}}},
+          {ToWxId(ID_BROWSE_BACK), "&Back", "Browse back page", false},
+          {ToWxId(ID_BROWSE_FORWARD), "&Forword", "Browse forword page", false}}},
         {"Favorites",
-         {{ID_FAVORITES_MODIFY, "Modify", "Backup before modify it", false},
-          {ID_FAVORITES_BACKUP, "Backup", "", false}}},
+         {{ToWxId(ID_FAVORITES_MODIFY), "Modify", "Backup before modify it", false},
+          {ToWxId(ID_FAVORITES_BACKUP), "Backup", "", false}}},
         {"HomePage",
-         {{ID_HOMEPAGE_GOTO, "Go to", "", false},
+         {{ToWxId(ID_HOMEPAGE_GOTO), "Go to", "", false},
           {wxID_SEPARATOR, "", "", false},
-          {ID_HOMEPAGE_USE_BLANK, "Use Blank", "", true},
-          {ID_HOMEPAGE_USE_DEFAULT, "Use Default", "", true},
-          {ID_HOMEPAGE_USE_CURRENT, "Use Current", "", true}}},
+          {ToWxId(ID_HOMEPAGE_USE_BLANK), "Use Blank", "", true},
+          {ToWxId(ID_HOMEPAGE_USE_DEFAULT), "Use Default", "", true},
+          {ToWxId(ID_HOMEPAGE_USE_CURRENT), "Use Current", "", true}}},
         {"&Skin",
-         {{ID_SKIN_XP, "&XP", "Set skin as XP style", true},
-          {ID_SKIN_MINI, "&Mini", "Set skin as mini style", true},
-          {ID_SKIN_SOFT, "&Soft", "Set skin as soft style", true}}},
+         {{ToWxId(ID_SKIN_XP), "&XP", "Set skin as XP style", true},
+          {ToWxId(ID_SKIN_MINI), "&Mini", "Set skin as mini style", true},
+          {ToWxId(ID_SKIN_SOFT), "&Soft", "Set skin as soft style", true}}},
         {"&View",
-         {{ID_VIEW_STATUS_BAR, "Status", "Show or hide status bar", true},
-          {ID_VIEW_TOOLBAR, "Toolbar", "Show or hide toolbar", true}}},
+         {{ToWxId(ID_VIEW_STATUS_BAR), "Status", "Show or hide status bar", true},
+          {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true}}},
         {"&Help",
-         {{ID_HELP_CONTENT, "Content and Index", "Show help content", false},
-          {ID_HELP_PRODUCT, "Product Homepage", "Show help product", false},
+         {{ToWxId(ID_HELP_CONTENT), "Content and Index", "Show help content", false},
+          {ToWxId(ID_HELP_PRODUCT), "Product Homepage", "Show help product", false},
           {wxID_ABOUT, "&About...", nullptr, false}}},
     };
     wxMenuBar* bar = m_frame->GetMenuBar();
@@ -255,7 +264,7 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
     MakeFrame();
     EXPECT_TRUE(Checked(ID_SKIN_XP));
     EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_BLANK));
-    EXPECT_TRUE(Checked(ID_CATALOG_BY_CONTENT));
+    EXPECT_EQ(m_frame->Commands().IsChecked(ID_CATALOG_BY_CONTENT), true);
 }
 
 TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)

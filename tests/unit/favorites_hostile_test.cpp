@@ -194,7 +194,7 @@ TEST_F(HostileFileTest, AFileAboveTheSizeLimitReadsAsMissingAndIsKept)
 {
     const std::string head = "<Favorites><Favorite><title>A</title><url>u</url></Favorite>";
     const std::string tail = "</Favorites>";
-    const std::string comment = "<!--" + std::string(1000, '-').replace(0, 1, " ") + " -->";
+    const std::string comment = "<!-- " + std::string(1000, 'x') + " -->";
     std::string xml = head;
     while (xml.size() + comment.size() + tail.size() <= kMaxFavoritesFileSize)
         xml += comment;

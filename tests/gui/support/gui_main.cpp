@@ -3,6 +3,10 @@
 // failures, runs the tests and shuts wx down.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <execinfo.h>
+#include <unistd.h>
+
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
@@ -18,10 +22,24 @@ public:
     bool OnInit() override { return true; }
 };
 
+// A crash in a GUI test prints where it happened, so a failure in CI can be read.
+void PrintCrash(int signal)
+{
+    void* frames[64];
+    int count = backtrace(frames, 64);
+    const char header[] = "\n*** crashed; backtrace:\n";
+    write(STDERR_FILENO, header, sizeof header - 1);
+    backtrace_symbols_fd(frames, count, STDERR_FILENO);
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    std::signal(SIGSEGV, PrintCrash);
+    std::signal(SIGABRT, PrintCrash);
     testing::InitGoogleTest(&argc, argv);
     lumo::test::PrepareGuiTestEnvironment();
 

@@ -10,6 +10,10 @@
 
 #include "browser/web_environment.h"
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
+
 namespace lumo::test {
 
 void PrepareGuiTestEnvironment()
@@ -37,6 +41,24 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
             wxYield();
         wxMilliSleep(5);
     }
+    return true;
+}
+
+bool ClickAt(const wxPoint& screenPoint)
+{
+    GdkDisplay* gdkDisplay = gdk_display_get_default();
+    if (!gdkDisplay || !GDK_IS_X11_DISPLAY(gdkDisplay))
+        return false;
+    Display* display = GDK_DISPLAY_XDISPLAY(gdkDisplay);
+    int eventBase, errorBase, major, minor;
+    if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+        return false;
+    XTestFakeMotionEvent(display, -1, screenPoint.x, screenPoint.y, CurrentTime);
+    XSync(display, False);
+    Settle(std::chrono::milliseconds(50));
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
     return true;
 }
 

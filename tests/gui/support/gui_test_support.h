@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include <wx/gdicmn.h>
+
 namespace lumo::test {
 
 // Points the settings at a fresh temporary XDG_CONFIG_HOME and prepares the
@@ -17,5 +19,9 @@ bool WaitFor(const std::function<bool()>& done,
 
 // Runs pending events for a short while (lets GTK settle after a change).
 void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
+
+// Clicks the left pointer button at a point of the screen with a real X
+// pointer event (XTest); false when the display cannot do that.
+bool ClickAt(const wxPoint& screenPoint);
 
 } // namespace lumo::test

@@ -1,0 +1,270 @@
+// Timings of the directory tree pane on the native control (run under a display):
+//   BuildCatalogTree/F        one whole build (2,756 items plus F favorites read
+//                             from a real file) until the control has caught up
+//   PlainLoop/N               the same control receiving N items built in one plain
+//                             loop (no sorting, no file, no address table): the floor
+//   TreeStoreBeforeShow/N     wxDataViewTreeStore filled, then associated
+//   AppendToShownTreeCtrl/N   wxDataViewTreeCtrl fed item by item while shown
+//                             (the approach the pane avoids; one run only)
+//   SelectionToNavigate       a native selection of a leaf until NavigateTo is called
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/dataview.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <gtk/gtk.h>
+
+#include "app/globals.h"
+#include "app/settings.h"
+#include "directory/catalogue.h"
+#include "directory/directory_model.h"
+#include "directory/left_view.h"
+#include "favorites/favorites_store.h"
+
+using namespace lumo;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Lets the control do what it postponed (layout, drawing) so the figure is
+// what the user waits for, not only the call.
+void CatchUp()
+{
+    wxTheApp->ProcessPendingEvents();
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+}
+
+class NullReporter : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& text) override
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+};
+
+class TimingBrowser : public BrowserPane
+{
+public:
+    void NavigateTo(std::string) override { reached = Clock::now(); }
+    void GoBack() override {}
+    void GoForward() override {}
+    Clock::time_point reached;
+};
+
+// A shown frame with the pane, on temporary settings and a favorites file of F entries.
+class Pane
+{
+public:
+    explicit Pane(int favorites)
+    {
+        char dir[] = "/tmp/lumo-bench-XXXXXX";
+        m_dir = mkdtemp(dir);
+        std::ofstream file(m_dir + "/Favorites.xml");
+        file << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n";
+        for (int i = 0; i < favorites; ++i)
+            file << "<Favorite><title>Favorite paper " << (favorites - i) * 7919 % 10007
+                 << "</title><url>https://paper" << i << ".example/</url></Favorite>\n";
+        file << "</Favorites>\n";
+        file.close();
+        g_strAppDir = m_dir;
+        m_settings = OpenSettingsFile(m_dir + "/settings.conf");
+        m_profile = std::make_unique<ProfileStore>(*m_settings);
+        frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));
+        view = new CLeftView(frame, doc, *m_profile, m_reporter);
+        doc.m_pHtmlView = &browser;
+        frame->Show();
+        CatchUp();
+        view->OnInitialUpdate();
+        CatchUp();
+    }
+    ~Pane()
+    {
+        frame->Destroy();
+        CatchUp();
+        std::remove((m_dir + "/Favorites.xml").c_str());
+        std::remove((m_dir + "/settings.conf").c_str());
+        std::remove(m_dir.c_str());
+    }
+
+    CLumoNewsReaderDoc doc;
+    TimingBrowser browser;
+    wxFrame* frame = nullptr;
+    CLeftView* view = nullptr;
+
+private:
+    std::string m_dir;
+    SettingsFile m_settings;
+    std::unique_ptr<ProfileStore> m_profile;
+    NullReporter m_reporter;
+};
+
+void BuildCatalogTree(benchmark::State& state)
+{
+    Pane pane(static_cast<int>(state.range(0)));
+    int arrangement = 1;
+    for (auto _ : state) {
+        arrangement = 3 - arrangement; // as the two catalogue commands alternate
+        auto start = Clock::now();
+        pane.view->BuildCatalogTree(arrangement);
+        CatchUp();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    state.counters["items"] = static_cast<double>(pane.view->Items().GetCount());
+}
+BENCHMARK(BuildCatalogTree)->Arg(0)->Arg(1395)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same tree shape and number of items, appended in one loop and handed to
+// the same control with the same expansion.
+void PlainLoop(benchmark::State& state)
+{
+    const auto leaves = static_cast<std::size_t>(state.range(0)) - 56;
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));
+    auto* control = new wxDataViewCtrl(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                       wxDV_SINGLE | wxDV_NO_HEADER);
+    control->AppendTextColumn(wxString(), 0, wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
+    auto* model = new DirectoryModel;
+    control->AssociateModel(model);
+    model->DecRef();
+    frame->Show();
+    CatchUp();
+    for (auto _ : state) {
+        auto start = Clock::now();
+        DirectoryTree tree;
+        using P = DirectoryTree::Position;
+        auto root = tree.InsertItem(DirectoryTree::kTop, "Lumo News Reader", P::Last);
+        auto favorites = tree.InsertItem(root, "My Favorites", P::Last);
+        auto national = tree.InsertItem(root, "National", P::Last);
+        tree.InsertItem(root, "World", P::Last);
+        auto states = tree.InsertItem(root, "American States", P::Last);
+        DirectoryTree::ItemId regions[51];
+        for (auto& region : regions)
+            region = tree.InsertItem(states, "[XX]Region", P::Last);
+        for (std::size_t i = 0; i < leaves; ++i) {
+            DirectoryTree::ItemId parent = i < 66 ? national : regions[i % 51];
+            if (leaves > 2700 && i >= 2700)
+                parent = favorites;
+            tree.InsertItem(parent, "Newspaper " + std::to_string(i), P::Last,
+                            static_cast<int>(i + 1));
+        }
+        model->Replace(std::move(tree));
+        for (auto item : {root, favorites, national, states})
+            control->Expand(DirectoryModel::ToViewItem(item));
+        CatchUp();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    frame->Destroy();
+    CatchUp();
+}
+BENCHMARK(PlainLoop)->Arg(2756)->Arg(2756 + 1395)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void TreeStoreBeforeShow(benchmark::State& state)
+{
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));
+    auto* control = new wxDataViewTreeCtrl(frame, wxID_ANY);
+    frame->Show();
+    CatchUp();
+    for (auto _ : state) {
+        auto start = Clock::now();
+        auto* store = new wxDataViewTreeStore;
+        auto root = store->AppendContainer(wxDataViewItem(), "Lumo News Reader");
+        auto national = store->AppendContainer(root, "National");
+        for (long i = 0; i < state.range(0) - 2; ++i)
+            store->AppendItem(national, wxString::Format("Newspaper %ld", i));
+        control->AssociateModel(store);
+        store->DecRef();
+        control->Expand(root);
+        control->Expand(national);
+        CatchUp();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    frame->Destroy();
+    CatchUp();
+}
+BENCHMARK(TreeStoreBeforeShow)->Arg(2756)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void AppendToShownTreeCtrl(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));
+        auto* control = new wxDataViewTreeCtrl(frame, wxID_ANY);
+        frame->Show();
+        CatchUp();
+        auto start = Clock::now();
+        auto root = control->AppendContainer(wxDataViewItem(), "Lumo News Reader");
+        auto national = control->AppendContainer(root, "National");
+        control->Expand(root);
+        control->Expand(national);
+        for (long i = 0; i < state.range(0) - 2; ++i)
+            control->AppendItem(national, wxString::Format("Newspaper %ld", i));
+        CatchUp();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        frame->Destroy();
+        CatchUp();
+    }
+}
+BENCHMARK(AppendToShownTreeCtrl)
+    ->Arg(2756)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// From the native control's selection of a leaf (what a click or an arrow key
+// does) to the browser pane's NavigateTo.
+void SelectionToNavigate(benchmark::State& state)
+{
+    Pane pane(0);
+    GtkTreeView* view = GTK_TREE_VIEW(pane.view->GtkGetTreeView());
+    bool second = false;
+    for (auto _ : state) {
+        // Two national leaves in turn, so that every selection is a change.
+        second = !second;
+        gint indices[] = {0, 1, second ? 5 : 6};
+        GtkTreePath* path = gtk_tree_path_new_from_indicesv(indices, 3);
+        auto start = Clock::now();
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+        state.SetIterationTime(std::chrono::duration<double>(pane.browser.reached - start).count());
+        gtk_tree_path_free(path);
+        CatchUp();
+    }
+}
+BENCHMARK(SelectionToNavigate)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+class BenchApp : public wxApp
+{
+public:
+    bool OnInit() override { return true; }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    wxApp::SetInstance(new BenchApp);
+    if (!wxEntryStart(argc, argv)) {
+        std::fprintf(stderr, "cannot start wxWidgets (no display?)\n");
+        return 2;
+    }
+    wxTheApp->CallOnInit();
+    wxGUIEventLoop loop;
+    wxEventLoopBase::SetActive(&loop);
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    wxEventLoopBase::SetActive(nullptr);
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return 0;
+}
