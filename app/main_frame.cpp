@@ -114,6 +114,8 @@ CMainFrame::CMainFrame(ProfileStore& profile, FavoritesReporter& reporter)
 
 CMainFrame::~CMainFrame()
 {
+    // The panes refer to the document and the settings held here: let them go first.
+    DestroyChildren();
     if (g_pSplitter == m_wndSplitter)
         g_pSplitter = nullptr;
 }

@@ -9,6 +9,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -60,8 +61,9 @@ public:
     BenchDirectory()
     {
         const char* base = std::getenv("LUMO_BENCH_DIR");
-        std::string pattern = (base ? std::string(base) : std::filesystem::temp_directory_path().string()) +
-                              "/lumo-fav-bench-XXXXXX";
+        std::string pattern =
+            (base ? std::string(base) : std::filesystem::temp_directory_path().string()) +
+            "/lumo-fav-bench-XXXXXX";
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed in " + pattern);
         m_path = pattern;
@@ -94,8 +96,7 @@ const Fixture& FileWith(int entries)
 {
     static std::map<int, Fixture> files;
     auto it = files.find(entries);
-    if (it == files.end())
-    {
+    if (it == files.end()) {
         Fixture fixture{BenchDir() + "/Favorites-" + std::to_string(entries) + ".xml",
                         FavoritesXml(entries)};
         WriteBytes(fixture.path, fixture.bytes);
@@ -108,14 +109,12 @@ const Fixture& FileWith(int entries)
 template <typename Operation, typename Restore>
 void Measure(benchmark::State& state, Operation operation, Restore restore)
 {
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const bool ok = operation();
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-        if (!ok)
-        {
+        if (!ok) {
             state.SkipWithError("operation failed");
             break;
         }
@@ -184,7 +183,20 @@ void BM_DeleteFavorite(benchmark::State& state)
         [&] { WriteBytes(file.path, file.bytes); });
 }
 
-#define LUMO_SIZES ->Arg(10)->Arg(1395)->Arg(100000)->Unit(benchmark::kMicrosecond)->UseManualTime()
+// The fastest of the repetitions is the one least disturbed by the rest of
+// the machine: run with --benchmark_repetitions=5 or more.
+double Fastest(const std::vector<double>& times)
+{
+    return *std::min_element(times.begin(), times.end());
+}
+
+#define LUMO_SIZES                                                                                 \
+    ->Arg(10)                                                                                      \
+        ->Arg(1395)                                                                                \
+        ->Arg(100000)                                                                              \
+        ->Unit(benchmark::kMicrosecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->ComputeStatistics("min", Fastest)
 BENCHMARK(BM_LibxmlParse) LUMO_SIZES;
 BENCHMARK(BM_LoadFavorites) LUMO_SIZES;
 BENCHMARK(BM_LibxmlParseAndSave) LUMO_SIZES;

@@ -20,17 +20,16 @@ struct FileCloser
 
 BackupResult BackupFavorites(const std::string& dir, FavoritesReporter& reporter)
 {
-    std::unique_ptr<std::FILE, FileCloser> source(std::fopen((dir + "/Favorites.xml").c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> source(
+        std::fopen((dir + "/Favorites.xml").c_str(), "rb"));
     struct stat st;
     // fopen() opens a directory for reading; only its reads fail.
-    if (!source || fstat(fileno(source.get()), &st) != 0 || S_ISDIR(st.st_mode))
-    {
+    if (!source || fstat(fileno(source.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
         reporter.ShowMessage(kMsgBackupSourceUnreadable);
         return BackupResult::SourceUnreadable;
     }
     FileReplacement copy;
-    if (!copy.Begin(dir + "/Favorites.xml.bk"))
-    {
+    if (!copy.Begin(dir + "/Favorites.xml.bk")) {
         reporter.ShowMessage(kMsgBackupTargetUncreatable);
         return BackupResult::TargetUncreatable;
     }
@@ -40,14 +39,12 @@ BackupResult BackupFavorites(const std::string& dir, FavoritesReporter& reporter
     std::array<char, 512> block;
     std::size_t got;
     bool written = true;
-    do
-    {
+    do {
         got = std::fread(block.data(), 1, block.size(), source.get());
         written = copy.Write(block.data(), got);
     } while (written && got == block.size());
 
-    if (!written || std::ferror(source.get()) || !copy.Commit())
-    {
+    if (!written || std::ferror(source.get()) || !copy.Commit()) {
         reporter.ShowMessage(kMsgBackupCopyFailed);
         return BackupResult::CopyFailed;
     }

@@ -125,8 +125,7 @@ public:
     {
         struct stat st;
         if (m_fd >= 0 && (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-                          static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize))
-        {
+                          static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize)) {
             close(m_fd);
             m_fd = -1;
         }
@@ -180,8 +179,7 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
 {
     InitXmlOnce();
     ParserPtr parser(xmlNewParserCtxt());
-    if (!parser)
-    {
+    if (!parser) {
         reporter.ShowMessage(kMsgNoXmlParser);
         return std::nullopt;
     }
@@ -199,8 +197,7 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
     // part it read well-formed; a rewrite of that part would lose the rest.
     // Namespace errors also count: such a file is not well-formed for a
     // namespace-aware reader.
-    if (doc && parser->wellFormed && !report.failed)
-    {
+    if (doc && parser->wellFormed && !report.failed) {
         document.doc = std::move(doc);
         document.utf8Bom = input.StartsWithUtf8Bom();
     }
@@ -234,8 +231,7 @@ xmlNode* FindDocumentElement(xmlDoc* doc)
 void TrimInPlace(std::string& text)
 {
     const auto last = text.find_last_not_of(kTrimmed);
-    if (last == std::string::npos)
-    {
+    if (last == std::string::npos) {
         text.clear();
         return;
     }
@@ -256,10 +252,8 @@ bool AppendText(const xmlNode* element, std::string& out, std::size_t& entityBud
     std::vector<Resume> pending;
     const xmlNode* node = element->children;
     bool inEntity = false;
-    for (;;)
-    {
-        if (!node)
-        {
+    for (;;) {
+        if (!node) {
             if (pending.empty())
                 return true;
             node = pending.back().next;
@@ -268,15 +262,12 @@ bool AppendText(const xmlNode* element, std::string& out, std::size_t& entityBud
             continue;
         }
         const xmlNode* descend = nullptr;
-        switch (node->type)
-        {
+        switch (node->type) {
         case XML_TEXT_NODE:
         case XML_CDATA_SECTION_NODE:
-            if (node->content)
-            {
+            if (node->content) {
                 const std::size_t length = std::strlen(Chars(node->content));
-                if (inEntity)
-                {
+                if (inEntity) {
                     if (length > entityBudget)
                         return false;
                     entityBudget -= length;
@@ -294,15 +285,13 @@ bool AppendText(const xmlNode* element, std::string& out, std::size_t& entityBud
         default:
             break;
         }
-        if (descend)
-        {
+        if (descend) {
             if (pending.size() >= kMaxTextDepth)
                 return false;
             pending.push_back({node->next, inEntity});
             inEntity = inEntity || node->type == XML_ENTITY_REF_NODE;
             node = descend;
-        }
-        else
+        } else
             node = node->next;
     }
 }
@@ -319,8 +308,7 @@ bool ReadEntry(const xmlNode* element, FavoriteEntry& entry, std::size_t& entity
 {
     const xmlNode* title = nullptr;
     const xmlNode* url = nullptr;
-    for (const xmlNode* child = element->children; child; child = child->next)
-    {
+    for (const xmlNode* child = element->children; child; child = child->next) {
         if (IsNamed(child, "title"))
             title = child;
         else if (IsNamed(child, "url"))
@@ -342,16 +330,14 @@ bool FindEntry(xmlNode* root, const FavoriteEntry& wanted, xmlNode*& match)
 {
     std::size_t entityBudget = kEntityTextBudget;
     FavoriteEntry entry;
-    for (xmlNode* child = root->children; child; child = child->next)
-    {
+    for (xmlNode* child = root->children; child; child = child->next) {
         // Other nodes have no child elements and read as an empty pair, which
         // never matches a trimmed, non-empty one.
         if (child->type != XML_ELEMENT_NODE)
             continue;
         if (!ReadEntry(child, entry, entityBudget))
             return false;
-        if (entry == wanted)
-        {
+        if (entry == wanted) {
             match = child;
             return true;
         }
@@ -367,23 +353,28 @@ bool IsXmlText(std::string_view text)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
-    while (p < end)
-    {
+    while (p < end) {
         char32_t c = *p;
         int length = 1;
         char32_t smallest = 0;
-        if (c >= 0xF0 && c <= 0xF4)
-            length = 4, c &= 0x07, smallest = 0x10000;
-        else if (c >= 0xE0 && c <= 0xEF)
-            length = 3, c &= 0x0F, smallest = 0x800;
-        else if (c >= 0xC2 && c <= 0xDF)
-            length = 2, c &= 0x1F, smallest = 0x80;
-        else if (c >= 0x80)
+        if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            c &= 0x07;
+            smallest = 0x10000;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            c &= 0x0F;
+            smallest = 0x800;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            c &= 0x1F;
+            smallest = 0x80;
+        } else if (c >= 0x80) {
             return false;
+        }
         if (end - p < length)
             return false;
-        for (int i = 1; i < length; ++i)
-        {
+        for (int i = 1; i < length; ++i) {
             if ((p[i] & 0xC0) != 0x80)
                 return false;
             c = (c << 6) | (p[i] & 0x3F);
@@ -429,20 +420,16 @@ EntryLayout LayoutFor(const xmlNode* root)
 {
     EntryLayout layout;
     bool indented = false;
-    for (const xmlNode* child = root->last; child; child = child->prev)
-    {
+    for (const xmlNode* child = root->last; child; child = child->prev) {
         if (child->type != XML_ELEMENT_NODE)
             continue;
-        if (!indented)
-        {
+        if (!indented) {
             if (IsBlankText(child->prev))
                 layout.before = Chars(child->prev->content);
             indented = true;
         }
-        if (const xmlNode* first = FirstElementChild(child))
-        {
-            if (IsBlankText(first->prev))
-            {
+        if (const xmlNode* first = FirstElementChild(child)) {
+            if (IsBlankText(first->prev)) {
                 layout.inner = Chars(first->prev->content);
                 if (IsBlankText(child->last))
                     layout.closing = Chars(child->last->content);
@@ -454,14 +441,12 @@ EntryLayout LayoutFor(const xmlNode* root)
         return layout;
 
     std::string base = "\n";
-    if (IsBlankText(root->last))
-    {
+    if (IsBlankText(root->last)) {
         const std::string_view blank = Chars(root->last->content);
         const auto newline = blank.rfind('\n');
         if (newline != std::string_view::npos)
             base.append(blank.substr(newline + 1));
-    }
-    else
+    } else
         layout.after = base;
     layout.before = base + "  ";
     layout.inner = base + "    ";
@@ -511,8 +496,7 @@ bool AppendEntry(xmlNode* root, const FavoriteEntry& entry)
     if (!placed)
         return false;
     xmlNode* added = favorite.release();
-    if (!layout.before.empty())
-    {
+    if (!layout.before.empty()) {
         // Inserted after the entry is placed: in front of the closing white
         // space it would have merged with that text instead.
         NodePtr before(xmlNewDocText(root->doc, XmlChars(layout.before.c_str())));
@@ -530,8 +514,7 @@ void RemoveEntry(xmlNode* element)
     xmlNode* indent = IsBlankText(element->prev) ? element->prev : nullptr;
     xmlUnlinkNode(element);
     xmlFreeNode(element);
-    if (indent)
-    {
+    if (indent) {
         xmlUnlinkNode(indent);
         xmlFreeNode(indent);
     }
@@ -539,13 +522,10 @@ void RemoveEntry(xmlNode* element)
 
 int AppendToString(void* context, const char* buffer, int length)
 {
-    try
-    {
+    try {
         static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
         return length;
-    }
-    catch (const std::bad_alloc&)
-    {
+    } catch (const std::bad_alloc&) {
         return -1;
     }
 }
@@ -563,8 +543,7 @@ std::optional<std::string> Serialize(const Document& document)
     const bool hadDeclaration = doc->standalone != -1;
     if (!hadDeclaration)
         options |= XML_SAVE_NO_DECL;
-    else if (!doc->encoding)
-    {
+    else if (!doc->encoding) {
         // Without an encoding to convert to, libxml2 writes every non-ASCII
         // character as a character reference, and asking it for UTF-8 would
         // add encoding="UTF-8" to the declaration: write the declaration here.
@@ -591,6 +570,35 @@ bool Save(const Document& document, const std::string& path)
     const std::optional<std::string> bytes = Serialize(document);
     FileReplacement file;
     return bytes && file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();
+}
+
+// What adding and deleting start with: the trimmed pair, the file's
+// document element and the first of its children that reads as the pair.
+struct Change
+{
+    FavoriteEntry wanted;
+    Document document;
+    xmlNode* root = nullptr;
+    xmlNode* match = nullptr;
+};
+
+// Nothing when the change ends here and returns false: a blank name or
+// address (the file is not even opened), no parser, no usable file, no
+// `Favorites` document element, or a text that cannot be read.
+std::optional<Change> StartChange(const std::string& path, FavoritesReporter& reporter,
+                                  const std::string& name, const std::string& url)
+{
+    Change change{{TrimFavoriteText(name), TrimFavoriteText(url)}, {}};
+    if (change.wanted.title.empty() || change.wanted.url.empty())
+        return std::nullopt;
+    std::optional<Document> document = OpenDocument(path, reporter);
+    if (!document || !document->doc)
+        return std::nullopt;
+    change.document = std::move(*document);
+    change.root = FindDocumentElement(change.document.doc.get());
+    if (!change.root || !FindEntry(change.root, change.wanted, change.match))
+        return std::nullopt;
+    return change;
 }
 
 } // namespace
@@ -626,11 +634,9 @@ std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
     const int count = xmlXPathNodeSetGetLength(nodes);
     entries.reserve(static_cast<std::size_t>(count));
     std::size_t entityBudget = kEntityTextBudget;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const xmlNode* node = xmlXPathNodeSetItem(nodes, i);
-        if (!node)
-        {
+        if (!node) {
             m_reporter.ShowMessage(kMsgAccessNodeFailure);
             break;
         }
@@ -644,47 +650,29 @@ std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
 
 bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url) const
 {
-    const FavoriteEntry wanted{TrimFavoriteText(name), TrimFavoriteText(url)};
-    if (wanted.title.empty() || wanted.url.empty())
-        return false;
     SilentXmlErrors silent;
-    const std::optional<Document> document = OpenDocument(m_path, m_reporter);
-    if (!document || !document->doc)
+    std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
+    if (!change)
         return false;
-    xmlNode* root = FindDocumentElement(document->doc.get());
-    if (!root)
-        return false;
-    xmlNode* match = nullptr;
-    if (!FindEntry(root, wanted, match))
-        return false;
-    if (match)
-    {
+    if (change->match) {
         m_reporter.ShowMessage(kMsgSameContentExists);
         return false;
     }
-    if (!IsXmlText(wanted.title) || !IsXmlText(wanted.url) || !AppendEntry(root, wanted))
+    const FavoriteEntry& entry = change->wanted;
+    if (!IsXmlText(entry.title) || !IsXmlText(entry.url) || !AppendEntry(change->root, entry))
         return false;
-    return Save(*document, m_path);
+    return Save(change->document, m_path);
 }
 
 bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& url) const
 {
-    const FavoriteEntry wanted{TrimFavoriteText(name), TrimFavoriteText(url)};
-    if (wanted.title.empty() || wanted.url.empty())
-        return false;
     SilentXmlErrors silent;
-    const std::optional<Document> document = OpenDocument(m_path, m_reporter);
-    if (!document || !document->doc)
+    std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
+    if (!change)
         return false;
-    xmlNode* root = FindDocumentElement(document->doc.get());
-    if (!root)
-        return false;
-    xmlNode* match = nullptr;
-    if (!FindEntry(root, wanted, match))
-        return false;
-    if (match)
-        RemoveEntry(match);
-    return Save(*document, m_path);
+    if (change->match)
+        RemoveEntry(change->match);
+    return Save(change->document, m_path);
 }
 
 } // namespace lumo

@@ -45,8 +45,7 @@ bool FileReplacement::Begin(const std::string& path)
     Discard();
     m_target = path;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-    {
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         // Replace the file the link points to and keep the link.
         char* real = realpath(path.c_str(), nullptr);
         if (!real)
@@ -57,14 +56,12 @@ bool FileReplacement::Begin(const std::string& path)
 
     mode_t mode;
     bool exists = false;
-    if (stat(m_target.c_str(), &st) == 0)
-    {
+    if (stat(m_target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || access(m_target.c_str(), W_OK) != 0)
             return false;
         mode = st.st_mode & 07777;
         exists = true;
-    }
-    else if (errno == ENOENT)
+    } else if (errno == ENOENT)
         mode = NewFileMode();
     else
         return false;
@@ -78,8 +75,7 @@ bool FileReplacement::Begin(const std::string& path)
     if (m_fd < 0)
         return false;
     m_temp = name.data();
-    if (fchmod(m_fd, mode) != 0)
-    {
+    if (fchmod(m_fd, mode) != 0) {
         Discard();
         return false;
     }
@@ -94,11 +90,9 @@ bool FileReplacement::Write(const char* data, std::size_t size)
 {
     if (m_fd < 0)
         return false;
-    while (size > 0)
-    {
+    while (size > 0) {
         const ssize_t written = write(m_fd, data, size);
-        if (written < 0)
-        {
+        if (written < 0) {
             if (errno == EINTR)
                 continue;
             return false;
@@ -116,8 +110,7 @@ bool FileReplacement::Commit()
     const bool synced = fsync(m_fd) == 0;
     const bool closed = close(m_fd) == 0;
     m_fd = -1;
-    if (!synced || !closed || rename(m_temp.c_str(), m_target.c_str()) != 0)
-    {
+    if (!synced || !closed || rename(m_temp.c_str(), m_target.c_str()) != 0) {
         Discard();
         return false;
     }
@@ -125,8 +118,7 @@ bool FileReplacement::Commit()
     // Make the rename itself durable. The new file is in place either way, so
     // a failure here is no reason to report the change as failed.
     const int dir = open(DirectoryOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0)
-    {
+    if (dir >= 0) {
         (void)fsync(dir);
         close(dir);
     }
@@ -135,13 +127,11 @@ bool FileReplacement::Commit()
 
 void FileReplacement::Discard()
 {
-    if (m_fd >= 0)
-    {
+    if (m_fd >= 0) {
         close(m_fd);
         m_fd = -1;
     }
-    if (!m_temp.empty())
-    {
+    if (!m_temp.empty()) {
         unlink(m_temp.c_str());
         m_temp.clear();
     }

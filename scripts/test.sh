@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs the whole test suite twice: once
 # on the normal build and once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. GUI tests run under Xvfb inside a private D-Bus
-# session (the accessibility bus lives there).
+# UndefinedBehaviorSanitizer. GUI tests run under Xvfb with a window manager,
+# inside a private D-Bus session (the accessibility bus lives there).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -13,7 +13,7 @@ run_suite() {
     dir=$1
     echo "=== test suite: $dir ==="
     (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24" \
-        dbus-run-session -- ctest --output-on-failure --timeout 600)
+        dbus-run-session -- ../tests/with_display.sh ctest --output-on-failure --timeout 600)
 }
 
 run_suite build

@@ -160,6 +160,16 @@ static long ParentPid(long pid)
     return ppid;
 }
 
+static int IsDescendant(long pid, long ancestor)
+{
+    for (int depth = 0; pid > 1 && depth < 64; ++depth) {
+        if (pid == ancestor)
+            return 1;
+        pid = ParentPid(pid);
+    }
+    return 0;
+}
+
 /* The process and all its descendants, found through the parent links. */
 static int ProcessTree(long root, long* out, int capacity)
 {
@@ -318,6 +328,8 @@ int main(int argc, char** argv)
     fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
 
     const double t0 = NowMs();
+    if (verbose)
+        fprintf(stderr, "startup_probe: t0 %.3f ms (CLOCK_MONOTONIC)\n", t0);
     pid_t child = fork();
     if (child < 0) {
         perror("startup_probe: fork");
@@ -372,7 +384,8 @@ int main(int argc, char** argv)
                 attributes.width < kMinWindowSide || attributes.height < kMinWindowSide)
                 continue;
             long pid = OwnerPid(display, window);
-            int ours = pid == child;
+            /* A descendant counts too: the program may run under a wrapper (strace, a launcher). */
+            int ours = pid > 0 && IsDescendant(pid, child);
             if (pid <= 0) {
                 /* No pid on the window: accept a named window created since the start. */
                 char* name = WindowName(display, window);

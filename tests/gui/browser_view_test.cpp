@@ -49,8 +49,9 @@ protected:
 
     void TearDown() override
     {
-        if (m_frame)
-            m_frame->Destroy();
+        // Deleted at once: a frame left for later would outlive this test's settings.
+        delete m_frame;
+        m_frame = nullptr;
         wxTheApp->ProcessPendingEvents();
         SetUrlOpener(m_previousOpener);
     }
@@ -135,7 +136,7 @@ TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
 
     for (int value : {1, 0, 4})
     {
-        m_frame->Destroy();
+        delete m_frame;
         wxTheApp->ProcessPendingEvents();
         m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
         m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);

@@ -70,8 +70,8 @@ protected:
 
     void DestroyFrame()
     {
-        if (m_frame)
-            m_frame->Destroy();
+        // Deleted at once: a frame left for later would outlive this test's settings.
+        delete m_frame;
         m_frame = nullptr;
         wxTheApp->ProcessPendingEvents();
     }

@@ -107,8 +107,7 @@ TEST_F(FavoritesBackupTest, ASourceThatArrivesInPiecesIsCopiedWhole)
     const std::string piece = RandomBytes(300);
     std::thread writer([&] {
         const int fd = open(m_source.c_str(), O_WRONLY);
-        for (int i = 0; i < 3 && fd >= 0; ++i)
-        {
+        for (int i = 0; i < 3 && fd >= 0; ++i) {
             EXPECT_EQ(write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

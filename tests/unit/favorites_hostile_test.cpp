@@ -70,11 +70,13 @@ TEST_F(HostileFileTest, ExternalEntitiesAndDocumentTypesAreNeverRead)
     EXPECT_THAT(test::ReadFile(m_path), HasSubstr("&file;"));
     EXPECT_THAT(AllText(), Not(HasSubstr("SECRET")));
 
-    Write("<!DOCTYPE Favorites [<!ENTITY % p SYSTEM \"" + dtd + "\"> %p;]>\n<Favorites>"
+    Write("<!DOCTYPE Favorites [<!ENTITY % p SYSTEM \"" + dtd +
+          "\"> %p;]>\n<Favorites>"
           "<Favorite><title>&leak;</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(AllText(), Not(HasSubstr("SECRET")));
 
-    Write("<!DOCTYPE Favorites SYSTEM \"" + dtd + "\">\n<Favorites>"
+    Write("<!DOCTYPE Favorites SYSTEM \"" + dtd +
+          "\">\n<Favorites>"
           "<Favorite><title>&leak;</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(AllText(), Not(HasSubstr("SECRET")));
 }
@@ -93,14 +95,21 @@ TEST_F(HostileFileTest, ReadingNeverTouchesTheNetwork)
     const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 
     Write("<?xml version=\"1.0\"?>\n"
-          "<!DOCTYPE Favorites SYSTEM \"" + url + "/favorites.dtd\" [\n"
-          "<!ENTITY remote SYSTEM \"" + url + "/entity.xml\">\n"
-          "<!ENTITY % params SYSTEM \"" + url + "/params.dtd\">\n"
+          "<!DOCTYPE Favorites SYSTEM \"" +
+          url +
+          "/favorites.dtd\" [\n"
+          "<!ENTITY remote SYSTEM \"" +
+          url +
+          "/entity.xml\">\n"
+          "<!ENTITY % params SYSTEM \"" +
+          url +
+          "/params.dtd\">\n"
           "%params;\n"
           "]>\n"
           "<Favorites xmlns:xi=\"http://www.w3.org/2001/XInclude\">"
           "<Favorite><title>&remote;</title><url>u</url></Favorite>"
-          "<xi:include href=\"" + url + "/include.xml\"/></Favorites>");
+          "<xi:include href=\"" +
+          url + "/include.xml\"/></Favorites>");
     m_store.LoadFavorites();
     m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/");
     m_store.DeleteFavorite("Le Monde", "https://www.lemonde.fr/");
@@ -114,14 +123,14 @@ TEST_F(HostileFileTest, EntityBombsReadWithoutExpandingThem)
 {
     // Exponential: libxml2 refuses the file.
     std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE Favorites [\n<!ENTITY l0 \"lol\">\n";
-    for (int i = 1; i <= 12; ++i)
-    {
+    for (int i = 1; i <= 12; ++i) {
         laughs += "<!ENTITY l" + std::to_string(i) + " \"";
         for (int j = 0; j < 10; ++j)
             laughs += "&l" + std::to_string(i - 1) + ";";
         laughs += "\">\n";
     }
-    Write(laughs + "]>\n<Favorites><Favorite><title>&l12;</title><url>u</url></Favorite></Favorites>");
+    Write(laughs +
+          "]>\n<Favorites><Favorite><title>&l12;</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
     EXPECT_FALSE(m_store.DeleteFavorite("lol", "u"));
 
@@ -131,9 +140,11 @@ TEST_F(HostileFileTest, EntityBombsReadWithoutExpandingThem)
     std::string refs;
     for (int i = 0; i < 100000; ++i)
         refs += "&big;";
-    Write("<!DOCTYPE Favorites [<!ENTITY big \"" + entity + "\">]>\n<Favorites>"
+    Write("<!DOCTYPE Favorites [<!ENTITY big \"" + entity +
+          "\">]>\n<Favorites>"
           "<Favorite><title>Fine</title><url>http://fine/</url></Favorite>"
-          "<Favorite><title>" + refs + "</title><url>u</url></Favorite></Favorites>");
+          "<Favorite><title>" +
+          refs + "</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(m_store.LoadFavorites(), ElementsAre(FavoriteEntry{"Fine", "http://fine/"}));
     EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
 }

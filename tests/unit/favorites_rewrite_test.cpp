@@ -133,20 +133,20 @@ TEST_P(DeclarationTest, IsKeptAsItWasAndTheFileStaysUtf8)
     EXPECT_EQ(Bytes(), GetParam().after + body +
                            "<Favorite><title>Straße</title><url>http://straße/</url></Favorite>"
                            "</Favorites>\n");
-    EXPECT_THAT(m_store.LoadFavorites(), ElementsAre(FavoriteEntry{"Café", "u"},
-                                                     FavoriteEntry{"Straße", "http://straße/"}));
+    EXPECT_THAT(m_store.LoadFavorites(),
+                ElementsAre(FavoriteEntry{"Café", "u"}, FavoriteEntry{"Straße", "http://straße/"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DeclarationTest,
-    ::testing::Values(
-        Prolog{"", ""}, Prolog{"\xEF\xBB\xBF", "\xEF\xBB\xBF"},
-        Prolog{"<?xml version=\"1.0\"?>\n", "<?xml version=\"1.0\"?>\n"},
-        Prolog{"<?xml version='1.0' encoding='utf-8'?>", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"},
-        Prolog{"<?xml version=\"1.0\" standalone=\"no\"?>\r\n",
-               "<?xml version=\"1.0\" standalone=\"no\"?>\n"},
-        Prolog{"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
-               "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"}));
+    ::testing::Values(Prolog{"", ""}, Prolog{"\xEF\xBB\xBF", "\xEF\xBB\xBF"},
+                      Prolog{"<?xml version=\"1.0\"?>\n", "<?xml version=\"1.0\"?>\n"},
+                      Prolog{"<?xml version='1.0' encoding='utf-8'?>",
+                             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"},
+                      Prolog{"<?xml version=\"1.0\" standalone=\"no\"?>\r\n",
+                             "<?xml version=\"1.0\" standalone=\"no\"?>\n"},
+                      Prolog{"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
+                             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"}));
 
 TEST_F(FavoritesRewriteTest, AnIso88591FileIsWrittenBackInIso88591)
 {
@@ -195,8 +195,7 @@ TEST_F(FavoritesRewriteTest, AGbkFileIsWrittenBackInGbk)
 std::string Utf16Le(std::u16string_view text)
 {
     std::string bytes;
-    for (char16_t c : text)
-    {
+    for (char16_t c : text) {
         bytes.push_back(static_cast<char>(c & 0xFF));
         bytes.push_back(static_cast<char>(c >> 8));
     }

@@ -57,18 +57,19 @@ protected:
 
 TEST_F(FavoritesStoreTest, ReadsFavoriteElementsInOrderWithTheLastTitleAndUrlCounting)
 {
-    Write("<Favorites>\n"
-          "  <Favorite><title>A</title><url>http://a/</url></Favorite>\n"
-          "  <Favorite><url>http://no-title/</url></Favorite>\n"
-          "  <Favorite><title>first</title><title>second</title><url>http://two/</url></Favorite>\n"
-          "  <Favorite><title></title><url/></Favorite>\n"
-          "  <Favorite id=\"7\"><!-- note --><note>x</note><?pi y?><url>http://u/</url>"
-          "<x:title xmlns:x=\"urn:x\">prefixed</x:title><title>B</title></Favorite>\n"
-          "  <Other><title>not listed</title><url>http://other/</url></Other>\n"
-          "  <favorite><title>wrong case</title><url>http://case/</url></favorite>\n"
-          "  <Favorite><title>Le <b>Monde</b> <![CDATA[&<]]></title><url>http://m/</url></Favorite>\n"
-          "  <Group><Favorite><title>nested</title><url>http://nested/</url></Favorite></Group>\n"
-          "</Favorites>\n");
+    Write(
+        "<Favorites>\n"
+        "  <Favorite><title>A</title><url>http://a/</url></Favorite>\n"
+        "  <Favorite><url>http://no-title/</url></Favorite>\n"
+        "  <Favorite><title>first</title><title>second</title><url>http://two/</url></Favorite>\n"
+        "  <Favorite><title></title><url/></Favorite>\n"
+        "  <Favorite id=\"7\"><!-- note --><note>x</note><?pi y?><url>http://u/</url>"
+        "<x:title xmlns:x=\"urn:x\">prefixed</x:title><title>B</title></Favorite>\n"
+        "  <Other><title>not listed</title><url>http://other/</url></Other>\n"
+        "  <favorite><title>wrong case</title><url>http://case/</url></favorite>\n"
+        "  <Favorite><title>Le <b>Monde</b> <![CDATA[&<]]></title><url>http://m/</url></Favorite>\n"
+        "  <Group><Favorite><title>nested</title><url>http://nested/</url></Favorite></Group>\n"
+        "</Favorites>\n");
 
     EXPECT_THAT(m_store.LoadFavorites(),
                 ElementsAre(FavoriteEntry{"A", "http://a/"}, FavoriteEntry{"", "http://no-title/"},
@@ -95,12 +96,14 @@ TEST_F(FavoritesStoreTest, WhiteSpaceAroundStoredTextsIsTrimmedForShowingAndForM
 TEST_F(FavoritesStoreTest, AddAppendsTheTrimmedPairAsTheLastEntry)
 {
     Write(kTwoEntries);
-    EXPECT_TRUE(m_store.AddFavorite(" \t The Guardian\v\f", "\r\nhttps://www.theguardian.com/?x=1&y=<2> "));
+    EXPECT_TRUE(
+        m_store.AddFavorite(" \t The Guardian\v\f", "\r\nhttps://www.theguardian.com/?x=1&y=<2> "));
 
-    EXPECT_THAT(m_store.LoadFavorites(),
-                ElementsAre(FavoriteEntry{"Le Monde", "https://www.lemonde.fr/"},
-                            FavoriteEntry{"Die Zeit", "https://www.zeit.de/?a=1&b=2"},
-                            FavoriteEntry{"The Guardian", "https://www.theguardian.com/?x=1&y=<2>"}));
+    EXPECT_THAT(
+        m_store.LoadFavorites(),
+        ElementsAre(FavoriteEntry{"Le Monde", "https://www.lemonde.fr/"},
+                    FavoriteEntry{"Die Zeit", "https://www.zeit.de/?a=1&b=2"},
+                    FavoriteEntry{"The Guardian", "https://www.theguardian.com/?x=1&y=<2>"}));
     EXPECT_THAT(Bytes(), ::testing::HasSubstr(
                              "<url>https://www.theguardian.com/?x=1&amp;y=&lt;2&gt;</url>"));
     EXPECT_THAT(m_reporter.messages, IsEmpty());
@@ -108,8 +111,8 @@ TEST_F(FavoritesStoreTest, AddAppendsTheTrimmedPairAsTheLastEntry)
 
 TEST_F(FavoritesStoreTest, AddToAnEmptyListMakesTheOnlyEntry)
 {
-    for (const char* empty : {"<Favorites/>", "<Favorites></Favorites>", "<Favorites>\n</Favorites>\n"})
-    {
+    for (const char* empty :
+         {"<Favorites/>", "<Favorites></Favorites>", "<Favorites>\n</Favorites>\n"}) {
         Write(empty);
         ASSERT_THAT(m_store.LoadFavorites(), IsEmpty()) << empty;
         EXPECT_TRUE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/")) << empty;
@@ -294,19 +297,18 @@ TEST_F(FavoritesStoreTest, WithoutAnXmlParserEveryOperationSaysSoAndChangesNothi
         // A blank name is refused before any parser is needed.
         EXPECT_FALSE(m_store.AddFavorite(" ", "https://www.theguardian.com/"));
     }
-    EXPECT_THAT(m_reporter.messages, ElementsAre(kMsgNoXmlParser, kMsgNoXmlParser, kMsgNoXmlParser));
+    EXPECT_THAT(m_reporter.messages,
+                ElementsAre(kMsgNoXmlParser, kMsgNoXmlParser, kMsgNoXmlParser));
     EXPECT_EQ(Bytes(), kTwoEntries);
 }
 
 TEST_F(FavoritesStoreTest, TextsXmlCannotCarryAreRefusedAndTheFileKept)
 {
     Write(kTwoEntries);
-    for (const std::string& bad : {std::string("bell\x07"), std::string("nul\0byte", 8),
-                                  std::string("\xFF\xFE"), std::string("cut \xE4\xB8"),
-                                  std::string("overlong \xC0\xAF"),
-                                  std::string("surrogate \xED\xA0\x80"),
-                                  std::string("\xEF\xBF\xBE")})
-    {
+    for (const std::string& bad :
+         {std::string("bell\x07"), std::string("nul\0byte", 8), std::string("\xFF\xFE"),
+          std::string("cut \xE4\xB8"), std::string("overlong \xC0\xAF"),
+          std::string("surrogate \xED\xA0\x80"), std::string("\xEF\xBF\xBE")}) {
         EXPECT_FALSE(m_store.AddFavorite(bad, "http://x/")) << bad;
         EXPECT_FALSE(m_store.AddFavorite("X", bad)) << bad;
     }
