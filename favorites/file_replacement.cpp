@@ -45,26 +45,27 @@ bool FileReplacement::Begin(const std::string& path)
     Discard();
     m_target = path;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    mode_t mode;
+    bool exists = lstat(path.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
         // Replace the file the link points to and keep the link.
         char* real = realpath(path.c_str(), nullptr);
         if (!real)
             return false;
         m_target = real;
         std::free(real);
+        if (stat(m_target.c_str(), &st) != 0)
+            return false;
     }
-
-    mode_t mode;
-    bool exists = false;
-    if (stat(m_target.c_str(), &st) == 0) {
+    if (exists) {
         if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || access(m_target.c_str(), W_OK) != 0)
             return false;
         mode = st.st_mode & 07777;
-        exists = true;
-    } else if (errno == ENOENT)
+    } else if (errno == ENOENT) {
         mode = NewFileMode();
-    else
+    } else {
         return false;
+    }
 
     // A hidden name: a crash between creation and rename leaves no second
     // "Favorites.xml..." for the user to wonder about.
