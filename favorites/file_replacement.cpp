@@ -46,7 +46,7 @@ bool FileReplacement::Begin(const std::string& path)
     m_target = path;
     struct stat st;
     mode_t mode;
-    bool exists = lstat(path.c_str(), &st) == 0;
+    const bool exists = lstat(path.c_str(), &st) == 0;
     if (exists && S_ISLNK(st.st_mode)) {
         // Replace the file the link points to and keep the link.
         char* real = realpath(path.c_str(), nullptr);
@@ -67,8 +67,8 @@ bool FileReplacement::Begin(const std::string& path)
         return false;
     }
 
-    // A hidden name: a crash between creation and rename leaves no second
-    // "Favorites.xml..." for the user to wonder about.
+    // A hidden name: should the program die before the rename, what it
+    // leaves behind does not show among the user's files.
     std::string pattern = DirectoryOf(m_target) + "/." + NameOf(m_target) + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
