@@ -170,7 +170,9 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemInOrderWithoutFalseKeyHints)
             EXPECT_EQ(item->GetItemLabel().utf8_string(), items[i].label);
             EXPECT_EQ(item->GetAccel(), nullptr) << items[i].label; // no key hint
             if (items[i].help)
+            {
                 EXPECT_EQ(item->GetHelp().utf8_string(), items[i].help);
+            }
             EXPECT_EQ(item->IsCheckable(), items[i].checkable) << items[i].label;
         }
     }
