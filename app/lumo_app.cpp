@@ -68,6 +68,7 @@ bool CLumoNewsReaderApp::OnInit()
         return false;
     }
     m_frame = frame;
+    frame->SetFileHistory(m_fileHistory.get());
     SetTopWindow(frame);
     frame->InitialUpdate();
 
@@ -82,7 +83,8 @@ bool CLumoNewsReaderApp::OnInit()
 int CLumoNewsReaderApp::OnExit()
 {
     ExitSkin();
-    if (m_config && m_fileHistory)
+    // The recent-file list is written only when it has something to keep.
+    if (m_config && m_fileHistory && m_fileHistory->GetCount() > 0)
     {
         wxLogNull quiet;
         m_config->SetPath("/Recent File List");

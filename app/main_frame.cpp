@@ -3,6 +3,8 @@
 #include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/filedlg.h>
+#include <wx/filehistory.h>
+#include <wx/filename.h>
 #include <wx/ffile.h>
 #include <wx/menu.h>
 #include <wx/print.h>
@@ -330,9 +332,18 @@ void CMainFrame::OnFileOpen(wxCommandEvent&)
     // folder the current directory. The document reads no content, so opening
     // a file re-initialises it.
     wxFileDialog dialog(this, "Open", wxString(), wxString(), "All Files (*.*)|*",
-                        wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_CHANGE_DIR);
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
-        InitialUpdate();
+        OpenDocumentFile(dialog.GetPath().utf8_string());
+}
+
+void CMainFrame::OpenDocumentFile(const std::string& path)
+{
+    wxString file = wxString::FromUTF8(path);
+    wxSetWorkingDirectory(wxFileName(file).GetPath());
+    if (m_fileHistory)
+        m_fileHistory->AddFileToHistory(file);
+    InitialUpdate();
 }
 
 void CMainFrame::OnFileSave(wxCommandEvent&)
@@ -341,11 +352,17 @@ void CMainFrame::OnFileSave(wxCommandEvent&)
     // the document, which has no content.
     wxFileDialog dialog(this, "Save As", wxString(), "LumoNe", "All Files (*.*)|*",
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK)
-        return;
-    wxFFile file(dialog.GetPath(), "wb");
-    if (!file.IsOpened() || !file.Close())
-        AppMessageBox("Failed to save document.");
+    if (dialog.ShowModal() == wxID_OK)
+        SaveDocumentAs(dialog.GetPath().utf8_string());
+}
+
+bool CMainFrame::SaveDocumentAs(const std::string& path)
+{
+    wxFFile file(wxString::FromUTF8(path), "wb");
+    if (file.IsOpened() && file.Close())
+        return true;
+    AppMessageBox("Failed to save document.");
+    return false;
 }
 
 void CMainFrame::OnFilePrint(wxCommandEvent&)

@@ -11,6 +11,7 @@
 #include "app/frame_commands.h"
 
 class wxSplitterWindow;
+class wxFileHistory;
 class wxStatusBar;
 
 namespace lumo {
@@ -51,6 +52,16 @@ public:
     void GoBack() override;
     void GoForward() override;
     void OpenExternal(const std::string& url) override;
+
+    // Opening a document file: its folder becomes the current directory (as
+    // the system's open dialog does) and, as the document reads no content,
+    // the document is re-initialised.
+    void OpenDocumentFile(const std::string& path);
+    // Saving the document, which has no content, as an empty file.
+    bool SaveDocumentAs(const std::string& path);
+
+    // The framework's recent-file list, which files opened with Ctrl+O join.
+    void SetFileHistory(wxFileHistory* history) { m_fileHistory = history; }
 
     // The text of the status bar's indicator panes for the current key locks.
     void UpdateIndicators();
@@ -94,6 +105,7 @@ private:
     CLumoNewsReaderView* m_htmlView = nullptr;
     wxWindow* m_activePane = nullptr;
     std::string m_indicatorState;
+    wxFileHistory* m_fileHistory = nullptr;
 };
 
 } // namespace lumo

@@ -3,6 +3,7 @@
 #include "favorites/file_replacement.h"
 
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -191,10 +192,31 @@ struct Document
     bool utf8Bom = false;
 };
 
+// Parses with what every favorites parse uses; `read` runs libxml2 on the
+// source. The document only when it is well-formed: libxml2 can stop early
+// (on a memory or size limit) and still call the part it read well-formed,
+// and a rewrite of that part would lose the rest. Namespace errors count
+// too: such a file is not well-formed for a namespace-aware reader. A
+// document only for reading lacks text that reading never looks at and must
+// not be written back.
+template <typename Read> DocPtr Parse(xmlParserCtxt* parser, bool onlyForReading, Read read)
+{
+    ParseReport report{parser, onlyForReading};
+    parser->_private = &report;
+    parser->sax->serror = &RecordParseError;
+    // Both, so that libxml2 sends all character data through one handler
+    // instead of guessing which white space is ignorable.
+    parser->sax->characters = &KeepReadableText;
+    parser->sax->ignorableWhitespace = &KeepReadableText;
+    DocPtr doc(read(parser));
+    parser->_private = nullptr;
+    if (!doc || !parser->wellFormed || report.failed)
+        return nullptr;
+    return doc;
+}
+
 // The first steps of every operation: a fresh parser, then the whole file.
-// Nothing when libxml2 cannot create a parser; the user has been told. A
-// document only for reading lacks text that reading never looks at, and
-// must not be written back.
+// Nothing when libxml2 cannot create a parser; the user has been told.
 std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter& reporter,
                                      bool onlyForReading = false)
 {
@@ -206,25 +228,12 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
     }
     Document document;
     FileInput input(path);
-    if (!input.IsOpen())
-        return document;
-
-    ParseReport report{parser.get(), onlyForReading};
-    parser->_private = &report;
-    parser->sax->serror = &RecordParseError;
-    // Both, so that libxml2 sends all character data through one handler
-    // instead of guessing which white space is ignorable.
-    parser->sax->characters = &KeepReadableText;
-    parser->sax->ignorableWhitespace = &KeepReadableText;
-    DocPtr doc(xmlCtxtReadIO(parser.get(), &FileInput::Read, nullptr, &input, nullptr, nullptr,
-                             kParseOptions));
-    // libxml2 can stop early (on a memory or size limit) and still call the
-    // part it read well-formed; a rewrite of that part would lose the rest.
-    // Namespace errors also count: such a file is not well-formed for a
-    // namespace-aware reader.
-    if (doc && parser->wellFormed && !report.failed) {
-        document.doc = std::move(doc);
-        document.utf8Bom = input.StartsWithUtf8Bom();
+    if (input.IsOpen()) {
+        document.doc = Parse(parser.get(), onlyForReading, [&input](xmlParserCtxt* ctxt) {
+            return xmlCtxtReadIO(ctxt, &FileInput::Read, nullptr, &input, nullptr, nullptr,
+                                 kParseOptions);
+        });
+        document.utf8Bom = document.doc && input.StartsWithUtf8Bom();
     }
     return document;
 }
@@ -347,6 +356,39 @@ bool ReadEntry(const xmlNode* element, FavoriteEntry& entry, std::size_t& entity
     TrimInPlace(entry.title);
     TrimInPlace(entry.url);
     return true;
+}
+
+// The entries that "Favorites/Favorite" selects, in document order.
+struct Selection
+{
+    std::vector<FavoriteEntry> entries;
+    bool complete = false;    // false: reading stopped early, after `entries`
+    bool fetchFailed = false; // a selected node could not be fetched
+};
+
+Selection ReadFavorites(xmlDoc* doc)
+{
+    Selection selection;
+    XPathObjectPtr found = Select(doc, "Favorites/Favorite");
+    if (!found)
+        return selection;
+    const xmlNodeSet* nodes = found->nodesetval;
+    const int count = xmlXPathNodeSetGetLength(nodes);
+    selection.entries.reserve(static_cast<std::size_t>(count));
+    std::size_t entityBudget = kEntityTextBudget;
+    for (int i = 0; i < count; ++i) {
+        const xmlNode* node = xmlXPathNodeSetItem(nodes, i);
+        if (!node) {
+            selection.fetchFailed = true;
+            return selection;
+        }
+        FavoriteEntry entry;
+        if (!ReadEntry(node, entry, entityBudget))
+            return selection;
+        selection.entries.push_back(std::move(entry));
+    }
+    selection.complete = true;
+    return selection;
 }
 
 // The first child of `root` that reads as `wanted`, or null. False when a
@@ -590,11 +632,45 @@ std::optional<std::string> Serialize(const Document& document)
     return bytes;
 }
 
+// True when the document is written in UTF-8 or UTF-16, which hold every
+// character. Any other encoding may need character references, which
+// libxml2 2.9 can get wrong: through an ICU converter (used for names that
+// iconv does not know) it drops characters and escapes the markup after
+// them, leaving a file that no longer reads.
+bool WritesEveryCharacter(const xmlDoc* doc)
+{
+    if (!doc->encoding)
+        return true;
+    const xmlCharEncoding encoding = xmlParseCharEncoding(Chars(doc->encoding));
+    return encoding == XML_CHAR_ENCODING_UTF8 || encoding == XML_CHAR_ENCODING_UTF16LE ||
+           encoding == XML_CHAR_ENCODING_UTF16BE;
+}
+
+// True when `bytes`, parsed afresh, read as the same entries as `doc`.
+bool ReadsBackTheSame(xmlDoc* doc, const std::string& bytes)
+{
+    ParserPtr parser(xmlNewParserCtxt());
+    if (!parser)
+        return false;
+    DocPtr written = Parse(parser.get(), true, [&bytes](xmlParserCtxt* ctxt) {
+        return xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                 nullptr, kParseOptions);
+    });
+    if (!written)
+        return false;
+    const Selection expected = ReadFavorites(doc);
+    const Selection actual = ReadFavorites(written.get());
+    return expected.complete && actual.complete && expected.entries == actual.entries;
+}
+
 bool Save(const Document& document, const std::string& path)
 {
     const std::optional<std::string> bytes = Serialize(document);
+    if (!bytes || (!WritesEveryCharacter(document.doc.get()) &&
+                   !ReadsBackTheSame(document.doc.get(), *bytes)))
+        return false;
     FileReplacement file;
-    return bytes && file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();
+    return file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();
 }
 
 // What adding and deleting start with: the trimmed pair, the file's
@@ -648,29 +724,13 @@ FavoritesStore::FavoritesStore(std::string path, FavoritesReporter& reporter)
 std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
 {
     SilentXmlErrors silent;
-    std::vector<FavoriteEntry> entries;
     const std::optional<Document> document = OpenDocument(m_path, m_reporter, true);
     if (!document || !document->doc)
-        return entries;
-    XPathObjectPtr selection = Select(document->doc.get(), "Favorites/Favorite");
-    if (!selection)
-        return entries;
-    const xmlNodeSet* nodes = selection->nodesetval;
-    const int count = xmlXPathNodeSetGetLength(nodes);
-    entries.reserve(static_cast<std::size_t>(count));
-    std::size_t entityBudget = kEntityTextBudget;
-    for (int i = 0; i < count; ++i) {
-        const xmlNode* node = xmlXPathNodeSetItem(nodes, i);
-        if (!node) {
-            m_reporter.ShowMessage(kMsgAccessNodeFailure);
-            break;
-        }
-        FavoriteEntry entry;
-        if (!ReadEntry(node, entry, entityBudget))
-            break;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+        return {};
+    Selection selection = ReadFavorites(document->doc.get());
+    if (selection.fetchFailed)
+        m_reporter.ShowMessage(kMsgAccessNodeFailure);
+    return std::move(selection.entries);
 }
 
 bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url) const

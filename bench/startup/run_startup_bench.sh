@@ -9,7 +9,8 @@
 #   runs       measured runs per program (default 15, or $RUNS)
 # Environment: WARMUP (default 2) warm-up rounds, SETTLE_MS (default 1500) wait
 #              after the caption before memory is read, TIMEOUT_MS (default 30000),
-#              VERBOSE=1 lists every process's PSS in the log.
+#              VERBOSE=1 lists every process's PSS in the log, XVFB_RESET=1 lets
+#              the X server reset between runs.
 set -euo pipefail
 
 build_dir=$(realpath "${1:-/work/main/build}")
@@ -61,8 +62,16 @@ cleanup()
 trap cleanup EXIT
 
 # Xvfb picks a free display number itself and writes it to the given descriptor.
+# -noreset: an X server normally resets whenever its last client leaves, which
+# here would be after every run, and a reset drops what the first GTK program
+# on a server leaves for the next ones (GDK_VISUALS on the root window: without
+# it every program initialises OpenGL, 30-60 ms and 10-25 MB of PSS). A
+# desktop's server never resets between program starts. XVFB_RESET=1 measures
+# with resets.
+xvfb_args=(-screen 0 1280x1024x24 -nolisten tcp)
+[[ -z "${XVFB_RESET:-}" ]] && xvfb_args+=(-noreset)
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 "${xvfb_args[@]}" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do
@@ -125,7 +134,7 @@ run_one()
 # Interleaved rounds; the order rotates so that no program always follows the
 # same one (the page cache and the CPU's state favour whoever comes later).
 total=$((warmup + runs))
-echo "Display $DISPLAY, $warmup warm-up + $runs measured rounds of: ${programs[*]}" >&2
+echo "Display $DISPLAY (${xvfb_args[*]}), $warmup warm-up + $runs measured rounds of: ${programs[*]}" >&2
 for round in $(seq 1 "$total"); do
     phase=measured
     ((round <= warmup)) && phase=warmup

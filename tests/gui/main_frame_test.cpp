@@ -5,7 +5,9 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
 #include <wx/menu.h>
+#include <wx/testing.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
 #include <wx/webview.h>
@@ -363,4 +365,27 @@ TEST_F(MainFrameTest, NewRebuildsTheTreeAndOpensTheStartPageAgain)
         return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
     }));
     EXPECT_EQ(SettingsText(), before);
+}
+
+TEST_F(MainFrameTest, OpenMovesTheCurrentDirectoryAndSaveWritesAnEmptyDocument)
+{
+    TempDir other;
+    WriteFile(other.File("some.txt"), "text");
+    std::string saved = wxGetCwd().utf8_string();
+    MakeFrame();
+    // The keys show the dialogs; cancelled, they change nothing.
+    wxTEST_DIALOG(Command(wxID_OPEN), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
+    wxTEST_DIALOG(Command(wxID_SAVE), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
+    EXPECT_EQ(wxGetCwd().utf8_string(), saved);
+
+    m_frame->OpenDocumentFile(other.File("some.txt"));
+    std::string now = wxGetCwd().utf8_string();
+    wxSetWorkingDirectory(wxString::FromUTF8(saved));
+    EXPECT_EQ(now, other.Path());
+    EXPECT_EQ(lumo::test::ReadFile(other.File("some.txt")), "text");
+
+    EXPECT_TRUE(m_frame->SaveDocumentAs(other.File("doc.lumo")));
+    EXPECT_EQ(lumo::test::ReadFile(other.File("doc.lumo")), "");
+    wxTEST_DIALOG(EXPECT_FALSE(m_frame->SaveDocumentAs(other.File("no/such/folder/doc"))),
+                  wxExpectModal<wxMessageDialog>(wxOK));
 }

@@ -192,6 +192,25 @@ TEST_F(FavoritesRewriteTest, AGbkFileIsWrittenBackInGbk)
                             FavoriteEntry{"光明日报", "http://www.gmw.cn/"}));
 }
 
+TEST_F(FavoritesRewriteTest, AChangeTheFileEncodingWouldMangleIsRefused)
+{
+    // libxml2 knows this name through ICU only, and its character references
+    // through ICU drop characters and escape the markup after them.
+    const std::string original =
+        "<?xml version=\"1.0\" encoding=\"ISO885-91-\"?>\n<Favorites><Favorite><title>Caf\xE9"
+        "</title><url>u</url></Favorite></Favorites>\n";
+    Write(original);
+    if (m_store.LoadFavorites().empty())
+        GTEST_SKIP() << "this libxml2 does not know the encoding";
+
+    EXPECT_FALSE(m_store.AddFavorite("Euro \xE2\x82\xAC and \xEF\xBF\xBD", "http://x/"));
+    EXPECT_EQ(Bytes(), original);
+
+    ASSERT_TRUE(m_store.AddFavorite("Cr\xC3\xA8me", "http://creme/"));
+    EXPECT_THAT(m_store.LoadFavorites(),
+                ElementsAre(FavoriteEntry{"Café", "u"}, FavoriteEntry{"Crème", "http://creme/"}));
+}
+
 std::string Utf16Le(std::u16string_view text)
 {
     std::string bytes;

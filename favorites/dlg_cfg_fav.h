@@ -1,0 +1,69 @@
+#pragma once
+// The "Edit My Favorite" dialog: lists the favorites file and opens the
+// Add/Modify My Favorite dialog to add or delete an entry.
+#include <string>
+
+#include <wx/dialog.h>
+
+#include "app/app_paths.h"
+#include "app/globals.h"
+#include "app/message_box.h"
+#include "favorites/favorites_store.h"
+
+class wxDataViewEvent;
+class wxDataViewListCtrl;
+
+namespace lumo {
+
+// The list keeps the program's own control number; New and Close are the
+// dialog's OK and Cancel commands (wxID_OK, wxID_CANCEL).
+enum CfgFavControlId : int
+{
+    IDC_FAV_LIST = 1003,
+};
+
+inline constexpr const char* kEditMyFavoriteTitle = "Edit My Favorite";
+inline constexpr const char* kFavListHint = "Double-click to edit or delete the record";
+
+// The text of the "No." column for the entry at `index` (from 0): "%06d" of
+// index + 1, so 000001, 000002, ..., and more digits past 999999.
+wxString FavoriteRowNumber(std::size_t index);
+
+// Lists every favorite in file order, numbered from 000001, and refills the
+// list from the file each time an add or a delete it opened succeeded.
+class CDlgCfgFav : public wxDialog
+{
+public:
+    explicit CDlgCfgFav(wxWindow* parent = nullptr,
+                        std::string favoritesPath = FavoritesFilePath(g_strAppDir));
+
+    wxDataViewListCtrl* List() const { return m_list; }
+    const std::string& FavoritesPath() const { return m_store.Path(); }
+
+    // Fills the list anew from the file.
+    void RefreshList();
+
+    // "New": the add dialog, modally; refills the list when it ended with
+    // wxID_OK. Returns the add dialog's result.
+    int NewFavorite();
+
+    // Double-click or Enter on a row: the edit dialog on the row's texts as
+    // the list shows them; refills the list when it ended with wxID_OK.
+    // Returns its result, or wxID_NONE for a row outside the list.
+    int EditRow(int row);
+
+private:
+    void CreateControls();
+    void OnOK(wxCommandEvent& event);
+    void OnDblclkList(wxDataViewEvent& event);
+
+    MessageBoxReporter m_reporter;
+    FavoritesStore m_store;
+    wxDataViewListCtrl* m_list = nullptr;
+};
+
+// Favorites > Modify: the Edit My Favorite dialog on the program directory's
+// favorites file, shown modally over `parent`.
+void ShowEditFavoritesDialog(wxWindow* parent);
+
+} // namespace lumo

@@ -1,0 +1,715 @@
+// The Edit My Favorite and Add/Modify My Favorite dialogs on a real favorites
+// file in a temporary program directory. Modal dialogs and message boxes are
+// answered through wxTEST_DIALOG, as a user would answer them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dataview.h>
+#include <wx/filefn.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+
+// An unexpected dialog is reported as a failure and then answered with Cancel
+// instead of being shown, so a faulty dialog cannot hang the test.
+#define wxTEST_DIALOG_HOOK_CLASS AnsweringModalHook
+#include <wx/testing.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include "app/globals.h"
+#include "app/resource_ids.h"
+#include "favorites/dlg_cfg_add_favorite.h"
+#include "favorites/dlg_cfg_fav.h"
+#include "favorites/favorites_store.h"
+#include "gui_test_support.h"
+#include "temp_dir.h"
+
+using namespace lumo;
+using lumo::test::FileExists;
+using lumo::test::ReadFile;
+using lumo::test::Settle;
+using lumo::test::TempDir;
+using lumo::test::WaitFor;
+using lumo::test::WriteFile;
+
+class AnsweringModalHook : public wxTestingModalHook
+{
+public:
+    using wxTestingModalHook::wxTestingModalHook;
+
+protected:
+    int Enter(wxDialog* dlg) override
+    {
+        const int result = wxTestingModalHook::Enter(dlg);
+        return result == wxID_NONE ? wxID_CANCEL : result;
+    }
+};
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A message box the dialogs must show: its text, the application title as
+// caption and the buttons that the answer implies (Yes and No for a question,
+// OK alone otherwise).
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage>
+{
+public:
+    explicit ExpectMessage(std::string text, int answer = wxID_OK)
+        : m_text(std::move(text)), m_answer(answer)
+    {
+    }
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override
+    {
+        EXPECT_EQ(dlg->GetMessage().utf8_string(), m_text);
+        EXPECT_EQ(dlg->GetCaption().utf8_string(), "LumoNewsReader") << m_text;
+        const long style = dlg->GetMessageDialogStyle();
+        if (m_answer == wxID_YES || m_answer == wxID_NO)
+        {
+            EXPECT_EQ(style & (wxYES_NO | wxOK | wxCANCEL), wxYES_NO) << m_text;
+        }
+        else
+        {
+            EXPECT_EQ(style & (wxYES_NO | wxOK | wxCANCEL), wxOK) << m_text;
+        }
+        return m_answer;
+    }
+
+    wxString GetDefaultDescription() const override
+    {
+        return "message box \"" + wxString::FromUTF8(m_text) + "\"";
+    }
+
+private:
+    std::string m_text;
+    int m_answer;
+};
+
+// The Add/Modify My Favorite dialog, worked by `user`, whose result is what
+// the dialog's ShowModal returns.
+class ExpectAddFavorite : public wxExpectModalBase<CDlgCfgAddFavorite, ExpectAddFavorite>
+{
+public:
+    using User = std::function<int(CDlgCfgAddFavorite&)>;
+    explicit ExpectAddFavorite(User user) : m_user(std::move(user)) {}
+
+protected:
+    int OnInvoked(CDlgCfgAddFavorite* dlg) const override { return m_user(*dlg); }
+
+    wxString GetDefaultDescription() const override { return "Add/Modify My Favorite dialog"; }
+
+private:
+    User m_user;
+};
+
+void Type(CDlgCfgAddFavorite& dlg, const std::string& name, const std::string& url)
+{
+    dlg.NameCtrl()->SetValue(wxString::FromUTF8(name));
+    dlg.URLCtrl()->SetValue(wxString::FromUTF8(url));
+}
+
+// Saves what the user typed and reports the result ShowModal would return:
+// wxID_OK when the dialog ended, else Cancel pressed after the failed Save.
+int SaveThenCancelIfStillOpen(CDlgCfgAddFavorite& dlg)
+{
+    return dlg.Save() ? dlg.GetReturnCode() : wxID_CANCEL;
+}
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+    {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string FavoritesXml(const std::vector<FavoriteEntry>& entries)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n";
+    for (const auto& e : entries)
+        xml += "  <Favorite>\n    <title>" + Escape(e.title) + "</title>\n    <url>" +
+               Escape(e.url) + "</url>\n  </Favorite>\n";
+    return xml + "</Favorites>\n";
+}
+
+class NoMessages : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& text) override
+    {
+        ADD_FAILURE() << "reading the file showed " << text;
+    }
+};
+
+wxButton* ButtonOf(wxWindow& dlg, int id)
+{
+    return wxDynamicCast(dlg.FindWindow(id), wxButton);
+}
+
+void Click(wxWindow& dlg, int id)
+{
+    wxButton* button = ButtonOf(dlg, id);
+    ASSERT_NE(button, nullptr) << id;
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->ProcessWindowEvent(event);
+}
+
+// The topmost modal dialog of type T, or null.
+template <class T> T* ModalDialog()
+{
+    for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
+        if (auto* dlg = dynamic_cast<T*>(*it); dlg && dlg->IsModal())
+            return dlg;
+    return nullptr;
+}
+
+class FavoritesDialogsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_path = m_dir.File("Favorites.xml");
+        WriteFile(m_path, FavoritesXml(m_initial));
+    }
+
+    std::vector<FavoriteEntry> FileEntries() const
+    {
+        NoMessages quiet;
+        return FavoritesStore(m_path, quiet).LoadFavorites();
+    }
+
+    static Rows ListRows(const CDlgCfgFav& dlg)
+    {
+        Rows rows;
+        wxDataViewListCtrl* list = dlg.List();
+        for (int r = 0; r < list->GetItemCount(); ++r)
+        {
+            std::vector<std::string> row;
+            for (unsigned c = 0; c < 3; ++c)
+                row.push_back(list->GetTextValue(r, c).utf8_string());
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    // Activates a row as a double-click or Enter on it does; an invalid item
+    // stands for a double-click that hit no row.
+    static void Activate(CDlgCfgFav& dlg, const wxDataViewItem& item)
+    {
+        wxDataViewEvent event(wxEVT_DATAVIEW_ITEM_ACTIVATED, dlg.List(), item);
+        dlg.List()->ProcessWindowEvent(event);
+    }
+
+    TempDir m_dir;
+    std::string m_path;
+    std::vector<FavoriteEntry> m_initial = {{"The New York Times", "https://www.nytimes.com/"},
+                                            {"Le Monde", "https://www.lemonde.fr/"}};
+};
+
+// Counts the modal dialogs opened while it lives and answers them with Cancel.
+class CountDialogs : public wxModalDialogHook
+{
+public:
+    CountDialogs() { Register(); }
+    ~CountDialogs() override { Unregister(); }
+    int count = 0;
+
+protected:
+    int Enter(wxDialog*) override
+    {
+        ++count;
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+} // namespace
+
+TEST_F(FavoritesDialogsTest, ListShowsEveryEntryInFileOrderNumberedFromOne)
+{
+    std::vector<FavoriteEntry> entries;
+    for (int i = 1; i <= 9; ++i)
+        entries.push_back({"Paper " + std::to_string(i), "https://p" + std::to_string(i) + "/"});
+    entries.push_back({"Paper 1", "https://other/"}); // same name, tenth row
+    WriteFile(m_path, FavoritesXml(entries) + "<!-- trailing -->\n");
+    const std::string before = ReadFile(m_path);
+
+    CDlgCfgFav dlg(nullptr, m_path);
+    EXPECT_EQ(dlg.GetTitle(), "Edit My Favorite");
+    wxDataViewListCtrl* list = dlg.List();
+    ASSERT_EQ(list->GetColumnCount(), 3u);
+    const char* headers[] = {"No.", "Newspaper's Name", "Newspaper's URL"};
+    const int widths[] = {50, 200, 200};
+    for (unsigned c = 0; c < 3; ++c)
+    {
+        EXPECT_EQ(list->GetColumn(c)->GetTitle(), headers[c]);
+        EXPECT_EQ(list->GetColumn(c)->GetWidth(), dlg.FromDIP(widths[c]));
+        EXPECT_EQ(list->GetColumn(c)->GetAlignment(), wxALIGN_LEFT);
+    }
+    EXPECT_TRUE(list->HasFlag(wxDV_HORIZ_RULES) && list->HasFlag(wxDV_VERT_RULES));
+    EXPECT_EQ(ButtonOf(dlg, wxID_OK)->GetLabel(), "New");
+    EXPECT_EQ(ButtonOf(dlg, wxID_CANCEL)->GetLabel(), "Close");
+    EXPECT_EQ(dlg.GetDefaultItem(), ButtonOf(dlg, wxID_OK));
+    bool hintShown = false;
+    for (wxWindow* child : dlg.GetChildren())
+        if (auto* text = wxDynamicCast(child, wxStaticText))
+            hintShown |= text->GetLabel() == "Double-click to edit or delete the record";
+    EXPECT_TRUE(hintShown);
+
+    Rows rows = ListRows(dlg);
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"000001", "Paper 1", "https://p1/"}));
+    EXPECT_EQ(rows[8], (std::vector<std::string>{"000009", "Paper 9", "https://p9/"}));
+    EXPECT_EQ(rows[9], (std::vector<std::string>{"000010", "Paper 1", "https://other/"}));
+    EXPECT_EQ(FavoriteRowNumber(999998), "999999");
+    EXPECT_EQ(FavoriteRowNumber(999999), "1000000");
+    EXPECT_EQ(ReadFile(m_path), before); // listing never writes
+
+    // A file without entries, or none at all, lists nothing and shows no message.
+    WriteFile(m_path, "<Favorites/>");
+    dlg.RefreshList();
+    EXPECT_EQ(list->GetItemCount(), 0);
+    std::remove(m_path.c_str());
+    CDlgCfgFav missing(nullptr, m_path);
+    EXPECT_EQ(missing.List()->GetItemCount(), 0);
+    EXPECT_FALSE(FileExists(m_path));
+}
+
+TEST_F(FavoritesDialogsTest, NewAddsTheTrimmedEntryAsTheLastRowAfterSuccess)
+{
+    CDlgCfgFav dlg(nullptr, m_path);
+    int result = 0;
+    wxTEST_DIALOG(result = dlg.NewFavorite(), ExpectAddFavorite([](CDlgCfgAddFavorite& add) {
+                      EXPECT_FALSE(add.IsEditMode());
+                      EXPECT_EQ(add.GetTitle(), "Add/Modify My Favorite");
+                      EXPECT_EQ(add.NameCtrl()->GetValue(), "");
+                      EXPECT_EQ(add.URLCtrl()->GetValue(), "");
+                      EXPECT_TRUE(add.NameCtrl()->IsEnabled());
+                      EXPECT_TRUE(add.URLCtrl()->IsEnabled());
+                      EXPECT_TRUE(ButtonOf(add, wxID_OK)->IsEnabled());
+                      EXPECT_FALSE(ButtonOf(add, IDC_FAV_DELETE)->IsEnabled());
+                      EXPECT_TRUE(ButtonOf(add, wxID_CANCEL)->IsEnabled());
+                      EXPECT_EQ(ButtonOf(add, wxID_OK)->GetLabel(), "Save");
+                      EXPECT_EQ(ButtonOf(add, IDC_FAV_DELETE)->GetLabel(), "Delete");
+                      EXPECT_EQ(ButtonOf(add, wxID_CANCEL)->GetLabel(), "Cancel");
+                      EXPECT_EQ(add.GetDefaultItem(), ButtonOf(add, wxID_OK));
+                      Type(add, "  Chicago Tribune\t", " https://www.chicagotribune.com/ ");
+                      EXPECT_TRUE(add.Save());
+                      return add.GetReturnCode();
+                  }),
+                  ExpectMessage("Successfully!"));
+    EXPECT_EQ(result, wxID_OK);
+    const Rows rows = ListRows(dlg);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"000003", "Chicago Tribune",
+                                                 "https://www.chicagotribune.com/"}));
+    auto expected = m_initial;
+    expected.push_back({"Chicago Tribune", "https://www.chicagotribune.com/"});
+    EXPECT_EQ(FileEntries(), expected);
+}
+
+TEST_F(FavoritesDialogsTest, FailedSavesKeepTheDialogOpenAndCancelDoesNotRefill)
+{
+    const std::string before = ReadFile(m_path);
+    CDlgCfgFav dlg(nullptr, m_path);
+    const std::string handEdited = FavoritesXml({{"Hand", "https://hand/"}});
+    int result = 0;
+    wxTEST_DIALOG(
+        result = dlg.NewFavorite(), ExpectAddFavorite([&](CDlgCfgAddFavorite& add) {
+            // Blank name or address: nothing shown, nothing written, texts kept.
+            for (auto [name, url] : {std::pair{"   ", "https://x/"}, std::pair{"X", " \t "},
+                                     std::pair{"", ""}})
+            {
+                Type(add, name, url);
+                EXPECT_FALSE(add.Save()) << name;
+                EXPECT_NE(add.GetReturnCode(), wxID_OK);
+                EXPECT_EQ(add.NameCtrl()->GetValue().utf8_string(), name);
+                EXPECT_EQ(add.URLCtrl()->GetValue().utf8_string(), url);
+                EXPECT_EQ(ReadFile(m_path), before);
+            }
+            // An exact repeat: the duplicate message once, the dialog stays open.
+            Type(add, "Le Monde", "https://www.lemonde.fr/");
+            EXPECT_FALSE(add.Save());
+            EXPECT_EQ(add.NameCtrl()->GetValue(), "Le Monde");
+            EXPECT_EQ(ReadFile(m_path), before);
+            // Changed by hand while the dialog is open; Cancel must not re-read it.
+            WriteFile(m_path, handEdited);
+            return wxID_CANCEL;
+        }),
+        ExpectMessage("The same content already exist, delete it then add new!"));
+    EXPECT_EQ(result, wxID_CANCEL);
+    EXPECT_EQ(ListRows(dlg).size(), 2u);
+    EXPECT_EQ(ListRows(dlg)[1][1], "Le Monde");
+    EXPECT_EQ(ReadFile(m_path), handEdited);
+
+    // The same name in other letter case is another entry; OK refills from the file.
+    wxTEST_DIALOG(result = dlg.NewFavorite(), ExpectAddFavorite([](CDlgCfgAddFavorite& add) {
+                      Type(add, "le monde", "https://www.lemonde.fr/");
+                      return SaveThenCancelIfStillOpen(add);
+                  }),
+                  ExpectMessage("Successfully!"));
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(ListRows(dlg),
+              (Rows{{"000001", "Hand", "https://hand/"},
+                    {"000002", "le monde", "https://www.lemonde.fr/"}}));
+}
+
+TEST_F(FavoritesDialogsTest, SaveDoesNothingVisibleWithoutAFavoritesElement)
+{
+    for (const char* content : {static_cast<const char*>(nullptr), "<favorites/>",
+                                "<Favorites><Favorite>", ""})
+    {
+        if (content)
+            WriteFile(m_path, content);
+        else
+            std::remove(m_path.c_str());
+        CDlgCfgAddFavorite add(nullptr, m_path);
+        Type(add, "Le Figaro", "https://www.lefigaro.fr/");
+        CountDialogs dialogs;
+        EXPECT_FALSE(add.Save());
+        EXPECT_EQ(dialogs.count, 0);
+        EXPECT_NE(add.GetReturnCode(), wxID_OK);
+        EXPECT_EQ(add.NameCtrl()->GetValue(), "Le Figaro");
+        if (content)
+        {
+            EXPECT_EQ(ReadFile(m_path), content);
+        }
+        else
+        {
+            EXPECT_FALSE(FileExists(m_path)); // never created
+        }
+    }
+}
+
+TEST_F(FavoritesDialogsTest, EditModeDeletesExactlyTheActivatedRowAfterYes)
+{
+    WriteFile(m_path, FavoritesXml({{"A", "https://a/"},
+                                    {"B", "https://b/"},
+                                    {"A", "https://a2/"},
+                                    {"C", "https://c/"}}));
+    const std::string before = ReadFile(m_path);
+    CDlgCfgFav dlg(nullptr, m_path);
+    int opened = 0;
+    wxTEST_DIALOG(
+        Activate(dlg, dlg.List()->RowToItem(2)), ExpectAddFavorite([&](CDlgCfgAddFavorite& add) {
+            ++opened;
+            EXPECT_TRUE(add.IsEditMode());
+            EXPECT_EQ(add.GetTitle(), "Edit My Favorites");
+            EXPECT_EQ(add.NameCtrl()->GetValue(), "A");
+            EXPECT_EQ(add.URLCtrl()->GetValue(), "https://a2/");
+            EXPECT_FALSE(add.NameCtrl()->IsEnabled());
+            EXPECT_FALSE(add.URLCtrl()->IsEnabled());
+            EXPECT_FALSE(ButtonOf(add, wxID_OK)->IsEnabled());
+            EXPECT_TRUE(ButtonOf(add, IDC_FAV_DELETE)->IsEnabled());
+            EXPECT_TRUE(ButtonOf(add, wxID_CANCEL)->IsEnabled());
+            EXPECT_FALSE(add.Delete()); // "No"
+            EXPECT_EQ(ReadFile(m_path), before);
+            EXPECT_NE(add.GetReturnCode(), wxID_OK);
+            EXPECT_TRUE(add.Delete()); // "Yes"
+            return add.GetReturnCode();
+        }),
+        ExpectMessage("Determined to delete?", wxID_NO),
+        ExpectMessage("Determined to delete?", wxID_YES), ExpectMessage("Successfully!"));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(ListRows(dlg), (Rows{{"000001", "A", "https://a/"},
+                                   {"000002", "B", "https://b/"},
+                                   {"000003", "C", "https://c/"}}));
+    EXPECT_EQ(FileEntries(), (std::vector<FavoriteEntry>{
+                                 {"A", "https://a/"}, {"B", "https://b/"}, {"C", "https://c/"}}));
+
+    // The first of the two "A" rows hands over its own address.
+    wxTEST_DIALOG(EXPECT_EQ(dlg.EditRow(0), wxID_CANCEL),
+                  ExpectAddFavorite([](CDlgCfgAddFavorite& add) {
+                      EXPECT_EQ(add.URLCtrl()->GetValue(), "https://a/");
+                      return wxID_CANCEL;
+                  }));
+}
+
+TEST_F(FavoritesDialogsTest, ActivationOutsideTheRowsOpensNothing)
+{
+    CDlgCfgFav dlg(nullptr, m_path);
+    CountDialogs dialogs;
+    Activate(dlg, wxDataViewItem());
+    EXPECT_EQ(dlg.EditRow(-1), wxID_NONE);
+    EXPECT_EQ(dlg.EditRow(2), wxID_NONE);
+    EXPECT_EQ(dialogs.count, 0);
+}
+
+TEST_F(FavoritesDialogsTest, CancelInEditModeWritesNothingAndDoesNotRefill)
+{
+    CDlgCfgFav dlg(nullptr, m_path);
+    const std::string handEdited = FavoritesXml({{"Hand", "https://hand/"}});
+    wxTEST_DIALOG(EXPECT_EQ(dlg.EditRow(1), wxID_CANCEL),
+                  ExpectAddFavorite([&](CDlgCfgAddFavorite& add) {
+                      WriteFile(m_path, handEdited);
+                      EXPECT_EQ(add.URLCtrl()->GetValue(), "https://www.lemonde.fr/");
+                      return wxID_CANCEL;
+                  }));
+    EXPECT_EQ(ListRows(dlg).size(), 2u);
+    EXPECT_EQ(ReadFile(m_path), handEdited);
+}
+
+TEST_F(FavoritesDialogsTest, EntryWithoutAddressOpensButCannotBeDeleted)
+{
+    const std::string file =
+        "<Favorites><Favorite><title>No address</title></Favorite>"
+        "<Favorite><url>https://no-name/</url></Favorite></Favorites>";
+    WriteFile(m_path, file);
+    CDlgCfgFav dlg(nullptr, m_path);
+    EXPECT_EQ(ListRows(dlg), (Rows{{"000001", "No address", ""}, {"000002", "", "https://no-name/"}}));
+    for (int row = 0; row < 2; ++row)
+    {
+        int result = 0;
+        wxTEST_DIALOG(result = dlg.EditRow(row), ExpectAddFavorite([](CDlgCfgAddFavorite& add) {
+                          EXPECT_TRUE(add.IsEditMode());
+                          EXPECT_FALSE(add.Delete());
+                          EXPECT_NE(add.GetReturnCode(), wxID_OK);
+                          return wxID_CANCEL;
+                      }),
+                      ExpectMessage("Determined to delete?", wxID_YES));
+        EXPECT_EQ(result, wxID_CANCEL);
+        EXPECT_EQ(ReadFile(m_path), file);
+    }
+}
+
+TEST_F(FavoritesDialogsTest, AmpersandLessThanAndNonAsciiRoundTrip)
+{
+    const std::string name = "Süddeutsche & <Zeitung> 東京新聞";
+    const std::string url = "https://example.org/?a=1&b=<2>&c=é";
+    CDlgCfgFav dlg(nullptr, m_path);
+    wxTEST_DIALOG(dlg.NewFavorite(), ExpectAddFavorite([&](CDlgCfgAddFavorite& add) {
+                      Type(add, name, url);
+                      return SaveThenCancelIfStillOpen(add);
+                  }),
+                  ExpectMessage("Successfully!"));
+    const std::string written = ReadFile(m_path);
+    EXPECT_NE(written.find("&amp; &lt;Zeitung>"), std::string::npos) << written;
+    ASSERT_EQ(ListRows(dlg).size(), 3u);
+    EXPECT_EQ(ListRows(dlg)[2], (std::vector<std::string>{"000003", name, url}));
+
+    wxTEST_DIALOG(dlg.EditRow(2), ExpectAddFavorite([&](CDlgCfgAddFavorite& add) {
+                      EXPECT_EQ(add.NameCtrl()->GetValue().utf8_string(), name);
+                      EXPECT_EQ(add.URLCtrl()->GetValue().utf8_string(), url);
+                      return add.Delete() ? add.GetReturnCode() : wxID_CANCEL;
+                  }),
+                  ExpectMessage("Determined to delete?", wxID_YES), ExpectMessage("Successfully!"));
+    EXPECT_EQ(FileEntries(), m_initial);
+    EXPECT_EQ(ListRows(dlg).size(), 2u);
+}
+
+TEST_F(FavoritesDialogsTest, FieldsAreNamedByTheirLabelsForScreenReaders)
+{
+    CDlgCfgAddFavorite add(nullptr, m_path);
+    for (auto [field, label] : {std::pair{add.NameCtrl(), "Newspapers, magazines Name"},
+                                std::pair{add.URLCtrl(), "Newspapers, magazines URL"}})
+    {
+        AtkObject* accessible = gtk_widget_get_accessible(field->GetHandle());
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_STREQ(atk_object_get_name(accessible), label);
+        AtkRelationSet* relations = atk_object_ref_relation_set(accessible);
+        AtkRelation* labelledBy =
+            atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
+        ASSERT_NE(labelledBy, nullptr) << label;
+        GPtrArray* targets = atk_relation_get_target(labelledBy);
+        ASSERT_EQ(targets->len, 1u);
+        EXPECT_STREQ(atk_object_get_name(ATK_OBJECT(g_ptr_array_index(targets, 0))), label);
+        g_object_unref(relations);
+    }
+}
+
+TEST_F(FavoritesDialogsTest, ModifyShowsTheProgramDirectoryFileModally)
+{
+    // The current directory holds another file: only the program directory counts.
+    TempDir elsewhere;
+    WriteFile(elsewhere.File("Favorites.xml"), FavoritesXml({{"Wrong", "https://wrong/"}}));
+    const std::string oldCwd = wxGetCwd().utf8_string();
+    ASSERT_TRUE(wxSetWorkingDirectory(wxString::FromUTF8(elsewhere.Path())));
+    const std::string oldAppDir = g_strAppDir;
+    g_strAppDir = m_dir.Path();
+
+    class ExpectList : public wxExpectModalBase<CDlgCfgFav, ExpectList>
+    {
+    protected:
+        int OnInvoked(CDlgCfgFav* dlg) const override
+        {
+            EXPECT_EQ(dlg->List()->GetItemCount(), 2);
+            EXPECT_EQ(dlg->List()->GetTextValue(0, 1), "The New York Times");
+            return wxID_CANCEL;
+        }
+    };
+    wxTEST_DIALOG(ShowEditFavoritesDialog(nullptr), ExpectList());
+
+    g_strAppDir = oldAppDir;
+    wxSetWorkingDirectory(wxString::FromUTF8(oldCwd));
+}
+
+// The dialogs in real modal loops, worked through their buttons, the list's
+// activation and the Escape key, with only the message boxes answered by the hook.
+class RealModalTest : public FavoritesDialogsTest
+{
+protected:
+    // Answers message boxes in order and lets every other dialog show.
+    class MessageBoxAnswers : public wxModalDialogHook
+    {
+    public:
+        MessageBoxAnswers() { Register(); }
+        ~MessageBoxAnswers() override
+        {
+            Unregister();
+            EXPECT_TRUE(expected.empty()) << expected.front().first << " was not shown";
+        }
+        std::deque<std::pair<std::string, int>> expected;
+
+    protected:
+        int Enter(wxDialog* dlg) override
+        {
+            auto* box = dynamic_cast<wxMessageDialog*>(dlg);
+            if (!box)
+                return wxID_NONE;
+            if (expected.empty())
+            {
+                ADD_FAILURE() << "unexpected message " << box->GetMessage().utf8_string();
+                return wxID_CANCEL;
+            }
+            auto [text, answer] = expected.front();
+            expected.pop_front();
+            EXPECT_EQ(box->GetMessage().utf8_string(), text);
+            EXPECT_EQ(box->GetCaption(), "LumoNewsReader");
+            return answer;
+        }
+        void Exit(wxDialog*) override {}
+    };
+
+    // Ends every modal dialog still open after the time limit, so that a
+    // fault shows as a failure instead of a hang.
+    class Watchdog : public wxTimer
+    {
+    public:
+        Watchdog() { StartOnce(30000); }
+        void Notify() override
+        {
+            ADD_FAILURE() << "modal dialogs still open after 30 s";
+            while (wxDialog* dlg = ModalDialog<wxDialog>())
+                dlg->EndModal(wxID_ABORT);
+        }
+    };
+
+    // Runs `step` once the event loop of the innermost modal dialog runs.
+    static void Then(std::function<void()> step) { wxTheApp->CallAfter(std::move(step)); }
+};
+
+TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
+{
+    g_strAppDir = m_dir.Path();
+    MessageBoxAnswers answers;
+    answers.expected = {{"Successfully!", wxID_OK},
+                        {"Determined to delete?", wxID_YES},
+                        {"Successfully!", wxID_OK}};
+    Watchdog watchdog;
+    Rows afterAdd;
+    Rows afterDelete;
+    bool closed = false;
+
+    Then([&] {
+        CDlgCfgFav* list = ModalDialog<CDlgCfgFav>();
+        ASSERT_NE(list, nullptr);
+        Then([&] {
+            CDlgCfgAddFavorite* add = ModalDialog<CDlgCfgAddFavorite>();
+            ASSERT_NE(add, nullptr);
+            Type(*add, "Le Figaro", "https://www.lefigaro.fr/");
+            Click(*add, wxID_OK);
+        });
+        Click(*list, wxID_OK); // New, modal until the Save above
+        afterAdd = ListRows(*list);
+        EXPECT_EQ(FileEntries().size(), 3u);
+
+        Then([&] {
+            CDlgCfgAddFavorite* edit = ModalDialog<CDlgCfgAddFavorite>();
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->NameCtrl()->GetValue(), "The New York Times");
+            Click(*edit, IDC_FAV_DELETE);
+        });
+        Activate(*list, list->List()->RowToItem(0));
+        afterDelete = ListRows(*list);
+
+        Then([&] {
+            CDlgCfgFav* stillOpen = ModalDialog<CDlgCfgFav>();
+            ASSERT_NE(stillOpen, nullptr);
+            wxKeyEvent escape(wxEVT_CHAR_HOOK);
+            escape.m_keyCode = WXK_ESCAPE;
+            escape.SetEventObject(stillOpen);
+            stillOpen->ProcessWindowEvent(escape);
+            closed = true;
+        });
+    });
+    ShowEditFavoritesDialog(nullptr);
+
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(afterAdd, (Rows{{"000001", "The New York Times", "https://www.nytimes.com/"},
+                              {"000002", "Le Monde", "https://www.lemonde.fr/"},
+                              {"000003", "Le Figaro", "https://www.lefigaro.fr/"}}));
+    EXPECT_EQ(afterDelete, (Rows{{"000001", "Le Monde", "https://www.lemonde.fr/"},
+                                 {"000002", "Le Figaro", "https://www.lefigaro.fr/"}}));
+    EXPECT_EQ(FileEntries(), (std::vector<FavoriteEntry>{{"Le Monde", "https://www.lemonde.fr/"},
+                                                         {"Le Figaro", "https://www.lefigaro.fr/"}}));
+    EXPECT_EQ(ModalDialog<wxDialog>(), nullptr);
+}
+
+TEST_F(RealModalTest, CloseEscapeAndTheCloseBoxEndBothDialogsWithCancel)
+{
+    const std::string before = ReadFile(m_path);
+    const std::vector<std::pair<const char*, std::function<void(wxDialog&)>>> ways = {
+        {"Close/Cancel button", [](wxDialog& dlg) { Click(dlg, wxID_CANCEL); }},
+        {"Escape",
+         [](wxDialog& dlg) {
+             wxKeyEvent escape(wxEVT_CHAR_HOOK);
+             escape.m_keyCode = WXK_ESCAPE;
+             escape.SetEventObject(&dlg);
+             dlg.ProcessWindowEvent(escape);
+         }},
+        {"close box", [](wxDialog& dlg) { dlg.Close(); }},
+    };
+    for (const auto& [way, end] : ways)
+    {
+        Watchdog watchdog;
+        CDlgCfgFav list(nullptr, m_path);
+        Then([&] { end(list); });
+        EXPECT_EQ(list.ShowModal(), wxID_CANCEL) << way;
+
+        for (bool editMode : {false, true})
+        {
+            auto add = editMode ? std::make_unique<CDlgCfgAddFavorite>(
+                                      nullptr, m_path, "Le Monde", "https://www.lemonde.fr/")
+                                : std::make_unique<CDlgCfgAddFavorite>(nullptr, m_path);
+            if (!editMode)
+                Type(*add, "Typed", "https://typed/");
+            Then([&] { end(*add); });
+            EXPECT_EQ(add->ShowModal(), wxID_CANCEL) << way << (editMode ? " (edit)" : " (add)");
+        }
+        EXPECT_EQ(ReadFile(m_path), before) << way;
+    }
+}

@@ -1,0 +1,328 @@
+// The program as a whole process: started from its program directory on the
+// test display with its own settings, looked at and closed through X.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <optional>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include "temp_dir.h"
+
+using lumo::test::FileExists;
+using lumo::test::ReadFile;
+using lumo::test::TempDir;
+using lumo::test::WriteFile;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Program
+{
+public:
+    Program(const std::string& configHome, std::vector<std::string> args = {},
+            const std::string& workDir = LUMO_PROGRAM_DIR)
+    {
+        m_display = XOpenDisplay(nullptr);
+        m_pid = fork();
+        if (m_pid == 0)
+        {
+            setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+            if (chdir(workDir.c_str()) != 0)
+                _exit(126);
+            std::string exe = std::string(LUMO_PROGRAM_DIR) + "/LumoNewsReader";
+            std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(exe.c_str(), argv.data());
+            _exit(127);
+        }
+    }
+    ~Program()
+    {
+        if (m_pid > 0 && !m_exited)
+        {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+
+    // The program's mapped top-level windows larger than 100x100.
+    std::vector<Window> Windows()
+    {
+        std::vector<Window> found;
+        Window root = DefaultRootWindow(m_display), parent, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, root, &root, &parent, &children, &count))
+            return found;
+        for (unsigned i = 0; i < count; ++i)
+        {
+            Window w = ClientOf(children[i]);
+            XWindowAttributes attrs;
+            if (!XGetWindowAttributes(m_display, w, &attrs) || attrs.map_state != IsViewable ||
+                attrs.width <= 100 || attrs.height <= 60)
+                continue;
+            if (Pid(w) == m_pid)
+                found.push_back(w);
+        }
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    std::optional<Window> WaitForWindow(std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        auto end = Clock::now() + limit;
+        while (Clock::now() < end)
+        {
+            if (auto w = Windows(); !w.empty())
+                return w.front();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+
+    std::string Caption(Window w)
+    {
+        Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+        std::string text = Property(w, XInternAtom(m_display, "_NET_WM_NAME", False), utf8);
+        return text;
+    }
+
+    bool WaitForCaption(Window w, const std::string& wanted, std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        auto end = Clock::now() + limit;
+        while (Clock::now() < end)
+        {
+            if (Caption(w) == wanted)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    bool IsMaximized(Window w)
+    {
+        Atom type;
+        int format;
+        unsigned long n = 0, after;
+        unsigned char* data = nullptr;
+        Atom state = XInternAtom(m_display, "_NET_WM_STATE", False);
+        Atom vert = XInternAtom(m_display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+        bool maximized = false;
+        if (XGetWindowProperty(m_display, w, state, 0, 64, False, XA_ATOM, &type, &format, &n,
+                               &after, &data) == Success && data)
+        {
+            for (unsigned long i = 0; i < n; ++i)
+                maximized |= reinterpret_cast<Atom*>(data)[i] == vert;
+            XFree(data);
+        }
+        return maximized;
+    }
+
+    // Asks the window to close, as its close box does.
+    void Close(Window w)
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = w;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, w, False, NoEventMask, &event);
+        XFlush(m_display);
+    }
+
+    // The exit status, or nullopt when the program did not end in time.
+    std::optional<int> WaitForExit(std::chrono::seconds limit = std::chrono::seconds(20))
+    {
+        auto end = Clock::now() + limit;
+        while (Clock::now() < end)
+        {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
+            {
+                m_exited = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+
+private:
+    Window ClientOf(Window frame)
+    {
+        // With a window manager the client sits inside a frame window.
+        if (Pid(frame) != 0)
+            return frame;
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        Window client = frame;
+        if (XQueryTree(m_display, frame, &root, &parent, &children, &count))
+        {
+            for (unsigned i = 0; i < count; ++i)
+                if (Pid(children[i]) != 0)
+                    client = children[i];
+            if (children)
+                XFree(children);
+        }
+        return client;
+    }
+
+    pid_t Pid(Window w)
+    {
+        Atom type;
+        int format;
+        unsigned long n = 0, after;
+        unsigned char* data = nullptr;
+        pid_t pid = 0;
+        if (XGetWindowProperty(m_display, w, XInternAtom(m_display, "_NET_WM_PID", False), 0, 1,
+                               False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
+            data)
+        {
+            if (n == 1)
+                pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+            XFree(data);
+        }
+        return pid;
+    }
+
+    std::string Property(Window w, Atom property, Atom type)
+    {
+        Atom actual;
+        int format;
+        unsigned long n = 0, after;
+        unsigned char* data = nullptr;
+        std::string text;
+        if (XGetWindowProperty(m_display, w, property, 0, 4096, False, type, &actual, &format, &n,
+                               &after, &data) == Success && data)
+        {
+            text.assign(reinterpret_cast<char*>(data), n);
+            XFree(data);
+        }
+        return text;
+    }
+
+    Display* m_display = nullptr;
+    pid_t m_pid = -1;
+    bool m_exited = false;
+};
+
+std::string ConfigFile(const TempDir& home)
+{
+    return home.File("LumoNewsReader/LumoNewsReader.conf");
+}
+
+void WriteSettings(const TempDir& home, const std::string& text)
+{
+    mkdir(home.File("LumoNewsReader").c_str(), 0700);
+    WriteFile(ConfigFile(home), text);
+}
+
+} // namespace
+
+TEST(Startup, FirstRunShowsTheStartPageInANormalWindowAndStoresOnlyItsSize)
+{
+    TempDir home;
+    Program program(home.Path());
+    auto window = program.WaitForWindow();
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(program.IsMaximized(*window));
+    EXPECT_TRUE(program.WaitForCaption(*window, "Lumo News Reader — Start - Lumo News Reader"))
+        << program.Caption(*window);
+    EXPECT_EQ(program.Windows().size(), 1u); // no dialog of any kind
+    program.Close(*window);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(ReadFile(ConfigFile(home)), "[Settings_en]\nWindowSize=5\n");
+}
+
+TEST(Startup, CaptionEndsInTheVersionWhenNoPageReplacesIt)
+{
+    TempDir home;
+    WriteSettings(home, "[Settings_en]\nIndexPage=1\nSkinStyle=7\n");
+    Program program(home.Path());
+    auto window = program.WaitForWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(program.WaitForCaption(*window, "Lumo News Reader Version 4.1.5 Build 1728"))
+        << program.Caption(*window);
+    program.Close(*window);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(Startup, MaximisedStaysMaximisedAcrossRuns)
+{
+    TempDir home;
+    WriteSettings(home, "[Settings_en]\nWindowSize=3\nIndexPage=1\n");
+    for (int run = 0; run < 2; ++run)
+    {
+        Program program(home.Path());
+        auto window = program.WaitForWindow();
+        ASSERT_TRUE(window);
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (!program.IsMaximized(*window) && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_TRUE(program.IsMaximized(*window)) << "run " << run;
+        program.Close(*window);
+        EXPECT_EQ(program.WaitForExit(), 0);
+        EXPECT_NE(ReadFile(ConfigFile(home)).find("WindowSize=3"), std::string::npos);
+    }
+}
+
+TEST(Startup, BadSettingsNeverStopTheProgramOrShowADialog)
+{
+    // A corrupt file, and a settings folder that cannot be written.
+    TempDir corrupt;
+    WriteSettings(corrupt, "\x01garbage\n[Settings_en\n=3\nWindowSize=abc\nIndexPage=1\n\xff\n");
+    TempDir blocked;
+    WriteFile(blocked.File("LumoNewsReader"), "a file where the folder should be");
+    for (const TempDir* home : {&corrupt, &blocked})
+    {
+        Program program(home->Path());
+        auto window = program.WaitForWindow();
+        ASSERT_TRUE(window);
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        EXPECT_EQ(program.Windows().size(), 1u);
+        program.Close(*window);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+    EXPECT_EQ(ReadFile(blocked.File("LumoNewsReader")), "a file where the folder should be");
+}
+
+TEST(Startup, MissingFilesAreNoReasonForADialog)
+{
+    // Started from a folder without favorites, help page or skins.
+    TempDir empty;
+    TempDir home;
+    Program program(home.Path(), {}, empty.Path());
+    auto window = program.WaitForWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(program.WaitForCaption(*window, "Lumo News Reader — Start - Lumo News Reader"));
+    EXPECT_EQ(program.Windows().size(), 1u);
+    program.Close(*window);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_FALSE(FileExists(empty.File("Favorites.xml")));
+}
+
+TEST(Startup, UnknownOptionGivesUsageAndFailure)
+{
+    TempDir home;
+    Program program(home.Path(), {"--no-such-option"});
+    auto status = program.WaitForExit();
+    ASSERT_TRUE(status);
+    EXPECT_NE(*status, 0);
+    EXPECT_FALSE(FileExists(ConfigFile(home)));
+}

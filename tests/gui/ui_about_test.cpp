@@ -1,0 +1,122 @@
+// The About box: its texts at every opening, its link, OK, and the icon.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/testing.h>
+
+#include "app/resource_ids.h"
+#include "app/url_opener.h"
+#include "gui_test_support.h"
+#include "ui/about_dlg.h"
+#include "ui/accessibility.h"
+#include "ui/app_icon.h"
+#include "ui/hyperlink.h"
+
+using namespace lumo;
+using lumo::test::ClickAt;
+using lumo::test::WaitFor;
+
+namespace {
+
+struct SeenAbout
+{
+    wxString title, name, version, copyright, link, versionReadAs;
+    std::string target;
+    wxSize iconSize;
+    int defaultId = 0;
+};
+
+// Reads the box as the user would see it, then presses OK.
+class ExpectAbout : public wxExpectModalBase<CAboutDlg, ExpectAbout>
+{
+public:
+    explicit ExpectAbout(std::vector<SeenAbout>& seen) : m_seen(seen) {}
+
+protected:
+    int OnInvoked(CAboutDlg* dlg) const override
+    {
+        auto* ok = dynamic_cast<wxButton*>(dlg->GetDefaultItem());
+        m_seen.push_back({dlg->GetTitle(), dlg->ProductNameText(), dlg->VersionText(),
+                          dlg->CopyrightText(), dlg->ProductLink()->GetLabel(),
+                          GetAccessibleName(dlg->FindWindow(IDC_VERSION)),
+                          dlg->ProductLink()->m_target, dlg->Icon()->GetBitmap().GetSize(),
+                          ok ? ok->GetId() : 0});
+        return wxID_OK;
+    }
+
+private:
+    std::vector<SeenAbout>& m_seen;
+};
+
+wxPoint Centre(wxWindow* window)
+{
+    const wxRect r = window->GetScreenRect();
+    return r.GetPosition() + wxSize(r.width / 2, r.height / 2);
+}
+
+} // namespace
+
+TEST(AboutBoxTest, EveryOpeningShowsTheVersionLineAndTheProductPage)
+{
+    std::vector<SeenAbout> seen;
+    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(seen));
+    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(seen));
+    ASSERT_EQ(seen.size(), 2u);
+    for (const SeenAbout& box : seen)
+    {
+        EXPECT_EQ(box.title, "About LumoNewsReader");
+        EXPECT_EQ(box.name, "Lumo News Reader");
+        EXPECT_EQ(box.version, "Version 4.1.5 Build 1728");
+        EXPECT_EQ(box.versionReadAs, "Version 4.1.5 Build 1728");
+        EXPECT_EQ(box.copyright.utf8_string(), CAboutDlg::CopyrightNotice());
+        EXPECT_EQ(box.link, kProductWebPage);
+        EXPECT_EQ(box.target, kProductWebPage);
+        EXPECT_EQ(box.iconSize, wxSize(64, 64));
+        EXPECT_EQ(box.defaultId, wxID_OK);
+    }
+}
+
+TEST(AboutBoxTest, LinkOpensTheProductPageTurnsPurpleAndOkCloses)
+{
+    std::vector<std::string> opened;
+    UrlOpener previous = SetUrlOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    bool closedByOk = false;
+    // Runs inside the box's modal loop, acting as the user.
+    wxTheApp->CallAfter([&] {
+        CAboutDlg* dlg = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            for (wxWindow* window : wxTopLevelWindows)
+                if ((dlg = dynamic_cast<CAboutDlg*>(window)) && dlg->IsActive())
+                    return true;
+            return false;
+        }));
+        ASSERT_TRUE(ClickAt(Centre(dlg->ProductLink())));
+        EXPECT_TRUE(WaitFor([&] { return opened.size() == 1; }));
+        EXPECT_EQ(dlg->ProductLink()->GetTextColour(), CStaticLink::s_visitedColor);
+        ClickAt(Centre(dlg->FindWindow(wxID_OK)));
+        closedByOk = WaitFor([&] { return !dlg->IsShown(); }, std::chrono::seconds(5));
+        if (!closedByOk)
+            dlg->EndModal(wxID_CANCEL);
+    });
+    ShowAboutBox(nullptr);
+    EXPECT_TRUE(closedByOk);
+    EXPECT_EQ(opened, std::vector<std::string>{kProductWebPage});
+    SetUrlOpener(previous);
+}
+
+TEST(AppIconTest, BundleHoldsEveryBuiltInSize)
+{
+    const wxIconBundle bundle = AppIconBundle();
+    EXPECT_EQ(bundle.GetIconCount(), 7u);
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        EXPECT_TRUE(bundle.GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NONE).IsOk()) << size;
+    EXPECT_EQ(AppIconBitmap(40).GetSize(), wxSize(40, 40)); // scaled from 48
+}

@@ -1,0 +1,58 @@
+#include "ui/accessibility.h"
+
+#include <wx/window.h>
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+namespace lumo {
+namespace {
+
+#ifdef __WXGTK__
+AtkObject* AccessibleOf(const wxWindow* window)
+{
+    GtkWidget* widget = window ? window->GetHandle() : nullptr;
+    return widget ? gtk_widget_get_accessible(widget) : nullptr;
+}
+#endif
+
+} // namespace
+
+void SetAccessibleName(wxWindow* window, const wxString& name)
+{
+#ifdef __WXGTK__
+    if (AtkObject* accessible = AccessibleOf(window))
+        atk_object_set_name(accessible, name.utf8_str());
+#else
+    // Elsewhere the native control's own text is what assistive technology reads.
+    wxUnusedVar(window);
+    wxUnusedVar(name);
+#endif
+}
+
+void SetAccessibleRole(wxWindow* window, AccessibleRole role)
+{
+#ifdef __WXGTK__
+    if (AtkObject* accessible = AccessibleOf(window))
+        atk_object_set_role(accessible,
+                            role == AccessibleRole::Link ? ATK_ROLE_LINK : ATK_ROLE_IMAGE);
+#else
+    wxUnusedVar(window);
+    wxUnusedVar(role);
+#endif
+}
+
+wxString GetAccessibleName(const wxWindow* window)
+{
+#ifdef __WXGTK__
+    if (AtkObject* accessible = AccessibleOf(window))
+        if (const char* name = atk_object_get_name(accessible))
+            return wxString::FromUTF8(name);
+#else
+    wxUnusedVar(window);
+#endif
+    return wxString();
+}
+
+} // namespace lumo

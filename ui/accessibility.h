@@ -1,0 +1,26 @@
+#pragma once
+// What a screen reader is told about a window: its accessible name and role.
+// wxWidgets has no accessibility interface of its own on GTK, so these go
+// straight to the widget's ATK object there, which AT-SPI publishes.
+#include <wx/string.h>
+
+class wxWindow;
+
+namespace lumo {
+
+enum class AccessibleRole
+{
+    Link,
+    Image,
+};
+
+// Gives the window the name a screen reader reads for it.
+void SetAccessibleName(wxWindow* window, const wxString& name);
+
+// Tells a screen reader what kind of thing a window drawn by the program is.
+void SetAccessibleRole(wxWindow* window, AccessibleRole role);
+
+// The name a screen reader reads for the window (empty when it has none).
+wxString GetAccessibleName(const wxWindow* window);
+
+} // namespace lumo
