@@ -189,7 +189,6 @@ void CStaticLink::OnLeave(wxMouseEvent& event)
 {
     // Leaving forgets a successful open: the link is blue again, not purple.
     m_hovering = false;
-    ChangeTextColour(s_normalColor);
     event.Skip();
 }
 

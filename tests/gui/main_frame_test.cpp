@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/clipbrd.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/testing.h>
@@ -388,4 +389,65 @@ TEST_F(MainFrameTest, OpenMovesTheCurrentDirectoryAndSaveWritesAnEmptyDocument)
     EXPECT_EQ(lumo::test::ReadFile(other.File("doc.lumo")), "");
     wxTEST_DIALOG(EXPECT_FALSE(m_frame->SaveDocumentAs(other.File("no/such/folder/doc"))),
                   wxExpectModal<wxMessageDialog>(wxOK));
+}
+
+TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
+{
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
+    wxWebView* web = m_frame->HtmlView()->WebView();
+
+    Command(ID_NEXT_PANE);
+    EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->HtmlView()));
+    Command(ID_PREV_PANE);
+    EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->LeftView()));
+
+    // With the tree active, cut, copy and paste leave the clipboard alone.
+    if (wxTheClipboard->Open())
+    {
+        wxTheClipboard->SetData(new wxTextDataObject("untouched"));
+        wxTheClipboard->Flush();
+        wxTheClipboard->Close();
+    }
+    WriteFile(m_dir.File("form.html"),
+              "<html><head><title>Form</title></head><body>"
+              "<input id='a' value='hello page'><input id='b' value=''></body></html>");
+    m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("form.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Form - Lumo News Reader"; }));
+    web->RunScript("var a = document.getElementById('a'); a.focus(); a.select();");
+    m_frame->LeftView()->SetFocus();
+    Settle();
+    Command(wxID_COPY);
+    Settle();
+    {
+        wxTextDataObject text;
+        ASSERT_TRUE(wxTheClipboard->Open());
+        wxTheClipboard->GetData(text);
+        wxTheClipboard->Close();
+        EXPECT_EQ(text.GetText(), "untouched");
+    }
+
+    Command(ID_NEXT_PANE);
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == web; }));
+    web->RunScript("var a = document.getElementById('a'); a.focus(); a.select();");
+    Command(wxID_COPY);
+    wxString copied;
+    ASSERT_TRUE(WaitFor([&] {
+        wxTextDataObject text;
+        if (!wxTheClipboard->Open())
+            return false;
+        wxTheClipboard->GetData(text);
+        wxTheClipboard->Close();
+        copied = text.GetText();
+        return copied == "hello page";
+    })) << copied;
+
+    web->RunScript("document.getElementById('b').focus();");
+    Command(wxID_PASTE);
+    wxString pasted;
+    EXPECT_TRUE(WaitFor([&] {
+        web->RunScript("document.getElementById('b').value", &pasted);
+        return pasted == "hello page";
+    })) << pasted;
 }

@@ -6,6 +6,7 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/evtloop.h>
 #include <wx/statbmp.h>
 #include <wx/testing.h>
 
@@ -92,13 +93,19 @@ TEST(AboutBoxTest, LinkOpensTheProductPageTurnsPurpleAndOkCloses)
     // Runs inside the box's modal loop, acting as the user.
     wxTheApp->CallAfter([&] {
         CAboutDlg* dlg = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
+        WaitFor([&] {
             for (wxWindow* window : wxTopLevelWindows)
                 if ((dlg = dynamic_cast<CAboutDlg*>(window)) && dlg->IsActive())
                     return true;
             return false;
-        }));
-        ASSERT_TRUE(ClickAt(Centre(dlg->ProductLink())));
+        });
+        if (!dlg || !dlg->IsActive())
+        {
+            ADD_FAILURE() << "the About box did not come up";
+            wxEventLoopBase::GetActive()->Exit(); // the loop ShowModal runs
+            return;
+        }
+        ClickAt(Centre(dlg->ProductLink()));
         EXPECT_TRUE(WaitFor([&] { return opened.size() == 1; }));
         EXPECT_EQ(dlg->ProductLink()->GetTextColour(), CStaticLink::s_visitedColor);
         ClickAt(Centre(dlg->FindWindow(wxID_OK)));
