@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/url_opener.h"
 #include "browser/start_page_handler.h"
+#include "browser/web_environment.h"
 
 #ifdef __WXGTK__
 #include <webkit2/webkit2.h>
@@ -58,6 +59,7 @@ wxWebView* CLumoNewsReaderView::CreateBrowser()
         return m_webView;
 
     RegisterStartPageScheme();
+    EnableWebSandboxWhereSupported();
     wxWebView* view = wxWebView::New();
     if (!view->Create(this, wxID_ANY, wxString(), wxDefaultPosition, GetClientSize()))
     {

@@ -9,4 +9,9 @@ namespace lumo {
 // Call before the first web view exists.
 void PrepareWebEngineEnvironment();
 
+// Turns on the web engine's sandbox for page processes where this system can
+// run it (bubblewrap present and allowed to make namespaces); true when it is
+// on. Must run before the first web view exists; later calls change nothing.
+bool EnableWebSandboxWhereSupported();
+
 } // namespace lumo

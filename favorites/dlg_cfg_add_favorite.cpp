@@ -45,11 +45,10 @@ CDlgCfgAddFavorite::CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPa
 {
 }
 
-CDlgCfgAddFavorite::CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPath,
-                                       bool editMode, const wxString& name, const wxString& url)
-    : wxDialog(parent, IDD_CFG_ADD_FAVORITE, kAddFavoriteTitle),
-      m_bEditMode(editMode), m_strFavName(name), m_strFavURL(url),
-      m_store(std::move(favoritesPath), m_reporter)
+CDlgCfgAddFavorite::CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPath, bool editMode,
+                                       const wxString& name, const wxString& url)
+    : wxDialog(parent, IDD_CFG_ADD_FAVORITE, kAddFavoriteTitle), m_bEditMode(editMode),
+      m_strFavName(name), m_strFavURL(url), m_store(std::move(favoritesPath), m_reporter)
 {
     CreateControls();
     // The mode is fixed for the dialog's life and applied here rather than when
@@ -103,16 +102,13 @@ void CDlgCfgAddFavorite::CreateControls()
 
 void CDlgCfgAddFavorite::ApplyMode()
 {
-    if (m_bEditMode)
-    {
+    if (m_bEditMode) {
         SetTitle(kEditFavoriteTitle);
         m_delete->Enable();
         m_name->Disable();
         m_url->Disable();
         m_save->Disable();
-    }
-    else
-    {
+    } else {
         m_delete->Disable();
     }
     m_name->ChangeValue(m_strFavName);

@@ -42,24 +42,21 @@ CDlgCfgFav::CDlgCfgFav(wxWindow* parent, std::string favoritesPath)
 
 void CDlgCfgFav::CreateControls()
 {
-    m_list = new wxDataViewListCtrl(this, IDC_FAV_LIST, wxDefaultPosition, wxDefaultSize,
-                                    wxDV_MULTIPLE | wxDV_HORIZ_RULES | wxDV_VERT_RULES |
-                                        wxBORDER_THEME);
+    m_list =
+        new wxDataViewListCtrl(this, IDC_FAV_LIST, wxDefaultPosition, wxDefaultSize,
+                               wxDV_MULTIPLE | wxDV_HORIZ_RULES | wxDV_VERT_RULES | wxBORDER_THEME);
     // 50 pixels held six digits in the classic 8-point dialog font; a larger
     // theme font gets the width its six digits need.
     const int numberWidth =
         std::max(FromDIP(50), m_list->GetTextExtent("000000").x + FromDIP(kCellPadding));
     m_list->AppendTextColumn("No.", wxDATAVIEW_CELL_INERT, numberWidth, wxALIGN_LEFT);
-    m_list->AppendTextColumn("Newspaper's Name", wxDATAVIEW_CELL_INERT, FromDIP(200),
-                             wxALIGN_LEFT);
-    m_list->AppendTextColumn("Newspaper's URL", wxDATAVIEW_CELL_INERT, FromDIP(200),
-                             wxALIGN_LEFT);
+    m_list->AppendTextColumn("Newspaper's Name", wxDATAVIEW_CELL_INERT, FromDIP(200), wxALIGN_LEFT);
+    m_list->AppendTextColumn("Newspaper's URL", wxDATAVIEW_CELL_INERT, FromDIP(200), wxALIGN_LEFT);
     m_list->SetMinSize(ConvertDialogToPixels(wxSize(289, 230)));
     auto* hint = new wxStaticText(this, wxID_ANY, kFavListHint);
 #ifdef __WXGTK__
     // The hint says how to reach an entry; a screen reader reads it with the list.
-    atk_object_set_description(gtk_widget_get_accessible(m_list->GtkGetTreeView()),
-                               kFavListHint);
+    atk_object_set_description(gtk_widget_get_accessible(m_list->GtkGetTreeView()), kFavListHint);
 #endif
 
     auto* newButton = new wxButton(this, wxID_OK, "New");
@@ -89,8 +86,7 @@ void CDlgCfgFav::RefreshList()
     m_list->DeleteAllItems();
     const std::vector<FavoriteEntry> entries = m_store.LoadFavorites();
     wxVector<wxVariant> values(3);
-    for (std::size_t i = 0; i < entries.size(); ++i)
-    {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         values[0] = FavoriteRowNumber(i);
         values[1] = wxString::FromUTF8(entries[i].title);
         values[2] = wxString::FromUTF8(entries[i].url);

@@ -74,10 +74,13 @@ std::string TrimFavoriteText(std::string_view text);
 // instructions, foreign elements, the document type, the XML declaration or
 // its absence, a UTF-8 byte order mark) and the file's encoding: a file read
 // as ISO-8859-1 or GBK is written back in it, with characters it cannot hold
-// written as character references. A new entry is indented like the entries
-// before it. The new document is written to a temporary file beside the old
-// one, flushed to disk and renamed over it, keeping the old file's permission
-// bits and, where it may, its owner: a failed save leaves the old file byte for byte as it was.
+// written as character references. In any encoding but UTF-8 and UTF-16 the
+// new bytes are read back before they replace the file, and a change whose
+// file would not read as the same entries is refused. A new entry is
+// indented like the entries before it. The new document goes to a temporary
+// file beside the old one, is flushed to disk and renamed over it, keeping
+// the old file's permission bits and, where it may, its owner: a failed save
+// leaves the old file byte for byte as it was.
 //
 // A file whose permission bits allow no one to write it is never replaced,
 // even when the program runs as root (who could): the user's protection is

@@ -113,7 +113,6 @@ bool CStaticLink::Create(wxWindow* parent, wxWindowID id, const wxString& label,
 void CStaticLink::SetLabel(const wxString& label)
 {
     wxControl::SetLabel(label);
-    SetAccessibleName(this, label);
     InvalidateBestSize();
     Refresh();
 }
@@ -189,6 +188,7 @@ void CStaticLink::OnLeave(wxMouseEvent& event)
 {
     // Leaving forgets a successful open: the link is blue again, not purple.
     m_hovering = false;
+    ChangeTextColour(s_normalColor);
     event.Skip();
 }
 

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -89,10 +90,11 @@ protected:
     UrlOpener m_previousOpener;
 };
 
-// The web processes started by this test program.
+// The web processes started by this test program, directly or inside the
+// engine's sandbox.
 std::vector<pid_t> WebProcesses()
 {
-    std::vector<pid_t> found;
+    std::map<pid_t, std::pair<pid_t, std::string>> processes; // pid -> (parent, name)
     DIR* proc = opendir("/proc");
     while (dirent* entry = proc ? readdir(proc) : nullptr)
     {
@@ -102,12 +104,23 @@ std::vector<pid_t> WebProcesses()
         std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
         std::string pidText, comm, state;
         pid_t parent = 0;
-        stat >> pidText >> comm >> state >> parent;
-        if (parent == getpid() && comm.find("WebKitWebProces") != std::string::npos)
-            found.push_back(pid);
+        if (stat >> pidText >> comm >> state >> parent)
+            processes[pid] = {parent, comm};
     }
     if (proc)
         closedir(proc);
+    std::vector<pid_t> found;
+    for (const auto& [pid, info] : processes)
+    {
+        if (info.second.find("WebKitWebProces") == std::string::npos)
+            continue;
+        for (pid_t up = info.first; up > 1; up = processes.count(up) ? processes[up].first : 0)
+            if (up == getpid())
+            {
+                found.push_back(pid);
+                break;
+            }
+    }
     return found;
 }
 
