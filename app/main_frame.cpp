@@ -20,7 +20,10 @@
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "directory/left_view.h"
+#include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_backup.h"
+#include "ui/about_dlg.h"
+#include "ui/app_icon.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -127,6 +130,7 @@ bool CMainFrame::Create()
     if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition, wxSize(1024, 720)))
         return false;
     SetName("Lumo News Reader");
+    SetIcons(AppIconBundle());
 
     // The splitter record is handed to the skin component before the splitter exists.
     GetSplitterInfo(&FillSplitInfoThunk);
@@ -418,6 +422,8 @@ void CMainFrame::OnSwitchPane(wxCommandEvent&)
 
 void CMainFrame::OnFavoritesModify(wxCommandEvent&)
 {
+    // The tree is not rebuilt afterwards: changes reach "My Favorites" at its next build.
+    ShowEditFavoritesDialog(this);
 }
 
 void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
@@ -427,6 +433,7 @@ void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
 
 void CMainFrame::OnAbout(wxCommandEvent&)
 {
+    ShowAboutBox(this);
 }
 
 void CMainFrame::OnExit(wxCommandEvent&)

@@ -145,10 +145,7 @@ bool CDlgCfgAddFavorite::Delete()
 
 void CDlgCfgAddFavorite::EndWith(int result)
 {
-    if (IsModal())
-        EndModal(result);
-    else
-        SetReturnCode(result);
+    SetReturnCode(result);
 }
 
 void CDlgCfgAddFavorite::OnOK(wxCommandEvent&)

@@ -665,9 +665,11 @@ bool ReadsBackTheSame(xmlDoc* doc, const std::string& bytes)
 
 bool Save(const Document& document, const std::string& path)
 {
+    // Never write what the next read would refuse.
     const std::optional<std::string> bytes = Serialize(document);
-    if (!bytes || (!WritesEveryCharacter(document.doc.get()) &&
-                   !ReadsBackTheSame(document.doc.get(), *bytes)))
+    if (!bytes || bytes->size() > kMaxFavoritesFileSize ||
+        (!WritesEveryCharacter(document.doc.get()) &&
+         !ReadsBackTheSame(document.doc.get(), *bytes)))
         return false;
     FileReplacement file;
     return file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();

@@ -43,13 +43,15 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
 
     InitTexts();
 
+    // The texts line up with the link's text, inside its focus margin.
+    const wxSizerFlags text = wxSizerFlags().Border(wxLEFT, CStaticLink::kTextMargin);
     auto* texts = new wxBoxSizer(wxVERTICAL);
-    texts->Add(m_productName);
+    texts->Add(m_productName, text);
     texts->AddSpacer(FromDIP(4));
-    texts->Add(m_version);
+    texts->Add(m_version, text);
     texts->AddSpacer(FromDIP(12));
-    texts->Add(m_copyright);
-    texts->AddSpacer(FromDIP(8));
+    texts->Add(m_copyright, text);
+    texts->AddSpacer(FromDIP(6));
     texts->Add(m_productLink);
 
     auto* row = new wxBoxSizer(wxHORIZONTAL);

@@ -16,8 +16,7 @@ std::vector<wxImage> DecodeAppIcons()
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
     std::vector<wxImage> images;
-    for (const res::EmbeddedFile& file : res::AppIconPngs())
-    {
+    for (const res::EmbeddedFile& file : res::AppIconPngs()) {
         wxMemoryInputStream stream(file.bytes.data(), file.bytes.size());
         wxImage image;
         if (image.LoadFile(stream, wxBITMAP_TYPE_PNG))
@@ -31,8 +30,7 @@ std::vector<wxImage> DecodeAppIcons()
 wxIconBundle AppIconBundle()
 {
     wxIconBundle bundle;
-    for (const wxImage& image : DecodeAppIcons())
-    {
+    for (const wxImage& image : DecodeAppIcons()) {
         wxIcon icon;
         icon.CopyFromBitmap(wxBitmap(image));
         bundle.AddIcon(icon);
@@ -44,8 +42,7 @@ wxBitmap AppIconBitmap(int size)
 {
     const std::vector<wxImage> images = DecodeAppIcons();
     const wxImage* larger = nullptr;
-    for (const wxImage& image : images)
-    {
+    for (const wxImage& image : images) {
         if (image.GetWidth() == size)
             return wxBitmap(image);
         if (image.GetWidth() > size && (!larger || image.GetWidth() < larger->GetWidth()))

@@ -11,9 +11,6 @@
 namespace lumo {
 namespace {
 
-// Room around the text for the keyboard focus rectangle.
-constexpr int kFocusMargin = 2;
-
 LinkBeeper DefaultBeeper()
 {
     return [] { wxBell(); };
@@ -29,13 +26,9 @@ LinkBeeper& CurrentBeeper()
 
 // --- CHyperlink ----------------------------------------------------------------
 
-CHyperlink::CHyperlink(const char* text) : std::string(text ? text : "")
-{
-}
+CHyperlink::CHyperlink(const char* text) : std::string(text ? text : "") {}
 
-CHyperlink::CHyperlink(std::string text) : std::string(std::move(text))
-{
-}
+CHyperlink::CHyperlink(std::string text) : std::string(std::move(text)) {}
 
 CHyperlink& CHyperlink::operator=(const char* text)
 {
@@ -78,17 +71,15 @@ CStaticLink::CStaticLink(const char* text, bool autoDelete)
 {
 }
 
-CStaticLink::CStaticLink(wxWindow* parent, wxWindowID id, const wxString& label,
-                         const char* text, bool autoDelete, const wxPoint& pos,
-                         const wxSize& size, long style)
+CStaticLink::CStaticLink(wxWindow* parent, wxWindowID id, const wxString& label, const char* text,
+                         bool autoDelete, const wxPoint& pos, const wxSize& size, long style)
     : CStaticLink(text, autoDelete)
 {
     Create(parent, id, label, pos, size, style);
 }
 
-bool CStaticLink::Create(wxWindow* parent, wxWindowID id, const wxString& label,
-                         const wxPoint& pos, const wxSize& size, long style,
-                         const wxString& name)
+bool CStaticLink::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                         const wxSize& size, long style, const wxString& name)
 {
     if (!wxControl::Create(parent, id, pos, size, style, wxDefaultValidator, name))
         return false;
@@ -113,6 +104,7 @@ bool CStaticLink::Create(wxWindow* parent, wxWindowID id, const wxString& label,
 void CStaticLink::SetLabel(const wxString& label)
 {
     wxControl::SetLabel(label);
+    SetAccessibleName(this, label);
     InvalidateBestSize();
     Refresh();
 }
@@ -128,8 +120,7 @@ bool CStaticLink::FollowLink()
         m_target = GetLabel().utf8_string();
     if (m_target.empty())
         return false;
-    if (!m_target.OpenLink())
-    {
+    if (!m_target.OpenLink()) {
         CurrentBeeper()();
         return false;
     }
@@ -139,8 +130,7 @@ bool CStaticLink::FollowLink()
 
 const wxCursor* CStaticLink::HandCursor()
 {
-    if (!s_handCursor && !s_cursorLookupDone)
-    {
+    if (!s_handCursor && !s_cursorLookupDone) {
         s_cursorLookupDone = true;
         // Kept for the life of the process, like the other shared GDI objects.
         auto* cursor = new wxCursor(wxCURSOR_HAND);
@@ -157,7 +147,7 @@ wxSize CStaticLink::DoGetBestClientSize() const
     wxClientDC dc(const_cast<CStaticLink*>(this));
     dc.SetFont(GetFont());
     wxSize text = dc.GetMultiLineTextExtent(GetLabel().empty() ? wxString("M") : GetLabel());
-    return text + wxSize(2 * kFocusMargin, 2 * kFocusMargin);
+    return text + wxSize(2 * kTextMargin, 2 * kTextMargin);
 }
 
 void CStaticLink::OnPaint(wxPaintEvent&)
@@ -168,7 +158,7 @@ void CStaticLink::OnPaint(wxPaintEvent&)
     dc.SetTextForeground(IsPlainText() ? m_textColor : GetForegroundColour());
     const wxRect client = GetClientRect();
     const int alignment = GetWindowStyleFlag() & (wxALIGN_CENTER_HORIZONTAL | wxALIGN_RIGHT);
-    dc.DrawLabel(GetLabel(), wxRect(client).Deflate(kFocusMargin),
+    dc.DrawLabel(GetLabel(), wxRect(client).Deflate(kTextMargin),
                  alignment | wxALIGN_CENTER_VERTICAL);
     if (HasFocus())
         wxRendererNative::Get().DrawFocusRect(this, dc, client);
@@ -176,8 +166,7 @@ void CStaticLink::OnPaint(wxPaintEvent&)
 
 void CStaticLink::OnEnter(wxMouseEvent& event)
 {
-    if (!m_hovering)
-    {
+    if (!m_hovering) {
         m_hovering = true;
         ChangeTextColour(s_hoverColor);
     }
@@ -200,8 +189,7 @@ void CStaticLink::OnLeftDown(wxMouseEvent&)
 
 void CStaticLink::OnKeyDown(wxKeyEvent& event)
 {
-    switch (event.GetKeyCode())
-    {
+    switch (event.GetKeyCode()) {
     case WXK_RETURN:
     case WXK_NUMPAD_ENTER:
     case WXK_SPACE:

@@ -50,6 +50,9 @@ public:
     static const wxColour s_normalColor;  // at rest
     static const wxColour s_hoverColor;   // pointer over the link
     static const wxColour s_visitedColor; // after a successful open, until the pointer leaves
+    // Room left around the text for the keyboard focus rectangle; texts set
+    // beside a link indent by as much to line up with it.
+    static constexpr int kTextMargin = 2;
 
     // Two-step creation, as for any wx control. `text` is the address (null:
     // none yet; a click then takes the window text as the address).
@@ -61,10 +64,9 @@ public:
     // its dialog all the same, and its owner must not keep the pointer past
     // the dialog. The flag is kept so that callers state what they expect.
     explicit CStaticLink(const char* text = nullptr, bool autoDelete = false);
-    CStaticLink(wxWindow* parent, wxWindowID id, const wxString& label,
-                const char* text = nullptr, bool autoDelete = false,
-                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
-                long style = 0);
+    CStaticLink(wxWindow* parent, wxWindowID id, const wxString& label, const char* text = nullptr,
+                bool autoDelete = false, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize, long style = 0);
 
     bool Create(wxWindow* parent, wxWindowID id, const wxString& label,
                 const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,

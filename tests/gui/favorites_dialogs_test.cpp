@@ -602,10 +602,19 @@ protected:
         Watchdog() { StartOnce(30000); }
         void Notify() override
         {
-            ADD_FAILURE() << "modal dialogs still open after 30 s";
+            if (!m_fired)
+            {
+                ADD_FAILURE() << "modal dialogs still open after 30 s";
+                m_fired = true;
+                // Later steps may open more dialogs; keep ending them.
+                Start(500);
+            }
             while (wxDialog* dlg = ModalDialog<wxDialog>())
                 dlg->EndModal(wxID_ABORT);
         }
+
+    private:
+        bool m_fired = false;
     };
 
     // Runs `step` once the event loop of the innermost modal dialog runs.

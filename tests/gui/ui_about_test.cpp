@@ -5,7 +5,6 @@
 #include <vector>
 
 #include <wx/app.h>
-#include <wx/button.h>
 #include <wx/evtloop.h>
 #include <wx/statbmp.h>
 #include <wx/testing.h>
@@ -24,34 +23,31 @@ using lumo::test::WaitFor;
 
 namespace {
 
-struct SeenAbout
-{
-    wxString title, name, version, copyright, link, versionReadAs;
-    std::string target;
-    wxSize iconSize;
-    int defaultId = 0;
-};
-
 // Reads the box as the user would see it, then presses OK.
 class ExpectAbout : public wxExpectModalBase<CAboutDlg, ExpectAbout>
 {
 public:
-    explicit ExpectAbout(std::vector<SeenAbout>& seen) : m_seen(seen) {}
+    explicit ExpectAbout(int& openings) : m_openings(openings) {}
 
 protected:
     int OnInvoked(CAboutDlg* dlg) const override
     {
-        auto* ok = dynamic_cast<wxButton*>(dlg->GetDefaultItem());
-        m_seen.push_back({dlg->GetTitle(), dlg->ProductNameText(), dlg->VersionText(),
-                          dlg->CopyrightText(), dlg->ProductLink()->GetLabel(),
-                          GetAccessibleName(dlg->FindWindow(IDC_VERSION)),
-                          dlg->ProductLink()->m_target, dlg->Icon()->GetBitmap().GetSize(),
-                          ok ? ok->GetId() : 0});
+        ++m_openings;
+        EXPECT_EQ(dlg->GetTitle(), "About LumoNewsReader");
+        EXPECT_EQ(dlg->ProductNameText(), "Lumo News Reader");
+        EXPECT_EQ(dlg->VersionText(), "Version 4.1.5 Build 1728");
+        EXPECT_EQ(GetAccessibleName(dlg->FindWindow(IDC_VERSION)), "Version 4.1.5 Build 1728");
+        EXPECT_EQ(dlg->CopyrightText().utf8_string(), CAboutDlg::CopyrightNotice());
+        EXPECT_EQ(dlg->ProductLink()->GetLabel(), kProductWebPage);
+        EXPECT_EQ(dlg->ProductLink()->m_target, kProductWebPage);
+        EXPECT_EQ(dlg->Icon()->GetBitmap().GetSize(), wxSize(64, 64));
+        wxWindow* ok = dlg->GetDefaultItem();
+        EXPECT_TRUE(ok && ok->GetId() == wxID_OK);
         return wxID_OK;
     }
 
 private:
-    std::vector<SeenAbout>& m_seen;
+    int& m_openings;
 };
 
 wxPoint Centre(wxWindow* window)
@@ -64,22 +60,10 @@ wxPoint Centre(wxWindow* window)
 
 TEST(AboutBoxTest, EveryOpeningShowsTheVersionLineAndTheProductPage)
 {
-    std::vector<SeenAbout> seen;
-    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(seen));
-    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(seen));
-    ASSERT_EQ(seen.size(), 2u);
-    for (const SeenAbout& box : seen)
-    {
-        EXPECT_EQ(box.title, "About LumoNewsReader");
-        EXPECT_EQ(box.name, "Lumo News Reader");
-        EXPECT_EQ(box.version, "Version 4.1.5 Build 1728");
-        EXPECT_EQ(box.versionReadAs, "Version 4.1.5 Build 1728");
-        EXPECT_EQ(box.copyright.utf8_string(), CAboutDlg::CopyrightNotice());
-        EXPECT_EQ(box.link, kProductWebPage);
-        EXPECT_EQ(box.target, kProductWebPage);
-        EXPECT_EQ(box.iconSize, wxSize(64, 64));
-        EXPECT_EQ(box.defaultId, wxID_OK);
-    }
+    int openings = 0;
+    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(openings));
+    wxTEST_DIALOG(ShowAboutBox(nullptr), ExpectAbout(openings));
+    EXPECT_EQ(openings, 2);
 }
 
 TEST(AboutBoxTest, LinkOpensTheProductPageTurnsPurpleAndOkCloses)
@@ -99,8 +83,7 @@ TEST(AboutBoxTest, LinkOpensTheProductPageTurnsPurpleAndOkCloses)
                     return true;
             return false;
         });
-        if (!dlg || !dlg->IsActive())
-        {
+        if (!dlg || !dlg->IsActive()) {
             ADD_FAILURE() << "the About box did not come up";
             wxEventLoopBase::GetActive()->Exit(); // the loop ShowModal runs
             return;

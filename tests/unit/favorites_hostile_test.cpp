@@ -214,6 +214,9 @@ TEST_F(HostileFileTest, AFileAboveTheSizeLimitReadsAsMissingAndIsKept)
     ASSERT_EQ(xml.size(), kMaxFavoritesFileSize);
     Write(xml);
     EXPECT_THAT(m_store.LoadFavorites(), ElementsAre(FavoriteEntry{"A", "u"}));
+    // The file would grow beyond what can be read again.
+    EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
+    EXPECT_EQ(test::ReadFile(m_path), xml);
 
     xml.insert(head.size(), " ");
     Write(xml);
