@@ -145,7 +145,10 @@ bool CDlgCfgAddFavorite::Delete()
 
 void CDlgCfgAddFavorite::EndWith(int result)
 {
-    SetReturnCode(result);
+    if (IsModal())
+        EndModal(result);
+    else
+        SetReturnCode(result);
 }
 
 void CDlgCfgAddFavorite::OnOK(wxCommandEvent&)

@@ -38,6 +38,15 @@ CDlgCfgFav::CDlgCfgFav(wxWindow* parent, std::string favoritesPath)
     // GTK reports a double-click on a row and Enter on the focused row alike,
     // as the row's activation; a double-click on no row activates nothing.
     m_list->Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, &CDlgCfgFav::OnDblclkList, this);
+    Bind(wxEVT_INIT_DIALOG, &CDlgCfgFav::OnInitDialog, this);
+}
+
+void CDlgCfgFav::OnInitDialog(wxInitDialogEvent& event)
+{
+    // Keyboard users start on the records: arrows pick one, Enter opens it,
+    // Tab reaches New and Close.
+    m_list->SetFocus();
+    event.Skip(); // the default handler transfers data and updates the controls
 }
 
 void CDlgCfgFav::CreateControls()

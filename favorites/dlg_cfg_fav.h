@@ -11,6 +11,7 @@
 #include "favorites/favorites_store.h"
 
 class wxDataViewEvent;
+class wxInitDialogEvent;
 class wxDataViewListCtrl;
 
 namespace lumo {
@@ -38,7 +39,6 @@ public:
                         std::string favoritesPath = FavoritesFilePath(g_strAppDir));
 
     wxDataViewListCtrl* List() const { return m_list; }
-    const std::string& FavoritesPath() const { return m_store.Path(); }
 
     // Fills the list anew from the file.
     void RefreshList();
@@ -54,6 +54,7 @@ public:
 
 private:
     void CreateControls();
+    void OnInitDialog(wxInitDialogEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnDblclkList(wxDataViewEvent& event);
 

@@ -19,13 +19,6 @@ warmup=${WARMUP:-2}
 settle_ms=${SETTLE_MS:-1500}
 timeout_ms=${TIMEOUT_MS:-30000}
 
-# One session bus for the whole run, as a desktop session has: without one,
-# GTK and WebKit spend time looking for it and the figures mean less.
-if [[ -z "${LUMO_BENCH_IN_SESSION:-}" ]] && command -v dbus-run-session >/dev/null; then
-    export LUMO_BENCH_IN_SESSION=1
-    exec dbus-run-session -- "$0" "$build_dir" "$runs"
-fi
-
 bench_dir="$build_dir/bench/startup"
 probe="$bench_dir/startup_probe"
 ref_tree="$bench_dir/ref_tree"
@@ -47,6 +40,22 @@ programs=(ref_tree ref_web ours)
 if [[ ! -x "$program" ]]; then
     echo "warning: $program is not built; measuring the references only" >&2
     programs=(ref_tree ref_web)
+fi
+
+# One session bus for the whole run, as a desktop session has: without one,
+# GLib starts a bus of its own through dbus-launch, the first program pays for
+# it and the bus outlives the run. The bus and the services it starts print to
+# the log; the script's own output comes back through descriptors 4 and 5.
+if [[ -z "${LUMO_BENCH_IN_SESSION:-}" ]] && command -v dbus-run-session >/dev/null; then
+    export LUMO_BENCH_IN_SESSION=1
+    : >"$log"
+    exec 4>&2 5>&1
+    exec dbus-run-session -- "$0" "$build_dir" "$runs" >>"$log" 2>&1
+fi
+if [[ -n "${LUMO_BENCH_IN_SESSION:-}" ]] && { true >&4 >&5; } 2>/dev/null; then
+    exec 1>&5 2>&4 4>&- 5>&-
+else
+    : >"$log"
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumo-startup.XXXXXX")
@@ -83,7 +92,8 @@ if [[ ! -s "$work/display" ]]; then
     cat "$work/xvfb.log" >&2
     exit 1
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
 
 page="$work/page.html"
 cat >"$page" <<'EOF'
@@ -93,7 +103,6 @@ cat >"$page" <<'EOF'
 <body><h1>Reference Page</h1><p>A small local page for the start-up benchmark.</p></body></html>
 EOF
 
-: >"$log"
 echo "phase,round,program,window_ms,title_ms,pss_kib,status" >"$csv"
 
 # Runs one program through the probe and appends its figures to the CSV.

@@ -236,10 +236,11 @@ static void VerboseTree(const long* pids, int count)
                 name[strcspn(name, "\n")] = '\0';
             fclose(file);
         }
-        /* PSS depends on what else maps the same libraries; the private part does not. */
-        fprintf(stderr, "startup_probe: pid %ld %-16s pss %6ld kB rss %6ld kB private %6ld kB\n",
+        /* PSS and the private part depend on what else maps the same libraries
+         * at the moment; anonymous memory (heap, stacks, caches) does not. */
+        fprintf(stderr, "startup_probe: pid %ld %-16s pss %6ld kB rss %6ld kB anon %6ld kB\n",
                 pids[i], name, PssKib(pids[i]), RollupKib(pids[i], "Rss"),
-                RollupKib(pids[i], "Private_Clean") + RollupKib(pids[i], "Private_Dirty"));
+                RollupKib(pids[i], "Anonymous"));
     }
 }
 
