@@ -9,8 +9,9 @@ namespace lumo {
 
 int AppMessageBox(const std::string& text, long style)
 {
-    wxWindow* parent = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
-    return wxMessageBox(wxString::FromUTF8(text), kAppTitle, style, parent);
+    // No explicit parent: wx places the box over the window in use, the main
+    // window or a dialog open on top of it.
+    return wxMessageBox(wxString::FromUTF8(text), kAppTitle, style, nullptr);
 }
 
 } // namespace lumo
