@@ -166,7 +166,7 @@ public:
 
 wxButton* ButtonOf(wxWindow& dlg, int id)
 {
-    return wxDynamicCast(dlg.FindWindow(id), wxButton);
+    return dynamic_cast<wxButton*>(dlg.FindWindow(id));
 }
 
 void Click(wxWindow& dlg, int id)
@@ -269,7 +269,7 @@ TEST_F(FavoritesDialogsTest, ListShowsEveryEntryInFileOrderNumberedFromOne)
     EXPECT_EQ(dlg.GetDefaultItem(), ButtonOf(dlg, wxID_OK));
     bool hintShown = false;
     for (wxWindow* child : dlg.GetChildren())
-        if (auto* text = wxDynamicCast(child, wxStaticText))
+        if (auto* text = dynamic_cast<wxStaticText*>(child))
             hintShown |= text->GetLabel() == "Double-click to edit or delete the record";
     EXPECT_TRUE(hintShown);
 
