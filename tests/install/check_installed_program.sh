@@ -117,6 +117,9 @@ wait_for_window()
         kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
         for id in $(xwininfo -root -tree 2>/dev/null | grep 'Lumo News Reader' | awk '{print $1}'); do
             if xprop -id "$id" _NET_WM_PID 2>/dev/null | grep -q "= $pid\$"; then
+                # Still there a moment later: the start went through.
+                sleep 1
+                kill -0 "$pid" 2>/dev/null || fail "the program ended after showing its window"
                 return 0
             fi
         done
@@ -183,13 +186,13 @@ cmp -s "$defaults/Skin/Minimized.ssk" "$userdir/Skin/Minimized.ssk" ||
 # XDG_DATA_HOME names the place when it is absolute; a relative one is ignored.
 # --help reaches the program (its usage goes to the output) and ends it at once.
 xdg=$work/xdg-data
-(cd "$elsewhere" && env XDG_DATA_HOME="$xdg" HOME="$home" "$prefix/bin/lumo-news-reader" --help \
+(cd "$elsewhere" && timeout 30 env XDG_DATA_HOME="$xdg" HOME="$home" "$prefix/bin/lumo-news-reader" --help \
     >"$work/help.log" 2>&1) || :
 grep -q -- '--verbose' "$work/help.log" || fail "--help did not reach the program: $(cat "$work/help.log")"
 cmp -s "$defaults/Favorites.xml" "$xdg/LumoNewsReader/Favorites.xml" ||
     fail "XDG_DATA_HOME=$xdg was not used"
 rm -rf "$userdir"
-(cd "$elsewhere" && env XDG_DATA_HOME=relative/data HOME="$home" "$prefix/bin/lumo-news-reader" --help \
+(cd "$elsewhere" && timeout 30 env XDG_DATA_HOME=relative/data HOME="$home" "$prefix/bin/lumo-news-reader" --help \
     >/dev/null 2>&1) || :
 [ -f "$userdir/Favorites.xml" ] || fail "a relative XDG_DATA_HOME was not ignored"
 [ ! -e "$elsewhere/relative" ] || fail "a relative XDG_DATA_HOME was used"
