@@ -10,6 +10,7 @@
 #include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_environment.h"
+#include "ui/app_icon.h"
 
 namespace lumo {
 
@@ -74,6 +75,8 @@ bool CLumoNewsReaderApp::OnInit()
 
     ShowWithShowCommand(*frame, windowSize);
     frame->Update();
+    // Decoding the icon's sizes is left until the window is on screen.
+    frame->CallAfter([frame] { frame->SetIcons(AppIconBundle()); });
 
     g_strAppDir = AppDirFor(CurrentDirectory());
     frame->SetTitle(wxString(kAppName) + " " + kVersionText);

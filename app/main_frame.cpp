@@ -10,7 +10,6 @@
 #include <wx/print.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
-#include <wx/webview.h>
 
 #include "app/globals.h"
 #include "app/message_box.h"
@@ -23,7 +22,6 @@
 #include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_backup.h"
 #include "ui/about_dlg.h"
-#include "ui/app_icon.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -130,7 +128,6 @@ bool CMainFrame::Create()
     if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition, wxSize(1024, 720)))
         return false;
     SetName("Lumo News Reader");
-    SetIcons(AppIconBundle());
 
     // The splitter record is handed to the skin component before the splitter exists.
     GetSplitterInfo(&FillSplitInfoThunk);
@@ -386,22 +383,21 @@ void CMainFrame::OnEditCommand(wxCommandEvent& event)
 {
     // Cut, copy, paste and undo belong to the page when it has the focus; the
     // tree has nothing to edit.
-    wxWebView* web = m_htmlView ? m_htmlView->WebView() : nullptr;
-    if (!web || !IsInside(FindFocus(), m_htmlView))
+    if (!m_htmlView || !IsInside(FindFocus(), m_htmlView))
         return;
     switch (event.GetId())
     {
     case wxID_UNDO:
-        web->Undo();
+        m_htmlView->Edit(EditCommand::Undo);
         break;
     case wxID_CUT:
-        web->Cut();
+        m_htmlView->Edit(EditCommand::Cut);
         break;
     case wxID_COPY:
-        web->Copy();
+        m_htmlView->Edit(EditCommand::Copy);
         break;
     case wxID_PASTE:
-        web->Paste();
+        m_htmlView->Edit(EditCommand::Paste);
         break;
     default:
         break;
@@ -413,8 +409,8 @@ void CMainFrame::OnSwitchPane(wxCommandEvent&)
     // Two panes: the next and the previous pane are the same one.
     wxWindow* target = m_activePane == m_leftView ? static_cast<wxWindow*>(m_htmlView)
                                                   : static_cast<wxWindow*>(m_leftView);
-    if (target == m_htmlView && m_htmlView->WebView())
-        m_htmlView->WebView()->SetFocus();
+    if (target == m_htmlView && m_htmlView->WebWindow())
+        m_htmlView->WebWindow()->SetFocus();
     else
         target->SetFocus();
     m_activePane = target;

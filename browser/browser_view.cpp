@@ -2,18 +2,11 @@
 
 #include <wx/sizer.h>
 #include <wx/toplevel.h>
-#include <wx/webview.h>
 
 #include "app/frame_commands.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/url_opener.h"
-#include "browser/start_page_handler.h"
-#include "browser/web_environment.h"
-
-#ifdef __WXGTK__
-#include <webkit2/webkit2.h>
-#endif
 
 namespace lumo {
 
@@ -28,10 +21,7 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
 
 CLumoNewsReaderView::~CLumoNewsReaderView()
 {
-#ifdef __WXGTK__
-    if (m_webView)
-        g_signal_handlers_disconnect_by_data(m_webView->GetNativeBackend(), this);
-#endif
+    m_engine.reset(); // before its window goes with the pane's children
     if (m_doc.m_pHtmlView == this)
         m_doc.m_pHtmlView = nullptr;
 }
@@ -46,188 +36,78 @@ void CLumoNewsReaderView::OnInitialUpdate()
     if (first)
         NavigateTo(*first);
     m_doc.m_pHtmlView = this;
-    if (!m_webView)
+    if (!m_engine)
     {
         // The window shows first; the web engine starts right after it.
         CallAfter([this] { CreateBrowser(); });
     }
 }
 
-wxWebView* CLumoNewsReaderView::CreateBrowser()
+WebEngine* CLumoNewsReaderView::CreateBrowser()
 {
-    if (m_webView || !wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
-        return m_webView;
-
-    RegisterStartPageScheme();
-    EnableWebSandboxWhereSupported();
-    wxWebView* view = wxWebView::New();
-    if (!view->Create(this, wxID_ANY, wxString(), wxDefaultPosition, GetClientSize()))
+    if (m_engine || m_engineFailed)
+        return m_engine.get();
+    WebEngineFactory factory = CurrentWebEngineFactory();
+    m_engine.reset(factory ? factory(this, *this) : nullptr);
+    if (!m_engine)
     {
-        delete view;
+        m_engineFailed = true;
         return nullptr;
     }
-    m_webView = view;
-    m_webView->SetName("Web page");
-    ApplyHardening();
-    GetSizer()->Add(m_webView, wxSizerFlags(1).Expand());
+    GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand());
     Layout();
-
-    m_webView->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CLumoNewsReaderView::OnTitleChanged, this);
-    m_webView->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CLumoNewsReaderView::OnNewWindow, this);
-    m_webView->Bind(wxEVT_WEBVIEW_LOADED, &CLumoNewsReaderView::OnLoaded, this);
-
     if (m_pendingUrl)
     {
         std::string url = std::move(*m_pendingUrl);
         m_pendingUrl.reset();
-        m_webView->LoadURL(wxString::FromUTF8(url));
+        m_engine->LoadURL(url);
     }
-    return m_webView;
-}
-
-void CLumoNewsReaderView::ApplyHardening()
-{
-    m_webView->EnableAccessToDevTools(false);
-#ifdef __WXGTK__
-    auto* native = static_cast<WebKitWebView*>(m_webView->GetNativeBackend());
-    WebKitSettings* settings = webkit_web_view_get_settings(native);
-    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
-    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
-    webkit_settings_set_enable_developer_extras(settings, FALSE);
-    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
-    // Plugins are gone from current engines; switch them off where the
-    // setting still exists.
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(settings), "enable-plugins"))
-        g_object_set(settings, "enable-plugins", FALSE, nullptr);
-
-    g_signal_connect(native, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
-    g_signal_connect(native, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
-    g_signal_connect(native, "web-process-terminated", G_CALLBACK(WebProcessTerminatedThunk),
-                     this);
-#endif
+    return m_engine.get();
 }
 
 void CLumoNewsReaderView::NavigateTo(std::string url)
 {
-    m_reloadingAfterCrash = false;
-    m_showsCrashMessage = false;
-    if (!m_webView)
+    if (!m_engine)
     {
         m_pendingUrl = std::move(url);
         return;
     }
-    m_webView->LoadURL(wxString::FromUTF8(url));
+    m_engine->LoadURL(url);
 }
 
 void CLumoNewsReaderView::GoBack()
 {
-    if (m_webView && m_webView->CanGoBack())
-        m_webView->GoBack();
+    if (m_engine)
+        m_engine->GoBack();
 }
 
 void CLumoNewsReaderView::GoForward()
 {
-    if (m_webView && m_webView->CanGoForward())
-        m_webView->GoForward();
+    if (m_engine)
+        m_engine->GoForward();
 }
 
 void CLumoNewsReaderView::Print()
 {
-    if (m_webView)
-        m_webView->Print();
+    if (m_engine)
+        m_engine->Print();
 }
 
-void CLumoNewsReaderView::SetCaption(const wxString& text)
+void CLumoNewsReaderView::Edit(EditCommand command)
+{
+    if (m_engine)
+        m_engine->Edit(command);
+}
+
+void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 {
     if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(text);
+        top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
 }
 
-void CLumoNewsReaderView::OnTitleChanged(wxWebViewEvent& event)
+void CLumoNewsReaderView::OnNewWindow(const std::string& url)
 {
-    SetCaption(event.GetString() + " - " + kAppName);
-}
-
-void CLumoNewsReaderView::OnNewWindow(wxWebViewEvent& event)
-{
-    // The pane keeps its page; the new window opens in the user's own browser.
-    OpenUrlOutside(event.GetURL().utf8_string());
-}
-
-void CLumoNewsReaderView::OnLoaded(wxWebViewEvent& event)
-{
-    m_reloadingAfterCrash = false;
-    event.Skip();
-}
-
-const char* CLumoNewsReaderView::CrashMessageHtml()
-{
-    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
-           "<title>This page stopped working</title></head>"
-           "<body style=\"font-family:sans-serif;margin:3em\">"
-           "<h1>This page stopped working</h1>"
-           "<p>The page was closed twice in a row because its content stopped working. "
-           "Choose a newspaper in the tree, or use Browse &gt; Home, to go on reading.</p>"
-           "</body></html>";
-}
-
-void CLumoNewsReaderView::OnWebProcessTerminated()
-{
-    if (!m_webView)
-        return;
-    if (m_showsCrashMessage)
-        return; // even the message could not be shown; leave the pane as it is
-    if (!m_reloadingAfterCrash)
-    {
-        m_reloadingAfterCrash = true;
-        ++m_crashReloads;
-        m_webView->Reload();
-        return;
-    }
-    m_reloadingAfterCrash = false;
-    m_showsCrashMessage = true;
-    m_webView->SetPage(CrashMessageHtml(), "about:blank");
-}
-
-void CLumoNewsReaderView::WebProcessTerminatedThunk(void*, int, void* self)
-{
-    // Whatever ended the process (a crash, the system's memory limits), the
-    // pane must not stay dead. Leave the signal handler before loading again.
-    auto* view = static_cast<CLumoNewsReaderView*>(self);
-    view->CallAfter([view] { view->OnWebProcessTerminated(); });
-}
-
-int CLumoNewsReaderView::ScriptDialogThunk(void*, void* dialog, void*)
-{
-#ifdef __WXGTK__
-    // Silent mode: no alert, confirm, prompt or leave-page dialog from any page.
-    // A confirm or leave-page question is answered "no"; a prompt gets no text.
-    auto* scriptDialog = static_cast<WebKitScriptDialog*>(dialog);
-    switch (webkit_script_dialog_get_dialog_type(scriptDialog))
-    {
-    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-        webkit_script_dialog_confirm_set_confirmed(scriptDialog, FALSE);
-        break;
-    default:
-        break;
-    }
-#else
-    (void)dialog;
-#endif
-    return 1; // handled: nothing is shown
-}
-
-int CLumoNewsReaderView::PermissionRequestThunk(void*, void* request, void*)
-{
-#ifdef __WXGTK__
-    // Pages get no location, notifications, camera or microphone, and no
-    // question about them.
-    webkit_permission_request_deny(static_cast<WebKitPermissionRequest*>(request));
-#else
-    (void)request;
-#endif
-    return 1;
+    OpenUrlOutside(url);
 }
 
 } // namespace lumo

@@ -75,9 +75,8 @@ protected:
 
     wxWebView* StartBrowser()
     {
-        wxWebView* web = m_view->CreateBrowser();
-        EXPECT_NE(web, nullptr);
-        return web;
+        EXPECT_NE(m_view->CreateBrowser(), nullptr);
+        return m_view->WebView();
     }
 
     TempDir m_dir;

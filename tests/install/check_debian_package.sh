@@ -70,8 +70,10 @@ awk '$1 ~ /^d/ && $1 != "drwxr-xr-x" {print}' "$work/contents" | grep . &&
 
 # Shipped stripped, like every Debian binary.
 dpkg-deb -x "$deb" "$work/root"
-file -b "$work/root/usr/libexec/lumo-news-reader/LumoNewsReader" | grep -q ', stripped' ||
-    fail "the program is not stripped: $(file -b "$work/root/usr/libexec/lumo-news-reader/LumoNewsReader")"
+for binary in LumoNewsReader liblumo_web_engine.so; do
+    file -b "$work/root/usr/libexec/lumo-news-reader/$binary" | grep -q ', stripped' ||
+        fail "$binary is not stripped: $(file -b "$work/root/usr/libexec/lumo-news-reader/$binary")"
+done
 
 echo "$(basename "$deb"): $(wc -c <"$deb") bytes"
 echo "Depends: $depends"

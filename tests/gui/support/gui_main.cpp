@@ -12,6 +12,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "browser/web_engine.h"
 #include "gui_test_support.h"
 
 namespace {
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
     std::signal(SIGABRT, PrintCrash);
     testing::InitGoogleTest(&argc, argv);
     lumo::test::PrepareGuiTestEnvironment();
+    // The tests link the web engine in rather than loading its module.
+    lumo::SetWebEngineFactory(&lumo_create_web_engine);
 
     wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond,
                           const wxString& msg) {
