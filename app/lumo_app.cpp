@@ -43,6 +43,7 @@ bool CLumoNewsReaderApp::OnInit()
     if (!wxApp::OnInit())
         return false;
     PrepareWebEngineEnvironment();
+    StartWebSandboxProbe(); // answered while the window is being built
 
     SetAppName(kAppTitle);
     SetVendorName(kSettingsVendor);

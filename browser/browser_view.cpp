@@ -7,6 +7,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/url_opener.h"
+#include "browser/web_environment.h"
 
 namespace lumo {
 
@@ -108,6 +109,11 @@ void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 void CLumoNewsReaderView::OnNewWindow(const std::string& url)
 {
     OpenUrlOutside(url);
+}
+
+bool CLumoNewsReaderView::WebSandboxSupported()
+{
+    return lumo::WebSandboxSupported();
 }
 
 } // namespace lumo

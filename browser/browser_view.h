@@ -49,6 +49,7 @@ public:
 private:
     void OnTitleChanged(const std::string& title) override;
     void OnNewWindow(const std::string& url) override;
+    bool WebSandboxSupported() override;
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;

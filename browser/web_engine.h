@@ -18,6 +18,8 @@ public:
     virtual void OnTitleChanged(const std::string& title) = 0;
     // A page asked for a new window.
     virtual void OnNewWindow(const std::string& url) = 0;
+    // Whether this system can run the engine's sandbox for page processes.
+    virtual bool WebSandboxSupported() = 0;
 };
 
 enum class EditCommand

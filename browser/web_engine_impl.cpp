@@ -198,7 +198,7 @@ extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEn
     if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
         return nullptr;
     lumo::RegisterStartPageScheme();
-    lumo::EnableWebSandboxWhereSupported();
+    lumo::EnableWebSandbox(host.WebSandboxSupported());
     wxWebView* view = wxWebView::New();
     if (!view->Create(parent, wxID_ANY, wxString(), wxDefaultPosition, parent->GetClientSize()))
     {

@@ -28,7 +28,7 @@ WebEngineFactory LoadModule()
 {
     std::string module = ExecutableDirectory() + "/liblumo_web_engine.so";
     // The module stays loaded for the life of the process.
-    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(module.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle)
         return nullptr;
     return reinterpret_cast<WebEngineFactory>(dlsym(handle, "lumo_create_web_engine"));

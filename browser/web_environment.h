@@ -9,9 +9,16 @@ namespace lumo {
 // Call before the first web view exists.
 void PrepareWebEngineEnvironment();
 
-// Turns on the web engine's sandbox for page processes where this system can
-// run it (bubblewrap present and allowed to make namespaces); true when it is
-// on. Must run before the first web view exists; later calls change nothing.
-bool EnableWebSandboxWhereSupported();
+// Starts finding out, in a child process, whether this system can run the web
+// engine's sandbox for page processes (bubblewrap present and allowed to make
+// namespaces). Called early at start-up so that the answer is ready when the
+// engine starts; later calls do nothing.
+void StartWebSandboxProbe();
+// The answer of the probe (started now if it was not), waiting for it if needed.
+bool WebSandboxSupported();
+
+// Turns on the engine's sandbox when `supported`; true when it is on. Must run
+// before the first web view exists; later calls change nothing.
+bool EnableWebSandbox(bool supported);
 
 } // namespace lumo
