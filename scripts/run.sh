@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "error: no display; start it from a desktop session, or under Xvfb: xvfb-run -a $0" >&2
+    echo "error: no display; start it from a graphical desktop, or under Xvfb: xvfb-run -a $0" >&2
     exit 1
 fi
 cd build/program

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs the whole test suite twice: once
 # on the normal build and once built with AddressSanitizer and
 # UndefinedBehaviorSanitizer. GUI tests run under Xvfb with a window manager,
-# inside a private D-Bus session (the accessibility bus lives there).
+# with their own D-Bus from dbus-run-session (the accessibility bus lives there).
 set -eu
 cd "$(dirname "$0")/.."
 

@@ -2,7 +2,7 @@
 """Checks, as a screen reader would, that the running program shows its menu
 items, tree rows and panes on the accessibility bus (AT-SPI).
 
-Usage: check_a11y.py <program-directory>   (run inside a D-Bus session on a display)
+Usage: check_a11y.py <program-directory>   (run under dbus-run-session on a display)
 """
 import os
 import subprocess

@@ -26,6 +26,7 @@
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -52,12 +53,7 @@ public:
     std::vector<bool> busy; // whether the wait cursor showed during each call
 };
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 std::string Escape(const std::string& text)
 {

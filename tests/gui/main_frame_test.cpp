@@ -23,6 +23,7 @@
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -33,12 +34,7 @@ using lumo::test::WriteFile;
 
 namespace {
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 class MainFrameTest : public testing::Test
 {

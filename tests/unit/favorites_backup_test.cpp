@@ -1,6 +1,7 @@
 // Favorites > Backup: a byte copy of "Favorites.xml" to "Favorites.xml.bk".
 #include "favorites/favorites_backup.h"
 
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -19,12 +20,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 std::string RandomBytes(std::size_t size)
 {

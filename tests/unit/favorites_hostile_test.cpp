@@ -2,6 +2,7 @@
 // bombs, deep nesting and huge files are read or refused without a hang.
 #include "favorites/favorites_store.h"
 
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -27,12 +28,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 class HostileFileTest : public ::testing::Test
 {

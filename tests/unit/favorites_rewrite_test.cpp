@@ -2,6 +2,7 @@
 // in the file's own encoding, and texts round-trip unchanged.
 #include "favorites/favorites_store.h"
 
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -24,12 +25,7 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 class FavoritesRewriteTest : public ::testing::Test
 {

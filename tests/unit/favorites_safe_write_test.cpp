@@ -4,6 +4,7 @@
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
 
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -22,12 +23,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 // For one scope, every write past `bytes` into any file fails as on a full
 // disk (EFBIG). It holds for root too, unlike permission bits.

@@ -2,6 +2,7 @@
 // deleting, the store's messages and files it cannot use.
 #include "favorites/favorites_store.h"
 
+#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -24,12 +25,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class CapturingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
+using lumo::test::CapturingReporter;
 
 constexpr const char* kTwoEntries = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                     "<Favorites>\n"
