@@ -25,6 +25,7 @@
 using namespace lumo;
 using lumo::test::Settle;
 using lumo::test::TempDir;
+using lumo::test::RecordedUrlOpens;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
@@ -39,10 +40,6 @@ protected:
             GTEST_SKIP() << "no web engine";
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
-        m_previousOpener = SetUrlOpener([this](const std::string& url) {
-            m_opened.push_back(url);
-            return true;
-        });
         m_frame = new wxFrame(nullptr, wxID_ANY, "test frame", wxDefaultPosition, wxSize(800, 600));
         m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
         m_frame->Show();
@@ -54,7 +51,6 @@ protected:
         delete m_frame;
         m_frame = nullptr;
         wxTheApp->ProcessPendingEvents();
-        SetUrlOpener(m_previousOpener);
     }
 
     std::string Page(const std::string& name, const std::string& title, const std::string& body = "")
@@ -85,8 +81,7 @@ protected:
     CLumoNewsReaderDoc m_doc;
     wxFrame* m_frame = nullptr;
     CLumoNewsReaderView* m_view = nullptr;
-    std::vector<std::string> m_opened;
-    UrlOpener m_previousOpener;
+    RecordedUrlOpens m_urls;
 };
 
 // The web processes started by this test program, directly or inside the
@@ -224,19 +219,19 @@ TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
     // link with a real pointer event.
     ASSERT_TRUE(lumo::test::ClickAt(m_view->WebView()->GetScreenRect().GetPosition() +
                                     wxPoint(100, 100)));
-    ASSERT_TRUE(WaitFor([&] { return !m_opened.empty(); }));
-    EXPECT_EQ(m_opened, std::vector<std::string>{target});
+    ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.empty(); }));
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{target});
     Settle(std::chrono::milliseconds(300));
     EXPECT_EQ(Url(), opener);
     EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
 
     // A script cannot open one by itself.
-    m_opened.clear();
+    m_urls.opened.clear();
     m_view->NavigateTo(Page("popup.html", "Popup",
                             "<script>window.open('" + target + "');</script>"));
     ASSERT_TRUE(WaitForCaption("Popup - Lumo News Reader"));
     Settle(std::chrono::milliseconds(300));
-    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_urls.opened.empty());
 }
 
 TEST_F(BrowserViewTest, KilledWebProcessReloadsThePageOnce)

@@ -29,6 +29,7 @@
 using namespace lumo;
 using lumo::test::Settle;
 using lumo::test::TempDir;
+using lumo::test::RecordedUrlOpens;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
@@ -43,17 +44,12 @@ protected:
     {
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
-        m_previousOpener = SetUrlOpener([this](const std::string& url) {
-            m_opened.push_back(url);
-            return true;
-        });
         g_strAppDir = m_dir.Path();
     }
 
     void TearDown() override
     {
         DestroyFrame();
-        SetUrlOpener(m_previousOpener);
         ExitSkin();
     }
 
@@ -101,8 +97,7 @@ protected:
     std::unique_ptr<ProfileStore> m_profile;
     CapturingReporter m_reporter;
     CMainFrame* m_frame = nullptr;
-    std::vector<std::string> m_opened;
-    UrlOpener m_previousOpener;
+    RecordedUrlOpens m_urls;
 };
 
 struct ExpectedItem
@@ -259,7 +254,7 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
     EXPECT_EQ(m_profile->Get(kSkinStyle), 1);
 
     Command(ID_HELP_PRODUCT);
-    EXPECT_EQ(m_opened, std::vector<std::string>{kProductWebPage});
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{kProductWebPage});
 
     // A new run reads the stored choices.
     MakeFrame();

@@ -24,6 +24,7 @@
 using namespace lumo;
 using lumo::test::ClickAt;
 using lumo::test::Settle;
+using lumo::test::RecordedUrlOpens;
 using lumo::test::WaitFor;
 
 namespace {
@@ -80,10 +81,6 @@ class HyperlinkTest : public testing::Test
 protected:
     void SetUp() override
     {
-        m_previousOpener = SetUrlOpener([this](const std::string& url) {
-            m_opened.push_back(url);
-            return m_openSucceeds;
-        });
         m_previousBeeper = SetLinkBeeper([this] { ++m_beeps; });
         MovePointer({1270, 1010}); // well away from the window
 
@@ -110,7 +107,6 @@ protected:
     void TearDown() override
     {
         delete m_frame;
-        SetUrlOpener(m_previousOpener);
         SetLinkBeeper(m_previousBeeper);
     }
 
@@ -121,10 +117,8 @@ protected:
     CStaticLink* m_link = nullptr;
     CStaticLink* m_bare = nullptr;
     CStaticLink* m_framed = nullptr;
-    std::vector<std::string> m_opened;
-    bool m_openSucceeds = true;
+    RecordedUrlOpens m_urls;
     int m_beeps = 0;
-    UrlOpener m_previousOpener;
     LinkBeeper m_previousBeeper;
 };
 
@@ -141,7 +135,7 @@ TEST_F(HyperlinkTest, DrawnBlueThenRedUnderThePointerPurpleAfterOpeningBlueAfter
 
     ASSERT_TRUE(ClickAt(Centre(m_link)));
     ASSERT_TRUE(WaitFor([&] { return PixelsOfColour(m_link, CStaticLink::s_visitedColor) > 0; }));
-    EXPECT_EQ(m_opened, std::vector<std::string>{"https://example.test/news"});
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{"https://example.test/news"});
     Settle(std::chrono::milliseconds(150)); // purple lasts while the pointer stays
     EXPECT_EQ(m_link->GetTextColour(), CStaticLink::s_visitedColor);
 
@@ -157,10 +151,10 @@ TEST_F(HyperlinkTest, DrawnBlueThenRedUnderThePointerPurpleAfterOpeningBlueAfter
 
 TEST_F(HyperlinkTest, FailedOpenBeepsAndLeavesTheLinkRed)
 {
-    m_openSucceeds = false;
+    m_urls.succeed = false;
     ASSERT_TRUE(ClickAt(Centre(m_link)));
     ASSERT_TRUE(WaitFor([&] { return m_beeps == 1; }));
-    EXPECT_EQ(m_opened, std::vector<std::string>{"https://example.test/news"});
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{"https://example.test/news"});
     Settle(std::chrono::milliseconds(150));
     EXPECT_TRUE(m_link->IsHovering());
     EXPECT_EQ(m_link->GetTextColour(), CStaticLink::s_hoverColor);
@@ -172,21 +166,21 @@ TEST_F(HyperlinkTest, LinkWithoutAddressOpensItsTextAndKeepsThatAddress)
 {
     const std::string text = "https://text.test/page?a=1&b=2";
     ASSERT_TRUE(ClickAt(Centre(m_bare)));
-    ASSERT_TRUE(WaitFor([&] { return m_opened.size() == 1; }));
-    EXPECT_EQ(m_opened[0], text);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }));
+    EXPECT_EQ(m_urls.opened[0], text);
     EXPECT_EQ(m_bare->m_target, text);
 
     m_bare->SetLabel("Some other words");
     ASSERT_TRUE(ClickAt(Centre(m_bare)));
-    ASSERT_TRUE(WaitFor([&] { return m_opened.size() == 2; }));
-    EXPECT_EQ(m_opened[1], text);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 2; }));
+    EXPECT_EQ(m_urls.opened[1], text);
 
     // Nothing to open: silently nothing.
     m_bare->m_target = nullptr;
     m_bare->SetLabel(wxString());
     EXPECT_FALSE(m_bare->FollowLink());
     EXPECT_FALSE(m_bare->m_target.OpenLink());
-    EXPECT_EQ(m_opened.size(), 2u);
+    EXPECT_EQ(m_urls.opened.size(), 2u);
     EXPECT_EQ(m_beeps, 0);
 }
 
@@ -197,10 +191,10 @@ TEST_F(HyperlinkTest, KeyboardReachesTheLinkWithTabAndOpensItWithEnterOrSpace)
     PressKey(XK_Tab);
     ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == m_link; }));
     PressKey(XK_Return);
-    ASSERT_TRUE(WaitFor([&] { return m_opened.size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }));
     PressKey(XK_space);
-    ASSERT_TRUE(WaitFor([&] { return m_opened.size() == 2; }));
-    EXPECT_EQ(m_opened[1], "https://example.test/news");
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 2; }));
+    EXPECT_EQ(m_urls.opened[1], "https://example.test/news");
 
     // A screen reader finds it as a link under its text.
     EXPECT_EQ(GetAccessibleName(m_link), "Example news");
@@ -215,8 +209,8 @@ TEST_F(HyperlinkTest, FramedLinkKeepsTheNormalTextColourButStillOpens)
     EXPECT_FALSE(m_framed->IsPlainText());
     const wxColour normalText = m_framed->GetForegroundColour();
     ASSERT_TRUE(ClickAt(Centre(m_framed)));
-    ASSERT_TRUE(WaitFor([&] { return m_opened.size() == 1; }));
-    EXPECT_EQ(m_opened[0], "https://framed.test/");
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }));
+    EXPECT_EQ(m_urls.opened[0], "https://framed.test/");
     Settle(std::chrono::milliseconds(150));
     EXPECT_GT(PixelsOfColour(m_framed, normalText), 0);
     for (const wxColour& colour :

@@ -2,8 +2,7 @@
 // bombs, deep nesting and huge files are read or refused without a hang.
 #include "favorites/favorites_store.h"
 
-#include "capturing_reporter.h"
-#include "temp_dir.h"
+#include "favorites_file_test.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,11 +15,6 @@
 
 namespace lumo {
 
-void PrintTo(const FavoriteEntry& entry, std::ostream* out)
-{
-    *out << "{\"" << entry.title.substr(0, 80) << "\", \"" << entry.url.substr(0, 80) << "\"}";
-}
-
 namespace {
 
 using ::testing::ElementsAre;
@@ -28,13 +22,11 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-using lumo::test::CapturingReporter;
 
-class HostileFileTest : public ::testing::Test
+class HostileFileTest : public test::FavoritesFileTest
 {
 protected:
     void TearDown() override { EXPECT_THAT(m_reporter.messages, IsEmpty()); }
-    void Write(const std::string& bytes) { test::WriteFile(m_path, bytes); }
 
     // Every text the store reads, to look for what must not be there.
     std::string AllText()
@@ -44,11 +36,6 @@ protected:
             text += entry.title + "\n" + entry.url + "\n";
         return text;
     }
-
-    test::TempDir m_dir;
-    std::string m_path = m_dir.File("Favorites.xml");
-    CapturingReporter m_reporter;
-    FavoritesStore m_store{m_path, m_reporter};
 };
 
 TEST_F(HostileFileTest, ExternalEntitiesAndDocumentTypesAreNeverRead)

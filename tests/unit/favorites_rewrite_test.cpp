@@ -2,8 +2,7 @@
 // in the file's own encoding, and texts round-trip unchanged.
 #include "favorites/favorites_store.h"
 
-#include "capturing_reporter.h"
-#include "temp_dir.h"
+#include "favorites_file_test.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,11 +10,6 @@
 #include <ostream>
 
 namespace lumo {
-
-void PrintTo(const FavoriteEntry& entry, std::ostream* out)
-{
-    *out << "{\"" << entry.title << "\", \"" << entry.url << "\"}";
-}
 
 namespace {
 
@@ -25,19 +19,11 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-using lumo::test::CapturingReporter;
 
-class FavoritesRewriteTest : public ::testing::Test
+class FavoritesRewriteTest : public test::FavoritesFileTest
 {
 protected:
     void TearDown() override { EXPECT_THAT(m_reporter.messages, IsEmpty()); }
-    void Write(const std::string& bytes) { test::WriteFile(m_path, bytes); }
-    std::string Bytes() const { return test::ReadFile(m_path); }
-
-    test::TempDir m_dir;
-    std::string m_path = m_dir.File("Favorites.xml");
-    CapturingReporter m_reporter;
-    FavoritesStore m_store{m_path, m_reporter};
 };
 
 const std::string kProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"

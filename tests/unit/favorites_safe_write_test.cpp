@@ -4,8 +4,7 @@
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
 
-#include "capturing_reporter.h"
-#include "temp_dir.h"
+#include "favorites_file_test.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,7 +22,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-using lumo::test::CapturingReporter;
 
 // For one scope, every write past `bytes` into any file fails as on a full
 // disk (EFBIG). It holds for root too, unlike permission bits.
@@ -73,14 +71,10 @@ std::vector<std::string> DirectoryListing(const std::string& dir)
     return names;
 }
 
-class SafeWriteTest : public ::testing::Test
+class SafeWriteTest : public test::FavoritesFileTest
 {
 protected:
-    test::TempDir m_dir;
-    std::string m_path = m_dir.File("Favorites.xml");
     std::string m_backup = m_dir.File("Favorites.xml.bk");
-    CapturingReporter m_reporter;
-    FavoritesStore m_store{m_path, m_reporter};
 };
 
 TEST_F(SafeWriteTest, AFailedSaveLeavesTheOldFileAndNoLeftovers)

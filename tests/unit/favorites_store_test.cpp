@@ -2,8 +2,7 @@
 // deleting, the store's messages and files it cannot use.
 #include "favorites/favorites_store.h"
 
-#include "capturing_reporter.h"
-#include "temp_dir.h"
+#include "favorites_file_test.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,17 +14,11 @@
 
 namespace lumo {
 
-void PrintTo(const FavoriteEntry& entry, std::ostream* out)
-{
-    *out << "{\"" << entry.title << "\", \"" << entry.url << "\"}";
-}
-
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-using lumo::test::CapturingReporter;
 
 constexpr const char* kTwoEntries = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                     "<Favorites>\n"
@@ -39,17 +32,7 @@ constexpr const char* kTwoEntries = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\
                                     "  </Favorite>\n"
                                     "</Favorites>\n";
 
-class FavoritesStoreTest : public ::testing::Test
-{
-protected:
-    void Write(const std::string& bytes) { test::WriteFile(m_path, bytes); }
-    std::string Bytes() const { return test::ReadFile(m_path); }
-
-    test::TempDir m_dir;
-    std::string m_path = m_dir.File("Favorites.xml");
-    CapturingReporter m_reporter;
-    FavoritesStore m_store{m_path, m_reporter};
-};
+using FavoritesStoreTest = test::FavoritesFileTest;
 
 TEST_F(FavoritesStoreTest, ReadsFavoriteElementsInOrderWithTheLastTitleAndUrlCounting)
 {

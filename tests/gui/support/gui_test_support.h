@@ -3,10 +3,37 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <wx/gdicmn.h>
 
+#include "app/url_opener.h"
+
 namespace lumo::test {
+
+// While it exists, addresses the program would open outside (in the user's
+// browser) are only recorded: no browser starts. `succeed` is what the
+// opening reports back.
+class RecordedUrlOpens
+{
+public:
+    RecordedUrlOpens()
+        : m_previous(SetUrlOpener([this](const std::string& url) {
+              opened.push_back(url);
+              return succeed;
+          }))
+    {
+    }
+    ~RecordedUrlOpens() { SetUrlOpener(m_previous); }
+    RecordedUrlOpens(const RecordedUrlOpens&) = delete;
+    RecordedUrlOpens& operator=(const RecordedUrlOpens&) = delete;
+
+    std::vector<std::string> opened;
+    bool succeed = true;
+
+private:
+    UrlOpener m_previous;
+};
 
 // Points the settings at a fresh temporary XDG_CONFIG_HOME and prepares the
 // web engine's environment; called once before wx starts.
