@@ -10,8 +10,10 @@ class BrowserPane
 {
 public:
     virtual ~BrowserPane() = default;
-    // Opens an address; the page loads asynchronously and the call returns at once.
-    virtual void NavigateTo(std::string url) = 0;
+    // Opens an address; the page loads asynchronously and the call returns at
+    // once. `name` is what the user chose (a paper's name), shown should the
+    // page fail; empty for addresses with no name of their own.
+    virtual void NavigateTo(std::string url, std::string name = {}) = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
 };

@@ -2,10 +2,10 @@
 
 #include <wx/accel.h>
 #include <wx/app.h>
+#include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
 #include <wx/filename.h>
-#include <wx/ffile.h>
 #include <wx/menu.h>
 #include <wx/print.h>
 #include <wx/splitter.h>
@@ -34,7 +34,7 @@ constexpr int kTreePaneWidth = 250;
 
 struct MenuItemSpec
 {
-    int id;          // 0: a separator
+    int id; // 0: a separator
     const char* label;
     const char* help;
     bool checkable;
@@ -141,8 +141,8 @@ bool CMainFrame::Create()
 
     Bind(wxEVT_MENU, &CMainFrame::OnProgramCommand, this, ToWxId(ID_BROWSE_HOME),
          ToWxId(ID_HOMEPAGE_USE_CURRENT));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this,
-         ToWxId(ID_CATALOG_BY_CONTENT), ToWxId(ID_HOMEPAGE_USE_CURRENT));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this, ToWxId(ID_CATALOG_BY_CONTENT),
+         ToWxId(ID_HOMEPAGE_USE_CURRENT));
     Bind(wxEVT_MENU, &CMainFrame::OnMinimize, this, ToWxId(ID_MINIMIZE));
     Bind(wxEVT_MENU, &CMainFrame::OnFavoritesModify, this, ToWxId(ID_FAVORITES_MODIFY));
     Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ToWxId(ID_FAVORITES_BACKUP));
@@ -164,17 +164,16 @@ bool CMainFrame::Create()
     Bind(wxEVT_ICONIZE, &CMainFrame::OnWindowStateChanged, this);
     Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
     return true;
 }
 
 void CMainFrame::CreateMenuBar()
 {
     auto* bar = new wxMenuBar;
-    for (const MenuSpec& spec : kMenus)
-    {
+    for (const MenuSpec& spec : kMenus) {
         auto* menu = new wxMenu;
-        for (const MenuItemSpec& item : spec.items)
-        {
+        for (const MenuItemSpec& item : spec.items) {
             if (item.id == 0)
                 menu->AppendSeparator();
             else
@@ -215,8 +214,7 @@ bool CMainFrame::OnCreateClient()
     m_wndSplitter->SetName("Panes");
     m_leftView = new CLeftView(m_wndSplitter, m_doc, m_profile, m_reporter);
     m_htmlView = new CLumoNewsReaderView(m_wndSplitter, m_doc, m_profile);
-    if (!m_leftView || !m_htmlView)
-    {
+    if (!m_leftView || !m_htmlView) {
         m_wndSplitter->Destroy();
         m_wndSplitter = nullptr;
         return false;
@@ -368,8 +366,7 @@ bool CMainFrame::SaveDocumentAs(const std::string& path)
 
 void CMainFrame::OnFilePrint(wxCommandEvent&)
 {
-    if (m_activePane == m_htmlView)
-    {
+    if (m_activePane == m_htmlView) {
         m_htmlView->Print();
         return;
     }
@@ -383,10 +380,9 @@ void CMainFrame::OnEditCommand(wxCommandEvent& event)
 {
     // Cut, copy, paste and undo belong to the page when it has the focus; the
     // tree has nothing to edit.
-    if (!m_htmlView || !IsInside(FindFocus(), m_htmlView))
+    if (!m_htmlView || !(m_htmlView->PageHasFocus() || IsInside(FindFocus(), m_htmlView)))
         return;
-    switch (event.GetId())
-    {
+    switch (event.GetId()) {
     case wxID_UNDO:
         m_htmlView->Edit(EditCommand::Undo);
         break;
@@ -409,8 +405,8 @@ void CMainFrame::OnSwitchPane(wxCommandEvent&)
     // Two panes: the next and the previous pane are the same one.
     wxWindow* target = m_activePane == m_leftView ? static_cast<wxWindow*>(m_htmlView)
                                                   : static_cast<wxWindow*>(m_leftView);
-    if (target == m_htmlView && m_htmlView->WebWindow())
-        m_htmlView->WebWindow()->SetFocus();
+    if (target == m_htmlView)
+        m_htmlView->FocusPage();
     else
         target->SetFocus();
     m_activePane = target;
@@ -470,8 +466,7 @@ void CMainFrame::UpdateIndicators()
         return;
     bool caps = false, num = false, scroll = false;
 #ifdef __WXGTK__
-    if (GdkDisplay* display = gdk_display_get_default())
-    {
+    if (GdkDisplay* display = gdk_display_get_default()) {
         GdkKeymap* keymap = gdk_keymap_get_for_display(display);
         caps = gdk_keymap_get_caps_lock_state(keymap);
         num = gdk_keymap_get_num_lock_state(keymap);
@@ -485,6 +480,13 @@ void CMainFrame::UpdateIndicators()
     m_wndStatusBar->SetStatusText(caps ? "CAP" : "", 1);
     m_wndStatusBar->SetStatusText(num ? "NUM" : "", 2);
     m_wndStatusBar->SetStatusText(scroll ? "SCRL" : "", 3);
+}
+
+void CMainFrame::OnCharHook(wxKeyEvent& event)
+{
+    // The browser pane's keys work wherever the focus is in the window.
+    if (!m_htmlView || !m_htmlView->HandleKey(event))
+        event.Skip();
 }
 
 void CMainFrame::OnIdle(wxIdleEvent& event)

@@ -92,6 +92,7 @@ private:
     void OnWindowStateChanged(wxEvent& event);
     void OnChildFocus(wxChildFocusEvent& event);
     void OnIdle(wxIdleEvent& event);
+    void OnCharHook(wxKeyEvent& event);
 
     void RecordWindowSize();
 

@@ -1,6 +1,7 @@
 #pragma once
-// Opening an address outside the program, in the user's default web browser.
-// Tests replace the opener so that no browser starts.
+// Opening an address outside the program: web addresses in the user's
+// default web browser, other schemes (mailto:, tel:) with the desktop's
+// handler for them. Tests replace the opener so that nothing starts.
 #include <functional>
 #include <string>
 
@@ -11,7 +12,7 @@ using UrlOpener = std::function<bool(const std::string& url)>;
 // Opens the address with the current opener; true when the opener succeeded.
 bool OpenUrlOutside(const std::string& url);
 
-// Replaces the opener (an empty function restores the default, wxLaunchDefaultBrowser)
+// Replaces the opener (an empty function restores the default)
 // and returns the previous one.
 UrlOpener SetUrlOpener(UrlOpener opener);
 

@@ -1,9 +1,14 @@
 #include "browser/browser_view.h"
 
-#include <wx/sizer.h>
+#include <algorithm>
+
+#include <wx/dcclient.h>
+#include <wx/frame.h>
+#include <wx/statusbr.h>
 #include <wx/toplevel.h>
 
 #include "app/frame_commands.h"
+#include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/url_opener.h"
@@ -11,13 +16,61 @@
 
 namespace lumo {
 
+namespace {
+constexpr int kProgressLineHeight = 3;
+}
+
+// A slim line over the top edge of the page, as long as the load is far.
+// It takes no pointer events, so the page under it stays usable.
+class LoadProgressLine : public wxWindow
+{
+public:
+    explicit LoadProgressLine(wxWindow* parent)
+        : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, kProgressLineHeight),
+                   wxBORDER_NONE)
+    {
+        SetName("Load progress");
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
+        Hide();
+    }
+
+    void SetProgress(double progress)
+    {
+        m_progress = std::clamp(progress, 0.0, 1.0);
+        Refresh();
+    }
+    double Progress() const { return m_progress; }
+
+    bool AcceptsFocus() const override { return false; }
+
+private:
+    void OnPaint(wxPaintEvent&)
+    {
+        wxPaintDC dc(this);
+        wxSize size = GetClientSize();
+        // At least a short stub, so that a load just begun shows at once.
+        int done = std::max(size.x / 20, static_cast<int>(size.x * m_progress));
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(wxBrush(wxColour(0x3b, 0x82, 0xe0)));
+        dc.DrawRectangle(0, 0, done, size.y);
+        dc.SetBrush(wxBrush(wxColour(0xd9, 0xe0, 0xec)));
+        dc.DrawRectangle(done, 0, size.x - done, size.y);
+    }
+
+    double m_progress = 0.0;
+};
+
 CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc,
                                          ProfileStore& profile)
-    : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER),
-      m_doc(doc), m_profile(profile)
+    : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER), m_doc(doc),
+      m_profile(profile)
 {
+    // No wxTAB_TRAVERSAL: Tab inside the page walks the page's links rather
+    // than leaving for the tree.
     SetName("Browser pane");
-    SetSizer(new wxBoxSizer(wxVERTICAL));
+    m_progressLine = new LoadProgressLine(this);
+    Bind(wxEVT_SIZE, &CLumoNewsReaderView::OnSize, this);
 }
 
 CLumoNewsReaderView::~CLumoNewsReaderView()
@@ -27,18 +80,31 @@ CLumoNewsReaderView::~CLumoNewsReaderView()
         m_doc.m_pHtmlView = nullptr;
 }
 
+wxWindow* CLumoNewsReaderView::ProgressLine() const
+{
+    return m_progressLine;
+}
+
+void CLumoNewsReaderView::OnSize(wxSizeEvent& event)
+{
+    wxSize size = GetClientSize();
+    if (WebWindow())
+        WebWindow()->SetSize(0, 0, size.x, size.y);
+    // The line lies over the page's top edge rather than pushing it down.
+    m_progressLine->SetSize(0, 0, size.x, kProgressLineHeight);
+    event.Skip();
+}
+
 void CLumoNewsReaderView::OnInitialUpdate()
 {
     int indexPage = m_profile.Get(kIndexPage);
-    std::optional<std::string> first =
-        FirstPageFor(indexPage, indexPage == 3
-                                    ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
-                                    : std::string());
+    std::optional<std::string> first = FirstPageFor(
+        indexPage, indexPage == 3 ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
+                                  : std::string());
     if (first)
         NavigateTo(*first);
     m_doc.m_pHtmlView = this;
-    if (!m_engine)
-    {
+    if (!m_engine) {
         // The window shows first; the web engine starts right after it.
         CallAfter([this] { CreateBrowser(); });
     }
@@ -50,30 +116,28 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
         return m_engine.get();
     WebEngineFactory factory = CurrentWebEngineFactory();
     m_engine.reset(factory ? factory(this, *this) : nullptr);
-    if (!m_engine)
-    {
+    if (!m_engine) {
         m_engineFailed = true;
         return nullptr;
     }
-    GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand());
-    Layout();
-    if (m_pendingUrl)
-    {
-        std::string url = std::move(*m_pendingUrl);
+    wxSize size = GetClientSize();
+    m_engine->Window()->SetSize(0, 0, size.x, size.y);
+    m_progressLine->Raise();
+    if (m_pendingUrl) {
+        auto [url, name] = std::move(*m_pendingUrl);
         m_pendingUrl.reset();
-        m_engine->LoadURL(url);
+        m_engine->LoadURL(url, name);
     }
     return m_engine.get();
 }
 
-void CLumoNewsReaderView::NavigateTo(std::string url)
+void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
 {
-    if (!m_engine)
-    {
-        m_pendingUrl = std::move(url);
+    if (!m_engine) {
+        m_pendingUrl.emplace(std::move(url), std::move(name));
         return;
     }
-    m_engine->LoadURL(url);
+    m_engine->LoadURL(url, name);
 }
 
 void CLumoNewsReaderView::GoBack()
@@ -88,6 +152,23 @@ void CLumoNewsReaderView::GoForward()
         m_engine->GoForward();
 }
 
+void CLumoNewsReaderView::Reload()
+{
+    if (m_engine)
+        m_engine->Reload();
+}
+
+void CLumoNewsReaderView::StopLoading()
+{
+    if (m_engine)
+        m_engine->StopLoading();
+}
+
+bool CLumoNewsReaderView::IsLoading() const
+{
+    return m_engine && m_engine->IsLoading();
+}
+
 void CLumoNewsReaderView::Print()
 {
     if (m_engine)
@@ -100,15 +181,116 @@ void CLumoNewsReaderView::Edit(EditCommand command)
         m_engine->Edit(command);
 }
 
+void CLumoNewsReaderView::FocusPage()
+{
+    if (m_engine)
+        m_engine->FocusPage();
+    else
+        SetFocus();
+}
+
+bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
+{
+    const int key = event.GetKeyCode();
+    const int modifiers = event.GetModifiers();
+    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
+        if (!IsLoading())
+            return false; // the page's own Escape
+        StopLoading();
+        return true;
+    }
+    if ((key == WXK_F5 && modifiers == wxMOD_NONE) || (key == 'R' && modifiers == wxMOD_CONTROL)) {
+        Reload();
+        return true;
+    }
+    if (modifiers == wxMOD_ALT && (key == WXK_LEFT || key == WXK_RIGHT)) {
+        if (key == WXK_LEFT)
+            GoBack();
+        else
+            GoForward();
+        return true;
+    }
+    return false;
+}
+
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 {
     if (wxWindow* top = wxGetTopLevelParent(this))
         top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
 }
 
+void CLumoNewsReaderView::Open(const std::string& url)
+{
+    if (OpenUrlOutside(url))
+        return;
+    // Nothing could be started: say so rather than do nothing.
+    std::string text = "No program could be started to open " + url + ".";
+    auto* frame = dynamic_cast<wxFrame*>(wxGetTopLevelParent(this));
+    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
+    if (bar && bar->IsShown())
+        bar->SetStatusText(wxString::FromUTF8(text), 0);
+    else
+        AppMessageBox(text);
+}
+
 void CLumoNewsReaderView::OnNewWindow(const std::string& url)
 {
-    OpenUrlOutside(url);
+    Open(url);
+}
+
+void CLumoNewsReaderView::OnOpenOutside(const std::string& url)
+{
+    Open(url);
+}
+
+void CLumoNewsReaderView::OnLoadProgress(const std::string& host, double progress)
+{
+    m_loading = true;
+    m_loadingHost = host;
+    m_progressLine->SetProgress(progress);
+    if (!m_progressLine->IsShown()) {
+        m_progressLine->Show();
+        m_progressLine->Raise();
+    }
+    ShowStatus();
+}
+
+void CLumoNewsReaderView::OnLoadEnded()
+{
+    m_loading = false;
+    m_progressLine->Hide();
+    ShowStatus();
+}
+
+void CLumoNewsReaderView::OnLinkHovered(const std::string& url)
+{
+    m_hoveredLink = url;
+    ShowStatus();
+}
+
+void CLumoNewsReaderView::OnPageFocused()
+{
+    // Tell the frame, as the toolkit does for its own windows.
+    wxChildFocusEvent event(WebWindow() ? WebWindow() : this);
+    WebWindow() ? WebWindow()->ProcessWindowEvent(event) : ProcessWindowEvent(event);
+}
+
+void CLumoNewsReaderView::ShowStatus()
+{
+    auto* frame = dynamic_cast<wxFrame*>(wxGetTopLevelParent(this));
+    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
+    if (!bar || !bar->IsShown())
+        return;
+    std::string text;
+    if (!m_hoveredLink.empty())
+        text = m_hoveredLink;
+    else if (m_loading && !m_loadingHost.empty())
+        text = "Loading " + m_loadingHost + "\u2026";
+    else if (m_loading)
+        text = "Loading\u2026";
+    else
+        text = kIdleMessage;
+    bar->SetStatusText(wxString::FromUTF8(text), 0);
 }
 
 bool CLumoNewsReaderView::WebSandboxSupported()

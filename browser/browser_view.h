@@ -1,10 +1,11 @@
 #pragma once
 // The browser pane: the embedded web engine in which newspapers, the start
 // page and the help page are shown. It opens the start page at its first
-// update, keeps the main window's caption in step with the page title and
-// sends pages' new windows to the user's own browser. The engine itself
-// (silent, hardened, recovering from crashes) starts right after the window
-// is on screen.
+// update, keeps the main window's caption in step with the page title, shows
+// a page's loading (a slim line across its top, and the status bar when it
+// is shown) and sends new windows, downloads and other schemes to the
+// user's own programs. The engine itself starts right after the window is on
+// screen.
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,9 +15,12 @@
 #include "app/document.h"
 #include "browser/web_engine.h"
 
+class wxKeyEvent;
+
 namespace lumo {
 
 class ProfileStore;
+class LoadProgressLine;
 
 class CLumoNewsReaderView : public wxPanel, public BrowserPane, private WebEngineHost
 {
@@ -28,13 +32,24 @@ public:
     // link in the document.
     void OnInitialUpdate();
 
-    void NavigateTo(std::string url) override;
+    void NavigateTo(std::string url, std::string name = {}) override;
     void GoBack() override;
     void GoForward() override;
+    void Reload();
+    void StopLoading();
+    bool IsLoading() const;
     // Prints the page shown (the print dialog of the web engine).
     void Print();
     // Undo, cut, copy and paste in the page.
     void Edit(EditCommand command);
+    // Gives the page itself the keyboard focus, so that the keys scroll it
+    // and Tab walks its links.
+    void FocusPage();
+    bool PageHasFocus() const { return m_engine && m_engine->PageHasFocus(); }
+    // The pane's keys, wherever the focus is in the main window: Esc stops a
+    // load, F5 and Ctrl+R reload, Alt+Left and Alt+Right go back and
+    // forward. False when the key is none of them (or Esc with no load).
+    bool HandleKey(const wxKeyEvent& event);
 
     // Starts the web engine now if it has not started yet, and returns it
     // (nullptr when no engine is available).
@@ -42,21 +57,36 @@ public:
     WebEngine* Engine() const { return m_engine.get(); }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
+    // The line across the top of the pane that shows a load's progress.
+    wxWindow* ProgressLine() const;
 
     int CrashReloadCount() const { return m_engine ? m_engine->CrashReloadCount() : 0; }
-    bool ShowsCrashMessage() const { return m_engine && m_engine->ShowsCrashMessage(); }
+    bool ShowsFailurePage() const { return m_engine && m_engine->ShowsFailurePage(); }
 
 private:
     void OnTitleChanged(const std::string& title) override;
     void OnNewWindow(const std::string& url) override;
+    void OnOpenOutside(const std::string& url) override;
+    void OnLoadProgress(const std::string& host, double progress) override;
+    void OnLoadEnded() override;
+    void OnLinkHovered(const std::string& url) override;
+    void OnPageFocused() override;
     bool WebSandboxSupported() override;
+
+    void Open(const std::string& url);
+    void ShowStatus();
+    void OnSize(wxSizeEvent& event);
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
     std::unique_ptr<WebEngine> m_engine;
     bool m_engineFailed = false;
-    // The address asked for before the web engine was started.
-    std::optional<std::string> m_pendingUrl;
+    // The address (and name) asked for before the web engine was started.
+    std::optional<std::pair<std::string, std::string>> m_pendingUrl;
+    LoadProgressLine* m_progressLine = nullptr;
+    std::string m_loadingHost;
+    bool m_loading = false;
+    std::string m_hoveredLink;
 };
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "browser/start_page_handler.h"
 
 #include "app/resource_ids.h"
+#include "browser/web_address.h"
 #include "res/embedded.h"
 
 #ifdef __WXGTK__
@@ -27,9 +28,18 @@ namespace {
 void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer)
 {
     const char* uri = webkit_uri_scheme_request_get_uri(request);
+    if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri ? uri : "")) {
+        // The pane's failure page, made from its address.
+        std::string html = FailurePageHtml(*failed);
+        gsize size = html.size();
+        GInputStream* stream =
+            g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
+        webkit_uri_scheme_request_finish(request, stream, size, "text/html");
+        g_object_unref(stream);
+        return;
+    }
     const res::EmbeddedFile* file = res::FindStartPageFile(StartPageFileNameForUri(uri ? uri : ""));
-    if (!file)
-    {
+    if (!file) {
         GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "Not part of the start page");
         webkit_uri_scheme_request_finish_error(request, error);
         g_error_free(error);

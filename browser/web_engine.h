@@ -16,8 +16,20 @@ class WebEngineHost
 public:
     virtual ~WebEngineHost() = default;
     virtual void OnTitleChanged(const std::string& title) = 0;
-    // A page asked for a new window.
+    // A page asked for a new window, or for something the engine does not
+    // display (a download): it opens in the user's web browser.
     virtual void OnNewWindow(const std::string& url) = 0;
+    // An address of a scheme the engine cannot show (mailto:, tel:, ...),
+    // for the desktop's handler of that scheme.
+    virtual void OnOpenOutside(const std::string& url) = 0;
+    // A page is loading from `host`; `progress` runs from 0 to 1.
+    virtual void OnLoadProgress(const std::string& host, double progress) = 0;
+    // The load ended: finished, failed or stopped.
+    virtual void OnLoadEnded() = 0;
+    // The pointer is over a link to `url`, or over no link when it is empty.
+    virtual void OnLinkHovered(const std::string& url) = 0;
+    // The page itself took the keyboard focus.
+    virtual void OnPageFocused() = 0;
     // Whether this system can run the engine's sandbox for page processes.
     virtual bool WebSandboxSupported() = 0;
 };
@@ -37,15 +49,27 @@ public:
     // The engine's window, a child of the parent it was made with.
     virtual wxWindow* Window() = 0;
     virtual wxWebView* View() = 0;
-    virtual void LoadURL(const std::string& url) = 0;
+    // Opens an address as the program asks for it: an address without a
+    // scheme is taken as http://, an http:// address is tried as https://
+    // first, and a page that fails shows the pane's failure page headed
+    // with `name` (the host when it is empty).
+    virtual void LoadURL(const std::string& url, const std::string& name) = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
+    virtual void Reload() = 0;
+    virtual void StopLoading() = 0;
+    virtual bool IsLoading() const = 0;
     virtual void Print() = 0;
     virtual void Edit(EditCommand command) = 0;
-    // How often a page was reloaded after its web process died, and whether
-    // the pane gave up and shows the failure message instead.
+    // Gives the page itself the keyboard focus, and tells whether it has it.
+    virtual void FocusPage() = 0;
+    virtual bool PageHasFocus() const = 0;
+    // How often a page was reloaded after its web process died, how often a
+    // page process that stopped answering was ended, and whether the pane
+    // shows its failure page.
     virtual int CrashReloadCount() const = 0;
-    virtual bool ShowsCrashMessage() const = 0;
+    virtual int HungProcessesEnded() const = 0;
+    virtual bool ShowsFailurePage() const = 0;
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

@@ -1,77 +1,196 @@
 // The web engine: a wxWebView on WebKitGTK, hardened for pages from anywhere.
 // Built into liblumo_web_engine.so, which the program loads after its window
-// is on screen.
+// is on screen. No page can take the program down with it: new windows,
+// other schemes and downloads leave the pane, failures show the pane's own
+// page, and a page process that hangs, dies or grows without end is ended
+// and replaced.
+#include <csignal>
+#include <functional>
+#include <memory>
+
+#include <wx/timer.h>
 #include <wx/webview.h>
 
+#include "browser/new_window_catcher.h"
 #include "browser/start_page_handler.h"
+#include "browser/web_address.h"
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
 
-#ifdef __WXGTK__
 #include <webkit2/webkit2.h>
-#endif
 
 namespace lumo {
 namespace {
 
-const char* kCrashMessageHtml =
-    "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
-    "<title>This page stopped working</title></head>"
-    "<body style=\"font-family:sans-serif;margin:3em\">"
-    "<h1>This page stopped working</h1>"
-    "<p>The page was closed twice in a row because its content stopped working. "
-    "Choose a newspaper in the tree, or use Browse &gt; Home, to go on reading.</p>"
-    "</body></html>";
+// An https:// attempt that has not answered in this time gives way to http://.
+constexpr int kSecureAttemptMs = 4000;
+// How often a navigation checks that the page process still answers.
+constexpr int kWatchdogMs = 1000;
+// How often the page processes' memory is measured.
+constexpr int kMemoryCheckMs = 500;
+
+bool ErrorIs(const GError* error, const char* domain)
+{
+    return error && g_quark_to_string(error->domain) &&
+           std::string_view(g_quark_to_string(error->domain)) == domain;
+}
+
+// The reason of a failed load, from the engine's error.
+FailureReason ReasonFor(const GError* error)
+{
+    if (!g_network_monitor_get_network_available(g_network_monitor_get_default()))
+        return FailureReason::NotConnected;
+    if (error->domain == G_RESOLVER_ERROR)
+        return FailureReason::NameNotFound;
+    if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+        case G_IO_ERROR_CONNECTION_REFUSED:
+            return FailureReason::Refused;
+        case G_IO_ERROR_TIMED_OUT:
+            return FailureReason::TimedOut;
+        case G_IO_ERROR_NETWORK_UNREACHABLE:
+        case G_IO_ERROR_HOST_UNREACHABLE:
+            return FailureReason::NotConnected;
+        default:
+            break;
+        }
+    }
+    if (ErrorIs(error, "soup_http_error_quark")) {
+        switch (error->code) {
+        case 2: // cannot resolve
+            return FailureReason::NameNotFound;
+        case 4: // cannot connect
+            return FailureReason::Refused;
+        default:
+            break;
+        }
+    }
+    // The network process passes some errors on by their text only.
+    std::string_view text = error->message ? error->message : "";
+    if (text.find("resolv") != std::string_view::npos ||
+        text.find("Name or service not known") != std::string_view::npos)
+        return FailureReason::NameNotFound;
+    if (text.find("refused") != std::string_view::npos)
+        return FailureReason::Refused;
+    if (text.find("timed out") != std::string_view::npos)
+        return FailureReason::TimedOut;
+    if (text.find("unreachable") != std::string_view::npos)
+        return FailureReason::NotConnected;
+    return FailureReason::Other;
+}
+
+bool IsCancellation(const GError* error)
+{
+    return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+           g_error_matches(error, WEBKIT_POLICY_ERROR,
+                           WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+           g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+}
+
+bool IsAttachment(WebKitURIResponse* response)
+{
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    const char* disposition =
+        headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+    return disposition && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+}
+
+std::string UriOf(WebKitWebView* view)
+{
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri ? uri : "";
+}
 
 class WebKitEngine : public WebEngine, public wxEvtHandler
 {
 public:
-    WebKitEngine(wxWebView* view, WebEngineHost& host) : m_webView(view), m_host(host)
+    WebKitEngine(wxWebView* view, WebEngineHost& host)
+        : m_webView(view), m_native(static_cast<WebKitWebView*>(view->GetNativeBackend())),
+          m_host(host)
     {
         ApplyHardening();
         m_webView->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
-        m_webView->Bind(wxEVT_WEBVIEW_NEWWINDOW, &WebKitEngine::OnNewWindow, this);
-        m_webView->Bind(wxEVT_WEBVIEW_LOADED, &WebKitEngine::OnLoaded, this);
+        // New windows of every kind are answered by the catcher; the
+        // toolkit's own answer to a script's request (no window at all) is
+        // taken out. Links with a target still reach the program as the
+        // toolkit's event.
+        m_newWindows = std::make_unique<NewWindowCatcher>(
+            m_native, [this](const std::string& url) { m_host.OnNewWindow(url); });
+        m_webView->Bind(wxEVT_WEBVIEW_NEWWINDOW, [this](wxWebViewEvent& event) {
+            std::string url = event.GetURL().utf8_string();
+            if (!url.empty())
+                m_newWindows->Open(url);
+        });
+        ConnectSignals();
+        m_watchdog.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckNavigationAnswers(); });
+        m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
+        m_memoryCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckMemory(); });
+        m_memoryCheck.Start(kMemoryCheckMs);
     }
 
     ~WebKitEngine() override
     {
+        m_watchdog.Stop();
+        m_secureAttempt.Stop();
+        m_memoryCheck.Stop();
         m_webView->Unbind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
-        m_webView->Unbind(wxEVT_WEBVIEW_NEWWINDOW, &WebKitEngine::OnNewWindow, this);
-        m_webView->Unbind(wxEVT_WEBVIEW_LOADED, &WebKitEngine::OnLoaded, this);
-#ifdef __WXGTK__
-        g_signal_handlers_disconnect_by_data(m_webView->GetNativeBackend(), this);
-#endif
+        m_newWindows.reset();
+        g_signal_handlers_disconnect_by_data(m_native, this);
+        g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(m_native), this);
     }
 
     wxWindow* Window() override { return m_webView; }
     wxWebView* View() override { return m_webView; }
 
-    void LoadURL(const std::string& url) override
+    void LoadURL(const std::string& url, const std::string& name) override
     {
-        m_reloadingAfterCrash = false;
-        m_showsCrashMessage = false;
-        m_webView->LoadURL(wxString::FromUTF8(url));
+        std::string address = NormalizeAddress(url);
+        if (RouteOf(address) == SchemeRoute::Outside) {
+            m_host.OnOpenOutside(address);
+            return;
+        }
+        m_visit = Visit{};
+        m_visit.address = address;
+        m_visit.name = name;
+        std::optional<std::string> secure = SecureFirstAddress(address);
+        m_visit.secureTry = secure.value_or("");
+        std::string first = secure.value_or(address);
+        m_programUri = first;
+        Navigate([this, first] { webkit_web_view_load_uri(m_native, first.c_str()); });
+        if (secure)
+            m_secureAttempt.StartOnce(kSecureAttemptMs);
     }
 
     void GoBack() override
     {
-        if (m_webView->CanGoBack())
-            m_webView->GoBack();
+        if (webkit_web_view_can_go_back(m_native))
+            NavigateInPage([this] { webkit_web_view_go_back(m_native); });
     }
 
     void GoForward() override
     {
-        if (m_webView->CanGoForward())
-            m_webView->GoForward();
+        if (webkit_web_view_can_go_forward(m_native))
+            NavigateInPage([this] { webkit_web_view_go_forward(m_native); });
     }
+
+    void Reload() override
+    {
+        if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native))) {
+            // Reloading the failure page tries the paper again.
+            LoadURL(failed->address, failed->name);
+            return;
+        }
+        NavigateInPage([this] { webkit_web_view_reload(m_native); });
+    }
+
+    void StopLoading() override { webkit_web_view_stop_loading(m_native); }
+    bool IsLoading() const override { return webkit_web_view_is_loading(m_native); }
 
     void Print() override { m_webView->Print(); }
 
     void Edit(EditCommand command) override
     {
-        switch (command)
-        {
+        switch (command) {
         case EditCommand::Undo:
             m_webView->Undo();
             break;
@@ -87,33 +206,45 @@ public:
         }
     }
 
+    void FocusPage() override
+    {
+        m_webView->SetFocus();
+        // The engine's own widget takes the keys, so that they scroll the
+        // page and Tab walks its links.
+        gtk_widget_grab_focus(GTK_WIDGET(m_native));
+    }
+
+    bool PageHasFocus() const override { return gtk_widget_is_focus(GTK_WIDGET(m_native)); }
+
     int CrashReloadCount() const override { return m_crashReloads; }
-    bool ShowsCrashMessage() const override { return m_showsCrashMessage; }
+    int HungProcessesEnded() const override { return m_hungEnded; }
+    bool ShowsFailurePage() const override
+    {
+        return ParseFailurePageAddress(UriOf(m_native)).has_value();
+    }
 
 private:
+    // The navigation the program asked for last.
+    struct Visit
+    {
+        std::string address;   // as the pane loads it (http:// kept)
+        std::string name;      // heads the failure page
+        std::string secureTry; // the https:// address tried first, while it is tried
+        bool reloadedAfterCrash = false;
+    };
+
     void OnTitleChanged(wxWebViewEvent& event)
     {
-        m_host.OnTitleChanged(event.GetString().utf8_string());
-    }
-
-    void OnNewWindow(wxWebViewEvent& event)
-    {
-        // The pane keeps its page; the host opens the new one elsewhere.
-        m_host.OnNewWindow(event.GetURL().utf8_string());
-    }
-
-    void OnLoaded(wxWebViewEvent& event)
-    {
-        m_reloadingAfterCrash = false;
-        event.Skip();
+        std::string title = event.GetString().utf8_string();
+        if (!title.empty())
+            m_title = title;
+        m_host.OnTitleChanged(title);
     }
 
     void ApplyHardening()
     {
         m_webView->EnableAccessToDevTools(false);
-#ifdef __WXGTK__
-        auto* native = static_cast<WebKitWebView*>(m_webView->GetNativeBackend());
-        WebKitSettings* settings = webkit_web_view_get_settings(native);
+        WebKitSettings* settings = webkit_web_view_get_settings(m_native);
         webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
         webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
         webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -122,38 +253,353 @@ private:
         // setting still exists.
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(settings), "enable-plugins"))
             g_object_set(settings, "enable-plugins", FALSE, nullptr);
-
-        g_signal_connect(native, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
-        g_signal_connect(native, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
-        g_signal_connect(native, "web-process-terminated", G_CALLBACK(WebProcessTerminatedThunk),
-                         this);
-#endif
     }
 
-    void OnWebProcessTerminated()
+    void ConnectSignals()
     {
-        if (m_showsCrashMessage)
-            return; // even the message could not be shown; leave the pane as it is
-        if (!m_reloadingAfterCrash)
-        {
-            m_reloadingAfterCrash = true;
-            ++m_crashReloads;
-            m_webView->Reload();
+        g_signal_connect(m_native, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
+        g_signal_connect(m_native, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
+        g_signal_connect(m_native, "web-process-terminated", G_CALLBACK(WebProcessTerminatedThunk),
+                         this);
+        g_signal_connect(m_native, "decide-policy", G_CALLBACK(DecidePolicyThunk), this);
+        g_signal_connect(m_native, "load-changed", G_CALLBACK(LoadChangedThunk), this);
+        g_signal_connect(m_native, "load-failed", G_CALLBACK(LoadFailedThunk), this);
+        g_signal_connect(m_native, "load-failed-with-tls-errors", G_CALLBACK(TlsFailedThunk), this);
+        g_signal_connect(m_native, "notify::estimated-load-progress", G_CALLBACK(ProgressThunk),
+                         this);
+        g_signal_connect(m_native, "notify::is-web-process-responsive", G_CALLBACK(ResponsiveThunk),
+                         this);
+        g_signal_connect(m_native, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
+        // The toolkit follows the focus of the page's container only.
+        g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
+                         G_CALLBACK(DownloadStartedThunk), this);
+    }
+
+    // --- Navigations and page processes that stop answering ---------------
+
+    // Starts a navigation of the user's. When the page process does not
+    // answer, it is ended and the navigation runs in a fresh one.
+    void Navigate(std::function<void()> start)
+    {
+        m_pending = std::move(start);
+        m_committed = false;
+        m_secureAttempt.Stop();
+        if (!webkit_web_view_get_is_web_process_responsive(m_native)) {
+            EndHungProcess();
             return;
         }
-        m_reloadingAfterCrash = false;
-        m_showsCrashMessage = true;
-        m_webView->SetPage(kCrashMessageHtml, "about:blank");
+        m_pending();
+        m_watchdog.Start(kWatchdogMs);
     }
 
-#ifdef __WXGTK__
-    static void WebProcessTerminatedThunk(WebKitWebView*, WebKitWebProcessTerminationReason,
+    // Back, forward and reload: the page's own history, with a fresh chance
+    // of a reload after a crash.
+    void NavigateInPage(std::function<void()> start)
+    {
+        m_visit = Visit{};
+        m_programUri.clear();
+        Navigate(std::move(start));
+    }
+
+    void CheckNavigationAnswers()
+    {
+        if (m_committed || !m_pending) {
+            m_watchdog.Stop();
+            return;
+        }
+        if (!webkit_web_view_get_is_web_process_responsive(m_native))
+            EndHungProcess();
+    }
+
+    void EndHungProcess()
+    {
+        m_watchdog.Stop();
+        if (m_endingHungProcess)
+            return;
+        m_endingHungProcess = true;
+        ++m_hungEnded;
+        webkit_web_view_terminate_web_process(m_native);
+    }
+
+    void OnResponsiveChanged()
+    {
+        if (!webkit_web_view_get_is_web_process_responsive(m_native) && m_pending && !m_committed)
+            EndHungProcess();
+    }
+
+    void OnWebProcessTerminated(WebKitWebProcessTerminationReason reason)
+    {
+        m_host.OnLoadEnded();
+        if (m_endingHungProcess) {
+            // Ended for the user's navigation: run it in a fresh process.
+            m_endingHungProcess = false;
+            if (m_pending) {
+                m_pending();
+                m_watchdog.Start(kWatchdogMs);
+            }
+            return;
+        }
+        std::string uri = UriOf(m_native).empty() ? m_committedUri : UriOf(m_native);
+        // The page is named as the user chose it, else by its last title.
+        std::string name = !m_visit.name.empty() ? m_visit.name : m_title;
+        if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT || m_endedForMemory) {
+            m_endedForMemory = false;
+            ShowFailure(m_visit.address.empty() ? uri : m_visit.address, name,
+                        FailureReason::TooMuchMemory);
+            return;
+        }
+        if (ParseFailurePageAddress(uri) || !m_visit.reloadedAfterCrash) {
+            // Once per navigation of the user's, and the pane's own page always.
+            m_visit.reloadedAfterCrash = true;
+            ++m_crashReloads;
+            webkit_web_view_reload(m_native);
+            return;
+        }
+        ShowFailure(uri, name, FailureReason::StoppedWorking);
+    }
+
+    void CheckMemory()
+    {
+        const std::size_t limit = WebProcessMemoryLimit();
+        for (const WebProcessUsage& process : WebProcessesOfThisProgram()) {
+            if (process.residentBytes > limit) {
+                m_endedForMemory = true;
+                kill(process.pid, SIGKILL);
+            }
+        }
+    }
+
+    // --- Loading, failures and the secure address first -------------------
+
+    void ShowFailure(const std::string& address, const std::string& name, FailureReason reason)
+    {
+        m_visit.secureTry.clear();
+        m_secureAttempt.Stop();
+        std::string page =
+            FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
+        m_programUri = page;
+        webkit_web_view_load_uri(m_native, page.c_str());
+    }
+
+    void FallBackToPlainAddress()
+    {
+        if (m_visit.secureTry.empty() || m_committed)
+            return;
+        m_visit.secureTry.clear();
+        m_programUri = m_visit.address;
+        std::string plain = m_visit.address;
+        Navigate([this, plain] { webkit_web_view_load_uri(m_native, plain.c_str()); });
+    }
+
+    void OnLoadChanged(WebKitLoadEvent event)
+    {
+        switch (event) {
+        case WEBKIT_LOAD_STARTED:
+            m_host.OnLoadProgress(HostOf(UriOf(m_native)), 0.0);
+            break;
+        case WEBKIT_LOAD_COMMITTED:
+            m_committed = true;
+            m_committedUri = UriOf(m_native);
+            m_watchdog.Stop();
+            m_secureAttempt.Stop();
+            m_visit.secureTry.clear();
+            break;
+        case WEBKIT_LOAD_FINISHED:
+            m_pending = nullptr;
+            m_host.OnLoadEnded();
+            break;
+        default:
+            break;
+        }
+    }
+
+    bool OnLoadFailed(const char* failingUri, const GError* error)
+    {
+        if (IsCancellation(error))
+            return true;
+        FailureReason reason = ReasonFor(error);
+        std::string failing = failingUri ? failingUri : "";
+        if (!m_visit.secureTry.empty() && reason != FailureReason::NameNotFound &&
+            reason != FailureReason::NotConnected) {
+            FallBackToPlainAddress();
+            return true;
+        }
+        ShowFailureFor(failing, reason);
+        return true;
+    }
+
+    bool OnTlsFailed(const char* failingUri)
+    {
+        if (!m_visit.secureTry.empty()) {
+            // Only the https:// tried in place of the user's own http://
+            // failed: the plain address is what the user asked for.
+            FallBackToPlainAddress();
+            return true;
+        }
+        ShowFailureFor(failingUri ? failingUri : "", FailureReason::Untrusted);
+        return true;
+    }
+
+    void ShowFailureFor(const std::string& failing, FailureReason reason)
+    {
+        // The program's own navigation keeps the paper's name and address as
+        // written; a link followed inside a page is named by its host.
+        bool programs = !m_committed && !m_visit.address.empty();
+        ShowFailure(programs ? m_visit.address : failing, programs ? m_visit.name : "", reason);
+    }
+
+    bool OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type)
+    {
+        if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+            return DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+            return false;
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+        bool byUser = webkit_navigation_action_is_user_gesture(action) ||
+                      webkit_navigation_action_get_navigation_type(action) ==
+                          WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+        bool byProgram = !m_programUri.empty() && uri == m_programUri;
+
+        // "Try again" on the failure page goes through the program's own
+        // navigation: the secure address first, a hung process replaced.
+        if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native));
+            failed && byUser && uri == failed->address) {
+            webkit_policy_decision_ignore(decision);
+            std::string address = failed->address, name = failed->name;
+            CallAfter([this, address, name] { LoadURL(address, name); });
+            return true;
+        }
+        switch (RouteOf(uri)) {
+        case SchemeRoute::Outside:
+            webkit_policy_decision_ignore(decision);
+            // A page may hand an address to another program only from the
+            // user's click; one that tries by itself gets nothing.
+            if (byUser || byProgram)
+                CallAfter([this, uri] { m_host.OnOpenOutside(uri); });
+            return true;
+        case SchemeRoute::Local:
+            // Local files open when the program opens them (the help page)
+            // and from local pages; never from a web page.
+            if (byProgram || SchemeOf(UriOf(m_native)) == "file")
+                return false;
+            webkit_policy_decision_ignore(decision);
+            return true;
+        case SchemeRoute::Shown:
+            break;
+        }
+        return false;
+    }
+
+    bool DecideResponse(WebKitResponsePolicyDecision* decision)
+    {
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(decision))
+            return false;
+        WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+        if (webkit_response_policy_decision_is_mime_type_supported(decision) &&
+            !IsAttachment(response))
+            return false;
+        // Something the pane does not display (a PDF, an archive): the
+        // user's web browser knows what to do with it.
+        webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+        WebKitURIRequest* request = webkit_response_policy_decision_get_request(decision);
+        std::string uri =
+            request ? webkit_uri_request_get_uri(request) : webkit_uri_response_get_uri(response);
+        CallAfter([this, uri] { m_host.OnNewWindow(uri); });
+        return true;
+    }
+
+    void OnDownloadStarted(WebKitDownload* download)
+    {
+        if (webkit_download_get_web_view(download) != m_native)
+            return;
+        WebKitURIRequest* request = webkit_download_get_request(download);
+        std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+        webkit_download_cancel(download);
+        if (!uri.empty())
+            CallAfter([this, uri] { m_host.OnNewWindow(uri); });
+    }
+
+    void OnProgress()
+    {
+        if (webkit_web_view_is_loading(m_native))
+            m_host.OnLoadProgress(HostOf(UriOf(m_native)),
+                                  webkit_web_view_get_estimated_load_progress(m_native));
+    }
+
+    void OnMouseTarget(WebKitHitTestResult* hit)
+    {
+        const char* link = webkit_hit_test_result_context_is_link(hit)
+                               ? webkit_hit_test_result_get_link_uri(hit)
+                               : nullptr;
+        std::string url = link ? link : "";
+        if (url != m_hovered) {
+            m_hovered = url;
+            m_host.OnLinkHovered(url);
+        }
+    }
+
+    // --- Signal thunks -------------------------------------------------------
+
+    static void WebProcessTerminatedThunk(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                           gpointer self)
     {
-        // Whatever ended the process (a crash, the system's memory limits), the
-        // pane must not stay dead. Leave the signal handler before loading again.
+        // Whatever ended the process, the pane must not stay dead. Leave the
+        // signal handler before loading again.
         auto* engine = static_cast<WebKitEngine*>(self);
-        engine->CallAfter([engine] { engine->OnWebProcessTerminated(); });
+        engine->CallAfter([engine, reason] { engine->OnWebProcessTerminated(reason); });
+    }
+
+    static gboolean DecidePolicyThunk(WebKitWebView*, WebKitPolicyDecision* decision,
+                                      WebKitPolicyDecisionType type, gpointer self)
+    {
+        return static_cast<WebKitEngine*>(self)->OnDecidePolicy(decision, type);
+    }
+
+    static void LoadChangedThunk(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnLoadChanged(event);
+    }
+
+    static gboolean LoadFailedThunk(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                                    gpointer self)
+    {
+        return static_cast<WebKitEngine*>(self)->OnLoadFailed(uri, error);
+    }
+
+    static gboolean TlsFailedThunk(WebKitWebView*, gchar* uri, GTlsCertificate*,
+                                   GTlsCertificateFlags, gpointer self)
+    {
+        return static_cast<WebKitEngine*>(self)->OnTlsFailed(uri);
+    }
+
+    static void ProgressThunk(WebKitWebView*, GParamSpec*, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnProgress();
+    }
+
+    static void ResponsiveThunk(WebKitWebView*, GParamSpec*, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnResponsiveChanged();
+    }
+
+    static void MouseTargetThunk(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnMouseTarget(hit);
+    }
+
+    static gboolean FocusInThunk(GtkWidget*, GdkEvent*, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->m_host.OnPageFocused();
+        return FALSE;
+    }
+
+    static void DownloadStartedThunk(WebKitWebContext*, WebKitDownload* download, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnDownloadStarted(download);
     }
 
     static gboolean ScriptDialogThunk(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
@@ -161,8 +607,7 @@ private:
         // Silent mode: no alert, confirm, prompt or leave-page dialog from any
         // page. A confirm or leave-page question is answered "no"; a prompt
         // gets no text.
-        switch (webkit_script_dialog_get_dialog_type(dialog))
-        {
+        switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_CONFIRM:
         case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
             webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
@@ -181,13 +626,28 @@ private:
         webkit_permission_request_deny(request);
         return TRUE;
     }
-#endif
 
     wxWebView* m_webView;
+    WebKitWebView* m_native;
     WebEngineHost& m_host;
-    bool m_reloadingAfterCrash = false;
-    bool m_showsCrashMessage = false;
+    std::unique_ptr<NewWindowCatcher> m_newWindows;
+    Visit m_visit;
+    // The address the program itself asked the engine for last.
+    std::string m_programUri;
+    // The user's navigation under way, run again in a fresh process when the
+    // page process had to be ended for it.
+    std::function<void()> m_pending;
+    bool m_committed = true;
+    bool m_endingHungProcess = false;
+    bool m_endedForMemory = false;
     int m_crashReloads = 0;
+    int m_hungEnded = 0;
+    std::string m_hovered;
+    std::string m_title;
+    std::string m_committedUri;
+    wxTimer m_watchdog;
+    wxTimer m_secureAttempt;
+    wxTimer m_memoryCheck;
 };
 
 } // namespace
@@ -200,8 +660,9 @@ extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEn
     lumo::RegisterStartPageScheme();
     lumo::EnableWebSandbox(host.WebSandboxSupported());
     wxWebView* view = wxWebView::New();
-    if (!view->Create(parent, wxID_ANY, wxString(), wxDefaultPosition, parent->GetClientSize()))
-    {
+    // The pane starts as a true empty page until it is asked for one.
+    if (!view->Create(parent, wxID_ANY, "about:blank", wxDefaultPosition,
+                      parent->GetClientSize())) {
         delete view;
         return nullptr;
     }

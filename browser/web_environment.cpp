@@ -6,7 +6,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-
 namespace lumo {
 
 void PrepareWebEngineEnvironment()
@@ -45,10 +44,10 @@ void StartWebSandboxProbe()
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"bwrap", "--ro-bind", "/", "/", "--unshare-all", "--die-with-parent",
-                          "true", nullptr};
-    if (posix_spawnp(&probe.pid, "bwrap", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-    {
+    const char* argv[] = {"bwrap",         "--ro-bind",         "/",    "/",
+                          "--unshare-all", "--die-with-parent", "true", nullptr};
+    if (posix_spawnp(&probe.pid, "bwrap", &actions, nullptr, const_cast<char**>(argv), environ) !=
+        0) {
         probe.finished = true;
         probe.pid = -1;
     }
@@ -59,8 +58,7 @@ bool WebSandboxSupported()
 {
     StartWebSandboxProbe();
     SandboxProbe& probe = Probe();
-    if (!probe.finished)
-    {
+    if (!probe.finished) {
         int status = 0;
         pid_t done;
         do

@@ -22,3 +22,25 @@ bool WebSandboxSupported();
 bool EnableWebSandbox(bool supported);
 
 } // namespace lumo
+
+#include <cstddef>
+#include <sys/types.h>
+#include <vector>
+
+namespace lumo {
+
+// The most resident memory a page process may use before it is ended: the
+// smaller of 2 GiB and a quarter of the machine's memory, unless set.
+std::size_t WebProcessMemoryLimit();
+void SetWebProcessMemoryLimit(std::size_t bytes);
+
+struct WebProcessUsage
+{
+    pid_t pid;
+    std::size_t residentBytes;
+};
+// The page processes of this program (started directly or inside the
+// engine's sandbox) with their resident memory.
+std::vector<WebProcessUsage> WebProcessesOfThisProgram();
+
+} // namespace lumo

@@ -172,7 +172,7 @@ void CLeftView::SelectionChanged(Item item)
         return;
     std::string url = m_strURL[static_cast<std::size_t>(slot)];
     if (!url.empty() && m_doc.m_pHtmlView)
-        m_doc.m_pHtmlView->NavigateTo(url);
+        m_doc.m_pHtmlView->NavigateTo(url, tree.GetItemText(item));
     g_strCurrentURL = url;
 }
 

@@ -63,7 +63,7 @@ public:
 class TimingBrowser : public BrowserPane
 {
 public:
-    void NavigateTo(std::string) override { reached = Clock::now(); }
+    void NavigateTo(std::string, std::string) override { reached = Clock::now(); }
     void GoBack() override {}
     void GoForward() override {}
     Clock::time_point reached;

@@ -247,7 +247,7 @@ TEST_F(BrowserViewTest, KilledWebProcessReloadsThePageOnce)
         kill(pid, SIGKILL);
     EXPECT_TRUE(WaitFor([&] { return m_view->CrashReloadCount() == 1; }));
     EXPECT_TRUE(WaitForCaption("Victim - Lumo News Reader")) << Caption();
-    EXPECT_FALSE(m_view->ShowsCrashMessage());
+    EXPECT_FALSE(m_view->ShowsFailurePage());
     EXPECT_EQ(Url(), page);
 }
 
@@ -261,13 +261,13 @@ TEST_F(BrowserViewTest, PageThatKeepsDyingGivesAPlainMessage)
     ASSERT_TRUE(WaitFor([&] { return m_view->CrashReloadCount() == 1; }));
     // The reload dies as well, before it could finish.
     webkit_web_view_terminate_web_process(native);
-    EXPECT_TRUE(WaitFor([&] { return m_view->ShowsCrashMessage(); }));
-    EXPECT_TRUE(WaitForCaption("This page stopped working - Lumo News Reader")) << Caption();
+    EXPECT_TRUE(WaitFor([&] { return m_view->ShowsFailurePage(); }));
+    EXPECT_TRUE(WaitForCaption("Dying - Lumo News Reader")) << Caption() << " " << Url();
 
     // Opening another page leaves the message behind.
     m_view->NavigateTo(Page("fine.html", "Fine"));
     EXPECT_TRUE(WaitForCaption("Fine - Lumo News Reader")) << Caption();
-    EXPECT_FALSE(m_view->ShowsCrashMessage());
+    EXPECT_FALSE(m_view->ShowsFailurePage());
 }
 
 TEST_F(BrowserViewTest, PagesCannotReadLocalFiles)

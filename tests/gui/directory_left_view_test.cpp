@@ -41,15 +41,17 @@ namespace {
 class RecordingBrowser : public BrowserPane
 {
 public:
-    void NavigateTo(std::string url) override
+    void NavigateTo(std::string url, std::string name) override
     {
         opened.push_back(url);
+        names.push_back(name);
         busy.push_back(wxIsBusy());
     }
     void GoBack() override {}
     void GoForward() override {}
 
     std::vector<std::string> opened;
+    std::vector<std::string> names;
     std::vector<bool> busy; // whether the wait cursor showed during each call
 };
 
@@ -474,6 +476,8 @@ TEST_F(LeftViewSelectionTest, LeafSetsCaptionOpensItsAddressAndShowsTheWaitCurso
     Click(Child(Branch(kNationalBranch), "CNN "));
     EXPECT_EQ(Caption(), "CNN  - Lumo News Reader");
     EXPECT_EQ(m_browser.opened, std::vector<std::string>{"https://www.cnn.com/"});
+    // The paper's name goes along, for the pane's failure page.
+    EXPECT_EQ(m_browser.names, std::vector<std::string>{"CNN "});
     EXPECT_EQ(m_browser.busy, std::vector<bool>{true});
     EXPECT_EQ(g_strCurrentURL, "https://www.cnn.com/");
     EXPECT_FALSE(wxIsBusy());

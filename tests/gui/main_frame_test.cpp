@@ -1,6 +1,8 @@
 // The main frame with its real panes, menu and commands, on temporary settings.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+
 #include <memory>
 #include <vector>
 
@@ -420,7 +422,7 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     }
 
     Command(ID_NEXT_PANE);
-    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == web; }));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->HtmlView(); }));
     web->RunScript("var a = document.getElementById('a'); a.focus(); a.select();");
     Command(wxID_COPY);
     wxString copied;
@@ -441,4 +443,32 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
         web->RunScript("document.getElementById('b').value", &pasted);
         return pasted == "hello page";
     })) << pasted;
+
+    // F6 gives the page itself the keys: Page Down scrolls, Tab walks its
+    // links; F6 again goes back to the tree.
+    WriteFile(m_dir.File("long.html"),
+              "<html><head><title>Long</title></head><body style='height:5000px'>"
+              "<a id='first' href='#one'>one</a> <a href='#two'>two</a></body></html>");
+    m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("long.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Long - Lumo News Reader"; }));
+    m_frame->LeftView()->SetFocus();
+    Settle();
+    ASSERT_TRUE(lumo::test::PressKey(XK_F6));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->HtmlView(); }));
+    Settle(std::chrono::milliseconds(200));
+    lumo::test::PressKey(XK_Next);
+    wxString scrolled;
+    EXPECT_TRUE(WaitFor([&] {
+        web->RunScript("String(window.scrollY > 0)", &scrolled);
+        return scrolled == "true";
+    }, std::chrono::seconds(5)));
+    lumo::test::PressKey(XK_Tab);
+    wxString active;
+    EXPECT_TRUE(WaitFor([&] {
+        web->RunScript("document.activeElement ? document.activeElement.tagName : ''", &active);
+        return active == "A";
+    }, std::chrono::seconds(5))) << active;
+    EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->HtmlView()));
+    lumo::test::PressKey(XK_F6);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->LeftView(); }));
 }

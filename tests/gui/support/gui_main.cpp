@@ -53,8 +53,7 @@ int main(int argc, char** argv)
     });
 
     wxApp::SetInstance(new GuiTestApp);
-    if (!wxEntryStart(argc, argv))
-    {
+    if (!wxEntryStart(argc, argv)) {
         fprintf(stderr, "cannot start wxWidgets (no display?)\n");
         return 2;
     }

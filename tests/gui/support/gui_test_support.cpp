@@ -12,6 +12,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
 namespace lumo::test {
@@ -29,8 +30,7 @@ void PrepareGuiTestEnvironment()
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
     auto end = std::chrono::steady_clock::now() + limit;
-    while (!done())
-    {
+    while (!done()) {
         if (std::chrono::steady_clock::now() > end)
             return done();
         wxTheApp->ProcessPendingEvents();
@@ -44,20 +44,64 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
     return true;
 }
 
-bool ClickAt(const wxPoint& screenPoint)
+namespace {
+
+// The X display when it can take XTest events.
+Display* TestDisplay()
 {
     GdkDisplay* gdkDisplay = gdk_display_get_default();
     if (!gdkDisplay || !GDK_IS_X11_DISPLAY(gdkDisplay))
-        return false;
+        return nullptr;
     Display* display = GDK_DISPLAY_XDISPLAY(gdkDisplay);
     int eventBase, errorBase, major, minor;
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+        return nullptr;
+    return display;
+}
+
+} // namespace
+
+bool MovePointerTo(const wxPoint& screenPoint)
+{
+    Display* display = TestDisplay();
+    if (!display)
         return false;
     XTestFakeMotionEvent(display, -1, screenPoint.x, screenPoint.y, CurrentTime);
     XSync(display, False);
     Settle(std::chrono::milliseconds(50));
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    return true;
+}
+
+bool PressKey(unsigned long keysym, bool ctrl, bool shift, bool alt)
+{
+    Display* display = TestDisplay();
+    if (!display)
+        return false;
+    std::vector<KeyCode> held;
+    if (ctrl)
+        held.push_back(XKeysymToKeycode(display, XK_Control_L));
+    if (shift)
+        held.push_back(XKeysymToKeycode(display, XK_Shift_L));
+    if (alt)
+        held.push_back(XKeysymToKeycode(display, XK_Alt_L));
+    for (KeyCode code : held)
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+    KeyCode key = XKeysymToKeycode(display, keysym);
+    XTestFakeKeyEvent(display, key, True, CurrentTime);
+    XTestFakeKeyEvent(display, key, False, CurrentTime);
+    for (auto it = held.rbegin(); it != held.rend(); ++it)
+        XTestFakeKeyEvent(display, *it, False, CurrentTime);
+    XSync(display, False);
+    return true;
+}
+
+bool ClickAt(const wxPoint& screenPoint, unsigned button)
+{
+    Display* display = TestDisplay();
+    if (!display || !MovePointerTo(screenPoint))
+        return false;
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
     XSync(display, False);
     return true;
 }

@@ -47,8 +47,16 @@ bool WaitFor(const std::function<bool()>& done,
 // Runs pending events for a short while (lets GTK settle after a change).
 void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
 
-// Clicks the left pointer button at a point of the screen with a real X
-// pointer event (XTest); false when the display cannot do that.
-bool ClickAt(const wxPoint& screenPoint);
+// Clicks a pointer button (1 left, 3 right) at a point of the screen with a
+// real X pointer event (XTest); false when the display cannot do that.
+bool ClickAt(const wxPoint& screenPoint, unsigned button = 1);
+
+// Presses and releases a key (an X keysym, e.g. XK_Page_Down) with real X
+// key events (XTest), holding the given modifiers; false when the display
+// cannot do that.
+bool PressKey(unsigned long keysym, bool ctrl = false, bool shift = false, bool alt = false);
+
+// Moves the pointer to a point of the screen (XTest).
+bool MovePointerTo(const wxPoint& screenPoint);
 
 } // namespace lumo::test

@@ -1,0 +1,158 @@
+#include "browser/new_window_catcher.h"
+
+#include <cstring>
+
+namespace lumo {
+namespace {
+
+// A pop-up loop gets one window to the outside in this time.
+constexpr auto kOpenInterval = std::chrono::milliseconds(1000);
+// An unshown view that is never asked for an address goes after this.
+constexpr unsigned kUnusedLifetimeMs = 10000;
+
+bool IsAddressToOpen(const char* uri)
+{
+    return uri && *uri && std::strcmp(uri, "about:blank") != 0;
+}
+
+gboolean SilenceScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
+{
+    if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_CONFIRM)
+        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+    return TRUE;
+}
+
+} // namespace
+
+struct NewWindowCatcher::Unshown
+{
+    NewWindowCatcher* owner = nullptr;
+    WebKitWebView* view = nullptr;
+    bool handedOn = false;
+    guint destroySource = 0;
+};
+
+NewWindowCatcher::NewWindowCatcher(WebKitWebView* view, OpenHandler open)
+    : m_view(view), m_open(std::move(open))
+{
+    // The toolkit answers with no view at all; this answer replaces it.
+    guint createSignal = g_signal_lookup("create", WEBKIT_TYPE_WEB_VIEW);
+    g_signal_handlers_disconnect_matched(view, G_SIGNAL_MATCH_ID, createSignal, 0, nullptr, nullptr,
+                                         nullptr);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+}
+
+NewWindowCatcher::~NewWindowCatcher()
+{
+    g_signal_handlers_disconnect_by_data(m_view, this);
+    if (m_openSource)
+        g_source_remove(m_openSource);
+    while (!m_views.empty())
+        Destroy(m_views.front().get());
+}
+
+GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationAction* action,
+                                      gpointer self)
+{
+    auto* catcher = static_cast<NewWindowCatcher*>(self);
+    auto unshown = std::make_unique<Unshown>();
+    unshown->owner = catcher;
+    unshown->view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(view));
+    g_object_ref_sink(unshown->view);
+    g_signal_connect(unshown->view, "decide-policy", G_CALLBACK(OnUnshownDecidePolicy),
+                     unshown.get());
+    g_signal_connect(unshown->view, "close", G_CALLBACK(OnUnshownClose), unshown.get());
+    g_signal_connect(unshown->view, "script-dialog", G_CALLBACK(SilenceScriptDialog), nullptr);
+    Unshown& added = *catcher->m_views.emplace_back(std::move(unshown));
+
+    // window.open(address) names the address here; window.open() followed by
+    // a change of location names it in the new view's first navigation.
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (IsAddressToOpen(uri))
+        catcher->HandOn(added, uri);
+    catcher->ScheduleDestroy(added, added.handedOn ? 0 : kUnusedLifetimeMs);
+    return GTK_WIDGET(added.view);
+}
+
+gboolean NewWindowCatcher::OnUnshownDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                                 WebKitPolicyDecisionType type, gpointer data)
+{
+    auto* unshown = static_cast<Unshown*>(data);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ||
+        type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+        if (IsAddressToOpen(uri) && !unshown->handedOn) {
+            unshown->owner->HandOn(*unshown, uri);
+            unshown->owner->ScheduleDestroy(*unshown, 0);
+        }
+    }
+    // Nothing ever loads in the unshown view.
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+}
+
+void NewWindowCatcher::OnUnshownClose(WebKitWebView*, gpointer data)
+{
+    auto* unshown = static_cast<Unshown*>(data);
+    unshown->owner->ScheduleDestroy(*unshown, 0);
+}
+
+void NewWindowCatcher::HandOn(Unshown& unshown, const char* uri)
+{
+    unshown.handedOn = true;
+    Open(uri);
+}
+
+void NewWindowCatcher::Open(const std::string& uri)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (m_lastOpen != std::chrono::steady_clock::time_point{} && now - m_lastOpen < kOpenInterval)
+        return;
+    m_lastOpen = now;
+    // The handler may do anything, even open a dialog: leave the engine's
+    // signal first.
+    m_pendingOpen = uri;
+    if (!m_openSource)
+        m_openSource = g_idle_add(
+            [](gpointer self) -> gboolean {
+                auto* catcher = static_cast<NewWindowCatcher*>(self);
+                catcher->m_openSource = 0;
+                std::string address = std::move(catcher->m_pendingOpen);
+                catcher->m_open(address);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+}
+
+void NewWindowCatcher::ScheduleDestroy(Unshown& unshown, unsigned delayMs)
+{
+    if (unshown.destroySource)
+        g_source_remove(unshown.destroySource);
+    // Never inside the engine's own signal: the view is still in use there.
+    unshown.destroySource = delayMs == 0 ? g_idle_add(DestroyLater, &unshown)
+                                         : g_timeout_add(delayMs, DestroyLater, &unshown);
+}
+
+gboolean NewWindowCatcher::DestroyLater(gpointer data)
+{
+    auto* unshown = static_cast<Unshown*>(data);
+    unshown->destroySource = 0;
+    unshown->owner->Destroy(unshown);
+    return G_SOURCE_REMOVE;
+}
+
+void NewWindowCatcher::Destroy(Unshown* unshown)
+{
+    if (unshown->destroySource)
+        g_source_remove(unshown->destroySource);
+    g_signal_handlers_disconnect_by_data(unshown->view, unshown);
+    gtk_widget_destroy(GTK_WIDGET(unshown->view));
+    g_object_unref(unshown->view);
+    m_views.remove_if([unshown](const std::unique_ptr<Unshown>& p) { return p.get() == unshown; });
+}
+
+} // namespace lumo

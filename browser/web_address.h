@@ -1,0 +1,71 @@
+#pragma once
+// Addresses as the web pane treats them: what the user typed made into an
+// address, the secure address tried first, which schemes the pane shows
+// itself and which go to other programs, and the pane's own failure page.
+// Plain C++: no wx, no web engine.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumo {
+
+// The scheme of an address in lower case ("http", "mailto"), or an empty
+// string when it has none ("www.example.com", "localhost:8080/news").
+std::string SchemeOf(std::string_view address);
+
+// The host of an address with an authority ("news.example.com"), else "".
+std::string HostOf(std::string_view address);
+
+// What the pane loads for an address as written: surrounding blanks
+// dropped; an address without a scheme gets "http://" in front; an empty
+// one becomes the empty page "about:blank".
+std::string NormalizeAddress(std::string_view typed);
+
+// The https:// address tried before an http:// one (an explicit port 80 is
+// dropped); nothing for any other address.
+std::optional<std::string> SecureFirstAddress(std::string_view address);
+
+enum class SchemeRoute
+{
+    Shown,   // the pane shows it (http, https, the program's own pages, ...)
+    Local,   // file: shown only when the program itself opens it
+    Outside, // mailto:, tel: and every scheme the engine cannot show
+};
+SchemeRoute RouteOf(std::string_view address);
+
+// Why a page could not be shown.
+enum class FailureReason
+{
+    NotConnected,
+    NameNotFound,
+    Refused,
+    TimedOut,
+    Untrusted,
+    TooMuchMemory,
+    StoppedWorking,
+    Other,
+};
+
+// The reason in plain words, as the failure page says it.
+std::string_view ReasonText(FailureReason reason);
+
+// The address of the pane's failure page for `address` (the paper's name
+// heads it and is its title), under the program's own scheme.
+std::string FailurePageAddress(std::string_view address, std::string_view name,
+                               FailureReason reason);
+
+// What a failure page address holds; nothing when `uri` is not one.
+struct FailurePage
+{
+    std::string address;
+    std::string name;
+    FailureReason reason = FailureReason::Other;
+};
+std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri);
+
+// The failure page itself: every text from the address is escaped, the page
+// runs no script, and "Try again" links the original address only when it is
+// one the pane may load (http, https or file).
+std::string FailurePageHtml(const FailurePage& page);
+
+} // namespace lumo
