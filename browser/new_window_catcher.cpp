@@ -5,8 +5,8 @@
 namespace lumo {
 namespace {
 
-// A pop-up loop gets one window to the outside in this time.
-constexpr auto kOpenInterval = std::chrono::milliseconds(1000);
+// Requests for new windows closer together than this are one burst.
+constexpr auto kBurstInterval = std::chrono::milliseconds(1000);
 // An unshown view that is never asked for an address goes after this.
 constexpr unsigned kUnusedLifetimeMs = 10000;
 
@@ -24,6 +24,15 @@ gboolean SilenceScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointe
 
 } // namespace
 
+void DisconnectAllHandlers(gpointer instance, const char* signal)
+{
+    // Matching on the signal alone disconnects nothing: find them one by one.
+    guint id = g_signal_lookup(signal, G_OBJECT_TYPE(instance));
+    while (gulong handler = g_signal_handler_find(instance, G_SIGNAL_MATCH_ID, id, 0, nullptr,
+                                                  nullptr, nullptr))
+        g_signal_handler_disconnect(instance, handler);
+}
+
 struct NewWindowCatcher::Unshown
 {
     NewWindowCatcher* owner = nullptr;
@@ -35,10 +44,9 @@ struct NewWindowCatcher::Unshown
 NewWindowCatcher::NewWindowCatcher(WebKitWebView* view, OpenHandler open)
     : m_view(view), m_open(std::move(open))
 {
-    // The toolkit answers with no view at all; this answer replaces it.
-    guint createSignal = g_signal_lookup("create", WEBKIT_TYPE_WEB_VIEW);
-    g_signal_handlers_disconnect_matched(view, G_SIGNAL_MATCH_ID, createSignal, 0, nullptr, nullptr,
-                                         nullptr);
+    // The toolkit answers with the page's own view, which the engine cannot
+    // take (it ends the program): this answer replaces it.
+    DisconnectAllHandlers(view, "create");
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
 }
 
@@ -55,6 +63,25 @@ GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationActio
                                       gpointer self)
 {
     auto* catcher = static_cast<NewWindowCatcher*>(self);
+    // Requests in quick succession (a page opening windows in a loop) are
+    // one: the first goes out, the rest get no window.
+    auto now = std::chrono::steady_clock::now();
+    bool burst = catcher->m_lastRequest != std::chrono::steady_clock::time_point{} &&
+                 now - catcher->m_lastRequest < kBurstInterval;
+    catcher->m_lastRequest = now;
+    if (burst)
+        return nullptr;
+
+    // window.open(address), a link with a target and the context menu name
+    // the address here: it goes out, and the page gets no window.
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (IsAddressToOpen(uri)) {
+        catcher->Open(uri);
+        return nullptr;
+    }
+    // window.open() followed by a change of location names it only in the
+    // new window's first navigation: an unshown view waits for it.
     auto unshown = std::make_unique<Unshown>();
     unshown->owner = catcher;
     unshown->view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(view));
@@ -64,14 +91,7 @@ GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationActio
     g_signal_connect(unshown->view, "close", G_CALLBACK(OnUnshownClose), unshown.get());
     g_signal_connect(unshown->view, "script-dialog", G_CALLBACK(SilenceScriptDialog), nullptr);
     Unshown& added = *catcher->m_views.emplace_back(std::move(unshown));
-
-    // window.open(address) names the address here; window.open() followed by
-    // a change of location names it in the new view's first navigation.
-    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-    if (IsAddressToOpen(uri))
-        catcher->HandOn(added, uri);
-    catcher->ScheduleDestroy(added, added.handedOn ? 0 : kUnusedLifetimeMs);
+    catcher->ScheduleDestroy(added, kUnusedLifetimeMs);
     return GTK_WIDGET(added.view);
 }
 
@@ -86,7 +106,8 @@ gboolean NewWindowCatcher::OnUnshownDecidePolicy(WebKitWebView*, WebKitPolicyDec
         WebKitURIRequest* request = webkit_navigation_action_get_request(action);
         const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
         if (IsAddressToOpen(uri) && !unshown->handedOn) {
-            unshown->owner->HandOn(*unshown, uri);
+            unshown->handedOn = true;
+            unshown->owner->Open(uri);
             unshown->owner->ScheduleDestroy(*unshown, 0);
         }
     }
@@ -101,18 +122,8 @@ void NewWindowCatcher::OnUnshownClose(WebKitWebView*, gpointer data)
     unshown->owner->ScheduleDestroy(*unshown, 0);
 }
 
-void NewWindowCatcher::HandOn(Unshown& unshown, const char* uri)
-{
-    unshown.handedOn = true;
-    Open(uri);
-}
-
 void NewWindowCatcher::Open(const std::string& uri)
 {
-    auto now = std::chrono::steady_clock::now();
-    if (m_lastOpen != std::chrono::steady_clock::time_point{} && now - m_lastOpen < kOpenInterval)
-        return;
-    m_lastOpen = now;
     // The handler may do anything, even open a dialog: leave the engine's
     // signal first.
     m_pendingOpen = uri;

@@ -1,10 +1,11 @@
 #pragma once
 // A page's request for a new window (a pop-up opened from a click, a link
 // with target="_blank", "Open Link in New Window" of the page's context
-// menu): the engine is given a view of its own that is never shown, the
-// address that view is asked to load goes to `open`, and the view is
-// destroyed. The pane keeps its page, and the engine never sees a request
-// go unanswered (which ends the whole program with some engine versions).
+// menu): its address goes to `open` and the pane keeps its page. A request
+// that names no address yet (window.open() and then a new location) gets a
+// view that is never shown; the address that view is asked to load goes
+// out, and the view is destroyed. The toolkit's own answer, the page's view
+// itself, ends the whole program with some engine versions.
 #include <chrono>
 #include <functional>
 #include <list>
@@ -15,6 +16,9 @@
 
 namespace lumo {
 
+// Takes every handler connected so far off `instance`'s `signal`.
+void DisconnectAllHandlers(gpointer instance, const char* signal);
+
 class NewWindowCatcher
 {
 public:
@@ -24,12 +28,6 @@ public:
     ~NewWindowCatcher();
     NewWindowCatcher(const NewWindowCatcher&) = delete;
     NewWindowCatcher& operator=(const NewWindowCatcher&) = delete;
-
-    // Hands an address of a new window on, at most one in a short while, so
-    // that a page opening windows in a loop opens one. For requests that
-    // reach the program another way (the toolkit's event for links with a
-    // target).
-    void Open(const std::string& url);
 
     // How many unshown views exist right now.
     std::size_t PendingViews() const { return m_views.size(); }
@@ -43,14 +41,15 @@ private:
     static void OnUnshownClose(WebKitWebView*, gpointer unshown);
     static gboolean DestroyLater(gpointer unshown);
 
-    void HandOn(Unshown& unshown, const char* uri);
+    // Hands an address on, once out of the engine's signal.
+    void Open(const std::string& uri);
     void ScheduleDestroy(Unshown& unshown, unsigned delayMs);
     void Destroy(Unshown* unshown);
 
     WebKitWebView* m_view;
     OpenHandler m_open;
     std::list<std::unique_ptr<Unshown>> m_views;
-    std::chrono::steady_clock::time_point m_lastOpen{};
+    std::chrono::steady_clock::time_point m_lastRequest{};
     std::string m_pendingOpen;
     guint m_openSource = 0;
 };

@@ -110,17 +110,13 @@ public:
     {
         ApplyHardening();
         m_webView->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
-        // New windows of every kind are answered by the catcher; the
-        // toolkit's own answer to a script's request (no window at all) is
-        // taken out. Links with a target still reach the program as the
-        // toolkit's event.
+        // New windows of every kind are answered by the catcher. The
+        // toolkit refuses them in its policy handler, which ends the program
+        // for a script's window with some engine versions: the pane decides
+        // every policy itself.
+        DisconnectAllHandlers(m_native, "decide-policy");
         m_newWindows = std::make_unique<NewWindowCatcher>(
             m_native, [this](const std::string& url) { m_host.OnNewWindow(url); });
-        m_webView->Bind(wxEVT_WEBVIEW_NEWWINDOW, [this](wxWebViewEvent& event) {
-            std::string url = event.GetURL().utf8_string();
-            if (!url.empty())
-                m_newWindows->Open(url);
-        });
         ConnectSignals();
         m_watchdog.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckNavigationAnswers(); });
         m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
@@ -183,8 +179,19 @@ public:
         NavigateInPage([this] { webkit_web_view_reload(m_native); });
     }
 
-    void StopLoading() override { webkit_web_view_stop_loading(m_native); }
-    bool IsLoading() const override { return webkit_web_view_is_loading(m_native); }
+    void StopLoading() override
+    {
+        // Stopped means stopped: no plain address after the secure one, no
+        // navigation run again in a fresh process.
+        m_visit.secureTry.clear();
+        m_secureAttempt.Stop();
+        m_watchdog.Stop();
+        m_pending = nullptr;
+        webkit_web_view_stop_loading(m_native);
+        // A load stopped before it started reports nothing.
+        EndLoad();
+    }
+    bool IsLoading() const override { return m_loading; }
 
     void Print() override { m_webView->Print(); }
 
@@ -328,9 +335,15 @@ private:
             EndHungProcess();
     }
 
+    void EndLoad()
+    {
+        m_loading = false;
+        m_host.OnLoadEnded();
+    }
+
     void OnWebProcessTerminated(WebKitWebProcessTerminationReason reason)
     {
-        m_host.OnLoadEnded();
+        EndLoad();
         if (m_endingHungProcess) {
             // Ended for the user's navigation: run it in a fresh process.
             m_endingHungProcess = false;
@@ -396,6 +409,7 @@ private:
     {
         switch (event) {
         case WEBKIT_LOAD_STARTED:
+            m_loading = true;
             m_host.OnLoadProgress(HostOf(UriOf(m_native)), 0.0);
             break;
         case WEBKIT_LOAD_COMMITTED:
@@ -407,7 +421,7 @@ private:
             break;
         case WEBKIT_LOAD_FINISHED:
             m_pending = nullptr;
-            m_host.OnLoadEnded();
+            EndLoad();
             break;
         default:
             break;
@@ -525,7 +539,8 @@ private:
 
     void OnProgress()
     {
-        if (webkit_web_view_is_loading(m_native))
+        m_loading = webkit_web_view_is_loading(m_native);
+        if (m_loading)
             m_host.OnLoadProgress(HostOf(UriOf(m_native)),
                                   webkit_web_view_get_estimated_load_progress(m_native));
     }
@@ -638,6 +653,7 @@ private:
     // page process had to be ended for it.
     std::function<void()> m_pending;
     bool m_committed = true;
+    bool m_loading = false;
     bool m_endingHungProcess = false;
     bool m_endedForMemory = false;
     int m_crashReloads = 0;

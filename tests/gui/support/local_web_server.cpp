@@ -57,13 +57,15 @@ std::string StatusText(int status)
 
 } // namespace
 
-LocalWebServer::LocalWebServer()
+LocalWebServer::LocalWebServer(int port)
 {
     m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int reuse = 1;
+    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(static_cast<uint16_t>(port));
     socklen_t length = sizeof address;
     if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(m_listen, 64) != 0 ||
@@ -170,7 +172,18 @@ void LocalWebServer::Serve(int fd)
                 return;
             }
         }
-        // Refuse: the hello is read as a (bad) plain request below.
+        else {
+            // A server of plain HTTP only: the hello gets a plain answer.
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back("tls-refused");
+            }
+            channel.Write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n"
+                          "Connection: close\r\n\r\n");
+            shutdown(fd, SHUT_RDWR);
+            close(fd);
+            return;
+        }
     }
 
     std::string request;
@@ -204,8 +217,6 @@ void LocalWebServer::Serve(int fd)
     }
     if (!known)
         response = WebResponse{404, "text/html", "<title>Not found</title>", {}, 0};
-    if (overTls && !channel.tls)
-        response = WebResponse{400, "text/plain", "plain HTTP only", {}, 0};
     for (int waited = 0; waited < response.delayMs && !m_stop; waited += 20)
         usleep(20 * 1000);
 

@@ -33,7 +33,8 @@ public:
         Serve,  // a real TLS server with the certificate made by the test
     };
 
-    LocalWebServer();
+    // On a free port, or on `port` when it is given.
+    explicit LocalWebServer(int port = 0);
     ~LocalWebServer();
     LocalWebServer(const LocalWebServer&) = delete;
     LocalWebServer& operator=(const LocalWebServer&) = delete;

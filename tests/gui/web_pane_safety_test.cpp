@@ -1,0 +1,396 @@
+// The web pane against pages that open windows, link to other programs,
+// fail, hang or eat memory: a real WebKitGTK view on pages served from
+// 127.0.0.1, plain and over TLS.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/msgdlg.h>
+#include <wx/statusbr.h>
+#include <wx/testing.h>
+#include <wx/webview.h>
+
+#include "app/document.h"
+#include "app/settings.h"
+#include "browser/browser_view.h"
+#include "browser/web_address.h"
+#include "browser/web_environment.h"
+#include "gui_test_support.h"
+#include "local_web_server.h"
+#include "temp_dir.h"
+
+#include <webkit2/webkit2.h>
+
+using namespace lumo;
+using lumo::test::LocalWebServer;
+using lumo::test::RecordedUrlOpens;
+using lumo::test::Settle;
+using lumo::test::TempDir;
+using lumo::test::WaitFor;
+using lumo::test::WebResponse;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+namespace {
+
+// Time between two clicks that open windows: a pop-up loop gets one window
+// to the outside in a second.
+constexpr milliseconds kBetweenOpens{1100};
+
+std::string Html(const std::string& title, const std::string& body)
+{
+    return "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" + title +
+           "</title></head><body style='margin:0'>" + body + "</body></html>";
+}
+
+// A block of the page that runs `onclick` when clicked, at `top` pixels.
+std::string ClickArea(int top, const std::string& onclick)
+{
+    return "<div style='position:absolute;left:0;top:" + std::to_string(top) +
+           "px;width:600px;height:80px' onclick=\"" + onclick + "\">area</div>";
+}
+
+class WebPaneTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
+            GTEST_SKIP() << "no web engine";
+        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
+        m_profile = std::make_unique<ProfileStore>(*m_settings);
+        m_frame = new wxFrame(nullptr, wxID_ANY, "test frame", wxPoint(0, 0), wxSize(900, 700));
+        m_frame->CreateStatusBar();
+        m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
+        m_frame->Show();
+        ASSERT_NE(m_view->CreateBrowser(), nullptr);
+        Settle(milliseconds(200));
+    }
+
+    void TearDown() override
+    {
+        delete m_frame;
+        m_frame = nullptr;
+        wxTheApp->ProcessPendingEvents();
+    }
+
+    std::string Serve(const std::string& path, const std::string& title, const std::string& body)
+    {
+        m_server.Route(path, WebResponse{200, "text/html; charset=utf-8", Html(title, body)});
+        return m_server.Url(path);
+    }
+
+    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
+    std::string Url() const { return m_view->WebView()->GetCurrentURL().utf8_string(); }
+    std::string Status() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
+    bool WaitForCaption(const std::string& title, seconds limit = seconds(20))
+    {
+        return WaitFor([&] { return Caption() == title + " - Lumo News Reader"; }, limit);
+    }
+    std::optional<FailurePage> Failure() const { return ParseFailurePageAddress(Url()); }
+
+    // Clicks a point of the page, in page coordinates.
+    void ClickPage(int x, int y, unsigned button = 1)
+    {
+        ASSERT_TRUE(lumo::test::ClickAt(m_view->WebView()->GetScreenPosition() + wxPoint(x, y),
+                                        button));
+    }
+
+    std::string RunScript(const std::string& script)
+    {
+        wxString result;
+        m_view->WebView()->RunScript(wxString::FromUTF8(script), &result);
+        return result.utf8_string();
+    }
+
+    TempDir m_dir;
+    SettingsFile m_settings;
+    std::unique_ptr<ProfileStore> m_profile;
+    CLumoNewsReaderDoc m_doc;
+    wxFrame* m_frame = nullptr;
+    CLumoNewsReaderView* m_view = nullptr;
+    RecordedUrlOpens m_urls;
+    LocalWebServer m_server;
+};
+
+// A port on which nothing listens.
+int ClosedPort()
+{
+    LocalWebServer probe;
+    return probe.Port();
+}
+
+} // namespace
+
+TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
+{
+    std::string target = Serve("/target.html", "Target", "");
+    std::string later = m_server.Url("/later.html");
+    std::string menu = m_server.Url("/from-menu.html");
+    std::string opener = Serve(
+        "/opener.html", "Opener",
+        "<a href='" + target + "' target='_blank' style='position:absolute;top:0;left:0;"
+        "width:600px;height:80px;display:block'>blank target</a>" +
+            ClickArea(100, "window.open('" + target + "?script', 'x', 'width=400,height=300')") +
+            ClickArea(200, "var w = window.open(); w.location.href = '" + later + "'") +
+            ClickArea(300, "for (var i = 0; i < 50; i++) window.open('" + target + "?loop' + i)") +
+            "<a href='" + menu + "' style='position:absolute;top:400px;left:0;width:600px;"
+            "height:80px;display:block'>menu</a>");
+    m_view->NavigateTo(opener);
+    ASSERT_TRUE(WaitForCaption("Opener"));
+    Settle(milliseconds(300));
+
+    ClickPage(100, 40);
+    WaitFor([&] { return m_urls.opened.size() == 1; }, seconds(5));
+    Settle(kBetweenOpens);
+    ClickPage(100, 140);
+    WaitFor([&] { return m_urls.opened.size() == 2; }, seconds(5));
+    Settle(kBetweenOpens);
+    ClickPage(100, 240);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 3; }, seconds(5)));
+    Settle(kBetweenOpens);
+    // The page's context menu: "Open Link in New Window" is its second item.
+    ClickPage(100, 440, 3);
+    Settle(milliseconds(500));
+    lumo::test::PressKey(XK_Down);
+    lumo::test::PressKey(XK_Down);
+    lumo::test::PressKey(XK_Return);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 4; }, seconds(5)));
+    Settle(kBetweenOpens);
+    // Fifty pop-ups from one click: one goes out, and the program answers.
+    ClickPage(100, 340);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 5; }, seconds(5)));
+    Settle(milliseconds(500));
+    EXPECT_EQ(m_urls.opened,
+              (std::vector<std::string>{target, target + "?script", later, menu,
+                                        target + "?loop0"}));
+    EXPECT_EQ(Url(), opener);
+    EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
+
+    // A script without a click opens nothing.
+    Settle(kBetweenOpens);
+    m_view->NavigateTo(Serve("/by-itself.html", "By Itself",
+                             "<script>window.open('" + target + "?itself');</script>"));
+    ASSERT_TRUE(WaitForCaption("By Itself"));
+    Settle(milliseconds(500));
+    EXPECT_EQ(m_urls.opened.size(), 5u) << m_urls.opened.back();
+}
+
+TEST_F(WebPaneTest, OtherSchemesAndDownloadsGoToOtherProgramsAndFailuresAreSaid)
+{
+    m_server.Route("/paper.zip", WebResponse{200, "application/zip", "PK\x03\x04zip", {}, 0});
+    m_server.Route("/notes.txt", WebResponse{200, "text/plain", "notes",
+                                             {"Content-Disposition: attachment; filename=n.txt"},
+                                             0});
+    std::string links = Serve(
+        "/links.html", "Links",
+        "<a style='position:absolute;top:0;height:60px;width:600px;display:block' "
+        "href='mailto:editor@example.com'>mail</a>"
+        "<a style='position:absolute;top:100px;height:60px;width:600px;display:block' "
+        "href='/paper.zip'>zip</a>"
+        "<a style='position:absolute;top:200px;height:60px;width:600px;display:block' "
+        "href='/notes.txt'>notes</a>"
+        "<a style='position:absolute;top:300px;height:60px;width:600px;display:block' "
+        "href='file:///etc/hostname'>local file</a>");
+    m_view->NavigateTo(links);
+    ASSERT_TRUE(WaitForCaption("Links"));
+    Settle(milliseconds(300));
+
+    ClickPage(100, 30);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }, seconds(5)));
+    ClickPage(100, 130);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 2; }, seconds(5)));
+    ClickPage(100, 230);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 3; }, seconds(5)));
+    // A web page cannot open a local file.
+    ClickPage(100, 330);
+    Settle(milliseconds(700));
+    EXPECT_EQ(m_urls.opened, (std::vector<std::string>{"mailto:editor@example.com",
+                                                       m_server.Url("/paper.zip"),
+                                                       m_server.Url("/notes.txt")}));
+    EXPECT_EQ(Url(), links);
+
+    // A favorite of another scheme goes out the same way.
+    m_view->NavigateTo("tel:+15550100");
+    EXPECT_EQ(m_urls.opened.back(), "tel:+15550100");
+
+    // When nothing can be started it is said: in the status bar when shown,
+    // else in a message.
+    m_urls.succeed = false;
+    ClickPage(100, 30);
+    EXPECT_TRUE(WaitFor([&] { return Status().find("No program could be started") == 0; },
+                        seconds(5)))
+        << Status();
+    m_frame->GetStatusBar()->Hide();
+    wxTEST_DIALOG(m_view->NavigateTo("mailto:desk@example.com"),
+                  wxExpectModal<wxMessageDialog>(wxOK).Describe("no mail program"));
+
+    // The blank start page is a true empty page.
+    m_view->NavigateTo("about:blank");
+    ASSERT_TRUE(WaitFor([&] { return Url() == "about:blank"; }));
+    Settle(milliseconds(300));
+    EXPECT_EQ(RunScript("document.body ? document.body.innerText : ''"), "");
+}
+
+TEST_F(WebPaneTest, AFailedPageNamesThePaperSaysWhyAndTriesAgain)
+{
+    // Refused, on the address as written (after the secure attempt).
+    int port = ClosedPort();
+    std::string address = "http://127.0.0.1:" + std::to_string(port) + "/news.html";
+    m_view->NavigateTo(address, "The Daily Test");
+    ASSERT_TRUE(WaitForCaption("The Daily Test")) << Caption();
+    ASSERT_TRUE(Failure());
+    EXPECT_EQ(Failure()->address, address);
+    EXPECT_EQ(Failure()->reason, FailureReason::Refused);
+    EXPECT_NE(m_view->WebView()->GetPageSource().utf8_string().find("refused the connection"),
+              std::string::npos);
+
+    // The paper comes back; "Try again" (the page's one link) reloads it.
+    LocalWebServer revived(port);
+    revived.Route("/news.html", WebResponse{200, "text/html", Html("Daily News", "<p>news</p>")});
+    m_view->FocusPage();
+    Settle(milliseconds(200));
+    lumo::test::PressKey(XK_Tab);
+    Settle(milliseconds(200));
+    lumo::test::PressKey(XK_Return);
+    ASSERT_TRUE(WaitForCaption("Daily News")) << Caption();
+    EXPECT_EQ(Url(), address);
+    // Back passes over the failure page as over any page.
+    m_view->GoBack();
+    EXPECT_TRUE(WaitForCaption("The Daily Test"));
+
+    // An untrusted certificate is shown as such, never accepted.
+    ASSERT_TRUE(m_server.MakeCertificate(m_dir.Path()));
+    m_server.SetTlsMode(LocalWebServer::TlsMode::Serve);
+    Serve("/secure.html", "Secure", "");
+    m_view->NavigateTo(m_server.Url("/secure.html", "https"), "Secure Paper");
+    ASSERT_TRUE(WaitForCaption("Secure Paper")) << Caption();
+    EXPECT_EQ(Failure()->reason, FailureReason::Untrusted);
+
+    // A name that cannot be found (or no network at all).
+    m_view->NavigateTo("http://no-such-paper.invalid/", "Missing Paper");
+    ASSERT_TRUE(WaitForCaption("Missing Paper")) << Caption();
+    bool online = g_network_monitor_get_network_available(g_network_monitor_get_default());
+    EXPECT_EQ(Failure()->reason,
+              online ? FailureReason::NameNotFound : FailureReason::NotConnected);
+}
+
+TEST_F(WebPaneTest, PlainAddressesAreTriedSecureFirstAndFallBackOnlyWhenNeeded)
+{
+    ASSERT_TRUE(m_server.MakeCertificate(m_dir.Path()));
+    GTlsCertificate* certificate =
+        g_tls_certificate_new_from_file(m_server.CertificateFile().c_str(), nullptr);
+    ASSERT_NE(certificate, nullptr);
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_context_get_default(),
+                                                      certificate, "127.0.0.1");
+    g_object_unref(certificate);
+
+    // A site that speaks TLS gets the secure request only.
+    m_server.SetTlsMode(LocalWebServer::TlsMode::Serve);
+    std::string page = Serve("/paper.html", "Paper", "");
+    m_view->NavigateTo(page);
+    ASSERT_TRUE(WaitForCaption("Paper"));
+    EXPECT_EQ(Url(), m_server.Url("/paper.html", "https"));
+    EXPECT_EQ(m_server.Requests(), std::vector<std::string>{"tls:/paper.html"});
+
+    // A site that refuses TLS opens on the address as written.
+    m_server.SetTlsMode(LocalWebServer::TlsMode::Refuse);
+    std::string plain = Serve("/plain.html", "Plain", "");
+    auto start = std::chrono::steady_clock::now();
+    m_view->NavigateTo(plain);
+    ASSERT_TRUE(WaitForCaption("Plain"));
+    auto refusedMs =
+        std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(Url(), plain);
+    std::cout << "secure attempt refused to plain page: " << refusedMs.count() << " ms\n";
+
+    // A site that never answers TLS opens on it after a few seconds; an
+    // address without a scheme is taken as http://.
+    m_server.SetTlsMode(LocalWebServer::TlsMode::Stall);
+    std::string stalled = Serve("/stalled.html", "Stalled", "");
+    m_view->NavigateTo("127.0.0.1:" + std::to_string(m_server.Port()) + "/stalled.html");
+    ASSERT_TRUE(WaitForCaption("Stalled", seconds(15)));
+    EXPECT_EQ(Url(), stalled);
+}
+
+TEST_F(WebPaneTest, LoadingShowsProgressAndStatusAndStopsAndReloads)
+{
+    m_server.Route("/slow.html", WebResponse{200, "text/html", Html("Slow", ""), {}, 4000});
+    m_view->NavigateTo(m_server.Url("/slow.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_view->ProgressLine()->IsShown(); }, seconds(5)));
+    EXPECT_EQ(Status(), "Loading 127.0.0.1\u2026");
+    EXPECT_TRUE(m_view->IsLoading());
+    wxKeyEvent escape(wxEVT_CHAR_HOOK);
+    escape.m_keyCode = WXK_ESCAPE;
+    EXPECT_TRUE(m_view->HandleKey(escape));
+    EXPECT_TRUE(WaitFor([&] { return !m_view->ProgressLine()->IsShown(); }, seconds(3)));
+    EXPECT_EQ(Status(), "Ready");
+    EXPECT_FALSE(m_view->HandleKey(escape)); // no load: the page's own Escape
+
+    // A hovered link shows its address; F5 and Ctrl+R reload.
+    std::string target = m_server.Url("/elsewhere.html");
+    std::string page =
+        Serve("/hover.html", "Hover",
+              "<a href='" + target + "' style='display:block;width:600px;height:100px'>link</a>"
+              "<div style='height:300px'></div>");
+    m_view->NavigateTo(page);
+    ASSERT_TRUE(WaitForCaption("Hover"));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+    lumo::test::MovePointerTo(m_view->WebView()->GetScreenPosition() + wxPoint(50, 50));
+    EXPECT_TRUE(WaitFor([&] { return Status() == target; }, seconds(5))) << Status();
+    lumo::test::MovePointerTo(m_view->WebView()->GetScreenPosition() + wxPoint(50, 250));
+    EXPECT_TRUE(WaitFor([&] { return Status() == "Ready"; }, seconds(5))) << Status();
+
+    auto requestsOfPage = [&] {
+        auto all = m_server.Requests();
+        return std::count(all.begin(), all.end(), "/hover.html");
+    };
+    long before = requestsOfPage();
+    wxKeyEvent f5(wxEVT_CHAR_HOOK);
+    f5.m_keyCode = WXK_F5;
+    EXPECT_TRUE(m_view->HandleKey(f5));
+    EXPECT_TRUE(WaitFor([&] { return requestsOfPage() == before + 1; }, seconds(5)));
+    wxKeyEvent ctrlR(wxEVT_CHAR_HOOK);
+    ctrlR.m_keyCode = 'R';
+    ctrlR.m_controlDown = true;
+    EXPECT_TRUE(m_view->HandleKey(ctrlR));
+    EXPECT_TRUE(WaitFor([&] { return requestsOfPage() == before + 2; }, seconds(5)));
+}
+
+TEST_F(WebPaneTest, HungOrGreedyPageGivesWayToTheNextPage)
+{
+    std::string next = Serve("/next.html", "Next", "<p>next</p>");
+    m_view->NavigateTo(
+        Serve("/loop.html", "Loop", "<script>setTimeout(function(){while(true){}}, 100)</script>"));
+    ASSERT_TRUE(WaitForCaption("Loop"));
+    Settle(milliseconds(500));
+    auto start = std::chrono::steady_clock::now();
+    m_view->NavigateTo(next, "Next Paper");
+    ASSERT_TRUE(WaitForCaption("Next", seconds(30))) << Caption();
+    std::cout << "looping page to next page: "
+              << std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start)
+                     .count()
+              << " ms\n";
+    EXPECT_GE(m_view->Engine()->HungProcessesEnded(), 1);
+
+    // A page that eats memory is ended at the ceiling and says so.
+    SetWebProcessMemoryLimit(std::size_t(400) << 20);
+    m_view->NavigateTo(Serve("/greedy.html", "Greedy",
+                             "<script>var keep = []; setInterval(function() {"
+                             "for (var i = 0; i < 8; i++) keep.push(new Array(1 << 20).fill(i));"
+                             "}, 20);</script>"),
+                       "Greedy Paper");
+    EXPECT_TRUE(WaitFor([&] { return Failure() && Failure()->reason == FailureReason::TooMuchMemory; },
+                        seconds(40)))
+        << Url();
+    EXPECT_TRUE(WaitForCaption("Greedy Paper"));
+    SetWebProcessMemoryLimit(0);
+    m_view->NavigateTo(next);
+    EXPECT_TRUE(WaitForCaption("Next"));
+}
