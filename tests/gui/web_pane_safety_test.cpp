@@ -10,6 +10,7 @@
 #include <memory>
 
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/msgdlg.h>
 #include <wx/statusbr.h>
@@ -393,4 +394,29 @@ TEST_F(WebPaneTest, HungOrGreedyPageGivesWayToTheNextPage)
     SetWebProcessMemoryLimit(0);
     m_view->NavigateTo(next);
     EXPECT_TRUE(WaitForCaption("Next"));
+}
+
+TEST_F(WebPaneTest, ProgramSurvivesPageProcessesKilledAsTheyStart)
+{
+    auto* native = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
+    for (int round = 0; round < 50; ++round)
+    {
+        std::string page = Serve("/round" + std::to_string(round) + ".html",
+                                 "Round " + std::to_string(round), "");
+        webkit_web_view_terminate_web_process(native);
+        m_view->NavigateTo(page);
+        // Kill the new page process the moment it exists.
+        auto until = std::chrono::steady_clock::now() + milliseconds(round % 2 ? 200 : 20);
+        while (std::chrono::steady_clock::now() < until)
+        {
+            for (const WebProcessUsage& process : WebProcessesOfThisProgram())
+                kill(process.pid, SIGKILL);
+            wxTheApp->ProcessPendingEvents();
+            if (wxEventLoopBase* loop = wxEventLoopBase::GetActive(); loop && loop->Pending())
+                loop->Dispatch();
+        }
+    }
+    // Still here, and the next page shows.
+    m_view->NavigateTo(Serve("/after.html", "After", ""));
+    EXPECT_TRUE(WaitForCaption("After", seconds(30))) << Caption();
 }

@@ -240,7 +240,9 @@ TEST(HelpPage, WorksOfflineAndDocumentsEveryMenuItemAndSetting)
                                "IndexPage",
                                "IndexPageURL",
                                "CataView",
-                               "F6"}) {
+                               "F6",
+                               "F5",
+                               "Try again"}) {
         EXPECT_NE(text.find(needed), std::string::npos)
             << "the help page never mentions " << needed;
     }

@@ -1,0 +1,60 @@
+// Addresses as the web pane loads them, and its failure page.
+#include <gtest/gtest.h>
+
+#include "browser/web_address.h"
+
+using namespace lumo;
+
+TEST(WebAddressTest, TypedAddressesBecomeLoadableAndPlainOnesAreTriedSecureFirst)
+{
+    EXPECT_EQ(NormalizeAddress("  www.example.com "), "http://www.example.com");
+    EXPECT_EQ(NormalizeAddress("localhost:8080/news"), "http://localhost:8080/news");
+    EXPECT_EQ(NormalizeAddress("https://example.com/a"), "https://example.com/a");
+    EXPECT_EQ(NormalizeAddress("mailto:desk@example.com"), "mailto:desk@example.com");
+    EXPECT_EQ(NormalizeAddress(""), "about:blank");
+    EXPECT_EQ(NormalizeAddress(" \t"), "about:blank");
+
+    EXPECT_EQ(SecureFirstAddress("http://www.example.com/x?y=1"), "https://www.example.com/x?y=1");
+    EXPECT_EQ(SecureFirstAddress("HTTP://Example.com:80/"), "https://Example.com/");
+    EXPECT_EQ(SecureFirstAddress("http://127.0.0.1:8080/"), "https://127.0.0.1:8080/");
+    EXPECT_EQ(SecureFirstAddress("https://example.com/"), std::nullopt);
+    EXPECT_EQ(SecureFirstAddress("file:///tmp/readme.htm"), std::nullopt);
+
+    EXPECT_EQ(HostOf("https://user@News.Example.com:8443/path"), "news.example.com");
+    EXPECT_EQ(HostOf("http://[::1]:80/"), "[::1]");
+    EXPECT_EQ(HostOf("mailto:desk@example.com"), "");
+
+    EXPECT_EQ(RouteOf("https://example.com"), SchemeRoute::Shown);
+    EXPECT_EQ(RouteOf("lumo://start/"), SchemeRoute::Shown);
+    EXPECT_EQ(RouteOf("about:blank"), SchemeRoute::Shown);
+    EXPECT_EQ(RouteOf("file:///etc/passwd"), SchemeRoute::Local);
+    EXPECT_EQ(RouteOf("mailto:desk@example.com"), SchemeRoute::Outside);
+    EXPECT_EQ(RouteOf("TEL:+15550100"), SchemeRoute::Outside);
+    EXPECT_EQ(RouteOf("magnet:?xt=urn:btih:abc"), SchemeRoute::Outside);
+}
+
+TEST(WebAddressTest, FailurePageKeepsNameAndAddressAndEscapesThem)
+{
+    std::string name = "Le <Monde> & \"Co\"";
+    std::string address = "http://example.com/a?b=1&c=<2>#top";
+    std::string page = FailurePageAddress(address, name, FailureReason::TimedOut);
+    std::optional<FailurePage> parsed = ParseFailurePageAddress(page);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->name, name);
+    EXPECT_EQ(parsed->address, address);
+    EXPECT_EQ(parsed->reason, FailureReason::TimedOut);
+    EXPECT_FALSE(ParseFailurePageAddress("lumo://start/index.html"));
+
+    std::string html = FailurePageHtml(*parsed);
+    EXPECT_NE(html.find("<title>Le &lt;Monde&gt; &amp; &quot;Co&quot;</title>"), std::string::npos);
+    EXPECT_NE(html.find(std::string(ReasonText(FailureReason::TimedOut))), std::string::npos);
+    EXPECT_NE(html.find("href=\"http://example.com/a?b=1&amp;c=&lt;2&gt;#top\">Try again"),
+              std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+
+    // An address the pane must not load gets no link, whatever a page put there.
+    FailurePage hostile{"javascript:alert(1)", "", FailureReason::Other};
+    html = FailurePageHtml(hostile);
+    EXPECT_EQ(html.find("href=\"javascript"), std::string::npos);
+    EXPECT_EQ(html.find("Try again"), std::string::npos);
+}
