@@ -4,6 +4,7 @@
 
 #include <wx/dcclient.h>
 #include <wx/frame.h>
+#include <wx/sizer.h>
 #include <wx/statusbr.h>
 #include <wx/toplevel.h>
 
@@ -20,8 +21,8 @@ namespace {
 constexpr int kProgressLineHeight = 3;
 }
 
-// A slim line over the top edge of the page, as long as the load is far.
-// It takes no pointer events, so the page under it stays usable.
+// A slim line along the top edge of the pane, as long as the load is far;
+// empty while nothing loads. It takes no keyboard focus.
 class LoadProgressLine : public wxWindow
 {
 public:
@@ -30,17 +31,23 @@ public:
                    wxBORDER_NONE)
     {
         SetName("Load progress");
+        SetMinSize(wxSize(-1, kProgressLineHeight));
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
-        Hide();
     }
 
     void SetProgress(double progress)
     {
+        m_loading = true;
         m_progress = std::clamp(progress, 0.0, 1.0);
         Refresh();
     }
-    double Progress() const { return m_progress; }
+    void SetLoading(bool loading)
+    {
+        m_loading = loading;
+        Refresh();
+    }
+    bool IsLoading() const { return m_loading; }
 
     bool AcceptsFocus() const override { return false; }
 
@@ -49,16 +56,22 @@ private:
     {
         wxPaintDC dc(this);
         wxSize size = GetClientSize();
+        if (!m_loading) {
+            dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+            dc.Clear();
+            return;
+        }
         // At least a short stub, so that a load just begun shows at once.
         int done = std::max(size.x / 20, static_cast<int>(size.x * m_progress));
         dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.SetBrush(wxBrush(wxColour(0x3b, 0x82, 0xe0)));
+        dc.SetBrush(wxBrush(wxColour(0xf0, 0x8a, 0x24)));
         dc.DrawRectangle(0, 0, done, size.y);
         dc.SetBrush(wxBrush(wxColour(0xd9, 0xe0, 0xec)));
         dc.DrawRectangle(done, 0, size.x - done, size.y);
     }
 
     double m_progress = 0.0;
+    bool m_loading = false;
 };
 
 CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc,
@@ -70,7 +83,8 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
     // than leaving for the tree.
     SetName("Browser pane");
     m_progressLine = new LoadProgressLine(this);
-    Bind(wxEVT_SIZE, &CLumoNewsReaderView::OnSize, this);
+    SetSizer(new wxBoxSizer(wxVERTICAL));
+    GetSizer()->Add(m_progressLine, wxSizerFlags().Expand());
 }
 
 CLumoNewsReaderView::~CLumoNewsReaderView()
@@ -85,14 +99,9 @@ wxWindow* CLumoNewsReaderView::ProgressLine() const
     return m_progressLine;
 }
 
-void CLumoNewsReaderView::OnSize(wxSizeEvent& event)
+bool CLumoNewsReaderView::ShowsLoadProgress() const
 {
-    wxSize size = GetClientSize();
-    if (WebWindow())
-        WebWindow()->SetSize(0, 0, size.x, size.y);
-    // The line lies over the page's top edge rather than pushing it down.
-    m_progressLine->SetSize(0, 0, size.x, kProgressLineHeight);
-    event.Skip();
+    return m_progressLine->IsLoading();
 }
 
 void CLumoNewsReaderView::OnInitialUpdate()
@@ -101,6 +110,11 @@ void CLumoNewsReaderView::OnInitialUpdate()
     std::optional<std::string> first = FirstPageFor(
         indexPage, indexPage == 3 ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
                                   : std::string());
+    // Started again after the web engine failed: back to the page shown.
+    if (const char* resume = getenv(kResumeAddressVariable)) {
+        first = std::string(resume);
+        unsetenv(kResumeAddressVariable);
+    }
     if (first)
         NavigateTo(*first);
     m_doc.m_pHtmlView = this;
@@ -120,9 +134,8 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
         m_engineFailed = true;
         return nullptr;
     }
-    wxSize size = GetClientSize();
-    m_engine->Window()->SetSize(0, 0, size.x, size.y);
-    m_progressLine->Raise();
+    GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand());
+    Layout();
     if (m_pendingUrl) {
         auto [url, name] = std::move(*m_pendingUrl);
         m_pendingUrl.reset();
@@ -248,17 +261,13 @@ void CLumoNewsReaderView::OnLoadProgress(const std::string& host, double progres
     m_loading = true;
     m_loadingHost = host;
     m_progressLine->SetProgress(progress);
-    if (!m_progressLine->IsShown()) {
-        m_progressLine->Show();
-        m_progressLine->Raise();
-    }
     ShowStatus();
 }
 
 void CLumoNewsReaderView::OnLoadEnded()
 {
     m_loading = false;
-    m_progressLine->Hide();
+    m_progressLine->SetLoading(false);
     ShowStatus();
 }
 

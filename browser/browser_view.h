@@ -57,8 +57,10 @@ public:
     WebEngine* Engine() const { return m_engine.get(); }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
-    // The line across the top of the pane that shows a load's progress.
+    // The line across the top of the pane that shows a load's progress, and
+    // whether it shows one now.
     wxWindow* ProgressLine() const;
+    bool ShowsLoadProgress() const;
 
     int CrashReloadCount() const { return m_engine ? m_engine->CrashReloadCount() : 0; }
     bool ShowsFailurePage() const { return m_engine && m_engine->ShowsFailurePage(); }
@@ -75,7 +77,6 @@ private:
 
     void Open(const std::string& url);
     void ShowStatus();
-    void OnSize(wxSizeEvent& event);
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;

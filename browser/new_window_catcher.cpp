@@ -28,8 +28,8 @@ void DisconnectAllHandlers(gpointer instance, const char* signal)
 {
     // Matching on the signal alone disconnects nothing: find them one by one.
     guint id = g_signal_lookup(signal, G_OBJECT_TYPE(instance));
-    while (gulong handler = g_signal_handler_find(instance, G_SIGNAL_MATCH_ID, id, 0, nullptr,
-                                                  nullptr, nullptr))
+    while (gulong handler =
+               g_signal_handler_find(instance, G_SIGNAL_MATCH_ID, id, 0, nullptr, nullptr, nullptr))
         g_signal_handler_disconnect(instance, handler);
 }
 

@@ -5,8 +5,13 @@
 // page, and a page process that hangs, dies or grows without end is ended
 // and replaced.
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <string_view>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 #include <wx/timer.h>
 #include <wx/webview.h>
@@ -101,6 +106,67 @@ std::string UriOf(WebKitWebView* view)
     return uri ? uri : "";
 }
 
+class WebKitEngine;
+
+// The engines alive in this process.
+std::vector<WebKitEngine*>& Engines()
+{
+    static std::vector<WebKitEngine*> engines;
+    return engines;
+}
+
+std::string ResumeAddress();
+
+// Starts this program again in place of itself (same process, same
+// arguments), reopening `address`; returns only when that fails.
+void RestartProgram(const std::string& address)
+{
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    std::string cmdline((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<char*> argv;
+    for (size_t at = 0; at < cmdline.size(); at = cmdline.find('\0', at) + 1)
+        argv.push_back(cmdline.data() + at);
+    argv.push_back(nullptr);
+    if (!address.empty())
+        setenv(kResumeAddressVariable, address.c_str(), 1);
+    // Nothing of this run goes over: its page and network processes are
+    // ended and collected, and no open file is inherited.
+    for (pid_t child : ChildrenOfThisProcess()) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    execv("/proc/self/exe", argv.data());
+}
+
+// The engine ends the whole process (a fatal log message) when a page
+// process dies before it could report itself, for example when it is
+// killed in its first milliseconds; nothing can continue inside this
+// process after that message. The program starts again in its place
+// instead, on the page it showed.
+void OnFatalLogMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer)
+{
+    std::string_view text = message ? message : "";
+    bool launchFailed = text.starts_with("readPIDFromPeer") ||
+                        text.starts_with("Failed to read pid from child process");
+    // Only the program itself, running its main loop, restarts.
+    if (launchFailed && gtk_main_level() > 0)
+        RestartProgram(ResumeAddress());
+    g_log_default_handler(domain, level, message, nullptr);
+}
+
+void GuardAgainstFailedLaunches()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    g_log_set_handler(
+        nullptr,
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_ERROR | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+        OnFatalLogMessage, nullptr);
+}
+
 class WebKitEngine : public WebEngine, public wxEvtHandler
 {
 public:
@@ -122,10 +188,12 @@ public:
         m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
         m_memoryCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckMemory(); });
         m_memoryCheck.Start(kMemoryCheckMs);
+        Engines().push_back(this);
     }
 
     ~WebKitEngine() override
     {
+        std::erase(Engines(), this);
         m_watchdog.Stop();
         m_secureAttempt.Stop();
         m_memoryCheck.Stop();
@@ -146,6 +214,7 @@ public:
             return;
         }
         m_visit = Visit{};
+        m_endedForNavigation = false;
         m_visit.address = address;
         m_visit.name = name;
         std::optional<std::string> secure = SecureFirstAddress(address);
@@ -177,6 +246,17 @@ public:
             return;
         }
         NavigateInPage([this] { webkit_web_view_reload(m_native); });
+    }
+
+    // The address the pane shows or is opening, as the user asked for it.
+    std::string ShownAddress() const
+    {
+        if (!m_visit.address.empty())
+            return m_visit.address;
+        std::string uri = UriOf(m_native);
+        if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri))
+            return failed->address;
+        return uri.empty() ? m_committedUri : uri;
     }
 
     void StopLoading() override
@@ -292,10 +372,8 @@ private:
         m_pending = std::move(start);
         m_committed = false;
         m_secureAttempt.Stop();
-        if (!webkit_web_view_get_is_web_process_responsive(m_native)) {
-            EndHungProcess();
+        if (!webkit_web_view_get_is_web_process_responsive(m_native) && EndHungProcess())
             return;
-        }
         m_pending();
         m_watchdog.Start(kWatchdogMs);
     }
@@ -305,6 +383,7 @@ private:
     void NavigateInPage(std::function<void()> start)
     {
         m_visit = Visit{};
+        m_endedForNavigation = false;
         m_programUri.clear();
         Navigate(std::move(start));
     }
@@ -319,14 +398,21 @@ private:
             EndHungProcess();
     }
 
-    void EndHungProcess()
+    // Ends the page process for the navigation under way; false when it was
+    // ended for this navigation already (a machine too busy to answer in
+    // time is no reason to end the next process too).
+    bool EndHungProcess()
     {
         m_watchdog.Stop();
         if (m_endingHungProcess)
-            return;
+            return true;
+        if (m_endedForNavigation)
+            return false;
+        m_endedForNavigation = true;
         m_endingHungProcess = true;
         ++m_hungEnded;
         webkit_web_view_terminate_web_process(m_native);
+        return true;
     }
 
     void OnResponsiveChanged()
@@ -407,10 +493,16 @@ private:
 
     void OnLoadChanged(WebKitLoadEvent event)
     {
+        // The pane's first, empty page may report in after the program has
+        // asked for another one: that is not the news of the navigation.
+        if ((event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) &&
+            UriOf(m_native) == "about:blank" && !m_programUri.empty() &&
+            m_programUri != "about:blank")
+            return;
         switch (event) {
         case WEBKIT_LOAD_STARTED:
             m_loading = true;
-            m_host.OnLoadProgress(HostOf(UriOf(m_native)), 0.0);
+            m_host.OnLoadProgress(LoadingHost(), 0.0);
             break;
         case WEBKIT_LOAD_COMMITTED:
             m_committed = true;
@@ -537,11 +629,19 @@ private:
             CallAfter([this, uri] { m_host.OnNewWindow(uri); });
     }
 
+    // The site being loaded: the one the program asked for while its
+    // navigation is under way (the view may still show the previous one).
+    std::string LoadingHost() const
+    {
+        std::string host = m_pending ? HostOf(m_programUri) : std::string();
+        return host.empty() ? HostOf(UriOf(m_native)) : host;
+    }
+
     void OnProgress()
     {
         m_loading = webkit_web_view_is_loading(m_native);
         if (m_loading)
-            m_host.OnLoadProgress(HostOf(UriOf(m_native)),
+            m_host.OnLoadProgress(LoadingHost(),
                                   webkit_web_view_get_estimated_load_progress(m_native));
     }
 
@@ -655,6 +755,7 @@ private:
     bool m_committed = true;
     bool m_loading = false;
     bool m_endingHungProcess = false;
+    bool m_endedForNavigation = false;
     bool m_endedForMemory = false;
     int m_crashReloads = 0;
     int m_hungEnded = 0;
@@ -666,6 +767,11 @@ private:
     wxTimer m_memoryCheck;
 };
 
+std::string ResumeAddress()
+{
+    return Engines().empty() ? std::string() : Engines().front()->ShownAddress();
+}
+
 } // namespace
 } // namespace lumo
 
@@ -674,6 +780,7 @@ extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEn
     if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
         return nullptr;
     lumo::RegisterStartPageScheme();
+    lumo::GuardAgainstFailedLaunches();
     lumo::EnableWebSandbox(host.WebSandboxSupported());
     wxWebView* view = wxWebView::New();
     // The pane starts as a true empty page until it is asked for one.

@@ -29,6 +29,10 @@ bool EnableWebSandbox(bool supported);
 
 namespace lumo {
 
+// Set when the program starts itself again because the web engine could not
+// go on: the address the pane showed, opened in place of the start page.
+inline constexpr const char* kResumeAddressVariable = "LUMO_RESUME_ADDRESS";
+
 // The most resident memory a page process may use before it is ended: the
 // smaller of 2 GiB and a quarter of the machine's memory, unless set.
 std::size_t WebProcessMemoryLimit();
@@ -42,5 +46,7 @@ struct WebProcessUsage
 // The page processes of this program (started directly or inside the
 // engine's sandbox) with their resident memory.
 std::vector<WebProcessUsage> WebProcessesOfThisProgram();
+// The processes this program started that still exist (or wait to be collected).
+std::vector<pid_t> ChildrenOfThisProcess();
 
 } // namespace lumo

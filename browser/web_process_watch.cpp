@@ -44,40 +44,51 @@ void SetWebProcessMemoryLimit(std::size_t bytes)
     ConfiguredLimit() = bytes;
 }
 
-std::vector<WebProcessUsage> WebProcessesOfThisProgram()
+namespace {
+
+// Every process: its parent, and whether it is a page process.
+std::map<pid_t, ProcessEntry> ScanProcesses()
 {
     std::map<pid_t, ProcessEntry> processes;
-    if (DIR* proc = opendir("/proc")) {
-        while (dirent* entry = readdir(proc)) {
-            pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
-            if (pid <= 0)
-                continue;
-            char path[64];
-            std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
-            FILE* file = std::fopen(path, "r");
-            if (!file)
-                continue;
-            char line[512];
-            size_t length = std::fread(line, 1, sizeof line - 1, file);
-            std::fclose(file);
-            line[length] = '\0';
-            // "pid (name) state parent ...": the name may hold blanks and parentheses.
-            const char* open = std::strchr(line, '(');
-            const char* close = std::strrchr(line, ')');
-            if (!open || !close || close < open)
-                continue;
-            ProcessEntry info;
-            info.isWebProcess =
-                std::string_view(open + 1, close - open - 1).find("WebKitWebProces") !=
-                std::string_view::npos;
-            char state = 0;
-            int parent = 0;
-            if (std::sscanf(close + 1, " %c %d", &state, &parent) == 2)
-                info.parent = parent;
-            processes[pid] = info;
-        }
-        closedir(proc);
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return processes;
+    while (dirent* entry = readdir(proc)) {
+        pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+        if (pid <= 0)
+            continue;
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
+        FILE* file = std::fopen(path, "r");
+        if (!file)
+            continue;
+        char line[512];
+        size_t length = std::fread(line, 1, sizeof line - 1, file);
+        std::fclose(file);
+        line[length] = '\0';
+        // "pid (name) state parent ...": the name may hold blanks and parentheses.
+        const char* open = std::strchr(line, '(');
+        const char* close = std::strrchr(line, ')');
+        if (!open || !close || close < open)
+            continue;
+        ProcessEntry info;
+        info.isWebProcess = std::string_view(open + 1, close - open - 1).find("WebKitWebProces") !=
+                            std::string_view::npos;
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(close + 1, " %c %d", &state, &parent) == 2)
+            info.parent = parent;
+        processes[pid] = info;
     }
+    closedir(proc);
+    return processes;
+}
+
+} // namespace
+
+std::vector<WebProcessUsage> WebProcessesOfThisProgram()
+{
+    std::map<pid_t, ProcessEntry> processes = ScanProcesses();
     std::vector<WebProcessUsage> found;
     const pid_t self = getpid();
     for (const auto& [pid, info] : processes) {
@@ -103,6 +114,16 @@ std::vector<WebProcessUsage> WebProcessesOfThisProgram()
                                   static_cast<std::size_t>(sysconf(_SC_PAGE_SIZE))});
     }
     return found;
+}
+
+std::vector<pid_t> ChildrenOfThisProcess()
+{
+    std::vector<pid_t> children;
+    const pid_t self = getpid();
+    for (const auto& [pid, info] : ScanProcesses())
+        if (info.parent == self)
+            children.push_back(pid);
+    return children;
 }
 
 } // namespace lumo

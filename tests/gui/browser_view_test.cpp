@@ -23,9 +23,9 @@
 #include <webkit2/webkit2.h>
 
 using namespace lumo;
+using lumo::test::RecordedUrlOpens;
 using lumo::test::Settle;
 using lumo::test::TempDir;
-using lumo::test::RecordedUrlOpens;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
@@ -53,7 +53,8 @@ protected:
         wxTheApp->ProcessPendingEvents();
     }
 
-    std::string Page(const std::string& name, const std::string& title, const std::string& body = "")
+    std::string Page(const std::string& name, const std::string& title,
+                     const std::string& body = "")
     {
         std::string path = m_dir.File(name);
         WriteFile(path, "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" + title +
@@ -90,8 +91,7 @@ std::vector<pid_t> WebProcesses()
 {
     std::map<pid_t, std::pair<pid_t, std::string>> processes; // pid -> (parent, name)
     DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr)
-    {
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
         pid_t pid = atoi(entry->d_name);
         if (pid <= 0)
             continue;
@@ -104,13 +104,11 @@ std::vector<pid_t> WebProcesses()
     if (proc)
         closedir(proc);
     std::vector<pid_t> found;
-    for (const auto& [pid, info] : processes)
-    {
+    for (const auto& [pid, info] : processes) {
         if (info.second.find("WebKitWebProces") == std::string::npos)
             continue;
         for (pid_t up = info.first; up > 1; up = processes.count(up) ? processes[up].first : 0)
-            if (up == getpid())
-            {
+            if (up == getpid()) {
                 found.push_back(pid);
                 break;
             }
@@ -127,9 +125,10 @@ TEST_F(BrowserViewTest, FirstUpdateOpensTheStartPageOfEachChoice)
     EXPECT_EQ(m_doc.m_pHtmlView, m_view);
     StartBrowser();
     EXPECT_TRUE(WaitFor([&] { return Url() == kProductStartPage; })) << Url();
-    EXPECT_TRUE(WaitFor([&] { return Caption().find("Lumo News Reader") == 0 &&
-                                     Caption().size() > std::string(" - Lumo News Reader").size(); }))
-        << Caption();
+    EXPECT_TRUE(WaitFor([&] {
+        return Caption().find("Lumo News Reader") == 0 &&
+               Caption().size() > std::string(" - Lumo News Reader").size();
+    })) << Caption();
 }
 
 TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
@@ -141,8 +140,7 @@ TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
     StartBrowser();
     EXPECT_TRUE(WaitForCaption("Stored Page - Lumo News Reader")) << Caption();
 
-    for (int value : {1, 0, 4})
-    {
+    for (int value : {1, 0, 4}) {
         delete m_frame;
         wxTheApp->ProcessPendingEvents();
         m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
@@ -210,15 +208,16 @@ TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
     StartBrowser();
     std::string target = Page("target.html", "Target");
     std::string opener = Page("opener.html", "Opener",
-                              "<a href='" + target + "' target='_blank' style='display:block;"
-                              "width:4000px;height:4000px'>open</a>");
+                              "<a href='" + target +
+                                  "' target='_blank' style='display:block;"
+                                  "width:4000px;height:4000px'>open</a>");
     m_view->NavigateTo(opener);
     ASSERT_TRUE(WaitForCaption("Opener - Lumo News Reader"));
     Settle(std::chrono::milliseconds(200));
     // A page may open a new window only from the user's own click: click the
     // link with a real pointer event.
-    ASSERT_TRUE(lumo::test::ClickAt(m_view->WebView()->GetScreenRect().GetPosition() +
-                                    wxPoint(100, 100)));
+    ASSERT_TRUE(
+        lumo::test::ClickAt(m_view->WebView()->GetScreenRect().GetPosition() + wxPoint(100, 100)));
     ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.empty(); }));
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{target});
     Settle(std::chrono::milliseconds(300));
@@ -227,8 +226,8 @@ TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
 
     // A script cannot open one by itself.
     m_urls.opened.clear();
-    m_view->NavigateTo(Page("popup.html", "Popup",
-                            "<script>window.open('" + target + "');</script>"));
+    m_view->NavigateTo(
+        Page("popup.html", "Popup", "<script>window.open('" + target + "');</script>"));
     ASSERT_TRUE(WaitForCaption("Popup - Lumo News Reader"));
     Settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(m_urls.opened.empty());

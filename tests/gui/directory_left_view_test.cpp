@@ -22,11 +22,11 @@
 #include "app/globals.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "capturing_reporter.h"
 #include "directory/catalogue.h"
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
-#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 using namespace lumo;

@@ -10,9 +10,9 @@
 #include <wx/clipbrd.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
-#include <wx/testing.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
+#include <wx/testing.h>
 #include <wx/webview.h>
 
 #include "app/globals.h"
@@ -22,16 +22,16 @@
 #include "app/skin.h"
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "capturing_reporter.h"
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
-#include "capturing_reporter.h"
 #include "temp_dir.h"
 
 using namespace lumo;
+using lumo::test::RecordedUrlOpens;
 using lumo::test::Settle;
 using lumo::test::TempDir;
-using lumo::test::RecordedUrlOpens;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
@@ -148,25 +148,21 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemInOrderWithoutFalseKeyHints)
     };
     wxMenuBar* bar = m_frame->GetMenuBar();
     ASSERT_EQ(bar->GetMenuCount(), expected.size());
-    for (size_t m = 0; m < expected.size(); ++m)
-    {
+    for (size_t m = 0; m < expected.size(); ++m) {
         EXPECT_EQ(bar->GetMenuLabel(m).utf8_string(), expected[m].first);
         wxMenu* menu = bar->GetMenu(m);
         const auto& items = expected[m].second;
         ASSERT_EQ(menu->GetMenuItemCount(), items.size()) << expected[m].first;
-        for (size_t i = 0; i < items.size(); ++i)
-        {
+        for (size_t i = 0; i < items.size(); ++i) {
             wxMenuItem* item = menu->FindItemByPosition(i);
-            if (items[i].id == wxID_SEPARATOR)
-            {
+            if (items[i].id == wxID_SEPARATOR) {
                 EXPECT_TRUE(item->IsSeparator());
                 continue;
             }
             EXPECT_EQ(item->GetId(), items[i].id);
             EXPECT_EQ(item->GetItemLabel().utf8_string(), items[i].label);
             EXPECT_EQ(item->GetAccel(), nullptr) << items[i].label; // no key hint
-            if (items[i].help)
-            {
+            if (items[i].help) {
                 EXPECT_EQ(item->GetHelp().utf8_string(), items[i].help);
             }
             EXPECT_EQ(item->IsCheckable(), items[i].checkable) << items[i].label;
@@ -210,8 +206,7 @@ TEST_F(MainFrameTest, StatusBarStartsHiddenAndViewStatusTogglesIt)
     EXPECT_TRUE(bar->IsShown());
     EXPECT_TRUE(Checked(ID_VIEW_STATUS_BAR));
     EXPECT_EQ(bar->GetStatusText(0).utf8_string(), "Ready");
-    for (int field = 1; field <= 3; ++field)
-    {
+    for (int field = 1; field <= 3; ++field) {
         std::string text = bar->GetStatusText(field).utf8_string();
         const char* names[] = {"", "CAP", "NUM", "SCRL"};
         EXPECT_TRUE(text.empty() || text == names[field]) << text;
@@ -318,15 +313,13 @@ TEST_F(MainFrameTest, HomeHelpAndGoToOpenTheirPagesInThePane)
     EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Help Here - Lumo News Reader"; }))
         << m_frame->GetTitle();
     Command(ID_BROWSE_HOME);
-    EXPECT_TRUE(WaitFor([&] {
-        return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
-    }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage; }));
     Command(ID_BROWSE_BACK);
     EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Help Here - Lumo News Reader"; }));
     Command(ID_HOMEPAGE_GOTO);
-    EXPECT_TRUE(WaitFor([&] {
-        return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank";
-    }));
+    EXPECT_TRUE(
+        WaitFor([&] { return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank"; }));
 }
 
 TEST_F(MainFrameTest, BackupCommandCopiesTheFavoritesOfTheCurrentDirectory)
@@ -350,14 +343,12 @@ TEST_F(MainFrameTest, NewRebuildsTheTreeAndOpensTheStartPageAgain)
                m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
     }));
     m_frame->HtmlView()->NavigateTo("about:blank");
-    ASSERT_TRUE(WaitFor([&] {
-        return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank";
-    }));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_frame->HtmlView()->WebView()->GetCurrentURL() == "about:blank"; }));
     std::string before = SettingsText();
     Command(wxID_NEW);
-    EXPECT_TRUE(WaitFor([&] {
-        return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage;
-    }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return m_frame->HtmlView()->WebView()->GetCurrentURL() == kProductStartPage; }));
     EXPECT_EQ(SettingsText(), before);
 }
 
@@ -397,8 +388,7 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->LeftView()));
 
     // With the tree active, cut, copy and paste leave the clipboard alone.
-    if (wxTheClipboard->Open())
-    {
+    if (wxTheClipboard->Open()) {
         wxTheClipboard->SetData(new wxTextDataObject("untouched"));
         wxTheClipboard->Flush();
         wxTheClipboard->Close();
@@ -458,16 +448,21 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     Settle(std::chrono::milliseconds(200));
     lumo::test::PressKey(XK_Next);
     wxString scrolled;
-    EXPECT_TRUE(WaitFor([&] {
-        web->RunScript("String(window.scrollY > 0)", &scrolled);
-        return scrolled == "true";
-    }, std::chrono::seconds(5)));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            web->RunScript("String(window.scrollY > 0)", &scrolled);
+            return scrolled == "true";
+        },
+        std::chrono::seconds(5)));
     lumo::test::PressKey(XK_Tab);
     wxString active;
-    EXPECT_TRUE(WaitFor([&] {
-        web->RunScript("document.activeElement ? document.activeElement.tagName : ''", &active);
-        return active == "A";
-    }, std::chrono::seconds(5))) << active;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            web->RunScript("document.activeElement ? document.activeElement.tagName : ''", &active);
+            return active == "A";
+        },
+        std::chrono::seconds(5)))
+        << active;
     EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->HtmlView()));
     lumo::test::PressKey(XK_F6);
     EXPECT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->LeftView(); }));

@@ -2,12 +2,16 @@
 // test display with its own settings, looked at and closed through X.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
 #include <optional>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -34,8 +38,7 @@ public:
     {
         m_display = XOpenDisplay(nullptr);
         m_pid = fork();
-        if (m_pid == 0)
-        {
+        if (m_pid == 0) {
             setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
             if (chdir(workDir.c_str()) != 0)
                 _exit(126);
@@ -50,8 +53,7 @@ public:
     }
     ~Program()
     {
-        if (m_pid > 0 && !m_exited)
-        {
+        if (m_pid > 0 && !m_exited) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
@@ -67,8 +69,7 @@ public:
         unsigned count = 0;
         if (!XQueryTree(m_display, root, &root, &parent, &children, &count))
             return found;
-        for (unsigned i = 0; i < count; ++i)
-        {
+        for (unsigned i = 0; i < count; ++i) {
             Window w = ClientOf(children[i]);
             XWindowAttributes attrs;
             if (!XGetWindowAttributes(m_display, w, &attrs) || attrs.map_state != IsViewable ||
@@ -85,8 +86,7 @@ public:
     std::optional<Window> WaitForWindow(std::chrono::seconds limit = std::chrono::seconds(30))
     {
         auto end = Clock::now() + limit;
-        while (Clock::now() < end)
-        {
+        while (Clock::now() < end) {
             if (auto w = Windows(); !w.empty())
                 return w.front();
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -101,11 +101,11 @@ public:
         return text;
     }
 
-    bool WaitForCaption(Window w, const std::string& wanted, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitForCaption(Window w, const std::string& wanted,
+                        std::chrono::seconds limit = std::chrono::seconds(30))
     {
         auto end = Clock::now() + limit;
-        while (Clock::now() < end)
-        {
+        while (Clock::now() < end) {
             if (Caption(w) == wanted)
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -123,8 +123,8 @@ public:
         Atom vert = XInternAtom(m_display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
         bool maximized = false;
         if (XGetWindowProperty(m_display, w, state, 0, 64, False, XA_ATOM, &type, &format, &n,
-                               &after, &data) == Success && data)
-        {
+                               &after, &data) == Success &&
+            data) {
             for (unsigned long i = 0; i < n; ++i)
                 maximized |= reinterpret_cast<Atom*>(data)[i] == vert;
             XFree(data);
@@ -150,11 +150,9 @@ public:
     std::optional<int> WaitForExit(std::chrono::seconds limit = std::chrono::seconds(20))
     {
         auto end = Clock::now() + limit;
-        while (Clock::now() < end)
-        {
+        while (Clock::now() < end) {
             int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
-            {
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_exited = true;
                 return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
@@ -162,6 +160,8 @@ public:
         }
         return std::nullopt;
     }
+
+    pid_t ProcessId() const { return m_pid; }
 
 private:
     Window ClientOf(Window frame)
@@ -172,8 +172,7 @@ private:
         Window root, parent, *children = nullptr;
         unsigned count = 0;
         Window client = frame;
-        if (XQueryTree(m_display, frame, &root, &parent, &children, &count))
-        {
+        if (XQueryTree(m_display, frame, &root, &parent, &children, &count)) {
             for (unsigned i = 0; i < count; ++i)
                 if (Pid(children[i]) != 0)
                     client = children[i];
@@ -192,8 +191,7 @@ private:
         pid_t pid = 0;
         if (XGetWindowProperty(m_display, w, XInternAtom(m_display, "_NET_WM_PID", False), 0, 1,
                                False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
-            data)
-        {
+            data) {
             if (n == 1)
                 pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
             XFree(data);
@@ -209,8 +207,8 @@ private:
         unsigned char* data = nullptr;
         std::string text;
         if (XGetWindowProperty(m_display, w, property, 0, 4096, False, type, &actual, &format, &n,
-                               &after, &data) == Success && data)
-        {
+                               &after, &data) == Success &&
+            data) {
             text.assign(reinterpret_cast<char*>(data), n);
             XFree(data);
         }
@@ -233,7 +231,81 @@ void WriteSettings(const TempDir& home, const std::string& text)
     WriteFile(ConfigFile(home), text);
 }
 
+// The page processes started by `program` (directly or inside the sandbox).
+// Plain C calls: processes come and go while /proc is read.
+std::vector<pid_t> PageProcessesOf(pid_t program)
+{
+    std::map<pid_t, pid_t> parents;
+    std::vector<pid_t> pages;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        pid_t pid = atoi(entry->d_name);
+        if (pid <= 0)
+            continue;
+        char path[64], stat[512] = {};
+        snprintf(path, sizeof path, "/proc/%d/stat", pid);
+        int fd = open(path, O_RDONLY);
+        if (fd < 0)
+            continue;
+        ssize_t n = read(fd, stat, sizeof stat - 1);
+        close(fd);
+        const char* close = n > 0 ? strrchr(stat, ')') : nullptr;
+        if (!close)
+            continue;
+        parents[pid] = atoi(close + 4);
+        if (strstr(stat, "(WebKitWebProces"))
+            pages.push_back(pid);
+    }
+    if (proc)
+        closedir(proc);
+    std::vector<pid_t> found;
+    for (pid_t page : pages)
+        for (pid_t up = parents[page]; up > 1; up = parents.count(up) ? parents[up] : 0)
+            if (up == program) {
+                found.push_back(page);
+                break;
+            }
+    return found;
+}
+
 } // namespace
+
+TEST(Startup, PageProcessesKilledAsTheyStartNeverEndTheProgram)
+{
+    TempDir home;
+    WriteFile(home.File("page.html"), "<html><head><title>Still Reading</title></head></html>");
+    WriteSettings(home, "[Settings_en]\nIndexPage=3\nIndexPageURL=file://" +
+                            home.File("page.html") + "\n");
+    Program program(home.Path());
+    auto window = program.WaitForWindow();
+    ASSERT_TRUE(window);
+    // Each page process is killed the moment it is seen, fifty times over.
+    std::vector<pid_t> killed;
+    auto end = Clock::now() + std::chrono::seconds(90);
+    while (killed.size() < 50 && Clock::now() < end) {
+        for (pid_t page : PageProcessesOf(program.ProcessId()))
+            if (std::find(killed.begin(), killed.end(), page) == killed.end()) {
+                kill(page, SIGKILL);
+                killed.push_back(page);
+            }
+        ASSERT_FALSE(program.WaitForExit(std::chrono::seconds(0))) << "after " << killed.size();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(killed.size(), 50u);
+    // Still running (a page process killed before it could report itself
+    // makes the program start again in its place, on the same page), and
+    // the page shows once the killing stops.
+    auto end2 = Clock::now() + std::chrono::seconds(60);
+    bool shown = false;
+    while (!shown && Clock::now() < end2) {
+        window = program.WaitForWindow();
+        shown = window && program.Caption(*window) == "Still Reading - Lumo News Reader";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(shown) << (window ? program.Caption(*window) : "no window");
+    program.Close(*window);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
 
 TEST(Startup, FirstRunShowsTheStartPageInANormalWindowAndStoresOnlyItsSize)
 {
@@ -267,8 +339,7 @@ TEST(Startup, MaximisedStaysMaximisedAcrossRuns)
 {
     TempDir home;
     WriteSettings(home, "[Settings_en]\nWindowSize=3\nIndexPage=1\n");
-    for (int run = 0; run < 2; ++run)
-    {
+    for (int run = 0; run < 2; ++run) {
         Program program(home.Path());
         auto window = program.WaitForWindow();
         ASSERT_TRUE(window);
@@ -289,8 +360,7 @@ TEST(Startup, BadSettingsNeverStopTheProgramOrShowADialog)
     WriteSettings(corrupt, "\x01garbage\n[Settings_en\n=3\nWindowSize=abc\nIndexPage=1\n\xff\n");
     TempDir blocked;
     WriteFile(blocked.File("LumoNewsReader"), "a file where the folder should be");
-    for (const TempDir* home : {&corrupt, &blocked})
-    {
+    for (const TempDir* home : {&corrupt, &blocked}) {
         Program program(home->Path());
         auto window = program.WaitForWindow();
         ASSERT_TRUE(window);

@@ -171,8 +171,7 @@ void LocalWebServer::Serve(int fd)
                 g_object_unref(connection); // closes the socket
                 return;
             }
-        }
-        else {
+        } else {
             // A server of plain HTTP only: the hello gets a plain answer.
             {
                 std::lock_guard lock(m_mutex);
