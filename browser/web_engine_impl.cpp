@@ -41,10 +41,8 @@ bool ErrorIs(const GError* error, const char* domain)
 }
 
 // The reason of a failed load, from the engine's error.
-FailureReason ReasonFor(const GError* error)
+FailureReason SpecificReasonFor(const GError* error)
 {
-    if (!g_network_monitor_get_network_available(g_network_monitor_get_default()))
-        return FailureReason::NotConnected;
     if (error->domain == G_RESOLVER_ERROR)
         return FailureReason::NameNotFound;
     if (error->domain == G_IO_ERROR) {
@@ -60,7 +58,7 @@ FailureReason ReasonFor(const GError* error)
             break;
         }
     }
-    if (ErrorIs(error, "soup_http_error_quark")) {
+    if (ErrorIs(error, "soup-http-error-quark") || ErrorIs(error, "soup_http_error_quark")) {
         switch (error->code) {
         case 2: // cannot resolve
             return FailureReason::NameNotFound;
@@ -82,6 +80,17 @@ FailureReason ReasonFor(const GError* error)
     if (text.find("unreachable") != std::string_view::npos)
         return FailureReason::NotConnected;
     return FailureReason::Other;
+}
+
+FailureReason ReasonFor(const GError* error)
+{
+    FailureReason reason = SpecificReasonFor(error);
+    // A name that cannot be found, or an unknown failure, on a computer
+    // with no network at all: the network is the reason.
+    if ((reason == FailureReason::NameNotFound || reason == FailureReason::Other) &&
+        !g_network_monitor_get_network_available(g_network_monitor_get_default()))
+        return FailureReason::NotConnected;
+    return reason;
 }
 
 bool IsCancellation(const GError* error)
