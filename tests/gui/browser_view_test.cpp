@@ -17,6 +17,7 @@
 #include "app/settings.h"
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -31,28 +32,9 @@ using lumo::test::WriteFile;
 
 namespace {
 
-class BrowserViewTest : public testing::Test
+class BrowserViewTest : public lumo::test::BrowserPaneFixture
 {
 protected:
-    void SetUp() override
-    {
-        if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
-            GTEST_SKIP() << "no web engine";
-        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
-        m_profile = std::make_unique<ProfileStore>(*m_settings);
-        m_frame = new wxFrame(nullptr, wxID_ANY, "test frame", wxDefaultPosition, wxSize(800, 600));
-        m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
-        m_frame->Show();
-    }
-
-    void TearDown() override
-    {
-        // Deleted at once: a frame left for later would outlive this test's settings.
-        delete m_frame;
-        m_frame = nullptr;
-        wxTheApp->ProcessPendingEvents();
-    }
-
     std::string Page(const std::string& name, const std::string& title,
                      const std::string& body = "")
     {
@@ -61,9 +43,6 @@ protected:
                             "</title></head><body>" + body + "</body></html>");
         return "file://" + path;
     }
-
-    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
-    std::string Url() const { return m_view->WebView()->GetCurrentURL().utf8_string(); }
 
     bool WaitForCaption(const std::string& caption)
     {
@@ -75,14 +54,6 @@ protected:
         EXPECT_NE(m_view->CreateBrowser(), nullptr);
         return m_view->WebView();
     }
-
-    TempDir m_dir;
-    SettingsFile m_settings;
-    std::unique_ptr<ProfileStore> m_profile;
-    CLumoNewsReaderDoc m_doc;
-    wxFrame* m_frame = nullptr;
-    CLumoNewsReaderView* m_view = nullptr;
-    RecordedUrlOpens m_urls;
 };
 
 // The web processes started by this test program, directly or inside the

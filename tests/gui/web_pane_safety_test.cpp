@@ -22,6 +22,7 @@
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
 #include "temp_dir.h"
@@ -57,28 +58,17 @@ std::string ClickArea(int top, const std::string& onclick)
            "px;width:600px;height:80px' onclick=\"" + onclick + "\">area</div>";
 }
 
-class WebPaneTest : public testing::Test
+class WebPaneTest : public lumo::test::BrowserPaneFixture
 {
 protected:
     void SetUp() override
     {
-        if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
-            GTEST_SKIP() << "no web engine";
-        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
-        m_profile = std::make_unique<ProfileStore>(*m_settings);
-        m_frame = new wxFrame(nullptr, wxID_ANY, "test frame", wxPoint(0, 0), wxSize(900, 700));
+        BrowserPaneFixture::SetUp();
+        if (IsSkipped())
+            return;
         m_frame->CreateStatusBar();
-        m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
-        m_frame->Show();
         ASSERT_NE(m_view->CreateBrowser(), nullptr);
         Settle(milliseconds(200));
-    }
-
-    void TearDown() override
-    {
-        delete m_frame;
-        m_frame = nullptr;
-        wxTheApp->ProcessPendingEvents();
     }
 
     std::string Serve(const std::string& path, const std::string& title, const std::string& body)
@@ -88,8 +78,6 @@ protected:
         return m_server.Url(path);
     }
 
-    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
-    std::string Url() const { return m_view->WebView()->GetCurrentURL().utf8_string(); }
     std::string Status() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
     bool WaitForCaption(const std::string& title, seconds limit = seconds(20))
     {
@@ -111,13 +99,6 @@ protected:
         return result.utf8_string();
     }
 
-    TempDir m_dir;
-    SettingsFile m_settings;
-    std::unique_ptr<ProfileStore> m_profile;
-    CLumoNewsReaderDoc m_doc;
-    wxFrame* m_frame = nullptr;
-    CLumoNewsReaderView* m_view = nullptr;
-    RecordedUrlOpens m_urls;
     LocalWebServer m_server;
 };
 
