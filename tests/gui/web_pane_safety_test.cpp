@@ -116,6 +116,13 @@ TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
     std::string target = Serve("/target.html", "Target", "");
     std::string later = m_server.Url("/later.html");
     std::string menu = m_server.Url("/from-menu.html");
+    std::string image = m_server.Url("/photo.svg");
+    m_server.Route("/photo.svg", WebResponse{200,
+                                             "image/svg+xml",
+                                             "<svg xmlns='http://www.w3.org/2000/svg' width='600' "
+                                             "height='80'><rect width='600' height='80'/></svg>",
+                                             {},
+                                             0});
     std::string opener = Serve(
         "/opener.html", "Opener",
         "<a href='" + target +
@@ -126,16 +133,18 @@ TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
             ClickArea(300, "for (var i = 0; i < 50; i++) window.open('" + target + "?loop' + i)") +
             "<a href='" + menu +
             "' style='position:absolute;top:400px;left:0;width:600px;"
-            "height:80px;display:block'>menu</a>");
+            "height:80px;display:block'>menu</a>"
+            "<img src='" +
+            image + "' style='position:absolute;top:500px;left:0'>");
     m_view->NavigateTo(opener);
     ASSERT_TRUE(WaitForCaption("Opener"));
     Settle(milliseconds(300));
 
     ClickPage(100, 40);
-    WaitFor([&] { return m_urls.opened.size() == 1; }, seconds(5));
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }, seconds(5)));
     Settle(kBetweenOpens);
     ClickPage(100, 140);
-    WaitFor([&] { return m_urls.opened.size() == 2; }, seconds(5));
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 2; }, seconds(5)));
     Settle(kBetweenOpens);
     ClickPage(100, 240);
     ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 3; }, seconds(5)));
@@ -148,12 +157,19 @@ TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
     lumo::test::PressKey(XK_Return);
     ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 4; }, seconds(5)));
     Settle(kBetweenOpens);
+    // On an image, "Open Image in New Window" is the first item.
+    ClickPage(100, 540, 3);
+    Settle(milliseconds(500));
+    lumo::test::PressKey(XK_Down);
+    lumo::test::PressKey(XK_Return);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 5; }, seconds(5)));
+    Settle(kBetweenOpens);
     // Fifty pop-ups from one click: one goes out, and the program answers.
     ClickPage(100, 340);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 5; }, seconds(5)));
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 6; }, seconds(5)));
     Settle(milliseconds(500));
     EXPECT_EQ(m_urls.opened, (std::vector<std::string>{target, target + "?script", later, menu,
-                                                       target + "?loop0"}));
+                                                       image, target + "?loop0"}));
     EXPECT_EQ(Url(), opener);
     EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
 
@@ -163,7 +179,7 @@ TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
                              "<script>window.open('" + target + "?itself');</script>"));
     ASSERT_TRUE(WaitForCaption("By Itself"));
     Settle(milliseconds(500));
-    EXPECT_EQ(m_urls.opened.size(), 5u) << m_urls.opened.back();
+    EXPECT_EQ(m_urls.opened.size(), 6u) << m_urls.opened.back();
 }
 
 TEST_F(WebPaneTest, OtherSchemesAndDownloadsGoToOtherProgramsAndFailuresAreSaid)
@@ -347,6 +363,14 @@ TEST_F(WebPaneTest, LoadingShowsProgressAndStatusAndStopsAndReloads)
     ctrlR.m_controlDown = true;
     EXPECT_TRUE(m_view->HandleKey(ctrlR));
     EXPECT_TRUE(WaitFor([&] { return requestsOfPage() == before + 2; }, seconds(5)));
+
+    // Alt+Left goes back.
+    ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+    wxKeyEvent altLeft(wxEVT_CHAR_HOOK);
+    altLeft.m_keyCode = WXK_LEFT;
+    altLeft.m_altDown = true;
+    EXPECT_TRUE(m_view->HandleKey(altLeft));
+    EXPECT_TRUE(WaitFor([&] { return Url() != page; }, seconds(5))) << Url();
 }
 
 TEST_F(WebPaneTest, HungOrGreedyPageGivesWayToTheNextPage)
