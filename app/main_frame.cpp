@@ -5,7 +5,6 @@
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
-#include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/print.h>
 #include <wx/splitter.h>
@@ -327,9 +326,9 @@ void CMainFrame::OnFileNew(wxCommandEvent&)
 
 void CMainFrame::OnFileOpen(wxCommandEvent&)
 {
-    // The framework's open dialog; like the system dialog it makes the chosen
-    // folder the current directory. The document reads no content, so opening
-    // a file re-initialises it.
+    // The framework's open dialog. It leaves the current directory alone, so
+    // Backup and the skins keep working on the program directory. The
+    // document reads no content, so opening a file re-initialises it.
     wxFileDialog dialog(this, "Open", wxString(), wxString(), "All Files (*.*)|*",
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
@@ -339,7 +338,6 @@ void CMainFrame::OnFileOpen(wxCommandEvent&)
 void CMainFrame::OpenDocumentFile(const std::string& path)
 {
     wxString file = wxString::FromUTF8(path);
-    wxSetWorkingDirectory(wxFileName(file).GetPath());
     if (m_fileHistory)
         m_fileHistory->AddFileToHistory(file);
     InitialUpdate();

@@ -53,9 +53,9 @@ public:
     void GoForward() override;
     void OpenExternal(const std::string& url) override;
 
-    // Opening a document file: its folder becomes the current directory (as
-    // the system's open dialog does) and, as the document reads no content,
-    // the document is re-initialised.
+    // Opening a document file: it joins the recent files and, as the
+    // document reads no content, the document is re-initialised. The current
+    // directory stays the program directory.
     void OpenDocumentFile(const std::string& path);
     // Saving the document, which has no content, as an empty file.
     bool SaveDocumentAs(const std::string& path);

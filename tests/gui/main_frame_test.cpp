@@ -352,21 +352,31 @@ TEST_F(MainFrameTest, NewRebuildsTheTreeAndOpensTheStartPageAgain)
     EXPECT_EQ(SettingsText(), before);
 }
 
-TEST_F(MainFrameTest, OpenMovesTheCurrentDirectoryAndSaveWritesAnEmptyDocument)
+TEST_F(MainFrameTest, OpenLeavesTheProgramDirectoryToBackupAndSaveWritesAnEmptyDocument)
 {
-    TempDir other;
+    // The program directory, and another folder with favorites of its own.
+    TempDir program, other;
+    const std::string favorites = "<Favorites><Favorite><title>Mine</title>"
+                                  "<url>https://mine.example/</url></Favorite></Favorites>";
+    WriteFile(program.File("Favorites.xml"), favorites);
+    WriteFile(other.File("Favorites.xml"), "<Favorites/>");
     WriteFile(other.File("some.txt"), "text");
     std::string saved = wxGetCwd().utf8_string();
+    wxSetWorkingDirectory(wxString::FromUTF8(program.Path()));
     MakeFrame();
     // The keys show the dialogs; cancelled, they change nothing.
     wxTEST_DIALOG(Command(wxID_OPEN), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
     wxTEST_DIALOG(Command(wxID_SAVE), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
-    EXPECT_EQ(wxGetCwd().utf8_string(), saved);
 
+    // Opening a file elsewhere leaves the current directory where it was, so
+    // Backup copies the favorites on screen.
     m_frame->OpenDocumentFile(other.File("some.txt"));
     std::string now = wxGetCwd().utf8_string();
+    Command(ID_FAVORITES_BACKUP);
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
-    EXPECT_EQ(now, other.Path());
+    EXPECT_EQ(now, program.Path());
+    EXPECT_EQ(lumo::test::ReadFile(program.File("Favorites.xml.bk")), favorites);
+    EXPECT_FALSE(lumo::test::FileExists(other.File("Favorites.xml.bk")));
     EXPECT_EQ(lumo::test::ReadFile(other.File("some.txt")), "text");
 
     EXPECT_TRUE(m_frame->SaveDocumentAs(other.File("doc.lumo")));
