@@ -1,5 +1,7 @@
 #include "app/app_paths.h"
 
+#include "browser/web_address.h"
+
 #include <cerrno>
 #include <unistd.h>
 #include <vector>
@@ -16,8 +18,7 @@ std::string AppDirFor(const std::optional<std::string>& currentDir)
 std::optional<std::string> CurrentDirectory()
 {
     std::vector<char> buffer(kMaxAppDirLength + 1);
-    for (;;)
-    {
+    for (;;) {
         if (getcwd(buffer.data(), buffer.size()))
             return std::string(buffer.data());
         if (errno != ERANGE)
@@ -39,35 +40,17 @@ std::string HelpFileUrl(const std::string& appDir)
         path += '/';
     path += "readme.htm";
 
-    static const char* hex = "0123456789ABCDEF";
-    std::string url = "file://";
-    char previous = '\0';
-    for (unsigned char c : path)
-    {
-        // A doubled separator (the root directory) would read as a host name.
-        if (c == '/' && previous == '/')
-            continue;
-        previous = static_cast<char>(c);
-        bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                    c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-        if (keep)
-        {
-            url += static_cast<char>(c);
-        }
-        else
-        {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0x0F];
-        }
-    }
-    return url;
+    // A doubled separator (the root directory) would read as a host name.
+    std::string single;
+    for (char c : path)
+        if (c != '/' || single.empty() || single.back() != '/')
+            single += c;
+    return "file://" + PercentEncode(single, "/");
 }
 
 const char* SkinFileForStyle(int skinStyle)
 {
-    switch (skinStyle)
-    {
+    switch (skinStyle) {
     case 1:
         return "Skin/XPCorona.ssk";
     case 2:

@@ -94,11 +94,6 @@ CLumoNewsReaderView::~CLumoNewsReaderView()
         m_doc.m_pHtmlView = nullptr;
 }
 
-wxWindow* CLumoNewsReaderView::ProgressLine() const
-{
-    return m_progressLine;
-}
-
 bool CLumoNewsReaderView::ShowsLoadProgress() const
 {
     return m_progressLine->IsLoading();
@@ -238,9 +233,7 @@ void CLumoNewsReaderView::Open(const std::string& url)
         return;
     // Nothing could be started: say so rather than do nothing.
     std::string text = "No program could be started to open " + url + ".";
-    auto* frame = dynamic_cast<wxFrame*>(wxGetTopLevelParent(this));
-    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
-    if (bar && bar->IsShown())
+    if (wxStatusBar* bar = ShownStatusBar())
         bar->SetStatusText(wxString::FromUTF8(text), 0);
     else
         AppMessageBox(text);
@@ -258,7 +251,6 @@ void CLumoNewsReaderView::OnOpenOutside(const std::string& url)
 
 void CLumoNewsReaderView::OnLoadProgress(const std::string& host, double progress)
 {
-    m_loading = true;
     m_loadingHost = host;
     m_progressLine->SetProgress(progress);
     ShowStatus();
@@ -266,7 +258,6 @@ void CLumoNewsReaderView::OnLoadProgress(const std::string& host, double progres
 
 void CLumoNewsReaderView::OnLoadEnded()
 {
-    m_loading = false;
     m_progressLine->SetLoading(false);
     ShowStatus();
 }
@@ -280,22 +271,30 @@ void CLumoNewsReaderView::OnLinkHovered(const std::string& url)
 void CLumoNewsReaderView::OnPageFocused()
 {
     // Tell the frame, as the toolkit does for its own windows.
-    wxChildFocusEvent event(WebWindow() ? WebWindow() : this);
-    WebWindow() ? WebWindow()->ProcessWindowEvent(event) : ProcessWindowEvent(event);
+    wxChildFocusEvent event(WebWindow());
+    WebWindow()->ProcessWindowEvent(event);
+}
+
+wxStatusBar* CLumoNewsReaderView::ShownStatusBar() const
+{
+    auto* frame =
+        dynamic_cast<wxFrame*>(wxGetTopLevelParent(const_cast<CLumoNewsReaderView*>(this)));
+    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
+    return bar && bar->IsShown() ? bar : nullptr;
 }
 
 void CLumoNewsReaderView::ShowStatus()
 {
-    auto* frame = dynamic_cast<wxFrame*>(wxGetTopLevelParent(this));
-    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
-    if (!bar || !bar->IsShown())
+    wxStatusBar* bar = ShownStatusBar();
+    if (!bar)
         return;
+    const bool loading = m_progressLine->IsLoading();
     std::string text;
     if (!m_hoveredLink.empty())
         text = m_hoveredLink;
-    else if (m_loading && !m_loadingHost.empty())
+    else if (loading && !m_loadingHost.empty())
         text = "Loading " + m_loadingHost + "\u2026";
-    else if (m_loading)
+    else if (loading)
         text = "Loading\u2026";
     else
         text = kIdleMessage;

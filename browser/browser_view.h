@@ -16,6 +16,7 @@
 #include "browser/web_engine.h"
 
 class wxKeyEvent;
+class wxStatusBar;
 
 namespace lumo {
 
@@ -57,9 +58,7 @@ public:
     WebEngine* Engine() const { return m_engine.get(); }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
-    // The line across the top of the pane that shows a load's progress, and
-    // whether it shows one now.
-    wxWindow* ProgressLine() const;
+    // Whether the line across the top of the pane shows a load's progress.
     bool ShowsLoadProgress() const;
 
     int CrashReloadCount() const { return m_engine ? m_engine->CrashReloadCount() : 0; }
@@ -76,6 +75,8 @@ private:
     bool WebSandboxSupported() override;
 
     void Open(const std::string& url);
+    // The frame's status bar while it is shown, else nullptr.
+    wxStatusBar* ShownStatusBar() const;
     void ShowStatus();
 
     CLumoNewsReaderDoc& m_doc;
@@ -86,7 +87,6 @@ private:
     std::optional<std::pair<std::string, std::string>> m_pendingUrl;
     LoadProgressLine* m_progressLine = nullptr;
     std::string m_loadingHost;
-    bool m_loading = false;
     std::string m_hoveredLink;
 };
 

@@ -42,22 +42,6 @@ bool IsPortAfterColon(std::string_view rest)
                           rest[digits] == '#');
 }
 
-std::string PercentEncode(std::string_view text)
-{
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~')
-            out += static_cast<char>(c);
-        else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 std::string PercentDecode(std::string_view text)
 {
     std::string out;
@@ -134,6 +118,24 @@ const ReasonEntry& EntryFor(FailureReason reason)
 }
 
 } // namespace
+
+std::string PercentEncode(std::string_view text, std::string_view keep)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (alnum || c == '-' || c == '_' || c == '.' || c == '~' ||
+            keep.find(static_cast<char>(c)) != std::string_view::npos)
+            out += static_cast<char>(c);
+        else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
 
 std::string SchemeOf(std::string_view address)
 {

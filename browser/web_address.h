@@ -9,6 +9,10 @@
 
 namespace lumo {
 
+// `text` with every byte other than letters, digits, "-._~" and those in
+// `keep` written as %XX.
+std::string PercentEncode(std::string_view text, std::string_view keep = {});
+
 // The scheme of an address in lower case ("http", "mailto"), or an empty
 // string when it has none ("www.example.com", "localhost:8080/news").
 std::string SchemeOf(std::string_view address);

@@ -223,7 +223,6 @@ public:
             return;
         }
         m_visit = Visit{};
-        m_endedForNavigation = false;
         m_visit.address = address;
         m_visit.name = name;
         std::optional<std::string> secure = SecureFirstAddress(address);
@@ -327,6 +326,7 @@ private:
         std::string name;      // heads the failure page
         std::string secureTry; // the https:// address tried first, while it is tried
         bool reloadedAfterCrash = false;
+        bool endedHungProcess = false;
     };
 
     void OnTitleChanged(wxWebViewEvent& event)
@@ -383,6 +383,11 @@ private:
         m_secureAttempt.Stop();
         if (!webkit_web_view_get_is_web_process_responsive(m_native) && EndHungProcess())
             return;
+        RunPending();
+    }
+
+    void RunPending()
+    {
         m_pending();
         m_watchdog.Start(kWatchdogMs);
     }
@@ -392,7 +397,6 @@ private:
     void NavigateInPage(std::function<void()> start)
     {
         m_visit = Visit{};
-        m_endedForNavigation = false;
         m_programUri.clear();
         Navigate(std::move(start));
     }
@@ -415,9 +419,9 @@ private:
         m_watchdog.Stop();
         if (m_endingHungProcess)
             return true;
-        if (m_endedForNavigation)
+        if (m_visit.endedHungProcess)
             return false;
-        m_endedForNavigation = true;
+        m_visit.endedHungProcess = true;
         m_endingHungProcess = true;
         ++m_hungEnded;
         webkit_web_view_terminate_web_process(m_native);
@@ -442,10 +446,8 @@ private:
         if (m_endingHungProcess) {
             // Ended for the user's navigation: run it in a fresh process.
             m_endingHungProcess = false;
-            if (m_pending) {
-                m_pending();
-                m_watchdog.Start(kWatchdogMs);
-            }
+            if (m_pending)
+                RunPending();
             return;
         }
         std::string uri = UriOf(m_native).empty() ? m_committedUri : UriOf(m_native);
@@ -764,7 +766,6 @@ private:
     bool m_committed = true;
     bool m_loading = false;
     bool m_endingHungProcess = false;
-    bool m_endedForNavigation = false;
     bool m_endedForMemory = false;
     int m_crashReloads = 0;
     int m_hungEnded = 0;

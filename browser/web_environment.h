@@ -43,8 +43,9 @@ struct WebProcessUsage
     pid_t pid;
     std::size_t residentBytes;
 };
-// The page processes of this program (started directly or inside the
-// engine's sandbox) with their resident memory.
+// The page processes started by `ancestor` (directly or inside the engine's
+// sandbox) with their resident memory; those of this program by default.
+std::vector<WebProcessUsage> WebProcessesOf(pid_t ancestor);
 std::vector<WebProcessUsage> WebProcessesOfThisProgram();
 // The processes this program started that still exist (or wait to be collected).
 std::vector<pid_t> ChildrenOfThisProcess();

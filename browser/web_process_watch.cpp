@@ -86,17 +86,16 @@ std::map<pid_t, ProcessEntry> ScanProcesses()
 
 } // namespace
 
-std::vector<WebProcessUsage> WebProcessesOfThisProgram()
+std::vector<WebProcessUsage> WebProcessesOf(pid_t ancestor)
 {
     std::map<pid_t, ProcessEntry> processes = ScanProcesses();
     std::vector<WebProcessUsage> found;
-    const pid_t self = getpid();
     for (const auto& [pid, info] : processes) {
         if (!info.isWebProcess)
             continue;
         bool ours = false;
         for (pid_t up = info.parent; up > 1 && !ours;) {
-            ours = up == self;
+            ours = up == ancestor;
             auto it = processes.find(up);
             up = it == processes.end() ? 0 : it->second.parent;
         }
@@ -114,6 +113,11 @@ std::vector<WebProcessUsage> WebProcessesOfThisProgram()
                                   static_cast<std::size_t>(sysconf(_SC_PAGE_SIZE))});
     }
     return found;
+}
+
+std::vector<WebProcessUsage> WebProcessesOfThisProgram()
+{
+    return WebProcessesOf(getpid());
 }
 
 std::vector<pid_t> ChildrenOfThisProcess()

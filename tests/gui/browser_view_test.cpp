@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <dirent.h>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -17,6 +14,7 @@
 #include "app/settings.h"
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "browser/web_environment.h"
 #include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
@@ -55,37 +53,6 @@ protected:
         return m_view->WebView();
     }
 };
-
-// The web processes started by this test program, directly or inside the
-// engine's sandbox.
-std::vector<pid_t> WebProcesses()
-{
-    std::map<pid_t, std::pair<pid_t, std::string>> processes; // pid -> (parent, name)
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        pid_t pid = atoi(entry->d_name);
-        if (pid <= 0)
-            continue;
-        std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-        std::string pidText, comm, state;
-        pid_t parent = 0;
-        if (stat >> pidText >> comm >> state >> parent)
-            processes[pid] = {parent, comm};
-    }
-    if (proc)
-        closedir(proc);
-    std::vector<pid_t> found;
-    for (const auto& [pid, info] : processes) {
-        if (info.second.find("WebKitWebProces") == std::string::npos)
-            continue;
-        for (pid_t up = info.first; up > 1; up = processes.count(up) ? processes[up].first : 0)
-            if (up == getpid()) {
-                found.push_back(pid);
-                break;
-            }
-    }
-    return found;
-}
 
 } // namespace
 
@@ -210,11 +177,11 @@ TEST_F(BrowserViewTest, KilledWebProcessReloadsThePageOnce)
     std::string page = Page("victim.html", "Victim", "<p>still here</p>");
     m_view->NavigateTo(page);
     ASSERT_TRUE(WaitForCaption("Victim - Lumo News Reader"));
-    std::vector<pid_t> before = WebProcesses();
+    std::vector<WebProcessUsage> before = WebProcessesOfThisProgram();
     ASSERT_FALSE(before.empty());
     m_frame->SetTitle("killed");
-    for (pid_t pid : before)
-        kill(pid, SIGKILL);
+    for (const WebProcessUsage& process : before)
+        kill(process.pid, SIGKILL);
     EXPECT_TRUE(WaitFor([&] { return m_view->CrashReloadCount() == 1; }));
     EXPECT_TRUE(WaitForCaption("Victim - Lumo News Reader")) << Caption();
     EXPECT_FALSE(m_view->ShowsFailurePage());

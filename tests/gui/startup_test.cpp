@@ -6,9 +6,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +16,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "browser/web_environment.h"
 #include "temp_dir.h"
 
 using lumo::test::FileExists;
@@ -231,43 +229,6 @@ void WriteSettings(const TempDir& home, const std::string& text)
     WriteFile(ConfigFile(home), text);
 }
 
-// The page processes started by `program` (directly or inside the sandbox).
-// Plain C calls: processes come and go while /proc is read.
-std::vector<pid_t> PageProcessesOf(pid_t program)
-{
-    std::map<pid_t, pid_t> parents;
-    std::vector<pid_t> pages;
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        pid_t pid = atoi(entry->d_name);
-        if (pid <= 0)
-            continue;
-        char path[64], stat[512] = {};
-        snprintf(path, sizeof path, "/proc/%d/stat", pid);
-        int fd = open(path, O_RDONLY);
-        if (fd < 0)
-            continue;
-        ssize_t n = read(fd, stat, sizeof stat - 1);
-        close(fd);
-        const char* close = n > 0 ? strrchr(stat, ')') : nullptr;
-        if (!close)
-            continue;
-        parents[pid] = atoi(close + 4);
-        if (strstr(stat, "(WebKitWebProces"))
-            pages.push_back(pid);
-    }
-    if (proc)
-        closedir(proc);
-    std::vector<pid_t> found;
-    for (pid_t page : pages)
-        for (pid_t up = parents[page]; up > 1; up = parents.count(up) ? parents[up] : 0)
-            if (up == program) {
-                found.push_back(page);
-                break;
-            }
-    return found;
-}
-
 } // namespace
 
 TEST(Startup, PageProcessesKilledAsTheyStartNeverEndTheProgram)
@@ -283,10 +244,10 @@ TEST(Startup, PageProcessesKilledAsTheyStartNeverEndTheProgram)
     std::vector<pid_t> killed;
     auto end = Clock::now() + std::chrono::seconds(90);
     while (killed.size() < 50 && Clock::now() < end) {
-        for (pid_t page : PageProcessesOf(program.ProcessId()))
-            if (std::find(killed.begin(), killed.end(), page) == killed.end()) {
-                kill(page, SIGKILL);
-                killed.push_back(page);
+        for (const lumo::WebProcessUsage& page : lumo::WebProcessesOf(program.ProcessId()))
+            if (std::find(killed.begin(), killed.end(), page.pid) == killed.end()) {
+                kill(page.pid, SIGKILL);
+                killed.push_back(page.pid);
             }
         ASSERT_FALSE(program.WaitForExit(std::chrono::seconds(0))) << "after " << killed.size();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

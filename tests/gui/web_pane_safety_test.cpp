@@ -140,41 +140,40 @@ TEST_F(WebPaneTest, EveryRouteToANewWindowOpensOutsideAndThePaneKeepsItsPage)
     ASSERT_TRUE(WaitForCaption("Opener"));
     Settle(milliseconds(300));
 
+    // Each route in turn sends one more address out.
+    auto opened = [&](std::size_t count) {
+        bool done = WaitFor([&] { return m_urls.opened.size() == count; }, seconds(5));
+        Settle(kBetweenOpens);
+        return done;
+    };
+    auto chooseFromContextMenu = [&](int y, int item) {
+        ClickPage(100, y, 3);
+        Settle(milliseconds(500));
+        for (int i = 0; i < item; ++i)
+            lumo::test::PressKey(XK_Down);
+        lumo::test::PressKey(XK_Return);
+    };
     ClickPage(100, 40);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }, seconds(5)));
-    Settle(kBetweenOpens);
+    ASSERT_TRUE(opened(1));
     ClickPage(100, 140);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 2; }, seconds(5)));
-    Settle(kBetweenOpens);
+    ASSERT_TRUE(opened(2));
     ClickPage(100, 240);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 3; }, seconds(5)));
-    Settle(kBetweenOpens);
-    // The page's context menu: "Open Link in New Window" is its second item.
-    ClickPage(100, 440, 3);
-    Settle(milliseconds(500));
-    lumo::test::PressKey(XK_Down);
-    lumo::test::PressKey(XK_Down);
-    lumo::test::PressKey(XK_Return);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 4; }, seconds(5)));
-    Settle(kBetweenOpens);
-    // On an image, "Open Image in New Window" is the first item.
-    ClickPage(100, 540, 3);
-    Settle(milliseconds(500));
-    lumo::test::PressKey(XK_Down);
-    lumo::test::PressKey(XK_Return);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 5; }, seconds(5)));
-    Settle(kBetweenOpens);
+    ASSERT_TRUE(opened(3));
+    // "Open Link in New Window" is the second item of a link's menu, "Open
+    // Image in New Window" the first of an image's.
+    chooseFromContextMenu(440, 2);
+    ASSERT_TRUE(opened(4));
+    chooseFromContextMenu(540, 1);
+    ASSERT_TRUE(opened(5));
     // Fifty pop-ups from one click: one goes out, and the program answers.
     ClickPage(100, 340);
-    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 6; }, seconds(5)));
-    Settle(milliseconds(500));
+    ASSERT_TRUE(opened(6));
     EXPECT_EQ(m_urls.opened, (std::vector<std::string>{target, target + "?script", later, menu,
                                                        image, target + "?loop0"}));
     EXPECT_EQ(Url(), opener);
     EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
 
     // A script without a click opens nothing.
-    Settle(kBetweenOpens);
     m_view->NavigateTo(Serve("/by-itself.html", "By Itself",
                              "<script>window.open('" + target + "?itself');</script>"));
     ASSERT_TRUE(WaitForCaption("By Itself"));
