@@ -20,6 +20,30 @@ GtkCssProvider* g_provider = nullptr;
 std::string g_skinPath;
 SplitInfoCallback g_splitterCallback = nullptr;
 
+#ifdef __WXGTK__
+void ForgetSizes(GtkWidget* widget, gpointer = nullptr)
+{
+    gtk_widget_queue_resize(widget);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), ForgetSizes, nullptr);
+}
+
+// A hidden menu keeps the sizes its items had when it was last shown, even
+// when the new style makes them larger: it would open clipped, with scroll
+// arrows. Letting every item measure itself afresh shows them all again.
+void ForgetMenuSizes()
+{
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* node = windows; node; node = node->next) {
+        GtkWindow* window = GTK_WINDOW(node->data);
+        if (gtk_window_get_window_type(window) == GTK_WINDOW_POPUP &&
+            GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(window))))
+            ForgetSizes(GTK_WIDGET(window));
+    }
+    g_list_free(windows);
+}
+#endif
+
 int ApplySkin(const char* path)
 {
 #ifdef __WXGTK__
@@ -35,15 +59,13 @@ int ApplySkin(const char* path)
                          *static_cast<bool*>(failed) = true;
                      }),
                      &parseFailed);
-    if (!gtk_css_provider_load_from_path(provider, path, &error) || parseFailed)
-    {
+    if (!gtk_css_provider_load_from_path(provider, path, &error) || parseFailed) {
         if (error)
             g_error_free(error);
         g_object_unref(provider);
         return 0;
     }
-    if (g_provider)
-    {
+    if (g_provider) {
         gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(g_provider));
         g_object_unref(g_provider);
     }
@@ -51,6 +73,7 @@ int ApplySkin(const char* path)
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_provider = provider;
     g_skinPath = path;
+    ForgetMenuSizes();
     return 1;
 #else
     (void)path;
@@ -73,8 +96,7 @@ int LoadSkin(const char* path)
 int ExitSkin()
 {
 #ifdef __WXGTK__
-    if (g_provider)
-    {
+    if (g_provider) {
         if (GdkScreen* screen = gdk_screen_get_default())
             gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(g_provider));
         g_object_unref(g_provider);

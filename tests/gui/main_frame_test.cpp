@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
+#include <gtk/gtk.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -276,6 +278,58 @@ TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)
     EXPECT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
     EXPECT_EQ(m_profile->Get(kSkinStyle), 3);
     EXPECT_TRUE(Checked(ID_SKIN_SOFT));
+    wxSetWorkingDirectory(wxString::FromUTF8(saved));
+}
+
+// Opens a menu of the menu bar with a real click on its title and returns
+// how many pixels of its items lie below the window it opens in (0 when all
+// show), or -1 when it did not open.
+int HiddenPixelsOfMenu(wxMenu* menu)
+{
+    GtkWidget* title = menu->m_owner;
+    GtkAllocation place;
+    gtk_widget_get_allocation(title, &place);
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(title), &x, &y);
+    lumo::test::ClickAt(wxPoint(x + place.x + place.width / 2, y + place.y + place.height / 2));
+    GtkWidget* popup = gtk_widget_get_toplevel(menu->m_menu);
+    if (!WaitFor([&] { return gtk_widget_get_mapped(popup) != 0; }, std::chrono::seconds(5)))
+        return -1;
+    Settle(std::chrono::milliseconds(200));
+    int popupHeight = gtk_widget_get_allocated_height(popup);
+    int hidden = 0;
+    GList* items = gtk_container_get_children(GTK_CONTAINER(menu->m_menu));
+    for (GList* node = items; node; node = node->next) {
+        GtkWidget* item = GTK_WIDGET(node->data);
+        int top = 0, bottom = 0, unused = 0;
+        gtk_widget_translate_coordinates(item, popup, 0, 0, &unused, &top);
+        bottom = top + gtk_widget_get_allocated_height(item);
+        if (gtk_widget_get_visible(item))
+            hidden = std::max({hidden, bottom - popupHeight, -top});
+    }
+    g_list_free(items);
+    gtk_menu_shell_cancel(GTK_MENU_SHELL(gtk_widget_get_parent(title)));
+    WaitFor([&] { return !gtk_widget_get_mapped(popup); }, std::chrono::seconds(5));
+    return hidden;
+}
+
+TEST_F(MainFrameTest, EveryMenuShowsAllItsItemsAfterASkinChange)
+{
+    TempDir program;
+    ASSERT_EQ(mkdir(program.File("Skin").c_str(), 0700), 0);
+    WriteFile(program.File("Skin/XPCorona.ssk"),
+              "menu menuitem { min-height: 44px; padding: 10px 24px; }");
+    std::string saved = wxGetCwd().utf8_string();
+    ASSERT_TRUE(wxSetWorkingDirectory(program.Path()));
+    MakeFrame();
+    wxMenuBar* bar = m_frame->GetMenuBar();
+    for (size_t i = 0; i < bar->GetMenuCount(); ++i)
+        ASSERT_EQ(HiddenPixelsOfMenu(bar->GetMenu(i)), 0) << bar->GetMenuLabelText(i);
+    Command(ID_SKIN_XP);
+    ASSERT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
+    Settle();
+    for (size_t i = 0; i < bar->GetMenuCount(); ++i)
+        EXPECT_EQ(HiddenPixelsOfMenu(bar->GetMenu(i)), 0) << bar->GetMenuLabelText(i);
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
 }
 
