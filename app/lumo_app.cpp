@@ -12,18 +12,71 @@
 #include "browser/web_environment.h"
 #include "ui/app_icon.h"
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 namespace lumo {
 
 CLumoNewsReaderApp::CLumoNewsReaderApp() = default;
 CLumoNewsReaderApp::~CLumoNewsReaderApp() = default;
 
+#ifdef __WXGTK__
+namespace {
+
+// A window mapped maximised, or maximised before it reaches its normal size,
+// leaves the window manager no usable size to return to when it is
+// un-maximised. So the window is maximised once it shows at its normal size
+// (or after a second, if the screen cannot hold that size).
+void MaximizeNow(GtkWidget* widget, bool fromTimer = false);
+
+gboolean MaximizeOnceSized(GtkWidget* widget, GdkEventConfigure* event, gpointer)
+{
+    int width = 0, height = 0;
+    gtk_window_get_default_size(GTK_WINDOW(widget), &width, &height);
+    if (gtk_widget_get_mapped(widget) && event->width >= width && event->height >= height)
+        MaximizeNow(widget);
+    return FALSE;
+}
+
+gboolean MaximizeAnyway(gpointer widget)
+{
+    MaximizeNow(GTK_WIDGET(widget), true);
+    return G_SOURCE_REMOVE;
+}
+
+void MaximizeNow(GtkWidget* widget, bool fromTimer)
+{
+    if (!fromTimer)
+        g_source_remove_by_user_data(widget);
+    if (g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(MaximizeOnceSized),
+                                             nullptr))
+        gtk_window_maximize(GTK_WINDOW(widget));
+}
+
+void MaximizeOnceShownAtNormalSize(wxTopLevelWindow& window)
+{
+    GtkWidget* widget = window.GetHandle();
+    g_signal_connect(widget, "configure-event", G_CALLBACK(MaximizeOnceSized), nullptr);
+    // The timer holds the window, which may be gone before it fires.
+    g_timeout_add_full(G_PRIORITY_DEFAULT, 1000, MaximizeAnyway, g_object_ref(widget),
+                       g_object_unref);
+}
+
+} // namespace
+#endif
+
 void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
 {
-    switch (showCommand)
-    {
+    switch (showCommand) {
     case kShowMaximized:
+#ifdef __WXGTK__
+        MaximizeOnceShownAtNormalSize(window);
+        window.Show();
+#else
         window.Maximize(true);
         window.Show();
+#endif
         break;
     case 2: // minimised
     case 6: // minimise
@@ -64,8 +117,7 @@ bool CLumoNewsReaderApp::OnInit()
         InitializeSkin(skin);
 
     auto* frame = new CMainFrame(*m_profile, m_reporter);
-    if (!frame->Create())
-    {
+    if (!frame->Create()) {
         frame->Destroy();
         return false;
     }
@@ -88,8 +140,7 @@ int CLumoNewsReaderApp::OnExit()
 {
     ExitSkin();
     // The recent-file list is written only when it has something to keep.
-    if (m_config && m_fileHistory && m_fileHistory->GetCount() > 0)
-    {
+    if (m_config && m_fileHistory && m_fileHistory->GetCount() > 0) {
         wxLogNull quiet;
         m_config->SetPath("/Recent File List");
         m_fileHistory->Save(*m_config);
@@ -106,16 +157,11 @@ bool CLumoNewsReaderApp::OnExceptionInMainLoop()
 {
     // An unexpected exception in one command must not take the user's window
     // away: report it and carry on.
-    try
-    {
+    try {
         throw;
-    }
-    catch (const std::exception& e)
-    {
+    } catch (const std::exception& e) {
         wxLogError("Unexpected error: %s", e.what());
-    }
-    catch (...)
-    {
+    } catch (...) {
         wxLogError("Unexpected error.");
     }
     return true;

@@ -1,7 +1,12 @@
 #include "app/main_frame.h"
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include <wx/accel.h>
 #include <wx/app.h>
+#include <wx/display.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
@@ -101,6 +106,22 @@ public:
     }
 };
 
+// The window's normal place at start: the kept one fitted to the screens, or
+// the default size (x and y 0: the window manager places it).
+ScreenRect StartPlacement(const ProfileStore& profile)
+{
+    if (std::optional<ScreenRect> kept = ReadNormalPlacement(profile)) {
+        std::vector<ScreenRect> areas;
+        for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+            const wxRect area = wxDisplay(i).GetClientArea();
+            areas.push_back({area.x, area.y, area.width, area.height});
+        }
+        if (std::optional<ScreenRect> fitted = FitToScreens(*kept, areas))
+            return *fitted;
+    }
+    return kDefaultWindowRect;
+}
+
 int FillSplitInfoThunk(SplitInfo& info)
 {
     return FillSplitInfo(info);
@@ -116,6 +137,8 @@ CMainFrame::CMainFrame(ProfileStore& profile, FavoritesReporter& reporter)
 
 CMainFrame::~CMainFrame()
 {
+    if (m_normalRectSeen)
+        WriteNormalPlacement(m_profile, m_normalRect);
     // The panes refer to the document and the settings held here: let them go first.
     DestroyChildren();
     if (g_pSplitter == m_wndSplitter)
@@ -124,8 +147,13 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::Create()
 {
-    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition, wxSize(1024, 720)))
+    const ScreenRect start = StartPlacement(m_profile);
+    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition,
+                         wxSize(start.width, start.height)))
         return false;
+    if (start.x || start.y)
+        Move(start.x, start.y);
+    m_normalRect = start;
     SetName("Lumo News Reader");
 
     // The splitter record is handed to the skin component before the splitter exists.
@@ -159,6 +187,7 @@ bool CMainFrame::Create()
     Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
     Bind(wxEVT_SIZE, &CMainFrame::OnSize, this);
+    Bind(wxEVT_MOVE, &CMainFrame::OnMove, this);
     Bind(wxEVT_MAXIMIZE, &CMainFrame::OnWindowStateChanged, this);
     Bind(wxEVT_ICONIZE, &CMainFrame::OnWindowStateChanged, this);
     Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
@@ -436,10 +465,41 @@ void CMainFrame::RecordWindowSize()
     m_profile.Write(kWindowSize, IsMaximized() && !IsIconized() ? kShowMaximized : kShowNormal);
 }
 
+bool CMainFrame::InNormalState() const
+{
+    if (!IsShown() || IsIconized() || IsMaximized() || IsFullScreen())
+        return false;
+#ifdef __WXGTK__
+    // The window manager's own word: wx may learn of a state a little later.
+    GdkWindow* window = gtk_widget_get_window(m_widget);
+    constexpr int kNotNormal = GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_MAXIMIZED |
+                               GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_TILED;
+    if (!window || (gdk_window_get_state(window) & kNotNormal))
+        return false;
+#endif
+    return true;
+}
+
+void CMainFrame::TrackNormalPlacement()
+{
+    if (!InNormalState())
+        return;
+    const wxRect rect = GetRect();
+    m_normalRect = {rect.x, rect.y, rect.width, rect.height};
+    m_normalRectSeen = true;
+}
+
 void CMainFrame::OnSize(wxSizeEvent& event)
 {
     RecordWindowSize();
+    TrackNormalPlacement();
     event.Skip(); // the frame still lays out its bars and the splitter
+}
+
+void CMainFrame::OnMove(wxMoveEvent& event)
+{
+    TrackNormalPlacement();
+    event.Skip();
 }
 
 void CMainFrame::OnWindowStateChanged(wxEvent& event)

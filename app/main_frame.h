@@ -9,6 +9,7 @@
 
 #include "app/document.h"
 #include "app/frame_commands.h"
+#include "app/window_placement.h"
 
 class wxSplitterWindow;
 class wxFileHistory;
@@ -89,12 +90,16 @@ private:
     void OnAbout(wxCommandEvent& event);
     void OnExit(wxCommandEvent& event);
     void OnSize(wxSizeEvent& event);
+    void OnMove(wxMoveEvent& event);
     void OnWindowStateChanged(wxEvent& event);
     void OnChildFocus(wxChildFocusEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnCharHook(wxKeyEvent& event);
 
     void RecordWindowSize();
+    // Keeps the place the window has when neither maximised nor minimised.
+    void TrackNormalPlacement();
+    bool InNormalState() const;
 
     ProfileStore& m_profile;
     FavoritesReporter& m_reporter;
@@ -107,6 +112,8 @@ private:
     wxWindow* m_activePane = nullptr;
     std::string m_indicatorState;
     wxFileHistory* m_fileHistory = nullptr;
+    ScreenRect m_normalRect;
+    bool m_normalRectSeen = false;
 };
 
 } // namespace lumo

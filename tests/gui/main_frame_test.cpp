@@ -10,6 +10,7 @@
 
 #include <wx/app.h>
 #include <wx/clipbrd.h>
+#include <wx/config.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
@@ -18,11 +19,13 @@
 #include <wx/webview.h>
 
 #include "app/globals.h"
+#include "app/lumo_app.h"
 #include "app/main_frame.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/skin.h"
 #include "app/url_opener.h"
+#include "app/window_placement.h"
 #include "browser/browser_view.h"
 #include "capturing_reporter.h"
 #include "directory/left_view.h"
@@ -287,13 +290,18 @@ TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)
 int HiddenPixelsOfMenu(wxMenu* menu)
 {
     GtkWidget* title = menu->m_owner;
-    GtkAllocation place;
-    gtk_widget_get_allocation(title, &place);
-    int x = 0, y = 0;
-    gdk_window_get_origin(gtk_widget_get_window(title), &x, &y);
-    lumo::test::ClickAt(wxPoint(x + place.x + place.width / 2, y + place.y + place.height / 2));
     GtkWidget* popup = gtk_widget_get_toplevel(menu->m_menu);
-    if (!WaitFor([&] { return gtk_widget_get_mapped(popup) != 0; }, std::chrono::seconds(5)))
+    bool opened = false;
+    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+        GtkAllocation place;
+        gtk_widget_get_allocation(title, &place);
+        int x = 0, y = 0;
+        gdk_window_get_origin(gtk_widget_get_window(title), &x, &y);
+        lumo::test::ClickAt(wxPoint(x + place.x + place.width / 2, y + place.y + place.height / 2));
+        opened =
+            WaitFor([&] { return gtk_widget_get_mapped(popup) != 0; }, std::chrono::seconds(2));
+    }
+    if (!opened)
         return -1;
     Settle(std::chrono::milliseconds(200));
     int popupHeight = gtk_widget_get_allocated_height(popup);
@@ -354,6 +362,36 @@ TEST_F(MainFrameTest, WindowSizeFollowsEverySizeChange)
     Command(ID_MINIMIZE);
     Settle(std::chrono::milliseconds(300));
     EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+}
+
+TEST_F(MainFrameTest, WindowStartedMaximisedReturnsToItsKeptSize)
+{
+    for (bool kept : {true, false}) {
+        if (kept)
+            WriteNormalPlacement(*m_profile, {60, 50, 700, 500});
+        else
+            m_profile->Config().DeleteGroup(kWindowSection);
+        const wxSize expected = kept ? wxSize(700, 500) : wxSize(1024, 720);
+        DestroyFrame();
+        m_frame = new CMainFrame(*m_profile, m_reporter);
+        ASSERT_TRUE(m_frame->Create());
+        m_frame->InitialUpdate();
+        ShowWithShowCommand(*m_frame, kShowMaximized);
+        if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
+            GTEST_SKIP() << "no window manager to maximise windows";
+        Settle(std::chrono::milliseconds(300));
+        m_frame->Maximize(false); // as the title bar's double-click does
+        EXPECT_TRUE(
+            WaitFor([&] { return m_frame->GetSize() == expected; }, std::chrono::seconds(5)))
+            << m_frame->GetSize().x << "x" << m_frame->GetSize().y;
+        Settle(std::chrono::milliseconds(300));
+        EXPECT_EQ(m_frame->GetSize(), expected);
+        DestroyFrame();
+        // The size is kept for the next start.
+        std::optional<ScreenRect> stored = ReadNormalPlacement(*m_profile);
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(wxSize(stored->width, stored->height), expected);
+    }
 }
 
 TEST_F(MainFrameTest, HomeHelpAndGoToOpenTheirPagesInThePane)

@@ -268,7 +268,7 @@ TEST(Startup, PageProcessesKilledAsTheyStartNeverEndTheProgram)
     EXPECT_EQ(program.WaitForExit(), 0);
 }
 
-TEST(Startup, FirstRunShowsTheStartPageInANormalWindowAndStoresOnlyItsSize)
+TEST(Startup, FirstRunShowsTheStartPageInANormalWindowAndStoresOnlyItsSizeAndPlace)
 {
     TempDir home;
     Program program(home.Path());
@@ -280,7 +280,10 @@ TEST(Startup, FirstRunShowsTheStartPageInANormalWindowAndStoresOnlyItsSize)
     EXPECT_EQ(program.Windows().size(), 1u); // no dialog of any kind
     program.Close(*window);
     EXPECT_EQ(program.WaitForExit(), 0);
-    EXPECT_EQ(ReadFile(ConfigFile(home)), "[Settings_en]\nWindowSize=5\n");
+    // The window's place goes to a group of its own.
+    std::string settings = ReadFile(ConfigFile(home));
+    EXPECT_EQ(settings.substr(0, settings.find("[Window]")), "[Settings_en]\nWindowSize=5\n");
+    EXPECT_NE(settings.find("[Window]\nLeft="), std::string::npos) << settings;
 }
 
 TEST(Startup, CaptionEndsInTheVersionWhenNoPageReplacesIt)

@@ -3,10 +3,13 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <wx/config.h>
 
 #include "app/settings.h"
+#include "app/window_placement.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -82,8 +85,7 @@ TEST(Settings, AddressesRoundTripUnchanged)
         "two\nlines",
         "",
     };
-    for (const std::string& value : tricky)
-    {
+    for (const std::string& value : tricky) {
         {
             auto writer = Open(path);
             ASSERT_TRUE(writer.store->WriteProfileString(kSettingsSection, kIndexPageURL, value));
@@ -133,4 +135,27 @@ TEST(Settings, FileFollowsXdgConfigHome)
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Settings, KeptWindowPlaceIsReadBackOnlyWhenWholeAndFittedToTheScreens)
+{
+    TempDir dir;
+    std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
+    {
+        auto s = Open(path);
+        EXPECT_EQ(ReadNormalPlacement(*s.store), std::nullopt);
+        WriteNormalPlacement(*s.store, {30, 40, 800, 600});
+    }
+    EXPECT_EQ(ReadNormalPlacement(*Open(path).store), (ScreenRect{30, 40, 800, 600}));
+    // The window's place has a group of its own.
+    EXPECT_EQ(ReadFile(path).find("[Settings_en]"), std::string::npos);
+    WriteFile(path, "[Window]\nLeft=30\nTop=x\nWidth=800\nHeight=600\n");
+    EXPECT_EQ(ReadNormalPlacement(*Open(path).store), std::nullopt);
+
+    const std::vector<ScreenRect> screens{{0, 0, 1280, 1000}, {1280, 0, 1920, 1080}};
+    EXPECT_EQ(FitToScreens({100, 80, 390, 47}, screens), std::nullopt);   // unusable size
+    EXPECT_EQ(FitToScreens({-900, 80, 800, 600}, screens), std::nullopt); // off every screen
+    EXPECT_EQ(FitToScreens({100, 80, 800, 600}, screens), (ScreenRect{100, 80, 800, 600}));
+    EXPECT_EQ(FitToScreens({-300, 900, 800, 600}, screens), (ScreenRect{0, 400, 800, 600}));
+    EXPECT_EQ(FitToScreens({1000, 0, 3000, 2000}, screens), (ScreenRect{1280, 0, 1920, 1080}));
 }
