@@ -56,6 +56,13 @@ CDlgCfgAddFavorite::CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPa
     ApplyMode();
     Bind(wxEVT_BUTTON, &CDlgCfgAddFavorite::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CDlgCfgAddFavorite::OnDelete, this, IDC_FAV_DELETE);
+    Bind(wxEVT_INIT_DIALOG, [this](wxInitDialogEvent& event) {
+        // A new entry starts in the name field: typing goes there at once,
+        // and Enter still presses Save.
+        if (!m_bEditMode)
+            m_name->SetFocus();
+        event.Skip();
+    });
 }
 
 void CDlgCfgAddFavorite::CreateControls()

@@ -43,9 +43,10 @@ CDlgCfgFav::CDlgCfgFav(wxWindow* parent, std::string favoritesPath)
 
 void CDlgCfgFav::OnInitDialog(wxInitDialogEvent& event)
 {
-    // Keyboard users start on the records: arrows pick one, Enter opens it,
-    // Tab reaches New and Close.
-    m_list->SetFocus();
+    // Enter right after opening presses the default button, New; Tab reaches
+    // the records, where the arrows pick one and Enter opens it.
+    if (wxWindow* newButton = FindWindow(wxID_OK))
+        newButton->SetFocus();
     event.Skip(); // the default handler transfers data and updates the controls
 }
 

@@ -651,6 +651,25 @@ protected:
 
     // Runs `step` once the event loop of the innermost modal dialog runs.
     static void Then(std::function<void()> step) { wxTheApp->CallAfter(std::move(step)); }
+
+    // Runs `step` once a modal dialog of type T is the active window and has
+    // settled; polled, so it never holds up the loop that shows the dialog.
+    template <class T> static void WhenActive(std::function<void(T&)> step)
+    {
+        auto* timer = new wxTimer;
+        auto activeSince = std::make_shared<int>(0);
+        timer->Bind(wxEVT_TIMER, [timer, activeSince, step](wxTimerEvent&) {
+            T* dlg = ModalDialog<T>();
+            *activeSince = dlg && dlg->IsActive() ? *activeSince + 1 : 0;
+            if (*activeSince < 4)
+                return;
+            timer->Stop();
+            wxTheApp->CallAfter([timer] { delete timer; });
+            auto run = step; // the timer, and this handler, may go while it runs
+            run(*dlg);
+        });
+        timer->Start(50);
+    }
 };
 
 TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
@@ -668,9 +687,6 @@ TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
     Then([&] {
         CDlgCfgFav* list = ModalDialog<CDlgCfgFav>();
         ASSERT_NE(list, nullptr);
-        // Keyboard users start on the records.
-        EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == list->List(); },
-                            std::chrono::seconds(5)));
         Then([&] {
             CDlgCfgAddFavorite* add = ModalDialog<CDlgCfgAddFavorite>();
             ASSERT_NE(add, nullptr);
@@ -712,6 +728,41 @@ TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
               (std::vector<FavoriteEntry>{{"Le Monde", "https://www.lemonde.fr/"},
                                           {"Le Figaro", "https://www.lefigaro.fr/"}}));
     EXPECT_EQ(ModalDialog<wxDialog>(), nullptr);
+}
+
+// Real keys from the X server, as a keyboard user meets both dialogs: Enter
+// right after opening presses New, typing goes to the name field at once and
+// Enter there saves; Tab reaches the records.
+TEST_F(RealModalTest, KeysRightAfterOpeningReachNewTheNameFieldAndTheList)
+{
+    using lumo::test::PressKey;
+    MessageBoxAnswers answers;
+    answers.expected = {{"Successfully!", wxID_OK}};
+    Watchdog watchdog;
+    CDlgCfgFav list(nullptr, m_path);
+    bool addedByKeys = false;
+    bool listReached = false;
+    WhenActive<CDlgCfgFav>([&](CDlgCfgFav&) {
+        WhenActive<CDlgCfgAddFavorite>([&](CDlgCfgAddFavorite& add) {
+            EXPECT_FALSE(add.IsEditMode());
+            for (unsigned long key : {XK_a, XK_b, XK_Tab, XK_x, XK_Return})
+                PressKey(key);
+            WhenActive<CDlgCfgFav>([&](CDlgCfgFav&) {
+                addedByKeys = ListRows(list).size() == 3;
+                for (int tab = 0; tab < 3 && wxWindow::FindFocus() != list.List(); ++tab) {
+                    PressKey(XK_Tab);
+                    Settle(std::chrono::milliseconds(100));
+                }
+                listReached = wxWindow::FindFocus() == list.List();
+                list.EndModal(wxID_CANCEL);
+            });
+        });
+        PressKey(XK_Return);
+    });
+    list.ShowModal();
+    EXPECT_TRUE(addedByKeys);
+    EXPECT_EQ(FileEntries().back(), (FavoriteEntry{"ab", "x"}));
+    EXPECT_TRUE(listReached);
 }
 
 TEST_F(RealModalTest, CloseEscapeAndTheCloseBoxEndBothDialogsWithCancel)
