@@ -26,6 +26,7 @@
 #include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_backup.h"
 #include "ui/about_dlg.h"
+#include "ui/accessibility.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -253,6 +254,14 @@ bool CMainFrame::OnCreateClient()
     m_wndSplitter->SplitVertically(m_leftView, m_htmlView, kTreePaneWidth);
     m_activePane = m_leftView;
     return true;
+}
+
+wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long style, wxWindowID id,
+                                           const wxString& name)
+{
+    auto* bar = new ReadableStatusBar(this, id, style, name);
+    bar->SetFieldsCount(number);
+    return bar;
 }
 
 bool CMainFrame::CreateStatusPanes()

@@ -72,6 +72,8 @@ private:
     void CreateMenuBar();
     void CreateAccelerators();
     bool CreateStatusPanes();
+    wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id,
+                                   const wxString& name) override;
 
     void OnProgramCommand(wxCommandEvent& event);
     void OnUpdateProgramCommand(wxUpdateUIEvent& event);

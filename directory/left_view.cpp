@@ -14,6 +14,7 @@
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "favorites/favorites_store.h"
+#include "ui/accessibility.h"
 
 namespace lumo {
 
@@ -32,6 +33,7 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
 #endif
     Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
+    SetAccessibleName(this, kDirectoryAccessibleName);
 }
 
 void CLeftView::OnInitialUpdate()
@@ -123,6 +125,26 @@ void CLeftView::ShowBuiltTree()
     for (Item item = 1; item <= tree.GetCount(); ++item)
         if (tree.IsExpanded(item) && tree.HasChildren(item))
             Expand(ToViewItem(item));
+            // The keyboard cursor starts on the first row without selecting it: the
+            // tree takes the focus with no row selected.
+#ifdef __WXGTK__
+    GtkTreeView* view = GTK_TREE_VIEW(GtkGetTreeView());
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(view);
+    if (!tree.GetChildren(DirectoryTree::kTop).empty() &&
+        !gtk_tree_selection_get_select_function(selection)) {
+        // Placing the cursor selects its row unless selecting is refused meanwhile.
+        gtk_tree_selection_set_select_function(
+            selection,
+            [](GtkTreeSelection*, GtkTreeModel*, GtkTreePath*, gboolean, gpointer) -> gboolean {
+                return FALSE;
+            },
+            nullptr, nullptr);
+        GtkTreePath* first = gtk_tree_path_new_first();
+        gtk_tree_view_set_cursor(view, first, nullptr, FALSE);
+        gtk_tree_path_free(first);
+        gtk_tree_selection_set_select_function(selection, nullptr, nullptr, nullptr);
+    }
+#endif
 }
 
 const DirectoryTree& CLeftView::Items() const

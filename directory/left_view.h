@@ -17,6 +17,8 @@ class ProfileStore;
 
 // The text of the branch that holds the user's favorites.
 inline constexpr std::string_view kMyFavoritesBranch = "My Favorites";
+// What a screen reader calls the tree.
+inline constexpr const char* kDirectoryAccessibleName = "Newspapers";
 
 // The address table starts with this many entries (entry 0 is never used);
 // a build with more leaves than that makes it grow.

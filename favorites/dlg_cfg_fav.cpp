@@ -65,8 +65,10 @@ void CDlgCfgFav::CreateControls()
     m_list->SetMinSize(ConvertDialogToPixels(wxSize(289, 230)));
     auto* hint = new wxStaticText(this, wxID_ANY, kFavListHint);
 #ifdef __WXGTK__
-    // The hint says how to reach an entry; a screen reader reads it with the list.
-    atk_object_set_description(gtk_widget_get_accessible(m_list->GtkGetTreeView()), kFavListHint);
+    // The list's name, and the hint on how to reach an entry, for a screen reader.
+    AtkObject* listForReaders = gtk_widget_get_accessible(m_list->GtkGetTreeView());
+    atk_object_set_name(listForReaders, kFavListAccessibleName);
+    atk_object_set_description(listForReaders, kFavListHint);
 #endif
 
     auto* newButton = new wxButton(this, wxID_OK, "New");

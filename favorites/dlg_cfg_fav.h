@@ -25,6 +25,8 @@ enum CfgFavControlId : int
 
 inline constexpr const char* kEditMyFavoriteTitle = "Edit My Favorite";
 inline constexpr const char* kFavListHint = "Double-click to edit or delete the record";
+// What a screen reader calls the list.
+inline constexpr const char* kFavListAccessibleName = "My favorites";
 
 // The text of the "No." column for the entry at `index` (from 0): "%06d" of
 // index + 1, so 000001, 000002, ..., and more digits past 999999.

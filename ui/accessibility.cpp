@@ -1,5 +1,6 @@
 #include "ui/accessibility.h"
 
+#include <wx/dataview.h>
 #include <wx/window.h>
 
 #ifdef __WXGTK__
@@ -13,6 +14,9 @@ namespace {
 AtkObject* AccessibleOf(const wxWindow* window)
 {
     GtkWidget* widget = window ? window->GetHandle() : nullptr;
+    // A list or tree is read through its tree view, not the frame around it.
+    if (auto* view = dynamic_cast<const wxDataViewCtrl*>(window))
+        widget = const_cast<wxDataViewCtrl*>(view)->GtkGetTreeView();
     return widget ? gtk_widget_get_accessible(widget) : nullptr;
 }
 #endif
@@ -35,8 +39,9 @@ void SetAccessibleRole(wxWindow* window, AccessibleRole role)
 {
 #ifdef __WXGTK__
     if (AtkObject* accessible = AccessibleOf(window))
-        atk_object_set_role(accessible,
-                            role == AccessibleRole::Link ? ATK_ROLE_LINK : ATK_ROLE_IMAGE);
+        atk_object_set_role(accessible, role == AccessibleRole::Link    ? ATK_ROLE_LINK
+                                        : role == AccessibleRole::Image ? ATK_ROLE_IMAGE
+                                                                        : ATK_ROLE_STATUSBAR);
 #else
     wxUnusedVar(window);
     wxUnusedVar(role);
@@ -53,6 +58,20 @@ wxString GetAccessibleName(const wxWindow* window)
     wxUnusedVar(window);
 #endif
     return wxString();
+}
+
+ReadableStatusBar::ReadableStatusBar(wxWindow* parent, wxWindowID id, long style,
+                                     const wxString& name)
+    : wxStatusBar(parent, id, style, name)
+{
+    SetAccessibleRole(this, AccessibleRole::StatusBar);
+}
+
+void ReadableStatusBar::DoUpdateStatusText(int number)
+{
+    wxStatusBar::DoUpdateStatusText(number);
+    if (number == 0)
+        SetAccessibleName(this, GetStatusText(0));
 }
 
 } // namespace lumo

@@ -2,6 +2,7 @@
 // What a screen reader is told about a window: its accessible name and role.
 // wxWidgets has no accessibility interface of its own on GTK, so these go
 // straight to the widget's ATK object there, which AT-SPI publishes.
+#include <wx/statusbr.h>
 #include <wx/string.h>
 
 class wxWindow;
@@ -12,6 +13,7 @@ enum class AccessibleRole
 {
     Link,
     Image,
+    StatusBar,
 };
 
 // Gives the window the name a screen reader reads for it.
@@ -22,5 +24,16 @@ void SetAccessibleRole(wxWindow* window, AccessibleRole role);
 
 // The name a screen reader reads for the window (empty when it has none).
 wxString GetAccessibleName(const wxWindow* window);
+
+// A status bar whose first field a screen reader reads: the bar is named by
+// that field's text, whichever way the text changes.
+class ReadableStatusBar : public wxStatusBar
+{
+public:
+    ReadableStatusBar(wxWindow* parent, wxWindowID id, long style, const wxString& name);
+
+protected:
+    void DoUpdateStatusText(int number) override;
+};
 
 } // namespace lumo

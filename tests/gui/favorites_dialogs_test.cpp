@@ -513,6 +513,9 @@ TEST_F(FavoritesDialogsTest, AmpersandLessThanAndNonAsciiRoundTrip)
 
 TEST_F(FavoritesDialogsTest, FieldsAreNamedByTheirLabelsForScreenReaders)
 {
+    CDlgCfgFav list(nullptr, m_path);
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(list.List()->GtkGetTreeView())),
+                 "My favorites");
     CDlgCfgAddFavorite add(nullptr, m_path);
     for (auto [field, label] : {std::pair{add.NameCtrl(), "Newspapers, magazines Name"},
                                 std::pair{add.URLCtrl(), "Newspapers, magazines URL"}}) {

@@ -32,6 +32,7 @@
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
+#include "ui/accessibility.h"
 
 using namespace lumo;
 using lumo::test::RecordedUrlOpens;
@@ -211,6 +212,11 @@ TEST_F(MainFrameTest, StatusBarStartsHiddenAndViewStatusTogglesIt)
     EXPECT_TRUE(bar->IsShown());
     EXPECT_TRUE(Checked(ID_VIEW_STATUS_BAR));
     EXPECT_EQ(bar->GetStatusText(0).utf8_string(), "Ready");
+    // A screen reader reads the status text as the bar's name.
+    bar->PushStatusText("Opening…");
+    EXPECT_EQ(GetAccessibleName(bar), "Opening…");
+    bar->PopStatusText();
+    EXPECT_EQ(GetAccessibleName(bar), "Ready");
     for (int field = 1; field <= 3; ++field) {
         std::string text = bar->GetStatusText(field).utf8_string();
         const char* names[] = {"", "CAP", "NUM", "SCRL"};
