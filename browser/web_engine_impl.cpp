@@ -782,6 +782,27 @@ std::string ResumeAddress()
     return Engines().empty() ? std::string() : Engines().front()->ShownAddress();
 }
 
+// The engine names its storage (local storage, HSTS, media keys) and cache
+// folders after the program when the first web view is made, and in the
+// installed layout that name is also the user's program directory, beside
+// Favorites.xml. While it exists, the engine sees a name of its own instead: a
+// "web" folder of the program's own under the XDG data and cache homes. The
+// program's windows are named before and after it, under the program's name.
+class EngineFolderName
+{
+public:
+    EngineFolderName() : m_programName(g_get_prgname() ? g_get_prgname() : "")
+    {
+        g_set_prgname(kWebStorageFolder);
+    }
+    ~EngineFolderName() { g_set_prgname(m_programName.c_str()); }
+    EngineFolderName(const EngineFolderName&) = delete;
+    EngineFolderName& operator=(const EngineFolderName&) = delete;
+
+private:
+    std::string m_programName;
+};
+
 } // namespace
 } // namespace lumo
 
@@ -789,6 +810,7 @@ extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEn
 {
     if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
         return nullptr;
+    lumo::EngineFolderName folders;
     lumo::RegisterStartPageScheme();
     lumo::GuardAgainstFailedLaunches();
     lumo::EnableWebSandbox(host.WebSandboxSupported());

@@ -33,6 +33,10 @@ namespace lumo {
 // go on: the address the pane showed, opened in place of the start page.
 inline constexpr const char* kResumeAddressVariable = "LUMO_RESUME_ADDRESS";
 
+// Where, under the XDG data and cache homes, the web engine keeps its storage
+// and its cache: never in the program directory.
+inline constexpr const char* kWebStorageFolder = "lumo-news-reader/web";
+
 // The most resident memory a page process may use before it is ended: the
 // smaller of 2 GiB and a quarter of the machine's memory, unless set.
 std::size_t WebProcessMemoryLimit();

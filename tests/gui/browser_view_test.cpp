@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/filefn.h>
 #include <wx/frame.h>
 #include <wx/webview.h>
 
@@ -67,6 +68,22 @@ TEST_F(BrowserViewTest, FirstUpdateOpensTheStartPageOfEachChoice)
         return Caption().find("Lumo News Reader") == 0 &&
                Caption().size() > std::string(" - Lumo News Reader").size();
     })) << Caption();
+}
+
+TEST_F(BrowserViewTest, EngineKeepsItsStorageAndCacheInAWebFolderOfItsOwn)
+{
+    StartBrowser();
+    m_view->NavigateTo(Page("stored.html", "Stored", "<script>localStorage.k = 'v';</script>"));
+    ASSERT_TRUE(WaitForCaption("Stored - Lumo News Reader"));
+    const std::string data = g_get_user_data_dir(), cache = g_get_user_cache_dir();
+    EXPECT_TRUE(WaitFor([&] {
+        return wxDirExists(data + "/lumo-news-reader/web/storage") &&
+               wxDirExists(cache + "/lumo-news-reader/web");
+    })) << data;
+    // Nothing under the program's own name, which in the installed layout is
+    // the user's program directory.
+    EXPECT_FALSE(wxDirExists(data + "/" + g_get_prgname()));
+    EXPECT_FALSE(wxDirExists(cache + "/" + g_get_prgname()));
 }
 
 TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)

@@ -22,8 +22,13 @@ void PrepareGuiTestEnvironment()
     std::string base = "/tmp/lumo-gui-test-XXXXXX";
     std::vector<char> buf(base.begin(), base.end());
     buf.push_back('\0');
-    if (mkdtemp(buf.data()))
-        setenv("XDG_CONFIG_HOME", buf.data(), 1);
+    if (mkdtemp(buf.data())) {
+        // Settings, and the web engine's storage and cache, stay out of the home.
+        const std::string home = buf.data();
+        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
+    }
     PrepareWebEngineEnvironment();
 }
 
