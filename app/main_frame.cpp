@@ -321,7 +321,7 @@ void CMainFrame::GoForward()
 
 void CMainFrame::OpenExternal(const std::string& url)
 {
-    OpenUrlOutside(url);
+    OpenOutsideOrSay(url);
 }
 
 void CMainFrame::OnProgramCommand(wxCommandEvent& event)

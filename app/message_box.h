@@ -10,6 +10,10 @@ namespace lumo {
 
 int AppMessageBox(const std::string& text, long style = wxOK);
 
+// Opens the address outside the program; when no program could be started,
+// says so in a message box. True when it opened.
+bool OpenOutsideOrSay(const std::string& url);
+
 // Shows the favorites store's messages as message boxes.
 class MessageBoxReporter : public FavoritesReporter
 {

@@ -42,6 +42,11 @@ bool OpenUrlOutside(const std::string& url)
     return CurrentOpener()(url);
 }
 
+std::string CannotOpenMessage(const std::string& url)
+{
+    return "No program could be started to open " + url + ".";
+}
+
 UrlOpener SetUrlOpener(UrlOpener opener)
 {
     UrlOpener previous = CurrentOpener();

@@ -232,7 +232,7 @@ void CLumoNewsReaderView::Open(const std::string& url)
     if (OpenUrlOutside(url))
         return;
     // Nothing could be started: say so rather than do nothing.
-    std::string text = "No program could be started to open " + url + ".";
+    const std::string text = CannotOpenMessage(url);
     if (wxStatusBar* bar = ShownStatusBar())
         bar->SetStatusText(wxString::FromUTF8(text), 0);
     else

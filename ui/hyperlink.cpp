@@ -2,9 +2,11 @@
 
 #include <wx/cursor.h>
 #include <wx/dcclient.h>
+#include <wx/msgdlg.h>
 #include <wx/renderer.h>
 #include <wx/utils.h>
 
+#include "app/resource_ids.h"
 #include "app/url_opener.h"
 #include "ui/accessibility.h"
 
@@ -122,6 +124,9 @@ bool CStaticLink::FollowLink()
         return false;
     if (!m_target.OpenLink()) {
         CurrentBeeper()();
+        // The program's message box (its title as caption), without the
+        // favorites that the shared one brings along.
+        wxMessageBox(wxString::FromUTF8(CannotOpenMessage(m_target)), kAppTitle, wxOK, nullptr);
         return false;
     }
     ChangeTextColour(s_visitedColor);

@@ -263,6 +263,13 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
 
     Command(ID_HELP_PRODUCT);
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{kProductWebPage});
+    // When no program can be started for it, the user is told.
+    m_urls.succeed = false;
+    {
+        lumo::test::RecordedMessageBoxes messages;
+        Command(ID_HELP_PRODUCT);
+        EXPECT_EQ(messages.texts, std::vector<std::string>{CannotOpenMessage(kProductWebPage)});
+    }
 
     // A new run reads the stored choices.
     MakeFrame();

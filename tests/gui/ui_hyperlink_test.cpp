@@ -23,8 +23,8 @@
 
 using namespace lumo;
 using lumo::test::ClickAt;
-using lumo::test::Settle;
 using lumo::test::RecordedUrlOpens;
+using lumo::test::Settle;
 using lumo::test::WaitFor;
 
 namespace {
@@ -149,12 +149,16 @@ TEST_F(HyperlinkTest, DrawnBlueThenRedUnderThePointerPurpleAfterOpeningBlueAfter
     EXPECT_EQ(m_beeps, 0);
 }
 
-TEST_F(HyperlinkTest, FailedOpenBeepsAndLeavesTheLinkRed)
+TEST_F(HyperlinkTest, FailedOpenBeepsSaysSoAndLeavesTheLinkRed)
 {
     m_urls.succeed = false;
+    lumo::test::RecordedMessageBoxes messages;
     ASSERT_TRUE(ClickAt(Centre(m_link)));
     ASSERT_TRUE(WaitFor([&] { return m_beeps == 1; }));
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{"https://example.test/news"});
+    EXPECT_EQ(
+        messages.texts,
+        std::vector<std::string>{"No program could be started to open https://example.test/news."});
     Settle(std::chrono::milliseconds(150));
     EXPECT_TRUE(m_link->IsHovering());
     EXPECT_EQ(m_link->GetTextColour(), CStaticLink::s_hoverColor);

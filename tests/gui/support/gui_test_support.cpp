@@ -6,6 +6,7 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/msgdlg.h>
 #include <wx/utils.h>
 
 #include "browser/web_environment.h"
@@ -16,6 +17,15 @@
 #include <gdk/gdkx.h>
 
 namespace lumo::test {
+
+int RecordedMessageBoxes::Enter(wxDialog* dialog)
+{
+    auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+    if (!box)
+        return wxID_NONE; // other dialogs show as usual
+    texts.push_back(box->GetMessage().utf8_string());
+    return wxID_OK;
+}
 
 void PrepareGuiTestEnvironment()
 {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
+#include <wx/modalhook.h>
 
 #include "app/url_opener.h"
 
@@ -33,6 +34,20 @@ public:
 
 private:
     UrlOpener m_previous;
+};
+
+// While it exists, message boxes are not shown: their texts are recorded and
+// each is answered with OK.
+class RecordedMessageBoxes : public wxModalDialogHook
+{
+public:
+    RecordedMessageBoxes() { Register(); }
+    ~RecordedMessageBoxes() override { Unregister(); }
+    std::vector<std::string> texts;
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog*) override {}
 };
 
 // Points the settings at a fresh temporary XDG_CONFIG_HOME and prepares the
