@@ -9,8 +9,9 @@ cd "$(dirname "$0")/.."
 PACKAGES="g++ make cmake ninja-build pkg-config python3 \
 libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev libwebkit2gtk-4.0-dev \
 libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
-xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi fonts-dejavu-core \
-x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file \
+libfontconfig-dev xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi \
+fonts-dejavu-core fonts-wqy-microhei xdg-utils \
+x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \
 openssl glib-networking"
 
 missing=""

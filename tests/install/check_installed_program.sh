@@ -146,6 +146,8 @@ check_running_in_user_directory()
         fail "the program runs in $(readlink "/proc/$pid/cwd"), not in $userdir"
 }
 
+(cd "$defaults" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort) >"$work/defaults"
+
 # First start: the user's directory is made from the defaults.
 start_launcher "$elsewhere"
 wait_for_window
@@ -158,6 +160,13 @@ not_writable=$(find "$userdir" -type f ! -perm -u+w)
 check_running_in_user_directory
 stop_program
 [ -z "$(ls -A "$elsewhere")" ] || fail "files were written to the start directory: $(ls -A "$elsewhere")"
+# The web engine keeps its storage and cache in folders of its own, never
+# beside the user's favorites.
+extra=$( (cd "$userdir" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort) |
+    comm -23 - "$work/defaults")
+[ -z "$extra" ] || fail "files other than the defaults in $userdir: $extra"
+[ -d "$home/.local/share/lumo-news-reader/web" ] && [ -d "$home/.cache/lumo-news-reader/web" ] ||
+    fail "the web engine's storage is not in its own web folders"
 
 # The user's changes between runs: new favorites, a deleted skin.
 cat >"$userdir/Favorites.xml" <<'EOF'

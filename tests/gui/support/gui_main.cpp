@@ -29,7 +29,7 @@ void PrintCrash(int signal)
     void* frames[64];
     int count = backtrace(frames, 64);
     const char header[] = "\n*** crashed; backtrace:\n";
-    write(STDERR_FILENO, header, sizeof header - 1);
+    (void)!write(STDERR_FILENO, header, sizeof header - 1);
     backtrace_symbols_fd(frames, count, STDERR_FILENO);
     std::signal(signal, SIG_DFL);
     raise(signal);
