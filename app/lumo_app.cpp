@@ -10,6 +10,7 @@
 #include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_environment.h"
+#include "favorites/favorites_store.h"
 #include "ui/app_icon.h"
 
 #ifdef __WXGTK__
@@ -115,6 +116,9 @@ bool CLumoNewsReaderApp::OnInit()
     int skinStyle = m_profile->Get(kSkinStyle);
     if (const char* skin = SkinFileForStyle(skinStyle))
         InitializeSkin(skin);
+
+    // What saves cut short by an earlier end of the program left behind.
+    RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
 
     auto* frame = new CMainFrame(*m_profile, m_reporter);
     if (!frame->Create()) {

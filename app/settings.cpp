@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <wx/fileconf.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -28,6 +29,10 @@ int ProfileStore::GetProfileInt(const std::string& section, const std::string& k
 bool ProfileStore::WriteProfileInt(const std::string& section, const std::string& key, int value)
 {
     wxLogNull quiet; // a settings file that cannot be written is not worth a dialog
+    // The whole file is rewritten at every flush: not for a value it already holds.
+    long stored = 0;
+    if (m_config.Read(KeyPath(section, key), &stored) && stored == value)
+        return true;
     return m_config.Write(KeyPath(section, key), static_cast<long>(value)) && m_config.Flush();
 }
 
@@ -45,6 +50,9 @@ bool ProfileStore::WriteProfileString(const std::string& section, const std::str
                                       const std::string& value)
 {
     wxLogNull quiet;
+    wxString stored;
+    if (m_config.Read(KeyPath(section, key), &stored) && stored.utf8_string() == value)
+        return true;
     return m_config.Write(KeyPath(section, key), wxString::FromUTF8(value)) && m_config.Flush();
 }
 
@@ -73,10 +81,19 @@ SettingsFile OpenSettingsFile(const std::string& path)
     // such a line is only skipped, so the assertion is not for the user.
     wxAssertHandler_t previous = wxSetAssertHandler(nullptr);
     wxFileName file(wxString::FromUTF8(path));
+    // A settings file that is a symbolic link stays one: the file it names is
+    // what is read and written.
+    struct stat st;
+    if (char* target = lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)
+                           ? realpath(path.c_str(), nullptr)
+                           : nullptr) {
+        file.Assign(wxString::FromUTF8(target));
+        std::free(target);
+    }
     if (!file.DirExists())
         wxFileName::Mkdir(file.GetPath(), 0700, wxPATH_MKDIR_FULL);
-    auto* config = new wxFileConfig("LumoNewsReader", "Local AppWizard-Generated Applications", file.GetFullPath(),
-                                    wxString(), wxCONFIG_USE_LOCAL_FILE);
+    auto* config = new wxFileConfig("LumoNewsReader", "Local AppWizard-Generated Applications",
+                                    file.GetFullPath(), wxString(), wxCONFIG_USE_LOCAL_FILE);
     // Addresses may hold '$'; they are stored as they are.
     config->SetExpandEnvVars(false);
     wxSetAssertHandler(previous);

@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumo {
 
@@ -20,11 +22,16 @@ struct FileCloser
 
 BackupResult BackupFavorites(const std::string& dir, FavoritesReporter& reporter)
 {
-    std::unique_ptr<std::FILE, FileCloser> source(
-        std::fopen((dir + "/Favorites.xml").c_str(), "rb"));
+    // Only a regular file is copied: a folder, a pipe that may never be
+    // written to, a device without end or a socket is refused at once
+    // (opening without waiting, which only pipes would do).
+    const int fd = open((dir + "/Favorites.xml").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
-    // fopen() opens a directory for reading; only its reads fail.
-    if (!source || fstat(fileno(source.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::unique_ptr<std::FILE, FileCloser> source(
+        fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr);
+    if (!source) {
+        if (fd >= 0)
+            close(fd);
         reporter.ShowMessage(kMsgBackupSourceUnreadable);
         return BackupResult::SourceUnreadable;
     }

@@ -18,6 +18,7 @@
 #include <new>
 #include <optional>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -663,7 +664,23 @@ bool ReadsBackTheSame(xmlDoc* doc, const std::string& bytes)
     return expected.complete && actual.complete && expected.entries == actual.entries;
 }
 
-bool Save(const Document& document, const std::string& path)
+const char* SaveFailureMessage(ReplaceFailure failure)
+{
+    switch (failure) {
+    case ReplaceFailure::ReadOnlyFile:
+        return kMsgSaveReadOnly;
+    case ReplaceFailure::NotAFile:
+        return kMsgSaveNotAFile;
+    case ReplaceFailure::FolderNotWritable:
+        return kMsgSaveFolderNotWritable;
+    case ReplaceFailure::DiskFull:
+        return kMsgSaveDiskFull;
+    default:
+        return kMsgSaveFailed;
+    }
+}
+
+bool Save(const Document& document, const std::string& path, FavoritesReporter& reporter)
 {
     // Never write what the next read would refuse.
     const std::optional<std::string> bytes = Serialize(document);
@@ -672,8 +689,50 @@ bool Save(const Document& document, const std::string& path)
          !ReadsBackTheSame(document.doc.get(), *bytes)))
         return false;
     FileReplacement file;
-    return file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit();
+    if (file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit())
+        return true;
+    reporter.ShowMessage(SaveFailureMessage(file.Failure()));
+    return false;
 }
+
+// Holds an advisory lock on the folder of the favorites file while a change
+// reads and writes the file (the file itself is replaced, so its own lock
+// would not carry over). Another program's change is waited for, a few
+// seconds at most. A folder that cannot be opened is changed without a lock.
+class FolderLock
+{
+public:
+    explicit FolderLock(const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        m_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0)
+            return;
+        for (int wait = 0; flock(m_fd, LOCK_EX | LOCK_NB) != 0; ++wait) {
+            if (errno != EWOULDBLOCK || wait == 500) {
+                m_held = errno != EWOULDBLOCK; // a folder without locks is changed as before
+                return;
+            }
+            usleep(10000);
+        }
+        m_held = true;
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // False only when another program held the lock all along.
+    bool Held() const { return m_fd < 0 || m_held; }
+
+private:
+    int m_fd = -1;
+    bool m_held = false;
+};
 
 // What adding and deleting start with: the trimmed pair, the file's
 // document element and the first of its children that reads as the pair.
@@ -711,6 +770,11 @@ bool operator==(const FavoriteEntry& a, const FavoriteEntry& b)
     return a.title == b.title && a.url == b.url;
 }
 
+int RemoveLeftoverSaves(const std::string& path)
+{
+    return RemoveLeftoverReplacements(path);
+}
+
 std::string TrimFavoriteText(std::string_view text)
 {
     std::string trimmed(text);
@@ -737,7 +801,17 @@ std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
 
 bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url) const
 {
+    if (TrimFavoriteText(name).size() > kMaxFavoriteTextLength ||
+        TrimFavoriteText(url).size() > kMaxFavoriteTextLength) {
+        m_reporter.ShowMessage(kMsgTextTooLong);
+        return false;
+    }
     SilentXmlErrors silent;
+    FolderLock lock(m_path);
+    if (!lock.Held()) {
+        m_reporter.ShowMessage(kMsgSaveBusy);
+        return false;
+    }
     std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
     if (!change)
         return false;
@@ -748,18 +822,23 @@ bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url
     const FavoriteEntry& entry = change->wanted;
     if (!IsXmlText(entry.title) || !IsXmlText(entry.url) || !AppendEntry(change->root, entry))
         return false;
-    return Save(change->document, m_path);
+    return Save(change->document, m_path, m_reporter);
 }
 
 bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& url) const
 {
     SilentXmlErrors silent;
+    FolderLock lock(m_path);
+    if (!lock.Held()) {
+        m_reporter.ShowMessage(kMsgSaveBusy);
+        return false;
+    }
     std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
     if (!change)
         return false;
     if (change->match)
         RemoveEntry(change->match);
-    return Save(change->document, m_path);
+    return Save(change->document, m_path, m_reporter);
 }
 
 } // namespace lumo

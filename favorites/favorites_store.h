@@ -34,6 +34,25 @@ inline constexpr const char* kMsgAccessNodeFailure = "Access node failure!";
 inline constexpr const char* kMsgSameContentExists =
     "The same content already exist, delete it then add new!";
 
+// Why a change could not be saved; the file is left as it was.
+inline constexpr const char* kMsgSaveReadOnly =
+    "The favorites could not be saved: Favorites.xml is read-only.";
+inline constexpr const char* kMsgSaveNotAFile =
+    "The favorites could not be saved: Favorites.xml is no longer a file.";
+inline constexpr const char* kMsgSaveFolderNotWritable =
+    "The favorites could not be saved: the folder of Favorites.xml cannot be written to.";
+inline constexpr const char* kMsgSaveDiskFull =
+    "The favorites could not be saved: the disk is full.";
+inline constexpr const char* kMsgSaveFailed = "The favorites could not be saved.";
+inline constexpr const char* kMsgSaveBusy =
+    "The favorites could not be saved: another program is changing Favorites.xml. Try again.";
+
+// The longest name or address a change writes, in bytes: far above any real
+// one and far below what the XML parser reads back in one text (10 MB).
+inline constexpr std::size_t kMaxFavoriteTextLength = 65536;
+inline const std::string kMsgTextTooLong = "A name or an address can be at most " +
+                                           std::to_string(kMaxFavoriteTextLength) + " bytes long.";
+
 // A larger file reads as a missing one. Far beyond any useful list (the tree
 // shows at most 1,395 favorites, about 150 KB), it bounds what a hostile file
 // can cost.
@@ -47,6 +66,12 @@ public:
     virtual ~FavoritesReporter() = default;
     virtual void ShowMessage(const std::string& utf8Text) = 0;
 };
+
+// Removes the temporary files that saves of the favorites file at `path`
+// (and of its backup) left beside it when the program was stopped in the
+// middle: only the program's own hidden names, a minute old or more, that no
+// running save holds. Returns how many were removed.
+int RemoveLeftoverSaves(const std::string& path);
 
 // Removes space, tab, line feed, vertical tab, form feed and carriage return
 // from both ends of a text.
@@ -101,18 +126,25 @@ public:
     // unreadable or has no entries. Never writes the file.
     std::vector<FavoriteEntry> LoadFavorites() const;
 
-    // Appends (name, url), both trimmed, as the last entry. False without a
-    // message when either is empty after trimming, when the file cannot be
+    // Appends (name, url), both trimmed, as the last entry. False with
+    // kMsgTextTooLong when either is longer than kMaxFavoriteTextLength.
+    // False without a message when either is empty after trimming, when the file cannot be
     // read or has no `Favorites` document element, when a text holds
-    // characters XML cannot carry (control characters, invalid UTF-8) or when
-    // the save fails; false with kMsgSameContentExists when an entry already
-    // reads as the same pair. The file is written only when this returns true.
+    // characters XML cannot carry (control characters, invalid UTF-8); false
+    // with kMsgSameContentExists when an entry already reads as the same
+    // pair, and with one of the kMsgSave... messages when the save fails.
+    // The file is written only when this returns true.
+    //
+    // Adding and deleting hold a lock on the file's folder from reading the
+    // file to writing it, so that changes from several programs at once are
+    // each made to the file as the one before left it; none is lost.
     bool AddFavorite(const std::string& name, const std::string& url) const;
 
     // Removes the first entry that reads as (name, url), both trimmed, and
     // writes the file back, also when nothing matched. False without a
     // message when either text is empty after trimming, when the file cannot
-    // be read or has no `Favorites` document element, or when the save fails.
+    // be read or has no `Favorites` document element; with a kMsgSave...
+    // message when the save fails.
     bool DeleteFavorite(const std::string& name, const std::string& url) const;
 
 private:

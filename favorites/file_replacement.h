@@ -6,9 +6,23 @@
 
 namespace lumo {
 
+// Why a replacement could not be made.
+enum class ReplaceFailure
+{
+    None,
+    ReadOnlyFile,      // the file's permission bits let no one write it, or the user may not
+    NotAFile,          // the path names a folder, a pipe, a device or the like
+    FolderNotWritable, // neither a new file beside it nor the file itself can be written
+    DiskFull,
+    Other,
+};
+
 // Writes the new contents of a file beside it and renames them over the old
 // file only once they are complete on disk, so that a failed or interrupted
-// write leaves the old file as it was.
+// write leaves the old file as it was. Where the folder takes no new file but
+// the file itself may be written, the file is rewritten in place instead,
+// after a copy of the old contents is on disk in the temporary folder; a
+// failed rewrite puts the old contents back.
 class FileReplacement
 {
 public:
@@ -23,16 +37,33 @@ public:
     // replace it, but the user made it read-only.
     bool Begin(const std::string& path);
     bool Write(const char* data, std::size_t size);
-    // Flushes the new file to disk, gives it the old file's permission bits
-    // (and owner, where allowed) and renames it over the old file.
+    // Flushes the new file to disk, gives it the old file's owner and group
+    // (the group alone where only that is allowed) and permission bits, and
+    // renames it over the old file.
     bool Commit();
 
+    // Why Begin, Write or Commit failed.
+    ReplaceFailure Failure() const { return m_failure; }
+
 private:
+    bool Fail(ReplaceFailure failure);
+    bool FailWithErrno(ReplaceFailure otherwise);
+    bool BeginInPlace();
+    bool CommitInPlace();
     void Discard();
 
     std::string m_target;
     std::string m_temp;
     int m_fd = -1;
+    bool m_inPlace = false;
+    std::string m_pending; // the new contents, when the file is rewritten in place
+    ReplaceFailure m_failure = ReplaceFailure::None;
 };
+
+// Removes the temporary files a replacement of `path` left beside it when the
+// program was stopped in the middle (hidden ".<name>.XXXXXX" and
+// ".<name>.bk.XXXXXX" files), once they are a minute old and no process holds
+// them. Returns how many were removed.
+int RemoveLeftoverReplacements(const std::string& path);
 
 } // namespace lumo

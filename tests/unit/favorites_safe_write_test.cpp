@@ -11,9 +11,15 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace lumo {
@@ -21,7 +27,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
 
 // For one scope, every write past `bytes` into any file fails as on a full
 // disk (EFBIG). It holds for root too, unlike permission bits.
@@ -89,7 +94,8 @@ TEST_F(SafeWriteTest, AFailedSaveLeavesTheOldFileAndNoLeftovers)
     }
     EXPECT_EQ(test::ReadFile(m_path), old);
     EXPECT_THAT(DirectoryListing(m_dir.Path()), ElementsAre("Favorites.xml"));
-    EXPECT_THAT(m_reporter.messages, IsEmpty());
+    EXPECT_THAT(m_reporter.messages,
+                ElementsAre(kMsgSaveDiskFull, kMsgSaveDiskFull, kMsgSaveDiskFull));
 
     // Nothing is left half done: with room again, the same change works.
     EXPECT_TRUE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
@@ -105,22 +111,22 @@ TEST_F(SafeWriteTest, AReadOnlyFavoritesFileIsNeverReplaced)
 
     EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
     EXPECT_FALSE(m_store.DeleteFavorite("Paper 1", "https://paper1.example/?a=1&b=2"));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(kMsgSaveReadOnly, kMsgSaveReadOnly));
     EXPECT_EQ(test::ReadFile(m_path), old);
     EXPECT_EQ(Mode(m_path), 0444u);
     EXPECT_EQ(m_store.LoadFavorites().size(), 3u);
 }
 
-TEST_F(SafeWriteTest, AReadOnlyDirectoryKeepsTheFile)
+TEST_F(SafeWriteTest, AReadOnlyDirectoryTakesTheChangeInPlace)
 {
     if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only directories; see the full-disk case";
-    const std::string old = FavoritesWith(3);
-    test::WriteFile(m_path, old);
+        GTEST_SKIP() << "root writes into read-only directories; see the shared-file case";
+    test::WriteFile(m_path, FavoritesWith(3));
     ASSERT_EQ(chmod(m_dir.Path().c_str(), 0555), 0);
 
-    EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
+    EXPECT_TRUE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
     EXPECT_EQ(BackupFavorites(m_dir.Path(), m_reporter), BackupResult::TargetUncreatable);
-    EXPECT_EQ(test::ReadFile(m_path), old);
+    EXPECT_EQ(m_store.LoadFavorites().size(), 4u);
     EXPECT_FALSE(test::FileExists(m_backup));
 }
 
@@ -170,6 +176,125 @@ TEST_F(SafeWriteTest, AReadOnlyOrDirectoryBackupCannotBeCreated)
     EXPECT_THAT(m_reporter.messages,
                 ElementsAre(kMsgBackupTargetUncreatable, kMsgBackupTargetUncreatable));
     EXPECT_THAT(DirectoryListing(m_dir.Path()), ElementsAre("Favorites.xml", "Favorites.xml.bk"));
+}
+
+// Runs `work` in a child process as user `uid`, whose own group is `uid`'s
+// number too and who is also a member of `group`; returns the exit status.
+int RunAs(uid_t uid, gid_t group, const std::function<int()>& work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const gid_t groups[] = {static_cast<gid_t>(uid), group};
+        if (setgroups(2, groups) != 0 || setgid(groups[0]) != 0 || setuid(uid) != 0)
+            _exit(100);
+        _exit(work());
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SafeWriteTest, ASharedFileKeepsItsGroupAndAFolderWithoutRoomIsWrittenInPlace)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two users of one group";
+    const uid_t other = 65534;  // nobody
+    const gid_t shared = 54321; // a group of no one else
+    const std::string dir = m_dir.Path();
+    test::WriteFile(m_path, FavoritesWith(1));
+    ASSERT_EQ(chown(m_path.c_str(), 0, shared), 0);
+    ASSERT_EQ(chmod(m_path.c_str(), 0660), 0);
+    ASSERT_EQ(chown(dir.c_str(), 0, shared), 0);
+    auto add = [&](const char* name) {
+        return [&, name] {
+            test::CapturingReporter reporter;
+            return FavoritesStore(m_path, reporter).AddFavorite(name, "https://shared.example/")
+                       ? 0
+                       : 1;
+        };
+    };
+
+    // Another member of the group adds through a new file: it keeps the group
+    // and the mode, so the owner can still read and change it.
+    ASSERT_EQ(chmod(dir.c_str(), 0770), 0);
+    EXPECT_EQ(RunAs(other, shared, add("By the other user")), 0);
+    struct stat st;
+    ASSERT_EQ(stat(m_path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, shared);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_TRUE(m_store.AddFavorite("By the owner", "https://shared.example/"));
+
+    // A folder the other user may not write: the file itself is rewritten.
+    ASSERT_EQ(chmod(dir.c_str(), 0750), 0);
+    ASSERT_EQ(chown(m_path.c_str(), 0, shared), 0);
+    EXPECT_EQ(RunAs(other, shared, add("In place")), 0);
+    EXPECT_EQ(m_store.LoadFavorites().size(), 4u);
+    EXPECT_THAT(DirectoryListing(dir), ElementsAre("Favorites.xml"));
+}
+
+TEST_F(SafeWriteTest, TwoProgramsAddingAtOnceKeepEveryEntry)
+{
+    test::WriteFile(m_path, FavoritesWith(0));
+    constexpr int kEach = 300;
+    std::vector<pid_t> writers;
+    for (int writer = 0; writer < 2; ++writer) {
+        const pid_t child = fork();
+        if (child == 0) {
+            test::CapturingReporter reporter;
+            FavoritesStore store(m_path, reporter);
+            int failed = 0;
+            for (int i = 0; i < kEach; ++i)
+                failed += !store.AddFavorite("Writer " + std::to_string(writer) + " paper " +
+                                                 std::to_string(i),
+                                             "https://paper.example/");
+            _exit(failed > 0);
+        }
+        writers.push_back(child);
+    }
+    for (pid_t child : writers) {
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(m_store.LoadFavorites().size(), 2u * kEach);
+}
+
+TEST_F(SafeWriteTest, LeftoversOfInterruptedSavesAreRemovedOnceStale)
+{
+    const auto make = [&](const std::string& name, int ageSeconds) {
+        const std::string path = m_dir.File(name);
+        test::WriteFile(path, "left over");
+        const timeval when[2] = {{time(nullptr) - ageSeconds, 0}, {time(nullptr) - ageSeconds, 0}};
+        utimes(path.c_str(), when);
+        return path;
+    };
+    make(".Favorites.xml.a1B2c3", 120);
+    make(".Favorites.xml.bk.Q9w8E7", 120);
+    make(".Favorites.xml.fresh1", 5); // maybe a save going on
+    const int held = open(make(".Favorites.xml.Held01", 120).c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);  // a save still writing it
+    make(".Favorites.xml.longer1", 120); // not a name saves use
+    make("notes.txt", 120);
+
+    EXPECT_EQ(RemoveLeftoverSaves(m_path), 2);
+    EXPECT_THAT(DirectoryListing(m_dir.Path()),
+                ElementsAre(".Favorites.xml.Held01", ".Favorites.xml.fresh1",
+                            ".Favorites.xml.longer1", "notes.txt"));
+    close(held);
+}
+
+TEST_F(SafeWriteTest, TextsLongerThanTheStoreReadsBackAreRefusedBeforeWriting)
+{
+    test::WriteFile(m_path, FavoritesWith(1));
+    const std::string old = test::ReadFile(m_path);
+    const std::string longest(kMaxFavoriteTextLength, 'n');
+    EXPECT_FALSE(m_store.AddFavorite(longest + "n", "https://long.example/"));
+    EXPECT_FALSE(m_store.AddFavorite("Long", "https://long.example/" + longest));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(kMsgTextTooLong, kMsgTextTooLong));
+    EXPECT_EQ(test::ReadFile(m_path), old);
+
+    EXPECT_TRUE(m_store.AddFavorite(longest, "https://long.example/"));
+    EXPECT_EQ(m_store.LoadFavorites().back().title, longest);
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 #include <wx/config.h>
@@ -158,4 +160,26 @@ TEST(Settings, KeptWindowPlaceIsReadBackOnlyWhenWholeAndFittedToTheScreens)
     EXPECT_EQ(FitToScreens({100, 80, 800, 600}, screens), (ScreenRect{100, 80, 800, 600}));
     EXPECT_EQ(FitToScreens({-300, 900, 800, 600}, screens), (ScreenRect{0, 400, 800, 600}));
     EXPECT_EQ(FitToScreens({1000, 0, 3000, 2000}, screens), (ScreenRect{1280, 0, 1920, 1080}));
+}
+
+TEST(Settings, ALinkedFileStaysALinkAndAnUnchangedValueRewritesNothing)
+{
+    TempDir dir;
+    const std::string target = dir.File("elsewhere.conf");
+    const std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
+    WriteFile(target, "[Settings_en]\nWindowSize=5\n");
+    std::filesystem::create_directories(dir.File("LumoNewsReader"));
+    std::filesystem::create_symlink(target, path);
+    struct stat before;
+    ASSERT_EQ(stat(target.c_str(), &before), 0);
+    {
+        auto s = Open(path);
+        EXPECT_TRUE(s.store->Write(kWindowSize, 5));
+        struct stat after;
+        ASSERT_EQ(stat(target.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino); // not written again
+        EXPECT_TRUE(s.store->Write(kWindowSize, 3));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFile(target), "[Settings_en]\nWindowSize=3\n");
 }
