@@ -22,6 +22,7 @@
 #include "app/skin.h"
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_backup.h"
@@ -241,7 +242,8 @@ bool CMainFrame::OnCreateClient()
                                          wxSP_LIVE_UPDATE | wxSP_3DSASH);
     g_pSplitter = m_wndSplitter;
     m_wndSplitter->SetName("Panes");
-    m_leftView = new CLeftView(m_wndSplitter, m_doc, m_profile, m_reporter);
+    m_directoryPane = new CDirectoryPane(m_wndSplitter, m_doc, m_profile, m_reporter);
+    m_leftView = m_directoryPane->Tree();
     m_htmlView = new CLumoNewsReaderView(m_wndSplitter, m_doc, m_profile);
     if (!m_leftView || !m_htmlView) {
         m_wndSplitter->Destroy();
@@ -251,7 +253,7 @@ bool CMainFrame::OnCreateClient()
     // The splitter keeps the tree 250 pixels wide when the window grows.
     m_wndSplitter->SetSashGravity(0.0);
     m_wndSplitter->SetMinimumPaneSize(20);
-    m_wndSplitter->SplitVertically(m_leftView, m_htmlView, kTreePaneWidth);
+    m_wndSplitter->SplitVertically(m_directoryPane, m_htmlView, kTreePaneWidth);
     m_activePane = m_leftView;
     return true;
 }
@@ -520,7 +522,7 @@ void CMainFrame::OnWindowStateChanged(wxEvent& event)
 void CMainFrame::OnChildFocus(wxChildFocusEvent& event)
 {
     wxWindow* focused = event.GetWindow();
-    if (IsInside(focused, m_leftView))
+    if (IsInside(focused, m_directoryPane))
         m_activePane = m_leftView;
     else if (IsInside(focused, m_htmlView))
         m_activePane = m_htmlView;
@@ -551,6 +553,25 @@ void CMainFrame::UpdateIndicators()
 
 void CMainFrame::OnCharHook(wxKeyEvent& event)
 {
+    const int key = event.GetKeyCode();
+    const int modifiers = event.GetModifiers();
+    if (m_directoryPane) {
+        // Ctrl+E finds a newspaper from anywhere in the window.
+        if (key == 'E' && modifiers == wxMOD_CONTROL) {
+            m_directoryPane->FocusSearch();
+            return;
+        }
+        if (m_directoryPane->HandleKey(key, modifiers))
+            return;
+        // A letter typed in the tree starts a search with it.
+        const wxChar letter = event.GetUnicodeKey();
+        wxWindow* focus = FindFocus();
+        if ((focus == m_leftView || focus == m_leftView->GetMainWindow()) && letter > ' ' &&
+            letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
+            m_directoryPane->StartSearch(letter);
+            return;
+        }
+    }
     // The browser pane's keys work wherever the focus is in the window.
     if (!m_htmlView || !m_htmlView->HandleKey(event))
         event.Skip();

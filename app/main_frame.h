@@ -17,6 +17,7 @@ class wxStatusBar;
 
 namespace lumo {
 
+class CDirectoryPane;
 class CLeftView;
 class CLumoNewsReaderView;
 class FavoritesReporter;
@@ -42,6 +43,7 @@ public:
     FrameCommands& Commands() { return m_commands; }
     wxSplitterWindow* Splitter() const { return m_wndSplitter; }
     CLeftView* LeftView() const { return m_leftView; }
+    CDirectoryPane* DirectoryPane() const { return m_directoryPane; }
     CLumoNewsReaderView* HtmlView() const { return m_htmlView; }
     // The pane that has (or last had) the keyboard focus; the tree at start.
     wxWindow* ActivePane() const;
@@ -109,6 +111,7 @@ private:
     wxSplitterWindow* m_wndSplitter = nullptr;
     FrameCommands m_commands;
     wxStatusBar* m_wndStatusBar = nullptr;
+    CDirectoryPane* m_directoryPane = nullptr;
     CLeftView* m_leftView = nullptr;
     CLumoNewsReaderView* m_htmlView = nullptr;
     wxWindow* m_activePane = nullptr;

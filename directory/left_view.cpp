@@ -1,5 +1,7 @@
 #include "directory/left_view.h"
 
+#include <utility>
+
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
@@ -33,6 +35,24 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
 #endif
     Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
+    // Enter on a row (and a double-click) opens a page still waiting at once.
+    Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OpenPendingPage(); });
+    m_pendingOpen.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenPendingPage(); });
+#ifdef __WXGTK__
+    // Which hand moved the selection: keys walk quietly, the pointer opens at once.
+    g_signal_connect(GtkGetTreeView(), "key-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventKey*, CLeftView* view) {
+                         view->m_byKeyboard = true;
+                         return FALSE;
+                     }),
+                     this);
+    g_signal_connect(GtkGetTreeView(), "button-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventButton*, CLeftView* view) {
+                         view->m_byKeyboard = false;
+                         return FALSE;
+                     }),
+                     this);
+#endif
     SetAccessibleName(this, kDirectoryAccessibleName);
 }
 
@@ -115,36 +135,101 @@ void CLeftView::InsertFavorites(Item branch)
         AddLeaf(branch, entry.title, entry.url);
 }
 
-void CLeftView::ShowBuiltTree()
+void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)
 {
     m_handled = DirectoryTree::kTop;
-    m_model->Replace(std::move(m_building));
-    m_building = DirectoryTree();
+    m_model->Replace(std::move(tree));
+    if (!expandMarked)
+        return;
     // Ids grow from parent to child, so every parent is expanded before its children.
-    const DirectoryTree& tree = m_model->Tree();
-    for (Item item = 1; item <= tree.GetCount(); ++item)
-        if (tree.IsExpanded(item) && tree.HasChildren(item))
+    const DirectoryTree& shown = m_model->Tree();
+    for (Item item = 1; item <= shown.GetCount(); ++item)
+        if (shown.IsExpanded(item) && shown.HasChildren(item))
             Expand(ToViewItem(item));
-            // The keyboard cursor starts on the first row without selecting it: the
-            // tree takes the focus with no row selected.
+}
+
+void CLeftView::ShowBuiltTree()
+{
+    m_full = m_building;
+    m_search = std::make_unique<DirectorySearch>(m_full, m_strURL);
+    m_filtered = false;
+    ShowTree(std::move(m_building), true);
+    m_building = DirectoryTree();
+    PlaceCursorWithoutSelecting();
+}
+
+void CLeftView::PlaceCursorWithoutSelecting()
+{
+    // The keyboard cursor on the first row, not selected: the tree takes the
+    // focus with no row selected.
 #ifdef __WXGTK__
     GtkTreeView* view = GTK_TREE_VIEW(GtkGetTreeView());
     GtkTreeSelection* selection = gtk_tree_view_get_selection(view);
-    if (!tree.GetChildren(DirectoryTree::kTop).empty() &&
-        !gtk_tree_selection_get_select_function(selection)) {
-        // Placing the cursor selects its row unless selecting is refused meanwhile.
-        gtk_tree_selection_set_select_function(
-            selection,
-            [](GtkTreeSelection*, GtkTreeModel*, GtkTreePath*, gboolean, gpointer) -> gboolean {
-                return FALSE;
-            },
-            nullptr, nullptr);
-        GtkTreePath* first = gtk_tree_path_new_first();
-        gtk_tree_view_set_cursor(view, first, nullptr, FALSE);
-        gtk_tree_path_free(first);
-        gtk_tree_selection_set_select_function(selection, nullptr, nullptr, nullptr);
-    }
+    if (m_model->Tree().GetCount() == 0 || gtk_tree_selection_get_select_function(selection))
+        return;
+    // Placing the cursor selects its row unless selecting is refused meanwhile.
+    gtk_tree_selection_set_select_function(
+        selection,
+        [](GtkTreeSelection*, GtkTreeModel*, GtkTreePath*, gboolean, gpointer) -> gboolean {
+            return FALSE;
+        },
+        nullptr, nullptr);
+    GtkTreePath* first = gtk_tree_path_new_first();
+    gtk_tree_view_set_cursor(view, first, nullptr, FALSE);
+    gtk_tree_path_free(first);
+    gtk_tree_selection_set_select_function(selection, nullptr, nullptr, nullptr);
 #endif
+}
+
+std::size_t CLeftView::ShowMatches(std::string_view query)
+{
+    if (!m_search)
+        return 0;
+    if (FoldForSearch(query).empty()) {
+        if (!m_filtered)
+            return 0;
+        // The full tree as it was before the search.
+        m_filtered = false;
+        ShowTree(m_full, false);
+        for (Item item : m_expandedBefore)
+            Expand(ToViewItem(item));
+        if (m_full.IsValid(m_selectedBefore)) {
+            m_handled = m_selectedBefore; // shown again, not opened again
+            Select(ToViewItem(m_selectedBefore));
+            EnsureVisible(ToViewItem(m_selectedBefore));
+        } else {
+            PlaceCursorWithoutSelecting();
+        }
+        return 0;
+    }
+    if (!m_filtered) {
+        m_expandedBefore.clear();
+        for (Item item = 1; item <= m_full.GetCount(); ++item)
+            if (m_full.HasChildren(item) && IsExpanded(ToViewItem(item)))
+                m_expandedBefore.push_back(item);
+        m_selectedBefore = ToItem(GetSelection());
+        m_filtered = true;
+    }
+    const std::vector<Item> leaves = m_search->Find(query);
+    std::vector<Item> origin;
+    ShowTree(m_search->Filtered(leaves, origin), true);
+    PlaceCursorWithoutSelecting();
+    return leaves.size();
+}
+
+bool CLeftView::SelectFirstMatch(bool openAtOnce)
+{
+    const DirectoryTree& tree = m_model->Tree();
+    for (Item item = 1; item <= tree.GetCount(); ++item)
+        if (!tree.HasChildren(item) && tree.GetItemData(item) > 0) {
+            SetFocus();
+            m_byKeyboard = !openAtOnce;
+            Select(ToViewItem(item));
+            EnsureVisible(ToViewItem(item));
+            SelectionChanged(item); // a selection made here sends no event
+            return true;
+        }
+    return false;
 }
 
 const DirectoryTree& CLeftView::Items() const
@@ -193,9 +278,22 @@ void CLeftView::SelectionChanged(Item item)
     if (slot <= 0 || static_cast<std::size_t>(slot) >= m_strURL.size())
         return;
     std::string url = m_strURL[static_cast<std::size_t>(slot)];
-    if (!url.empty() && m_doc.m_pHtmlView)
-        m_doc.m_pHtmlView->NavigateTo(url, tree.GetItemText(item));
     g_strCurrentURL = url;
+    m_pendingUrl = url;
+    m_pendingName = tree.GetItemText(item);
+    // A walk through the tree by keys opens only the paper it rests on.
+    if (m_byKeyboard)
+        m_pendingOpen.StartOnce(kQuietWalkMs);
+    else
+        OpenPendingPage();
+}
+
+void CLeftView::OpenPendingPage()
+{
+    m_pendingOpen.Stop();
+    const std::string url = std::exchange(m_pendingUrl, std::string());
+    if (!url.empty() && m_doc.m_pHtmlView)
+        m_doc.m_pHtmlView->NavigateTo(url, m_pendingName);
 }
 
 } // namespace lumo

@@ -1,12 +1,15 @@
 #pragma once
 // The directory tree pane on the left of the main window.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <wx/dataview.h>
+#include <wx/timer.h>
 
 #include "app/document.h"
+#include "directory/directory_search.h"
 #include "directory/directory_tree.h"
 
 namespace lumo {
@@ -19,6 +22,9 @@ class ProfileStore;
 inline constexpr std::string_view kMyFavoritesBranch = "My Favorites";
 // What a screen reader calls the tree.
 inline constexpr const char* kDirectoryAccessibleName = "Newspapers";
+
+// How long the keys must rest on a paper before its page opens.
+inline constexpr int kQuietWalkMs = 300;
 
 // The address table starts with this many entries (entry 0 is never used);
 // a build with more leaves than that makes it grow.
@@ -52,14 +58,28 @@ public:
     void InsertAmericanStates(Item root);
 
     // What a change of selection to `item` does: a leaf sets the caption and
-    // opens its address; items with children, and the item already handled,
-    // do nothing.
+    // the current address at once and opens its address, at once when the
+    // pointer chose it, once the keys have rested kQuietWalkMs when keys moved
+    // to it (or at once on Enter); items with children, and the item already
+    // handled, do nothing.
     void SelectionChanged(Item item);
+    // Opens the page a keyboard walk rests on now, if one waits.
+    void OpenPendingPage();
 
     // The tree on screen, and the mapping between its ids and the control's items.
     const DirectoryTree& Items() const;
     static wxDataViewItem ToViewItem(Item item);
     static Item ToItem(const wxDataViewItem& item);
+
+    // Shows only the newspapers that match `query` (see DirectorySearch), under
+    // their branches and regions, all expanded. A query with nothing to
+    // compare brings the full tree back with the expansion and selection it
+    // had before the search. Returns the number of newspapers shown.
+    std::size_t ShowMatches(std::string_view query);
+    bool IsFiltered() const { return m_filtered; }
+    // Selects the first newspaper shown and moves the focus to it; its page
+    // opens at once or as at the end of a keyboard walk. False when none shows.
+    bool SelectFirstMatch(bool openAtOnce);
 
     // The address table: entry n holds the address of the leaf whose item data is n.
     const std::vector<std::string>& URLTable() const { return m_strURL; }
@@ -74,6 +94,10 @@ private:
     Item AddLeaf(Item parent, std::string_view text, std::string_view url);
     void InsertFavorites(Item branch);
     void ShowBuiltTree();
+    // Hands `tree` to the control; its items marked expanded are expanded
+    // when `expandMarked`.
+    void ShowTree(DirectoryTree tree, bool expandMarked);
+    void PlaceCursorWithoutSelecting();
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
@@ -87,6 +111,18 @@ private:
     // The item whose selection was handled last, so that selecting it again
     // (a click on the selected row) opens nothing twice.
     Item m_handled = DirectoryTree::kTop;
+    // The whole tree of the last build and its search index; while a search
+    // shows, the expansion and selection the full tree had before it.
+    DirectoryTree m_full;
+    std::unique_ptr<DirectorySearch> m_search;
+    bool m_filtered = false;
+    std::vector<Item> m_expandedBefore;
+    Item m_selectedBefore = DirectoryTree::kTop;
+    // The page a keyboard walk rests on, opened when the keys have rested.
+    bool m_byKeyboard = false;
+    wxTimer m_pendingOpen;
+    std::string m_pendingUrl;
+    std::string m_pendingName;
 };
 
 } // namespace lumo

@@ -14,8 +14,10 @@
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
+#include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/testing.h>
+#include <wx/textctrl.h>
 #include <wx/webview.h>
 
 #include "app/globals.h"
@@ -28,6 +30,7 @@
 #include "app/window_placement.h"
 #include "browser/browser_view.h"
 #include "capturing_reporter.h"
+#include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
@@ -184,7 +187,9 @@ TEST_F(MainFrameTest, PanesSitSideBySideAndTheDocumentLinksBoth)
     EXPECT_EQ(g_pSplitter, splitter);
     EXPECT_EQ(splitter->GetSplitMode(), wxSPLIT_VERTICAL);
     EXPECT_EQ(splitter->GetSashPosition(), 250);
-    EXPECT_EQ(splitter->GetWindow1(), static_cast<wxWindow*>(m_frame->LeftView()));
+    // The tree sits under the field that finds a newspaper.
+    EXPECT_EQ(splitter->GetWindow1(), static_cast<wxWindow*>(m_frame->DirectoryPane()));
+    EXPECT_EQ(m_frame->LeftView()->GetParent(), m_frame->DirectoryPane());
     EXPECT_EQ(splitter->GetWindow2(), static_cast<wxWindow*>(m_frame->HtmlView()));
     EXPECT_EQ(m_frame->GetActiveDocument().m_pLeftView, m_frame->LeftView());
     EXPECT_EQ(m_frame->GetActiveDocument().m_pHtmlView, m_frame->HtmlView());
@@ -581,4 +586,58 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     EXPECT_EQ(m_frame->ActivePane(), static_cast<wxWindow*>(m_frame->HtmlView()));
     lumo::test::PressKey(XK_F6);
     EXPECT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->LeftView(); }));
+}
+
+// A keyboard user finds a paper among all of them: Ctrl+E, a few letters,
+// Enter; Escape twice brings the whole tree back as it was.
+TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
+{
+    using lumo::test::PressKey;
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    CDirectoryPane* pane = m_frame->DirectoryPane();
+    CLeftView* tree = m_frame->LeftView();
+    const std::size_t allItems = tree->Items().GetCount();
+    auto expanded = [&] {
+        std::vector<bool> state;
+        for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
+            state.push_back(tree->IsExpanded(CLeftView::ToViewItem(item)));
+        return state;
+    };
+    const std::vector<bool> expandedBefore = expanded();
+    auto shownRows = [&] {
+        int rows = 0;
+        gtk_tree_model_foreach(
+            gtk_tree_view_get_model(GTK_TREE_VIEW(tree->GtkGetTreeView())),
+            [](GtkTreeModel*, GtkTreePath*, GtkTreeIter*, gpointer count) {
+                ++*static_cast<int*>(count);
+                return FALSE;
+            },
+            &rows);
+        return rows;
+    };
+
+    ASSERT_TRUE(PressKey(XK_e, true));
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == pane->SearchField(); }));
+    for (unsigned long key : {XK_b, XK_a, XK_k, XK_e, XK_r, XK_s})
+        PressKey(key);
+    ASSERT_TRUE(WaitFor([&] { return pane->SearchField()->GetValue() == "bakers"; }));
+    // Root, American States, California and the paper, on the real control.
+    EXPECT_EQ(shownRows(), 4);
+    EXPECT_EQ(pane->MatchCount()->GetLabel(), "1 newspaper");
+
+    PressKey(XK_Return);
+    EXPECT_TRUE(WaitFor(
+        [&] { return m_frame->GetTitle() == "Bakersfield Californian - Lumo News Reader"; }));
+    EXPECT_EQ(g_strCurrentURL, "http://www.bakersfield.com/");
+
+    PressKey(XK_Escape); // from the results to the field
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == pane->SearchField(); }));
+    PressKey(XK_Escape); // and the whole tree back
+    ASSERT_TRUE(WaitFor([&] { return !tree->IsFiltered(); }));
+    EXPECT_EQ(tree->Items().GetCount(), allItems);
+    EXPECT_EQ(expanded(), expandedBefore);
+    EXPECT_FALSE(tree->GetSelection().IsOk());
 }

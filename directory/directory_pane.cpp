@@ -1,0 +1,102 @@
+#include "directory/directory_pane.h"
+
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "directory/left_view.h"
+#include "ui/accessibility.h"
+
+namespace lumo {
+
+std::string MatchCountText(std::size_t matches)
+{
+    if (matches == 0)
+        return kNoNewspaperMatches;
+    return std::to_string(matches) + (matches == 1 ? " newspaper" : " newspapers");
+}
+
+CDirectoryPane::CDirectoryPane(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& profile,
+                               FavoritesReporter& reporter)
+    : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER)
+{
+    SetName("Directory");
+    m_field = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                             wxTE_PROCESS_ENTER);
+    m_field->SetHint(kFindNewspaperHint);
+    m_field->SetToolTip(kFindNewspaperTip);
+    SetAccessibleName(m_field, kFindNewspaperHint);
+    m_count = new wxStaticText(this, wxID_ANY, wxString());
+    m_tree = new CLeftView(this, doc, profile, reporter);
+
+    auto* findRow = new wxBoxSizer(wxHORIZONTAL);
+    findRow->Add(m_field, wxSizerFlags(1).CenterVertical());
+    findRow->Add(m_count, wxSizerFlags().CenterVertical().Border(wxLEFT, FromDIP(4)));
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    column->Add(findRow, wxSizerFlags().Expand().Border(wxALL, FromDIP(2)));
+    column->Add(m_tree, wxSizerFlags(1).Expand());
+    SetSizer(column);
+    m_count->Hide();
+
+    m_field->Bind(wxEVT_TEXT, &CDirectoryPane::OnText, this);
+}
+
+void CDirectoryPane::OnText(wxCommandEvent&)
+{
+    const std::size_t matches = m_tree->ShowMatches(m_field->GetValue().utf8_string());
+    const bool searching = m_tree->IsFiltered();
+    m_count->SetLabel(searching ? wxString::FromUTF8(MatchCountText(matches)) : wxString());
+    m_count->Show(searching);
+    Layout();
+}
+
+void CDirectoryPane::FocusSearch()
+{
+    m_field->SetFocus();
+    m_field->SelectAll();
+}
+
+void CDirectoryPane::StartSearch(wxChar letter)
+{
+    m_field->SetFocus();
+    m_field->ChangeValue(wxString(letter));
+    m_field->SetInsertionPointEnd();
+    wxCommandEvent changed(wxEVT_TEXT, m_field->GetId());
+    OnText(changed);
+}
+
+void CDirectoryPane::EndSearch()
+{
+    m_field->Clear(); // sends the text event that restores the tree
+    m_tree->SetFocus();
+}
+
+bool CDirectoryPane::HandleKey(int key, int modifiers)
+{
+    wxWindow* focus = FindFocus();
+    if (focus == m_field && modifiers == wxMOD_NONE) {
+        switch (key) {
+        case WXK_DOWN:
+            return m_tree->IsFiltered() && m_tree->SelectFirstMatch(false);
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+            return m_tree->IsFiltered() && m_tree->SelectFirstMatch(true);
+        case WXK_ESCAPE:
+            if (m_field->IsEmpty())
+                return false;
+            EndSearch();
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (focus == m_tree->GetMainWindow() || focus == m_tree) {
+        if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && m_tree->IsFiltered()) {
+            FocusSearch();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace lumo
