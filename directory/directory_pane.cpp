@@ -28,6 +28,9 @@ CDirectoryPane::CDirectoryPane(wxWindow* parent, CLumoNewsReaderDoc& doc, Profil
     SetAccessibleName(m_field, kFindNewspaperHint);
     m_count = new wxStaticText(this, wxID_ANY, wxString());
     m_tree = new CLeftView(this, doc, profile, reporter);
+    // The tree comes first for the keyboard, as it did before there was a
+    // field: it has the focus at start, and Tab moves on to the field.
+    m_field->MoveAfterInTabOrder(m_tree);
 
     auto* findRow = new wxBoxSizer(wxHORIZONTAL);
     findRow->Add(m_field, wxSizerFlags(1).CenterVertical());

@@ -1,5 +1,6 @@
 #include "directory/left_view.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <wx/toplevel.h>
@@ -33,6 +34,14 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
 #ifdef __WXGTK__
     // Lines from every item to its children, as a classic tree draws them.
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
+    // Rows of one height and a column of one width, set at each build: the
+    // control then never measures thousands of rows one by one, which made a
+    // search that shows most papers take 70 ms instead of 10.
+    gtk_tree_view_column_set_sizing(gtk_tree_view_get_column(GTK_TREE_VIEW(GtkGetTreeView()), 0),
+                                    GTK_TREE_VIEW_COLUMN_FIXED);
+    gtk_tree_view_column_set_expand(gtk_tree_view_get_column(GTK_TREE_VIEW(GtkGetTreeView()), 0),
+                                    TRUE);
+    gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
 #endif
     Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
     // Enter on a row (and a double-click) opens a page still waiting at once.
@@ -148,8 +157,41 @@ void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)
             Expand(ToViewItem(item));
 }
 
+void CLeftView::FitColumnToTexts()
+{
+#ifdef __WXGTK__
+    // The widest rows by an estimate from their length and depth, then those
+    // measured: measuring all of them would take longer than the build.
+    constexpr int kIndentPerLevel = 28;
+    constexpr int kMargin = 40;
+    const DirectoryTree& tree = m_building;
+    std::vector<std::pair<std::size_t, Item>> estimates;
+    for (Item item = 1; item <= tree.GetCount(); ++item) {
+        std::size_t depth = 0;
+        for (Item up = tree.GetParent(item); up != DirectoryTree::kTop; up = tree.GetParent(up))
+            ++depth;
+        estimates.emplace_back(tree.GetItemText(item).size() + 3 * depth, item);
+    }
+    const std::size_t measured = std::min<std::size_t>(estimates.size(), 24);
+    std::partial_sort(estimates.begin(), estimates.begin() + measured, estimates.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    int widest = GetClientSize().x;
+    for (std::size_t i = 0; i < measured; ++i) {
+        const Item item = estimates[i].second;
+        int depth = 1;
+        for (Item up = tree.GetParent(item); up != DirectoryTree::kTop; up = tree.GetParent(up))
+            ++depth;
+        widest = std::max(widest, GetTextExtent(wxString::FromUTF8(tree.GetItemText(item))).x +
+                                      depth * FromDIP(kIndentPerLevel) + FromDIP(kMargin));
+    }
+    gtk_tree_view_column_set_fixed_width(
+        gtk_tree_view_get_column(GTK_TREE_VIEW(GtkGetTreeView()), 0), widest);
+#endif
+}
+
 void CLeftView::ShowBuiltTree()
 {
+    FitColumnToTexts();
     m_full = m_building;
     m_search = std::make_unique<DirectorySearch>(m_full, m_strURL);
     m_filtered = false;

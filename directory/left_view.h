@@ -98,6 +98,8 @@ private:
     // when `expandMarked`.
     void ShowTree(DirectoryTree tree, bool expandMarked);
     void PlaceCursorWithoutSelecting();
+    // Makes the column as wide as the widest row of the tree being built.
+    void FitColumnToTexts();
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
