@@ -42,6 +42,12 @@ CDirectoryPane::CDirectoryPane(wxWindow* parent, CLumoNewsReaderDoc& doc, Profil
     m_count->Hide();
 
     m_field->Bind(wxEVT_TEXT, &CDirectoryPane::OnText, this);
+    // Ctrl+N builds the whole tree again: the search it replaced is over.
+    m_tree->SetSearchEndedByBuild([this] {
+        m_field->ChangeValue(wxString());
+        m_count->Hide();
+        Layout();
+    });
 }
 
 void CDirectoryPane::OnText(wxCommandEvent&)

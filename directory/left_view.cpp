@@ -194,7 +194,8 @@ void CLeftView::ShowBuiltTree()
     FitColumnToTexts();
     m_full = m_building;
     m_search = std::make_unique<DirectorySearch>(m_full, m_strURL);
-    m_filtered = false;
+    if (std::exchange(m_filtered, false) && m_searchEndedByBuild)
+        m_searchEndedByBuild();
     ShowTree(std::move(m_building), true);
     m_building = DirectoryTree();
     PlaceCursorWithoutSelecting();

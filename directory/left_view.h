@@ -1,5 +1,6 @@
 #pragma once
 // The directory tree pane on the left of the main window.
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -77,6 +78,11 @@ public:
     // had before the search. Returns the number of newspapers shown.
     std::size_t ShowMatches(std::string_view query);
     bool IsFiltered() const { return m_filtered; }
+    // Called when a new build replaces the results of a search.
+    void SetSearchEndedByBuild(std::function<void()> ended)
+    {
+        m_searchEndedByBuild = std::move(ended);
+    }
     // Selects the first newspaper shown and moves the focus to it; its page
     // opens at once or as at the end of a keyboard walk. False when none shows.
     bool SelectFirstMatch(bool openAtOnce);
@@ -120,6 +126,7 @@ private:
     bool m_filtered = false;
     std::vector<Item> m_expandedBefore;
     Item m_selectedBefore = DirectoryTree::kTop;
+    std::function<void()> m_searchEndedByBuild;
     // The page a keyboard walk rests on, opened when the keys have rested.
     bool m_byKeyboard = false;
     wxTimer m_pendingOpen;

@@ -640,4 +640,11 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     EXPECT_EQ(tree->Items().GetCount(), allItems);
     EXPECT_EQ(expanded(), expandedBefore);
     EXPECT_FALSE(tree->GetSelection().IsOk());
+
+    // Building the tree again ends a search, field and all.
+    pane->StartSearch('z');
+    ASSERT_TRUE(tree->IsFiltered());
+    Command(wxID_NEW);
+    EXPECT_FALSE(tree->IsFiltered());
+    EXPECT_TRUE(pane->SearchField()->IsEmpty());
 }
