@@ -452,8 +452,15 @@ void CMainFrame::OnSwitchPane(wxCommandEvent&)
 
 void CMainFrame::OnFavoritesModify(wxCommandEvent&)
 {
-    // The tree is not rebuilt afterwards: changes reach "My Favorites" at its next build.
     ShowEditFavoritesDialog(this);
+    // "My Favorites" shows what the dialogs changed at once.
+    m_leftView->RefreshFavorites();
+}
+
+void CMainFrame::KeepThisPage()
+{
+    if (ShowAddPageDialog(this, m_htmlView->PageTitle(), m_htmlView->PageAddress()) == wxID_OK)
+        m_leftView->RefreshFavorites();
 }
 
 void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
@@ -559,6 +566,11 @@ void CMainFrame::OnCharHook(wxKeyEvent& event)
         // Ctrl+E finds a newspaper from anywhere in the window.
         if (key == 'E' && modifiers == wxMOD_CONTROL) {
             m_directoryPane->FocusSearch();
+            return;
+        }
+        // Ctrl+D keeps the page on screen among the favorites.
+        if (key == 'D' && modifiers == wxMOD_CONTROL) {
+            KeepThisPage();
             return;
         }
         if (m_directoryPane->HandleKey(key, modifiers))

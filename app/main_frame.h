@@ -101,6 +101,8 @@ private:
     void OnCharHook(wxKeyEvent& event);
 
     void RecordWindowSize();
+    // Ctrl+D: the add dialog with the page on screen filled in.
+    void KeepThisPage();
     // Keeps the place the window has when neither maximised nor minimised.
     void TrackNormalPlacement();
     bool InNormalState() const;

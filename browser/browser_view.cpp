@@ -223,6 +223,7 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
 
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 {
+    m_pageTitle = title;
     if (wxWindow* top = wxGetTopLevelParent(this))
         top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
 }

@@ -63,6 +63,10 @@ public:
 
     int CrashReloadCount() const { return m_engine ? m_engine->CrashReloadCount() : 0; }
     bool ShowsFailurePage() const { return m_engine && m_engine->ShowsFailurePage(); }
+    // The page on screen: its title (for a paper that could not be reached,
+    // the paper's name) and its address as it was asked for.
+    const std::string& PageTitle() const { return m_pageTitle; }
+    std::string PageAddress() const { return m_engine ? m_engine->ShownAddress() : std::string(); }
 
 private:
     void OnTitleChanged(const std::string& title) override;
@@ -87,6 +91,7 @@ private:
     std::optional<std::pair<std::string, std::string>> m_pendingUrl;
     LoadProgressLine* m_progressLine = nullptr;
     std::string m_loadingHost;
+    std::string m_pageTitle;
     std::string m_hoveredLink;
 };
 

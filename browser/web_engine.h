@@ -11,6 +11,9 @@ class wxWebView;
 namespace lumo {
 
 // What the engine tells the pane about.
+// The item the page's context menu gets, which opens the page in the user's browser.
+inline constexpr const char* kOpenPageInBrowserLabel = "Open Page in Web Browser";
+
 class WebEngineHost
 {
 public:
@@ -70,6 +73,9 @@ public:
     virtual int CrashReloadCount() const = 0;
     virtual int HungProcessesEnded() const = 0;
     virtual bool ShowsFailurePage() const = 0;
+    // The address the pane shows or is opening, as it was asked for (for a
+    // paper that could not be reached: the paper's address).
+    virtual std::string ShownAddress() const = 0;
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

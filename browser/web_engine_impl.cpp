@@ -257,7 +257,7 @@ public:
     }
 
     // The address the pane shows or is opening, as the user asked for it.
-    std::string ShownAddress() const
+    std::string ShownAddress() const override
     {
         if (!m_visit.address.empty())
             return m_visit.address;
@@ -366,6 +366,7 @@ private:
         g_signal_connect(m_native, "notify::is-web-process-responsive", G_CALLBACK(ResponsiveThunk),
                          this);
         g_signal_connect(m_native, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
+        g_signal_connect(m_native, "context-menu", G_CALLBACK(ContextMenuThunk), this);
         // The toolkit follows the focus of the page's container only.
         g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
         g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
@@ -710,6 +711,24 @@ private:
     static void ResponsiveThunk(WebKitWebView*, GParamSpec*, gpointer self)
     {
         static_cast<WebKitEngine*>(self)->OnResponsiveChanged();
+    }
+
+    // The page's own menu ends with "Open Page in Web Browser".
+    static gboolean ContextMenuThunk(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                     WebKitHitTestResult*, gpointer self)
+    {
+        GSimpleAction* action = g_simple_action_new("open-page-in-browser", nullptr);
+        g_signal_connect(action, "activate",
+                         G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer engine) {
+                             auto* me = static_cast<WebKitEngine*>(engine);
+                             me->m_host.OnOpenOutside(me->ShownAddress());
+                         }),
+                         self);
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(
+                                             G_ACTION(action), kOpenPageInBrowserLabel, nullptr));
+        g_object_unref(action);
+        return FALSE;
     }
 
     static void MouseTargetThunk(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self)

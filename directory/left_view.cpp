@@ -1,8 +1,11 @@
 #include "directory/left_view.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
+#include <wx/clipbrd.h>
+#include <wx/menu.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
@@ -12,14 +15,46 @@
 
 #include "app/app_paths.h"
 #include "app/globals.h"
+#include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
+#include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
 
 namespace lumo {
+
+namespace {
+
+// An item by the texts from the top of the tree down to it: what still names
+// it after a build in which the ids moved.
+std::vector<std::string> TextPath(const DirectoryTree& tree, DirectoryTree::ItemId item)
+{
+    std::vector<std::string> path;
+    for (; item != DirectoryTree::kTop; item = tree.GetParent(item))
+        path.insert(path.begin(), tree.GetItemText(item));
+    return path;
+}
+
+DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
+                                     const std::vector<std::string>& path)
+{
+    DirectoryTree::ItemId item = DirectoryTree::kTop;
+    for (const std::string& text : path) {
+        const auto& children = tree.GetChildren(item);
+        const auto found = std::find_if(children.begin(), children.end(), [&](auto child) {
+            return tree.GetItemText(child) == text;
+        });
+        if (found == children.end())
+            return DirectoryTree::kTop;
+        item = *found;
+    }
+    return item;
+}
+
+} // namespace
 
 CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& profile,
                      FavoritesReporter& reporter)
@@ -47,12 +82,27 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     // Enter on a row (and a double-click) opens a page still waiting at once.
     Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OpenPendingPage(); });
     m_pendingOpen.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenPendingPage(); });
+    Bind(wxEVT_DATAVIEW_ITEM_CONTEXT_MENU,
+         [this](wxDataViewEvent& event) { ShowPaperMenu(ToItem(event.GetItem())); });
 #ifdef __WXGTK__
     // Which hand moved the selection: keys walk quietly, the pointer opens at once.
-    g_signal_connect(GtkGetTreeView(), "key-press-event",
-                     G_CALLBACK(+[](GtkWidget*, GdkEventKey*, CLeftView* view) {
-                         view->m_byKeyboard = true;
-                         return FALSE;
+    g_signal_connect(
+        GtkGetTreeView(), "key-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
+            view->m_byKeyboard = true;
+            // Shift+Enter opens the paper in the user's web browser.
+            const bool enter = key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter;
+            if (enter && (key->state & gtk_accelerator_get_default_mod_mask()) == GDK_SHIFT_MASK)
+                return view->RunPaperCommand(PaperCommand::OpenInWebBrowser,
+                                             ToItem(view->GetSelection())) ||
+                       true;
+            return FALSE;
+        }),
+        this);
+    // The menu key and Shift+F10 show the selected paper's menu.
+    g_signal_connect(GtkGetTreeView(), "popup-menu",
+                     G_CALLBACK(+[](GtkWidget*, CLeftView* view) -> gboolean {
+                         return view->ShowPaperMenu(ToItem(view->GetSelection()));
                      }),
                      this);
     g_signal_connect(GtkGetTreeView(), "button-press-event",
@@ -224,6 +274,59 @@ void CLeftView::PlaceCursorWithoutSelecting()
 #endif
 }
 
+void CLeftView::RefreshFavorites()
+{
+    // The entries shown now, in the order the branch shows them.
+    std::vector<FavoriteEntry> shown;
+    const Item branch =
+        FindByTextPath(m_full, {std::string(kAppName), std::string(kMyFavoritesBranch)});
+    for (Item item :
+         branch != DirectoryTree::kTop ? m_full.GetChildren(branch) : std::vector<Item>()) {
+        const auto slot = static_cast<std::size_t>(m_full.GetItemData(item));
+        shown.push_back({m_full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
+    }
+    std::vector<FavoriteEntry> stored =
+        FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
+    auto byText = [](const FavoriteEntry& a, const FavoriteEntry& b) {
+        return std::tie(a.title, a.url) < std::tie(b.title, b.url);
+    };
+    std::sort(shown.begin(), shown.end(), byText);
+    std::sort(stored.begin(), stored.end(), byText);
+    if (shown == stored)
+        return;
+
+    // What the user sees of the tree, by texts: the ids move with the branch.
+    std::vector<std::vector<std::string>> expanded;
+    for (Item item = 1; item <= Items().GetCount(); ++item)
+        if (Items().HasChildren(item) && IsExpanded(ToViewItem(item)))
+            expanded.push_back(TextPath(Items(), item));
+    const Item selected = ToItem(GetSelection());
+    const std::vector<std::string> selectedPath =
+        Items().IsValid(selected) ? TextPath(Items(), selected) : std::vector<std::string>();
+#ifdef __WXGTK__
+    GtkAdjustment* scroll = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(GtkGetTreeView()));
+    const double scrolled = scroll ? gtk_adjustment_get_value(scroll) : 0;
+#endif
+
+    BuildCatalogTree(m_profile.Get(kCataView));
+    for (const auto& path : expanded)
+        if (Item item = FindByTextPath(m_full, path); item != DirectoryTree::kTop)
+            Expand(ToViewItem(item));
+    if (Item item = FindByTextPath(m_full, selectedPath); item != DirectoryTree::kTop) {
+        m_handled = item; // shown selected again, not opened again
+        Select(ToViewItem(item));
+    }
+#ifdef __WXGTK__
+    // Once the rows are laid out again.
+    if (scroll)
+        CallAfter([this, scrolled] {
+            if (GtkAdjustment* adjustment =
+                    gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(GtkGetTreeView())))
+                gtk_adjustment_set_value(adjustment, scrolled);
+        });
+#endif
+}
+
 std::size_t CLeftView::ShowMatches(std::string_view query)
 {
     if (!m_search)
@@ -329,6 +432,82 @@ void CLeftView::SelectionChanged(Item item)
         m_pendingOpen.StartOnce(kQuietWalkMs);
     else
         OpenPendingPage();
+}
+
+std::string CLeftView::AddressOf(Item item) const
+{
+    const DirectoryTree& tree = Items();
+    if (!tree.IsValid(item) || tree.HasChildren(item))
+        return {};
+    const auto slot = static_cast<std::size_t>(tree.GetItemData(item));
+    return slot > 0 && slot < m_strURL.size() ? m_strURL[slot] : std::string();
+}
+
+std::vector<CLeftView::PaperCommand> CLeftView::PaperCommands(Item item) const
+{
+    if (AddressOf(item).empty())
+        return {};
+    std::vector<PaperCommand> commands{PaperCommand::Open, PaperCommand::OpenInWebBrowser,
+                                       PaperCommand::CopyAddress};
+    const std::vector<std::string> path = TextPath(Items(), item);
+    if (path.size() < 2 || path[1] != kMyFavoritesBranch)
+        commands.push_back(PaperCommand::AddToMyFavorites);
+    return commands;
+}
+
+bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
+{
+    const std::vector<PaperCommand> offered = PaperCommands(item);
+    if (std::find(offered.begin(), offered.end(), command) == offered.end())
+        return false;
+    const std::string url = AddressOf(item);
+    const std::string name = Items().GetItemText(item);
+    switch (command) {
+    case PaperCommand::Open:
+        m_byKeyboard = false;
+        m_handled = DirectoryTree::kTop; // opened again, also when it is the selected one
+        Select(ToViewItem(item));
+        SelectionChanged(item);
+        return true;
+    case PaperCommand::OpenInWebBrowser:
+        return OpenOutsideOrSay(url);
+    case PaperCommand::CopyAddress: {
+        wxClipboardLocker clipboard;
+        return !!clipboard &&
+               wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(url)));
+    }
+    case PaperCommand::AddToMyFavorites:
+        // The rules and messages of a favorite typed into the add dialog.
+        if (!FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter)
+                 .AddFavorite(TrimFavoriteText(name), url))
+            return false;
+        m_reporter.ShowMessage(kMsgSuccessfully);
+        RefreshFavorites();
+        return true;
+    }
+    return false;
+}
+
+bool CLeftView::ShowPaperMenu(Item item)
+{
+    static const std::pair<PaperCommand, const char*> kLabels[] = {
+        {PaperCommand::Open, "Open"},
+        {PaperCommand::OpenInWebBrowser, "Open in Web Browser"},
+        {PaperCommand::CopyAddress, "Copy Address"},
+        {PaperCommand::AddToMyFavorites, "Add to My Favorites"},
+    };
+    const std::vector<PaperCommand> commands = PaperCommands(item);
+    if (commands.empty())
+        return false;
+    wxMenu menu;
+    for (PaperCommand command : commands)
+        for (const auto& [which, label] : kLabels)
+            if (which == command)
+                menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command), label);
+    const int chosen = GetPopupMenuSelectionFromUser(menu);
+    if (chosen != wxID_NONE)
+        RunPaperCommand(static_cast<PaperCommand>(chosen - wxID_HIGHEST - 1), item);
+    return true;
 }
 
 void CLeftView::OpenPendingPage()

@@ -51,6 +51,25 @@ public:
     // arrangements show the same tree.
     void BuildCatalogTree(int arrangement) override;
 
+    // What the context menu of a paper offers.
+    enum class PaperCommand
+    {
+        Open,
+        OpenInWebBrowser,
+        CopyAddress,
+        AddToMyFavorites, // catalogue papers only
+    };
+    // The commands a row offers: none for branches and rows without an address.
+    std::vector<PaperCommand> PaperCommands(Item item) const;
+    // Carries out a command of a paper's context menu; false when the row
+    // does not offer it or it failed (a message says why).
+    bool RunPaperCommand(PaperCommand command, Item item);
+
+    // Shows the favorites file's entries under "My Favorites" when they
+    // differ from those shown; the rest of the tree keeps its expansion, its
+    // selection (not opened again) and its scroll position.
+    void RefreshFavorites();
+
     // The build steps for the catalogue's three branches; each continues the
     // address table where the previous step stopped. Called by BuildCatalogTree
     // with the root of the tree being built.
@@ -94,6 +113,9 @@ public:
 
 private:
     void OnTvnSelchanged(wxDataViewEvent& event);
+    // The context menu of a paper, from the pointer or the keyboard.
+    bool ShowPaperMenu(Item item);
+    std::string AddressOf(Item item) const;
     Item AppendBranch(Item parent, std::string_view text);
     // The one rule for every leaf: sorted among its siblings, item data = the
     // next free entry, which receives the address.

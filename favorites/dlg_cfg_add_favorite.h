@@ -42,6 +42,10 @@ public:
     CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPath, const wxString& name,
                        const wxString& url);
 
+    // Add mode with the fields filled in (the page on screen), or edit mode.
+    CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPath, bool editMode,
+                       const wxString& name, const wxString& url);
+
     bool IsEditMode() const { return m_bEditMode; }
     wxTextCtrl* NameCtrl() const { return m_name; }
     wxTextCtrl* URLCtrl() const { return m_url; }
@@ -57,8 +61,6 @@ public:
     bool Delete();
 
 private:
-    CDlgCfgAddFavorite(wxWindow* parent, std::string favoritesPath, bool editMode,
-                       const wxString& name, const wxString& url);
     void CreateControls();
     void ApplyMode();
     void CopyControlsToTexts();

@@ -149,4 +149,11 @@ void ShowEditFavoritesDialog(wxWindow* parent)
     dlg.ShowModal();
 }
 
+int ShowAddPageDialog(wxWindow* parent, const std::string& name, const std::string& url)
+{
+    CDlgCfgAddFavorite dlg(parent, FavoritesFilePath(g_strAppDir), false, wxString::FromUTF8(name),
+                           wxString::FromUTF8(url));
+    return dlg.ShowModal();
+}
+
 } // namespace lumo

@@ -69,4 +69,9 @@ private:
 // favorites file, shown modally over `parent`.
 void ShowEditFavoritesDialog(wxWindow* parent);
 
+// Ctrl+D: the add dialog on the same file with the name and address of the
+// page on screen filled in; the user may change both. Returns wxID_OK when a
+// favorite was saved.
+int ShowAddPageDialog(wxWindow* parent, const std::string& name, const std::string& url);
+
 } // namespace lumo

@@ -533,7 +533,7 @@ TEST_F(FavoritesDialogsTest, FieldsAreNamedByTheirLabelsForScreenReaders)
     }
 }
 
-TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndLeavesTheTree)
+TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndTheTreeShowsItAtOnce)
 {
     // The current directory holds another file: only the program directory counts.
     TempDir elsewhere;
@@ -572,6 +572,18 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndLeavesT
             return wxID_CANCEL;
         }
     };
+    // What the user opened and chose stays as it is.
+    CLeftView* tree = frame->LeftView();
+    const auto california = [&] {
+        for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
+            if (tree->Items().GetItemText(item) == "[CA]California")
+                return item;
+        return DirectoryTree::kTop;
+    };
+    tree->Expand(CLeftView::ToViewItem(california()));
+    const DirectoryTree::ItemId paper = tree->Items().GetChildren(california()).front();
+    const std::string paperName = tree->Items().GetItemText(paper);
+    tree->Select(CLeftView::ToViewItem(paper));
     wxTheApp->SetTopWindow(frame);
     wxCommandEvent modify(wxEVT_MENU, ToWxId(ID_FAVORITES_MODIFY));
     wxTEST_DIALOG(frame->ProcessWindowEvent(modify), ExpectList(),
@@ -581,10 +593,11 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndLeavesT
                   }),
                   ExpectMessage("Successfully!"));
     EXPECT_EQ(FileEntries().size(), 3u);
-    EXPECT_EQ(treeFavorites(), before); // closing the dialog does not rebuild the tree
-    frame->BuildCatalogTree(profile.Get(kCataView));
+    EXPECT_NE(treeFavorites(), before);
     EXPECT_EQ(treeFavorites(),
               (std::vector<std::string>{"Chicago Tribune", "Le Monde", "The New York Times"}));
+    EXPECT_TRUE(tree->IsExpanded(CLeftView::ToViewItem(california())));
+    EXPECT_EQ(tree->Items().GetItemText(CLeftView::ToItem(tree->GetSelection())), paperName);
 
     delete frame;
     wxTheApp->SetTopWindow(nullptr);

@@ -13,6 +13,8 @@
 #include <wx/config.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/splitter.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
@@ -32,6 +34,7 @@
 #include "capturing_reporter.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
+#include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
@@ -647,4 +650,93 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     Command(wxID_NEW);
     EXPECT_FALSE(tree->IsFiltered());
     EXPECT_TRUE(pane->SearchField()->IsEmpty());
+}
+
+// Answers the add dialog (records its fields and saves) and the message
+// boxes, as a user pressing Save and OK would.
+class SavingAddDialog : public wxModalDialogHook
+{
+public:
+    SavingAddDialog() { Register(); }
+    ~SavingAddDialog() override { Unregister(); }
+    std::vector<std::string> fields;
+    std::vector<std::string> messages;
+
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+            messages.push_back(box->GetMessage().utf8_string());
+            return wxID_OK;
+        }
+        auto* add = dynamic_cast<CDlgCfgAddFavorite*>(dialog);
+        if (!add)
+            return wxID_CANCEL;
+        fields = {add->IsEditMode() ? "edit" : "add", add->NameCtrl()->GetValue().utf8_string(),
+                  add->URLCtrl()->GetValue().utf8_string()};
+        return add->Save() ? wxID_OK : wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+TEST_F(MainFrameTest, PapersOpenElsewhereAndNewFavoritesShowAtOnce)
+{
+    WriteFile(m_dir.File("Favorites.xml"), "<Favorites>\n</Favorites>\n");
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    CLeftView* tree = m_frame->LeftView();
+    auto find = [&](const std::string& text) {
+        for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
+            if (tree->Items().GetItemText(item) == text)
+                return item;
+        return DirectoryTree::kTop;
+    };
+    auto favorites = [&] {
+        std::vector<std::string> names;
+        for (auto child : tree->Items().GetChildren(find(std::string(kMyFavoritesBranch))))
+            names.push_back(tree->Items().GetItemText(child));
+        return names;
+    };
+    using Command = CLeftView::PaperCommand;
+    const auto cnn = find("CNN ");
+    EXPECT_TRUE(tree->PaperCommands(find("National")).empty());
+    ASSERT_EQ(tree->PaperCommands(cnn).size(), 4u);
+
+    EXPECT_TRUE(tree->RunPaperCommand(Command::OpenInWebBrowser, cnn));
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{"https://www.cnn.com/"});
+    EXPECT_TRUE(tree->RunPaperCommand(Command::CopyAddress, cnn));
+    {
+        wxTextDataObject text;
+        ASSERT_TRUE(wxTheClipboard->Open());
+        wxTheClipboard->GetData(text);
+        wxTheClipboard->Close();
+        EXPECT_EQ(text.GetText(), "https://www.cnn.com/");
+    }
+    EXPECT_TRUE(tree->RunPaperCommand(Command::Open, find("CNN ")));
+    EXPECT_EQ(m_frame->GetTitle(), "CNN  - Lumo News Reader");
+
+    // Added from the menu: in the file and under "My Favorites" at once, and
+    // a favorite offers no second add.
+    EXPECT_TRUE(tree->RunPaperCommand(Command::AddToMyFavorites, find("CNN ")));
+    EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"Successfully!"});
+    EXPECT_EQ(favorites(), std::vector<std::string>{"CNN"});
+    EXPECT_EQ(
+        tree->PaperCommands(tree->Items().GetChildren(find(std::string(kMyFavoritesBranch)))[0])
+            .size(),
+        3u);
+
+    // Ctrl+D keeps the page on screen, its name and address filled in.
+    WriteFile(m_dir.File("kept.html"),
+              "<html><head><title>Kept Page</title></head><body></body></html>");
+    const std::string kept = "file://" + m_dir.File("kept.html");
+    m_frame->HtmlView()->NavigateTo(kept);
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Kept Page - Lumo News Reader"; }));
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    SavingAddDialog answers;
+    ASSERT_TRUE(lumo::test::PressKey(XK_d, true));
+    EXPECT_TRUE(WaitFor([&] { return favorites().size() == 2; }));
+    EXPECT_EQ(answers.fields, (std::vector<std::string>{"add", "Kept Page", kept}));
+    EXPECT_EQ(answers.messages, std::vector<std::string>{"Successfully!"});
+    EXPECT_EQ(favorites(), (std::vector<std::string>{"CNN", "Kept Page"}));
 }
