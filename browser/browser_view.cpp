@@ -2,18 +2,25 @@
 
 #include <algorithm>
 
+#include <wx/button.h>
 #include <wx/dcclient.h>
 #include <wx/frame.h>
+#include <wx/popupwin.h>
 #include <wx/sizer.h>
+#include <wx/stattext.h>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
 #include <wx/toplevel.h>
+#include <wx/utils.h>
 
 #include "app/frame_commands.h"
 #include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/url_opener.h"
+#include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "ui/accessibility.h"
 
 namespace lumo {
 
@@ -201,6 +208,16 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
 {
     const int key = event.GetKeyCode();
     const int modifiers = event.GetModifiers();
+    const auto inFindBar = [this] {
+        for (wxWindow* window = FindFocus(); window; window = window->GetParent())
+            if (window == m_findBar)
+                return true;
+        return false;
+    };
+    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && FindBarShown() && inFindBar()) {
+        CloseFindBar();
+        return true;
+    }
     if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
         if (!IsLoading())
             return false; // the page's own Escape
@@ -211,6 +228,31 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
         Reload();
         return true;
     }
+    // Zoom: Ctrl++ (or Ctrl+=), Ctrl+-, Ctrl+0, with or without Shift.
+    if ((modifiers & ~wxMOD_SHIFT) == wxMOD_CONTROL) {
+        if (key == '+' || key == '=' || key == WXK_NUMPAD_ADD) {
+            ZoomBy(1);
+            return true;
+        }
+        if (key == '-' || key == '_' || key == WXK_NUMPAD_SUBTRACT) {
+            ZoomBy(-1);
+            return true;
+        }
+        if (key == '0' || key == WXK_NUMPAD0) {
+            ZoomBy(0);
+            return true;
+        }
+    }
+    // Find in page: Ctrl+F while the page has the focus, F3 and Shift+F3.
+    if (key == 'F' && modifiers == wxMOD_CONTROL && PageHasFocus()) {
+        OpenFindBar();
+        return true;
+    }
+    if (key == WXK_F3 && (modifiers == wxMOD_NONE || modifiers == wxMOD_SHIFT) &&
+        (FindBarShown() || PageHasFocus())) {
+        FindAgain(modifiers == wxMOD_SHIFT);
+        return true;
+    }
     if (modifiers == wxMOD_ALT && (key == WXK_LEFT || key == WXK_RIGHT)) {
         if (key == WXK_LEFT)
             GoBack();
@@ -219,6 +261,182 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
         return true;
     }
     return false;
+}
+
+// --- Zoom ----------------------------------------------------------------------
+
+void CLumoNewsReaderView::ZoomBy(int steps)
+{
+    if (!m_engine)
+        return;
+    int percent = 100;
+    if (steps > 0) {
+        const int* next =
+            std::upper_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoomPercent);
+        percent = next != std::end(kZoomSteps) ? *next : kZoomSteps[std::size(kZoomSteps) - 1];
+    } else if (steps < 0) {
+        const int* next =
+            std::lower_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoomPercent);
+        percent = next != std::begin(kZoomSteps) ? *(next - 1) : kZoomSteps[0];
+    }
+    m_zoomPercent = percent;
+    m_engine->SetZoom(percent / 100.0);
+    if (!m_pageHost.empty())
+        m_profile.WriteProfileInt(kZoomSection, m_pageHost, percent);
+    ShowZoomBadge();
+}
+
+void CLumoNewsReaderView::OnZoomWheel(int steps)
+{
+    ZoomBy(steps);
+}
+
+void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
+{
+    // Each site keeps the zoom it was last given.
+    m_pageHost = HostOf(uri);
+    const int kept =
+        m_pageHost.empty() ? 100 : m_profile.GetProfileInt(kZoomSection, m_pageHost, 100);
+    m_zoomPercent = std::clamp(kept, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
+    if (m_engine)
+        m_engine->SetZoom(m_zoomPercent / 100.0);
+}
+
+void CLumoNewsReaderView::ShowZoomBadge()
+{
+    wxWindow* page = WebWindow();
+    if (!page || !page->IsShownOnScreen())
+        return;
+    if (!m_zoomBadge) {
+        m_zoomBadge = new wxPopupWindow(this);
+        m_zoomBadge->SetBackgroundColour(wxColour(0x33, 0x33, 0x33));
+        m_zoomBadgeText = new wxStaticText(m_zoomBadge, wxID_ANY, wxString());
+        m_zoomBadgeText->SetForegroundColour(*wxWHITE);
+        m_zoomBadgeText->SetFont(m_zoomBadgeText->GetFont().Scale(1.6).Bold());
+        m_zoomBadgeTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { m_zoomBadge->Hide(); });
+    }
+    m_zoomBadgeText->SetLabel(wxString::Format("%d %%", m_zoomPercent));
+    const wxSize text = m_zoomBadgeText->GetBestSize();
+    const int pad = FromDIP(12);
+    m_zoomBadgeText->SetPosition(wxPoint(pad, pad / 2));
+    m_zoomBadge->SetSize(text.x + 2 * pad, text.y + pad);
+    const wxRect area = page->GetScreenRect();
+    m_zoomBadge->Move(area.x + (area.width - m_zoomBadge->GetSize().x) / 2,
+                      area.y + (area.height - m_zoomBadge->GetSize().y) / 2);
+    m_zoomBadge->Show();
+    m_zoomBadgeTimer.StartOnce(1200);
+}
+
+// --- Find in page ----------------------------------------------------------------
+
+void CLumoNewsReaderView::CreateFindBar()
+{
+    m_findBar = new wxPanel(this, wxID_ANY);
+    m_findBar->SetName("Find in page");
+    m_findField = new wxTextCtrl(m_findBar, wxID_ANY, wxString(), wxDefaultPosition,
+                                 wxSize(FromDIP(240), -1), wxTE_PROCESS_ENTER);
+    m_findField->SetHint("Find in page");
+    SetAccessibleName(m_findField, "Find in page");
+    auto* previous = new wxButton(m_findBar, wxID_ANY, "Previous");
+    auto* next = new wxButton(m_findBar, wxID_ANY, "Next");
+    m_findCount = new wxStaticText(m_findBar, wxID_ANY, wxString());
+    auto* close = new wxButton(m_findBar, wxID_ANY, "Close");
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    const int gap = FromDIP(4);
+    row->Add(m_findField, wxSizerFlags().CenterVertical().Border(wxALL, gap));
+    row->Add(previous, wxSizerFlags().CenterVertical().Border(wxTOP | wxBOTTOM, gap));
+    row->Add(next, wxSizerFlags().CenterVertical().Border(wxALL, gap));
+    row->Add(m_findCount, wxSizerFlags(1).CenterVertical().Border(wxLEFT, gap));
+    row->Add(close, wxSizerFlags().CenterVertical().Border(wxALL, gap));
+    m_findBar->SetSizer(row);
+    GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
+    m_findField->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Find(false); });
+    m_findField->Bind(wxEVT_TEXT_ENTER,
+                      [this](wxCommandEvent&) { FindAgain(wxGetKeyState(WXK_SHIFT)); });
+    previous->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(true); });
+    next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(false); });
+    close->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CloseFindBar(); });
+}
+
+bool CLumoNewsReaderView::FindBarShown() const
+{
+    return m_findBar && m_findBar->IsShown();
+}
+
+wxString CLumoNewsReaderView::FindCount() const
+{
+    return m_findCount ? m_findCount->GetLabel() : wxString();
+}
+
+void CLumoNewsReaderView::OpenFindBar()
+{
+    if (!m_engine)
+        return;
+    if (!m_findBar)
+        CreateFindBar();
+    m_findBar->Show();
+    Layout();
+    m_findField->SetFocus();
+    m_findField->SelectAll();
+    if (!m_findField->IsEmpty())
+        Find(false);
+}
+
+void CLumoNewsReaderView::FindAgain(bool backwards)
+{
+    if (!FindBarShown())
+        OpenFindBar();
+    else
+        Find(backwards);
+}
+
+void CLumoNewsReaderView::Find(bool backwards)
+{
+    if (!m_engine || !m_findField)
+        return;
+    const std::string text = m_findField->GetValue().utf8_string();
+    if (text.empty()) {
+        m_engine->Find(std::string(), false);
+        m_findMatches = m_findCurrent = 0;
+        m_findCount->SetLabel(wxString());
+        return;
+    }
+    m_findBackwards = backwards;
+    m_engine->Find(text, backwards);
+}
+
+void CLumoNewsReaderView::OnFindResult(unsigned matches, bool newText)
+{
+    if (!m_findCount)
+        return;
+    // A new text starts at its first match (its last, searching backwards);
+    // next and previous walk round the matches counted then.
+    if (newText) {
+        m_findMatches = matches;
+        m_findCurrent = matches == 0 ? 0 : (m_findBackwards ? matches : 1);
+    } else if (matches == 0 || m_findMatches == 0) {
+        m_findCurrent = 0;
+    } else if (m_findBackwards) {
+        m_findCurrent = m_findCurrent > 1 ? m_findCurrent - 1 : m_findMatches;
+    } else {
+        m_findCurrent = m_findCurrent < m_findMatches ? m_findCurrent + 1 : 1;
+    }
+    m_findCount->SetLabel(m_findCurrent == 0
+                              ? wxString("Not found")
+                              : wxString::Format("%u of %u", m_findCurrent, m_findMatches));
+    m_findBar->Layout();
+}
+
+void CLumoNewsReaderView::CloseFindBar()
+{
+    if (!FindBarShown())
+        return;
+    if (m_engine)
+        m_engine->Find(std::string(), false);
+    m_findMatches = m_findCurrent = 0;
+    m_findBar->Hide();
+    Layout();
+    FocusPage();
 }
 
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)

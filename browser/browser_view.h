@@ -11,14 +11,22 @@
 #include <string>
 
 #include <wx/panel.h>
+#include <wx/timer.h>
 
 #include "app/document.h"
 #include "browser/web_engine.h"
 
 class wxKeyEvent;
+class wxPopupWindow;
+class wxStaticText;
+class wxTextCtrl;
 class wxStatusBar;
 
 namespace lumo {
+
+// The zoom levels, in percent, that Ctrl++ and Ctrl+- step through.
+inline constexpr int kZoomSteps[] = {30, 50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
+inline constexpr const char* kZoomSection = "Zoom";
 
 class ProfileStore;
 class LoadProgressLine;
@@ -68,6 +76,23 @@ public:
     const std::string& PageTitle() const { return m_pageTitle; }
     std::string PageAddress() const { return m_engine ? m_engine->ShownAddress() : std::string(); }
 
+    // Zoom: one step in (+1) or out (-1) along kZoomSteps, or back to 100 %
+    // (0). The level is kept for the page's site in the settings group
+    // "Zoom" and used whenever a page of that site shows.
+    void ZoomBy(int steps);
+    int ZoomPercent() const { return m_zoomPercent; }
+
+    // The find bar at the bottom of the pane: opens it (Ctrl+F), goes to the
+    // next or previous match (F3, Shift+F3), closes it (Esc) with the focus
+    // back on the page.
+    void OpenFindBar();
+    void FindAgain(bool backwards);
+    void CloseFindBar();
+    bool FindBarShown() const;
+    // What the bar's count reads: "3 of 17", "Not found" or empty.
+    wxString FindCount() const;
+    wxTextCtrl* FindField() const { return m_findField; }
+
 private:
     void OnTitleChanged(const std::string& title) override;
     void OnNewWindow(const std::string& url) override;
@@ -77,6 +102,12 @@ private:
     void OnLinkHovered(const std::string& url) override;
     void OnPageFocused() override;
     bool WebSandboxSupported() override;
+    void OnPageCommitted(const std::string& uri) override;
+    void OnZoomWheel(int steps) override;
+    void OnFindResult(unsigned matches, bool newText) override;
+    void CreateFindBar();
+    void Find(bool backwards);
+    void ShowZoomBadge();
 
     void Open(const std::string& url);
     // The frame's status bar while it is shown, else nullptr.
@@ -93,6 +124,19 @@ private:
     std::string m_loadingHost;
     std::string m_pageTitle;
     std::string m_hoveredLink;
+    // The site of the page shown and its zoom.
+    std::string m_pageHost;
+    int m_zoomPercent = 100;
+    wxPopupWindow* m_zoomBadge = nullptr;
+    wxStaticText* m_zoomBadgeText = nullptr;
+    wxTimer m_zoomBadgeTimer;
+    // The find bar and where the search stands.
+    wxPanel* m_findBar = nullptr;
+    wxTextCtrl* m_findField = nullptr;
+    wxStaticText* m_findCount = nullptr;
+    unsigned m_findMatches = 0;
+    unsigned m_findCurrent = 0;
+    bool m_findBackwards = false;
 };
 
 } // namespace lumo

@@ -35,6 +35,17 @@ public:
     virtual void OnPageFocused() = 0;
     // Whether this system can run the engine's sandbox for page processes.
     virtual bool WebSandboxSupported() = 0;
+    // A page from `uri` is now the one shown (its first data arrived).
+    virtual void OnPageCommitted(const std::string& uri) { (void)uri; }
+    // Ctrl and the mouse wheel over the page: +1 zooms in, -1 out.
+    virtual void OnZoomWheel(int steps) { (void)steps; }
+    // What a search in the page found: for a new text, how many matches (0:
+    // none); for a step to the next or previous match, 1 when there was one.
+    virtual void OnFindResult(unsigned matches, bool newText)
+    {
+        (void)matches;
+        (void)newText;
+    }
 };
 
 enum class EditCommand
@@ -76,6 +87,14 @@ public:
     // The address the pane shows or is opening, as it was asked for (for a
     // paper that could not be reached: the paper's address).
     virtual std::string ShownAddress() const = 0;
+    // The page's zoom, 1.0 being its own size.
+    virtual void SetZoom(double level) = 0;
+    virtual double Zoom() const = 0;
+    // Finds `text` in the page (case ignored, wrapping around), highlighting
+    // the matches and going to the next one, or the previous one; an empty
+    // text ends the search and its highlighting. The answer comes through
+    // WebEngineHost::OnFindResult.
+    virtual void Find(const std::string& text, bool backwards) = 0;
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

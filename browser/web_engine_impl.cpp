@@ -257,6 +257,33 @@ public:
     }
 
     // The address the pane shows or is opening, as the user asked for it.
+    void SetZoom(double level) override { webkit_web_view_set_zoom_level(m_native, level); }
+    double Zoom() const override { return webkit_web_view_get_zoom_level(m_native); }
+
+    void Find(const std::string& text, bool backwards) override
+    {
+        WebKitFindController* finder = webkit_web_view_get_find_controller(m_native);
+        if (text.empty()) {
+            webkit_find_controller_search_finish(finder);
+            m_findText.clear();
+            return;
+        }
+        if (text == m_findText) {
+            ++m_findSteps;
+            if (backwards)
+                webkit_find_controller_search_previous(finder);
+            else
+                webkit_find_controller_search_next(finder);
+            return;
+        }
+        m_findText = text;
+        m_findSteps = 0;
+        const guint32 options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE |
+                                WEBKIT_FIND_OPTIONS_WRAP_AROUND |
+                                (backwards ? WEBKIT_FIND_OPTIONS_BACKWARDS : 0);
+        webkit_find_controller_search(finder, text.c_str(), options, kMaxFindMatches);
+    }
+
     std::string ShownAddress() const override
     {
         if (!m_visit.address.empty())
@@ -367,6 +394,20 @@ private:
                          this);
         g_signal_connect(m_native, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
         g_signal_connect(m_native, "context-menu", G_CALLBACK(ContextMenuThunk), this);
+        g_signal_connect(m_native, "scroll-event", G_CALLBACK(ScrollThunk), this);
+        WebKitFindController* finder = webkit_web_view_get_find_controller(m_native);
+        g_signal_connect(finder, "found-text",
+                         G_CALLBACK(+[](WebKitFindController*, guint matches, gpointer self) {
+                             auto* me = static_cast<WebKitEngine*>(self);
+                             me->m_host.OnFindResult(matches, !me->TakeFindStep());
+                         }),
+                         this);
+        g_signal_connect(finder, "failed-to-find-text",
+                         G_CALLBACK(+[](WebKitFindController*, gpointer self) {
+                             auto* me = static_cast<WebKitEngine*>(self);
+                             me->m_host.OnFindResult(0, !me->TakeFindStep());
+                         }),
+                         this);
         // The toolkit follows the focus of the page's container only.
         g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
         g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
@@ -519,6 +560,7 @@ private:
         case WEBKIT_LOAD_COMMITTED:
             m_committed = true;
             m_committedUri = UriOf(m_native);
+            m_host.OnPageCommitted(m_committedUri);
             m_watchdog.Stop();
             m_secureAttempt.Stop();
             m_visit.secureTry.clear();
@@ -713,6 +755,23 @@ private:
         static_cast<WebKitEngine*>(self)->OnResponsiveChanged();
     }
 
+    // Ctrl with the wheel zooms; the page never sees that wheel.
+    static gboolean ScrollThunk(WebKitWebView*, GdkEventScroll* scroll, gpointer self)
+    {
+        if (!(scroll->state & GDK_CONTROL_MASK))
+            return FALSE;
+        int steps = 0;
+        if (scroll->direction == GDK_SCROLL_UP)
+            steps = 1;
+        else if (scroll->direction == GDK_SCROLL_DOWN)
+            steps = -1;
+        else if (scroll->direction == GDK_SCROLL_SMOOTH && scroll->delta_y != 0)
+            steps = scroll->delta_y < 0 ? 1 : -1;
+        if (steps != 0)
+            static_cast<WebKitEngine*>(self)->m_host.OnZoomWheel(steps);
+        return TRUE;
+    }
+
     // The page's own menu ends with "Open Page in Web Browser".
     static gboolean ContextMenuThunk(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                      WebKitHitTestResult*, gpointer self)
@@ -789,6 +848,18 @@ private:
     int m_crashReloads = 0;
     int m_hungEnded = 0;
     std::string m_hovered;
+    std::string m_findText;
+    // Steps to the next or previous match whose answers are still to come.
+    int m_findSteps = 0;
+    bool TakeFindStep()
+    {
+        if (m_findSteps == 0)
+            return false;
+        --m_findSteps;
+        return true;
+    }
+    // Beyond this many, a search in the page says "more than".
+    static constexpr guint kMaxFindMatches = 1000;
     std::string m_title;
     std::string m_committedUri;
     wxTimer m_watchdog;

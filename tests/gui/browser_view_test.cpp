@@ -8,6 +8,7 @@
 #include <wx/app.h>
 #include <wx/filefn.h>
 #include <wx/frame.h>
+#include <wx/textctrl.h>
 #include <wx/webview.h>
 
 #include "app/document.h"
@@ -234,4 +235,65 @@ TEST_F(BrowserViewTest, PagesCannotReadLocalFiles)
                                 ".then(function(t){document.title='read '+t})"
                                 ".catch(function(){document.title='refused'});</script>"));
     EXPECT_TRUE(WaitForCaption("refused - Lumo News Reader")) << Caption();
+}
+
+TEST_F(BrowserViewTest, ZoomStepsAndIsKeptForEachSite)
+{
+    StartBrowser();
+    const std::string start = "Lumo News Reader \u2014 Start - Lumo News Reader";
+    m_view->NavigateTo(kProductStartPage);
+    ASSERT_TRUE(WaitForCaption(start)) << Caption();
+    std::vector<int> levels;
+    for (int steps : {1, 1, -1, -1, -1, 0}) {
+        m_view->ZoomBy(steps);
+        levels.push_back(m_view->ZoomPercent());
+    }
+    EXPECT_EQ(levels, (std::vector<int>{110, 125, 110, 100, 90, 100}));
+    for (int i = 0; i < 20; ++i)
+        m_view->ZoomBy(-1);
+    EXPECT_EQ(m_view->ZoomPercent(), 30);
+    for (int i = 0; i < 20; ++i)
+        m_view->ZoomBy(1);
+    EXPECT_EQ(m_view->ZoomPercent(), 300);
+    EXPECT_DOUBLE_EQ(m_view->Engine()->Zoom(), 3.0);
+
+    // Another site has its own level; the first keeps its own, in the
+    // settings file's group of its own.
+    m_view->NavigateTo(Page("zoom.html", "Zoom"));
+    ASSERT_TRUE(WaitForCaption("Zoom - Lumo News Reader"));
+    EXPECT_EQ(m_view->ZoomPercent(), 100);
+    m_view->NavigateTo(kProductStartPage);
+    ASSERT_TRUE(WaitForCaption(start));
+    EXPECT_EQ(m_view->ZoomPercent(), 300);
+    EXPECT_DOUBLE_EQ(m_view->Engine()->Zoom(), 3.0);
+    const std::string settings = lumo::test::ReadFile(m_dir.File("settings/LumoNewsReader.conf"));
+    EXPECT_EQ(settings, "[Zoom]\nstart=300\n");
+}
+
+TEST_F(BrowserViewTest, FindInPageCountsWalksAndCloses)
+{
+    StartBrowser();
+    m_view->NavigateTo(Page("find.html", "Find", "<p>news</p><p>more News</p><p>old news</p>"));
+    ASSERT_TRUE(WaitForCaption("Find - Lumo News Reader"));
+    m_view->OpenFindBar();
+    ASSERT_TRUE(m_view->FindBarShown());
+    m_view->FindField()->SetValue("news");
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "1 of 3"; })) << m_view->FindCount();
+    m_view->FindAgain(false);
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "2 of 3"; })) << m_view->FindCount();
+    m_view->FindAgain(true);
+    m_view->FindAgain(true);
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "3 of 3"; })) << m_view->FindCount();
+    m_view->FindField()->SetValue("nowhere");
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "Not found"; })) << m_view->FindCount();
+    m_view->CloseFindBar();
+    EXPECT_FALSE(m_view->FindBarShown());
+
+    // The built-in pages too.
+    m_view->NavigateTo(kProductStartPage);
+    ASSERT_TRUE(WaitForCaption("Lumo News Reader \u2014 Start - Lumo News Reader"));
+    m_view->OpenFindBar();
+    m_view->FindField()->SetValue("newspaper");
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount().StartsWith("1 of "); }))
+        << m_view->FindCount();
 }
