@@ -308,22 +308,32 @@ void CLumoNewsReaderView::ShowZoomBadge()
     if (!page || !page->IsShownOnScreen())
         return;
     if (!m_zoomBadge) {
+        // Drawn here rather than by a label, which the skins would restyle.
         m_zoomBadge = new wxPopupWindow(this);
-        m_zoomBadge->SetBackgroundColour(wxColour(0x33, 0x33, 0x33));
-        m_zoomBadgeText = new wxStaticText(m_zoomBadge, wxID_ANY, wxString());
-        m_zoomBadgeText->SetForegroundColour(*wxWHITE);
-        m_zoomBadgeText->SetFont(m_zoomBadgeText->GetFont().Scale(1.6).Bold());
+        m_zoomBadge->SetBackgroundStyle(wxBG_STYLE_PAINT);
+        m_zoomBadge->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(m_zoomBadge);
+            dc.SetBackground(wxBrush(wxColour(0x33, 0x33, 0x33)));
+            dc.Clear();
+            dc.SetFont(m_zoomBadgeFont);
+            dc.SetTextForeground(*wxWHITE);
+            const wxString text = wxString::Format("%d %%", m_zoomPercent);
+            const wxSize extent = dc.GetTextExtent(text);
+            const wxSize size = m_zoomBadge->GetClientSize();
+            dc.DrawText(text, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
+        });
+        m_zoomBadgeFont = GetFont().Scale(1.6).Bold();
         m_zoomBadgeTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { m_zoomBadge->Hide(); });
     }
-    m_zoomBadgeText->SetLabel(wxString::Format("%d %%", m_zoomPercent));
-    const wxSize text = m_zoomBadgeText->GetBestSize();
-    const int pad = FromDIP(12);
-    m_zoomBadgeText->SetPosition(wxPoint(pad, pad / 2));
-    m_zoomBadge->SetSize(text.x + 2 * pad, text.y + pad);
+    wxClientDC measure(this);
+    measure.SetFont(m_zoomBadgeFont);
+    const wxSize text = measure.GetTextExtent("300 %");
+    m_zoomBadge->SetSize(text.x + FromDIP(24), text.y + FromDIP(12));
     const wxRect area = page->GetScreenRect();
     m_zoomBadge->Move(area.x + (area.width - m_zoomBadge->GetSize().x) / 2,
                       area.y + (area.height - m_zoomBadge->GetSize().y) / 2);
     m_zoomBadge->Show();
+    m_zoomBadge->Refresh();
     m_zoomBadgeTimer.StartOnce(1200);
 }
 

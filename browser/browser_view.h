@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include <wx/font.h>
 #include <wx/panel.h>
 #include <wx/timer.h>
 
@@ -128,7 +129,7 @@ private:
     std::string m_pageHost;
     int m_zoomPercent = 100;
     wxPopupWindow* m_zoomBadge = nullptr;
-    wxStaticText* m_zoomBadgeText = nullptr;
+    wxFont m_zoomBadgeFont;
     wxTimer m_zoomBadgeTimer;
     // The find bar and where the search stands.
     wxPanel* m_findBar = nullptr;
