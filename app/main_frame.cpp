@@ -575,9 +575,16 @@ void CMainFrame::OnCharHook(wxKeyEvent& event)
         }
         if (m_directoryPane->HandleKey(key, modifiers))
             return;
+        wxWindow* focus = FindFocus();
+        const bool inTree = focus == m_leftView || focus == m_leftView->GetMainWindow();
+        // The menu key and Shift+F10 show a paper's menu.
+        if (inTree && (key == WXK_MENU || (key == WXK_F10 && modifiers == wxMOD_SHIFT))) {
+            // Once the key is done with: a menu opened inside its handling closes at once.
+            CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
+            return;
+        }
         // A letter typed in the tree starts a search with it.
         const wxChar letter = event.GetUnicodeKey();
-        wxWindow* focus = FindFocus();
         if ((focus == m_leftView || focus == m_leftView->GetMainWindow()) && letter > ' ' &&
             letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
             m_directoryPane->StartSearch(letter);

@@ -99,12 +99,7 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
             return FALSE;
         }),
         this);
-    // The menu key and Shift+F10 show the selected paper's menu.
-    g_signal_connect(GtkGetTreeView(), "popup-menu",
-                     G_CALLBACK(+[](GtkWidget*, CLeftView* view) -> gboolean {
-                         return view->ShowPaperMenu(ToItem(view->GetSelection()));
-                     }),
-                     this);
+
     g_signal_connect(GtkGetTreeView(), "button-press-event",
                      G_CALLBACK(+[](GtkWidget*, GdkEventButton*, CLeftView* view) {
                          view->m_byKeyboard = false;
@@ -488,7 +483,16 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
     return false;
 }
 
-bool CLeftView::ShowPaperMenu(Item item)
+bool CLeftView::ShowSelectedPaperMenu()
+{
+    // Under the row, as a menu opened from the keyboard should be.
+    const wxRect row = GetItemRect(GetSelection());
+    return ShowPaperMenu(ToItem(GetSelection()),
+                         row.IsEmpty() ? wxDefaultPosition
+                                       : row.GetBottomLeft() + wxPoint(FromDIP(24), 0));
+}
+
+bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
 {
     static const std::pair<PaperCommand, const char*> kLabels[] = {
         {PaperCommand::Open, "Open"},
@@ -504,7 +508,7 @@ bool CLeftView::ShowPaperMenu(Item item)
         for (const auto& [which, label] : kLabels)
             if (which == command)
                 menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command), label);
-    const int chosen = GetPopupMenuSelectionFromUser(menu);
+    const int chosen = GetPopupMenuSelectionFromUser(menu, where);
     if (chosen != wxID_NONE)
         RunPaperCommand(static_cast<PaperCommand>(chosen - wxID_HIGHEST - 1), item);
     return true;

@@ -64,6 +64,8 @@ public:
     // Carries out a command of a paper's context menu; false when the row
     // does not offer it or it failed (a message says why).
     bool RunPaperCommand(PaperCommand command, Item item);
+    // The menu key and Shift+F10: the selected paper's menu; false when none.
+    bool ShowSelectedPaperMenu();
 
     // Shows the favorites file's entries under "My Favorites" when they
     // differ from those shown; the rest of the tree keeps its expansion, its
@@ -114,7 +116,7 @@ public:
 private:
     void OnTvnSelchanged(wxDataViewEvent& event);
     // The context menu of a paper, from the pointer or the keyboard.
-    bool ShowPaperMenu(Item item);
+    bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);
     std::string AddressOf(Item item) const;
     Item AppendBranch(Item parent, std::string_view text);
     // The one rule for every leaf: sorted among its siblings, item data = the
