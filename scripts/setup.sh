@@ -1,14 +1,23 @@
 #!/bin/sh
-# Installs whatever Debian 12 packages are missing and builds the program.
+# Installs whatever packages are missing (Debian 12 or 13) and builds the program.
 # Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
 # Quick when everything is in place: apt runs only for missing packages and
 # the build is incremental.
 set -eu
 cd "$(dirname "$0")/.."
 
+# The packages of the release this runs on: Debian 12 (bookworm) has the web
+# engine with libsoup 2 (webkit2gtk-4.0), Debian 13 (trixie) only with
+# libsoup 3 (webkit2gtk-4.1); their compilers' runtime libraries differ too.
+. /etc/os-release
+case ${VERSION_CODENAME:-} in
+trixie) WEBKIT_DEV=libwebkit2gtk-4.1-dev CLANG_RT=libclang-rt-19-dev ;;
+*) WEBKIT_DEV=libwebkit2gtk-4.0-dev CLANG_RT=libclang-rt-14-dev ;;
+esac
+
 PACKAGES="g++ make cmake ninja-build pkg-config python3 \
-libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev libwebkit2gtk-4.0-dev \
-libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
+libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev $WEBKIT_DEV \
+libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang $CLANG_RT \
 libfontconfig-dev xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi \
 fonts-dejavu-core fonts-wqy-microhei xdg-utils \
 x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \

@@ -45,11 +45,12 @@ field Maintainer | grep -q '^[^<]\+ <[^@> ]\+@[^> ]\+>$' || fail "Maintainer: $(
 [ -n "$(field Description)" ] || fail "no Description"
 
 # The runtime libraries, by the names of the packages that hold them, with
-# minimum versions (what dpkg-shlibdeps gives).
+# minimum versions (what dpkg-shlibdeps gives). Debian 13 names some with a
+# "t64" suffix and has the web engine with libsoup 3 (webkit2gtk-4.1).
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libxml2 libgtk-3-0 libwebkit2gtk-4.0-37 libwxbase3.2-1 \
-    libwxgtk3.2-1 libwxgtk-webview3.2-1; do
-    echo "$depends" | tr ',' '\n' | grep -q "^ *$lib (>= [^)]*)$" ||
+for lib in libc6 'libstdc\+\+6' libxml2 'libgtk-3-0(t64)?' 'libwebkit2gtk-4\.(0-37|1-0)' \
+    'libwxbase3\.2-1(t64)?' 'libwxgtk3\.2-1(t64)?' 'libwxgtk-webview3\.2-1(t64)?'; do
+    echo "$depends" | tr ',' '\n' | grep -Eq "^ *$lib \(>= [^)]*\)$" ||
         fail "Depends lacks $lib: $depends"
 done
 # And what the program runs or draws with: xdg-open for pages opened in the
