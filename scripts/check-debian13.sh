@@ -8,20 +8,32 @@
 # /var/cache/lumo-news-reader/debian13): a second run downloads nothing
 # again, installs nothing again and builds incrementally. The package ends up
 # in build-debian13/.
+#
+# With --if-possible (as the test command runs it), a machine that cannot
+# make or enter such a root (no network to the archive, no right to mount)
+# only says so and counts as a pass; a failing build or test never does.
 set -eu
+if_possible=false
+[ "${1:-}" = --if-possible ] && if_possible=true
+cannot()
+{
+    if $if_possible; then
+        echo "Debian 13 check skipped: $*" >&2
+        exit 0
+    fi
+    echo "error: $*" >&2
+    exit 1
+}
 cd "$(dirname "$0")/.."
 source_dir=$(pwd)
 root=${LUMO_DEBIAN13_ROOT:-/var/cache/lumo-news-reader/debian13}
 mirror=${LUMO_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "error: run as root (debootstrap and chroot need it)" >&2
-    exit 1
-fi
+[ "$(id -u)" -eq 0 ] || cannot "not root (debootstrap and chroot need it)"
 if ! command -v debootstrap >/dev/null 2>&1; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends debootstrap
+    { apt-get update -qq && apt-get install -y -qq --no-install-recommends debootstrap; } ||
+        cannot "debootstrap could not be installed"
 fi
 
 # The root, made once.
@@ -29,7 +41,8 @@ if [ ! -f "$root/.lumo-root-complete" ]; then
     echo "Making a Debian 13 root in $root"
     rm -rf "$root"
     mkdir -p "$root"
-    debootstrap --variant=minbase trixie "$root" "$mirror"
+    debootstrap --variant=minbase trixie "$root" "$mirror" ||
+        cannot "no Debian 13 root could be made from $mirror"
     touch "$root/.lumo-root-complete"
 fi
 
@@ -37,7 +50,7 @@ fi
 # previous copy; its build folder stays for an incremental build.
 mkdir -p "$root/src"
 find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-git ls-files -co --exclude-standard -z | (cd "$source_dir" && xargs -0 cp --parents -t "$root/src")
+git ls-files -co --exclude-standard -z | (cd "$source_dir" && xargs -0 cp -p --parents -t "$root/src")
 
 # The kernel's file systems for the tests, taken away again however this ends.
 mounted=""
@@ -55,7 +68,7 @@ for m in proc sys dev dev/pts dev/shm; do
     sys) mount -t sysfs sys "$root/sys" ;;
     dev/shm) mount -t tmpfs shm "$root/dev/shm" ;;
     *) mount --bind "/$m" "$root/$m" ;;
-    esac
+    esac || cannot "the Debian 13 root's /$m could not be mounted"
     mounted="$root/$m $mounted"
 done
 cp /etc/resolv.conf "$root/etc/resolv.conf"

@@ -1,8 +1,9 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs the whole test suite twice: once
-# on the normal build and once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. GUI tests run under Xvfb with a window manager,
-# with their own D-Bus from dbus-run-session (the accessibility bus lives there).
+# Installs what is missing, builds, and runs the whole test suite: on the
+# normal build, on a build with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and on Debian 13 in a debootstrap root. GUI tests run under Xvfb with a window
+# manager, with their own D-Bus from dbus-run-session (the accessibility bus
+# lives there).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -20,3 +21,9 @@ run_suite build
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     run_suite build-asan
+
+# The same set-up, build and suite on Debian 13, in a root of its own, and its
+# package (scripts/check-debian13.sh). LUMO_SKIP_DEBIAN13=1 leaves it out.
+if [ "${LUMO_SKIP_DEBIAN13:-}" != 1 ]; then
+    scripts/check-debian13.sh --if-possible
+fi
