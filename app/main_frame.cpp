@@ -585,8 +585,7 @@ void CMainFrame::OnCharHook(wxKeyEvent& event)
         }
         // A letter typed in the tree starts a search with it.
         const wxChar letter = event.GetUnicodeKey();
-        if ((focus == m_leftView || focus == m_leftView->GetMainWindow()) && letter > ' ' &&
-            letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
+        if (inTree && letter > ' ' && letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
             m_directoryPane->StartSearch(letter);
             return;
         }

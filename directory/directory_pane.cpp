@@ -68,10 +68,8 @@ void CDirectoryPane::FocusSearch()
 void CDirectoryPane::StartSearch(wxChar letter)
 {
     m_field->SetFocus();
-    m_field->ChangeValue(wxString(letter));
+    m_field->SetValue(wxString(letter)); // searches, as typing there does
     m_field->SetInsertionPointEnd();
-    wxCommandEvent changed(wxEVT_TEXT, m_field->GetId());
-    OnText(changed);
 }
 
 void CDirectoryPane::EndSearch()
