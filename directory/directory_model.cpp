@@ -1,13 +1,137 @@
 #include "directory/directory_model.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
 
 namespace lumo {
+
+#ifdef __WXGTK__
+namespace {
+
+// The GTK models whose row lookups a DirectoryModel answers, and the
+// control's own answers for every other model of the same kind.
+struct RowLookups
+{
+    gboolean (*iterNext)(GtkTreeModel*, GtkTreeIter*) = nullptr;
+    GtkTreePath* (*getPath)(GtkTreeModel*, GtkTreeIter*) = nullptr;
+    std::vector<std::pair<GtkTreeModel*, const DirectoryModel*>> served;
+};
+
+RowLookups& Lookups()
+{
+    static RowLookups lookups;
+    return lookups;
+}
+
+const DirectoryModel* ServingModel(GtkTreeModel* model)
+{
+    for (const auto& [gtkModel, served] : Lookups().served)
+        if (gtkModel == model)
+            return served;
+    return nullptr;
+}
+
+DirectoryTree::ItemId ItemOf(const GtkTreeIter* iter)
+{
+    return DirectoryModel::ToItemId(wxDataViewItem(iter->user_data));
+}
+
+gboolean NextRow(GtkTreeModel* model, GtkTreeIter* iter)
+{
+    const DirectoryModel* served = ServingModel(model);
+    if (!served)
+        return Lookups().iterNext(model, iter);
+    const DirectoryTree::ItemId item = ItemOf(iter);
+    const DirectoryTree::ItemId next =
+        served->Tree().IsValid(item) ? served->NextSibling(item) : DirectoryTree::kTop;
+    if (next == DirectoryTree::kTop)
+        return FALSE;
+    iter->user_data = DirectoryModel::ToViewItem(next).GetID();
+    return TRUE;
+}
+
+GtkTreePath* RowPath(GtkTreeModel* model, GtkTreeIter* iter)
+{
+    const DirectoryModel* served = ServingModel(model);
+    if (!served)
+        return Lookups().getPath(model, iter);
+    const DirectoryTree& tree = served->Tree();
+    GtkTreePath* path = gtk_tree_path_new();
+    for (DirectoryTree::ItemId item = ItemOf(iter); tree.IsValid(item); item = tree.GetParent(item))
+        gtk_tree_path_prepend_index(path, static_cast<gint>(served->Position(item)));
+    return path;
+}
+
+void Unserve(const DirectoryModel* model)
+{
+    auto& served = Lookups().served;
+    served.erase(std::remove_if(served.begin(), served.end(),
+                                [model](const auto& entry) { return entry.second == model; }),
+                 served.end());
+}
+
+} // namespace
+
+void DirectoryModel::ServeRowLookups(GtkTreeView* view)
+{
+    m_servedView = view;
+    Unserve(this);
+    GtkTreeModel* gtkModel = view ? gtk_tree_view_get_model(view) : nullptr;
+    if (!gtkModel)
+        return;
+    // The lookups are entries of the model's class; every control's model of
+    // that class passes through them, and those not served here get the
+    // control's own answers.
+    auto* iface = static_cast<GtkTreeModelIface*>(
+        g_type_interface_peek(G_OBJECT_GET_CLASS(gtkModel), GTK_TYPE_TREE_MODEL));
+    if (!iface)
+        return;
+    RowLookups& lookups = Lookups();
+    if (iface->iter_next != NextRow) {
+        lookups.iterNext = iface->iter_next;
+        lookups.getPath = iface->get_path;
+        iface->iter_next = NextRow;
+        iface->get_path = RowPath;
+    }
+    lookups.served.emplace_back(gtkModel, this);
+}
+#endif
+
+DirectoryModel::~DirectoryModel()
+{
+#ifdef __WXGTK__
+    Unserve(this);
+#endif
+}
 
 void DirectoryModel::Replace(DirectoryTree&& tree)
 {
     m_tree = std::move(tree);
+    m_position.assign(m_tree.GetCount() + 1, 0);
+    for (DirectoryTree::ItemId parent = DirectoryTree::kTop; parent <= m_tree.GetCount();
+         ++parent) {
+        const std::vector<DirectoryTree::ItemId>& children = m_tree.GetChildren(parent);
+        for (std::size_t i = 0; i < children.size(); ++i)
+            m_position[children[i]] = i;
+    }
     Cleared();
+#ifdef __WXGTK__
+    // The control may have made itself a new GTK model for the new rows.
+    if (m_servedView)
+        ServeRowLookups(m_servedView);
+#endif
+}
+
+DirectoryTree::ItemId DirectoryModel::NextSibling(DirectoryTree::ItemId item) const
+{
+    const std::vector<DirectoryTree::ItemId>& siblings = m_tree.GetChildren(m_tree.GetParent(item));
+    const std::size_t next = m_position[item] + 1;
+    return next < siblings.size() ? siblings[next] : DirectoryTree::kTop;
 }
 
 wxDataViewItem DirectoryModel::ToViewItem(DirectoryTree::ItemId id)

@@ -1,8 +1,15 @@
 #pragma once
 // The directory tree as the data view control sees it.
+#include <cstddef>
+#include <vector>
+
 #include <wx/dataview.h>
 
 #include "directory/directory_tree.h"
+
+#ifdef __WXGTK__
+typedef struct _GtkTreeView GtkTreeView;
+#endif
 
 namespace lumo {
 
@@ -12,12 +19,28 @@ namespace lumo {
 class DirectoryModel : public wxDataViewModel
 {
 public:
+    ~DirectoryModel() override;
+
     const DirectoryTree& Tree() const { return m_tree; }
     // Takes over a complete tree and tells the control to forget the old one.
     void Replace(DirectoryTree&& tree);
 
     static wxDataViewItem ToViewItem(DirectoryTree::ItemId id);
     static DirectoryTree::ItemId ToItemId(const wxDataViewItem& item);
+
+    // An item's place among its siblings and the sibling after it (kTop after
+    // the last), both in constant time.
+    std::size_t Position(DirectoryTree::ItemId item) const { return m_position[item]; }
+    DirectoryTree::ItemId NextSibling(DirectoryTree::ItemId item) const;
+
+#ifdef __WXGTK__
+    // The GTK control finds a row's next sibling and its path by searching
+    // the parent's children from the first, so that laying out a branch of n
+    // rows takes n² steps: minutes for a million favorites. Once called, the
+    // control's rows get both answers from this model in constant time per
+    // level. Other controls are not affected.
+    void ServeRowLookups(GtkTreeView* view);
+#endif
 
     void GetValue(wxVariant& value, const wxDataViewItem& item, unsigned int column) const override;
     bool SetValue(const wxVariant& value, const wxDataViewItem& item, unsigned int column) override;
@@ -28,6 +51,11 @@ public:
 
 private:
     DirectoryTree m_tree;
+    // Each item's place among its siblings.
+    std::vector<std::size_t> m_position;
+#ifdef __WXGTK__
+    GtkTreeView* m_servedView = nullptr;
+#endif
 };
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "directory/left_view.h"
 
 #include <algorithm>
+#include <numeric>
 #include <tuple>
 #include <utility>
 
@@ -67,6 +68,7 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     // The control holds the model from here on; m_model stays valid as long as it does.
     m_model->DecRef();
 #ifdef __WXGTK__
+    m_model->ServeRowLookups(GTK_TREE_VIEW(GtkGetTreeView()));
     // Lines from every item to its children, as a classic tree draws them.
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
     // Rows of one height and a column of one width, set at each build: the
@@ -169,22 +171,40 @@ CLeftView::Item CLeftView::AppendBranch(Item parent, std::string_view text)
 
 CLeftView::Item CLeftView::AddLeaf(Item parent, std::string_view text, std::string_view url)
 {
-    Item leaf = m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Sorted,
-                                      m_nURLCount);
-    // The table grows instead of refusing favorites beyond its first 4095 entries.
-    auto slot = static_cast<std::size_t>(m_nURLCount);
-    if (slot >= m_strURL.size())
-        m_strURL.resize(std::max(slot + 1, m_strURL.size() * 2));
-    m_strURL[slot] = url;
+    Item leaf = PutLeaf(parent, text, url, m_nURLCount);
     ++m_nURLCount;
+    return leaf;
+}
+
+CLeftView::Item CLeftView::PutLeaf(Item parent, std::string_view text, std::string_view url,
+                                   int slot)
+{
+    Item leaf =
+        m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Sorted, slot);
+    // The table grows instead of refusing favorites beyond its first 4095 entries.
+    const auto entry = static_cast<std::size_t>(slot);
+    if (entry >= m_strURL.size())
+        m_strURL.resize(std::max(entry + 1, m_strURL.size() * 2));
+    m_strURL[entry] = url;
     return leaf;
 }
 
 void CLeftView::InsertFavorites(Item branch)
 {
-    FavoritesStore store(FavoritesFilePath(g_strAppDir), m_reporter);
-    for (const FavoriteEntry& entry : store.LoadFavorites())
-        AddLeaf(branch, entry.title, entry.url);
+    const std::vector<FavoriteEntry> entries =
+        FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
+    // The slots follow the file; the leaves are put in the order the branch
+    // shows them (equal names in file order), so that each goes after the
+    // last instead of moving the ones after it.
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return CompareDisplayText(entries[a].title, entries[b].title) < 0;
+    });
+    const int first = m_nURLCount;
+    for (std::size_t i : order)
+        PutLeaf(branch, entries[i].title, entries[i].url, first + static_cast<int>(i));
+    m_nURLCount = first + static_cast<int>(entries.size());
 }
 
 void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)

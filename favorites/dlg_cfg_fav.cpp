@@ -28,6 +28,59 @@ wxString FavoriteRowNumber(std::size_t index)
     return wxString::Format("%06zu", index + 1);
 }
 
+class FavoritesList::Rows : public wxDataViewVirtualListModel
+{
+public:
+    std::vector<FavoriteEntry> entries;
+
+    void GetValueByRow(wxVariant& value, unsigned row, unsigned column) const override
+    {
+        if (row >= entries.size())
+            value = wxString();
+        else if (column == 0)
+            value = FavoriteRowNumber(row);
+        else
+            value = wxString::FromUTF8(column == 1 ? entries[row].title : entries[row].url);
+    }
+    bool SetValueByRow(const wxVariant&, unsigned, unsigned) override { return false; }
+};
+
+FavoritesList::FavoritesList(wxWindow* parent, wxWindowID id, long style)
+    : wxDataViewCtrl(parent, id, wxDefaultPosition, wxDefaultSize, style), m_rows(new Rows)
+{
+    AssociateModel(m_rows);
+    m_rows->DecRef(); // the control holds the model from here on
+}
+
+void FavoritesList::SetEntries(std::vector<FavoriteEntry> entries)
+{
+    m_rows->entries = std::move(entries);
+    m_rows->Reset(static_cast<unsigned>(m_rows->entries.size()));
+}
+
+int FavoritesList::GetItemCount() const
+{
+    return static_cast<int>(m_rows->entries.size());
+}
+
+wxString FavoritesList::GetTextValue(int row, unsigned column) const
+{
+    wxVariant value;
+    m_rows->GetValueByRow(value, static_cast<unsigned>(row), column);
+    return value.GetString();
+}
+
+wxDataViewItem FavoritesList::RowToItem(int row) const
+{
+    return row >= 0 && row < GetItemCount() ? m_rows->GetItem(static_cast<unsigned>(row))
+                                            : wxDataViewItem();
+}
+
+int FavoritesList::ItemToRow(const wxDataViewItem& item) const
+{
+    return item.IsOk() ? static_cast<int>(m_rows->GetRow(item)) : -1;
+}
+
 CDlgCfgFav::CDlgCfgFav(wxWindow* parent, std::string favoritesPath)
     : wxDialog(parent, IDD_CFG_FAVORITE, kEditMyFavoriteTitle),
       m_store(std::move(favoritesPath), m_reporter)
@@ -52,16 +105,17 @@ void CDlgCfgFav::OnInitDialog(wxInitDialogEvent& event)
 
 void CDlgCfgFav::CreateControls()
 {
-    m_list =
-        new wxDataViewListCtrl(this, IDC_FAV_LIST, wxDefaultPosition, wxDefaultSize,
+    m_list = new FavoritesList(this, IDC_FAV_LIST,
                                wxDV_MULTIPLE | wxDV_HORIZ_RULES | wxDV_VERT_RULES | wxBORDER_THEME);
     // 50 pixels held six digits in the classic 8-point dialog font; a larger
     // theme font gets the width its six digits need.
     const int numberWidth =
         std::max(FromDIP(50), m_list->GetTextExtent("000000").x + FromDIP(kCellPadding));
-    m_list->AppendTextColumn("No.", wxDATAVIEW_CELL_INERT, numberWidth, wxALIGN_LEFT);
-    m_list->AppendTextColumn("Newspaper's Name", wxDATAVIEW_CELL_INERT, FromDIP(200), wxALIGN_LEFT);
-    m_list->AppendTextColumn("Newspaper's URL", wxDATAVIEW_CELL_INERT, FromDIP(200), wxALIGN_LEFT);
+    m_list->AppendTextColumn("No.", 0, wxDATAVIEW_CELL_INERT, numberWidth, wxALIGN_LEFT);
+    m_list->AppendTextColumn("Newspaper's Name", 1, wxDATAVIEW_CELL_INERT, FromDIP(200),
+                             wxALIGN_LEFT);
+    m_list->AppendTextColumn("Newspaper's URL", 2, wxDATAVIEW_CELL_INERT, FromDIP(200),
+                             wxALIGN_LEFT);
     m_list->SetMinSize(ConvertDialogToPixels(wxSize(289, 230)));
     auto* hint = new wxStaticText(this, wxID_ANY, kFavListHint);
 #ifdef __WXGTK__
@@ -95,15 +149,7 @@ void CDlgCfgFav::CreateControls()
 
 void CDlgCfgFav::RefreshList()
 {
-    m_list->DeleteAllItems();
-    const std::vector<FavoriteEntry> entries = m_store.LoadFavorites();
-    wxVector<wxVariant> values(3);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        values[0] = FavoriteRowNumber(i);
-        values[1] = wxString::FromUTF8(entries[i].title);
-        values[2] = wxString::FromUTF8(entries[i].url);
-        m_list->AppendItem(values, static_cast<wxUIntPtr>(i));
-    }
+    m_list->SetEntries(m_store.LoadFavorites());
 }
 
 int CDlgCfgFav::NewFavorite()
@@ -119,11 +165,8 @@ int CDlgCfgFav::EditRow(int row)
 {
     if (row < 0 || row >= m_list->GetItemCount())
         return wxID_NONE;
-    // The row's data names the row whose texts are shown; the two are the same
-    // as long as the list is never sorted, which it is not.
-    const int dataRow = static_cast<int>(m_list->GetItemData(m_list->RowToItem(row)));
-    CDlgCfgAddFavorite dlg(this, m_store.Path(), m_list->GetTextValue(dataRow, 1),
-                           m_list->GetTextValue(dataRow, 2));
+    CDlgCfgAddFavorite dlg(this, m_store.Path(), m_list->GetTextValue(row, 1),
+                           m_list->GetTextValue(row, 2));
     const int result = dlg.ShowModal();
     if (result == wxID_OK)
         RefreshList();

@@ -30,6 +30,7 @@
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"
+#include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_store.h"
 
 using namespace lumo;
@@ -46,9 +47,21 @@ void CatchUp()
         gtk_main_iteration_do(FALSE);
 }
 
+// Short texts in a scrambled order: a million entries stay under the
+// favorites file's 64 MiB limit.
 std::string FavoriteTitle(int count, int index)
 {
-    return "Favorite paper " + std::to_string((count - index) * 7919 % 10007);
+    return "P" + std::to_string((count - index) * 7919LL % 1000003);
+}
+
+void WriteFavoritesFile(const std::string& path, int favorites)
+{
+    std::ofstream file(path);
+    file << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n";
+    for (int i = 0; i < favorites; ++i)
+        file << "<Favorite><title>" << FavoriteTitle(favorites, i) << "</title><url>p" << i
+             << "</url></Favorite>";
+    file << "</Favorites>\n";
 }
 
 class NullReporter : public FavoritesReporter
@@ -77,13 +90,7 @@ public:
     {
         char dir[] = "/tmp/lumo-bench-XXXXXX";
         m_dir = mkdtemp(dir);
-        std::ofstream file(m_dir + "/Favorites.xml");
-        file << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n";
-        for (int i = 0; i < favorites; ++i)
-            file << "<Favorite><title>" << FavoriteTitle(favorites, i)
-                 << "</title><url>https://paper" << i << ".example/</url></Favorite>\n";
-        file << "</Favorites>\n";
-        file.close();
+        WriteFavoritesFile(m_dir + "/Favorites.xml", favorites);
         g_strAppDir = m_dir;
         m_settings = OpenSettingsFile(m_dir + "/settings.conf");
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -129,7 +136,15 @@ void BuildCatalogTree(benchmark::State& state)
     }
     state.counters["items"] = static_cast<double>(pane.view->Items().GetCount());
 }
-BENCHMARK(BuildCatalogTree)->Arg(0)->Arg(1395)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BuildCatalogTree)
+    ->Arg(0)
+    ->Arg(1395)
+    ->Arg(10000)
+    ->Arg(30000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The same items (the catalogue's texts, the same number of favorites) appended
 // in one plain loop, without sorting, address table or favorites file, and
@@ -179,6 +194,35 @@ void PlainLoop(benchmark::State& state)
     CatchUp();
 }
 BENCHMARK(PlainLoop)->Arg(0)->Arg(1395)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The Edit My Favorite dialog on a file of N favorites, from its creation
+// until it is on screen with its first rows drawn.
+void ListDialog(benchmark::State& state)
+{
+    char dir[] = "/tmp/lumo-bench-XXXXXX";
+    const std::string path = std::string(mkdtemp(dir)) + "/Favorites.xml";
+    WriteFavoritesFile(path, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto start = Clock::now();
+        auto* dialog = new CDlgCfgFav(nullptr, path);
+        dialog->Show();
+        CatchUp();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        state.counters["rows"] = dialog->List()->GetItemCount();
+        dialog->Destroy();
+        CatchUp();
+    }
+    std::remove(path.c_str());
+    std::remove(dir);
+}
+BENCHMARK(ListDialog)
+    ->Arg(0)
+    ->Arg(1395)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void TreeStoreBeforeShow(benchmark::State& state)
 {

@@ -85,6 +85,31 @@ GtkTreePath* NativePath(const DirectoryTree& tree, Item item)
     return gtk_tree_path_new_from_indicesv(indices.data(), indices.size());
 }
 
+// GTK walks a branch of the native tree row after row, asking each row's
+// path, as it does when it lays the branch out: every answer follows the tree.
+void ExpectNativeWalkFollowsTree(GtkTreeModel* model, const DirectoryTree& tree, Item parent)
+{
+    GtkTreePath* parentPath = NativePath(tree, parent);
+    GtkTreeIter parentIter;
+    GtkTreeIter iter;
+    ASSERT_TRUE(gtk_tree_model_get_iter(model, &parentIter, parentPath));
+    gtk_tree_path_free(parentPath);
+    const auto& children = tree.GetChildren(parent);
+    ASSERT_EQ(gtk_tree_model_iter_children(model, &iter, &parentIter), !children.empty());
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        GValue value = G_VALUE_INIT;
+        gtk_tree_model_get_value(model, &iter, 0, &value);
+        ASSERT_STREQ(g_value_get_string(&value), tree.GetItemText(children[i]).c_str());
+        g_value_unset(&value);
+        GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+        GtkTreePath* expected = NativePath(tree, children[i]);
+        ASSERT_EQ(gtk_tree_path_compare(path, expected), 0) << i;
+        gtk_tree_path_free(path);
+        gtk_tree_path_free(expected);
+        ASSERT_EQ(gtk_tree_model_iter_next(model, &iter), i + 1 < children.size()) << i;
+    }
+}
+
 class LeftViewTest : public testing::Test
 {
 protected:
@@ -433,6 +458,17 @@ TEST_P(LeftViewFavoritesTest, FavoritesComeFirstAndTheCatalogueFollowsThem)
     if (count > 0)
         expected.push_back(wxString::Format("https://paper%d.example/", count).utf8_string());
     EXPECT_EQ(m_browser.opened, expected);
+
+    GtkTreeModel* model = gtk_tree_view_get_model(TreeView());
+    for (Item parent : {Root(), favorites, Region("[WY]Wyoming")})
+        ExpectNativeWalkFollowsTree(model, Tree(), parent);
+    // The rows of a search are another tree, walked as well.
+    if (count > 0) {
+        m_view->ShowMatches("Paper 0");
+        model = gtk_tree_view_get_model(TreeView());
+        ExpectNativeWalkFollowsTree(model, Tree(), Root());
+        ExpectNativeWalkFollowsTree(model, Tree(), Branch(kMyFavoritesBranch));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, LeftViewFavoritesTest, testing::Values(0, 3, 1395, 5000));

@@ -205,7 +205,7 @@ protected:
     static Rows ListRows(const CDlgCfgFav& dlg)
     {
         Rows rows;
-        wxDataViewListCtrl* list = dlg.List();
+        FavoritesList* list = dlg.List();
         for (int r = 0; r < list->GetItemCount(); ++r) {
             std::vector<std::string> row;
             for (unsigned c = 0; c < 3; ++c)
@@ -259,7 +259,7 @@ TEST_F(FavoritesDialogsTest, ListShowsEveryEntryInFileOrderNumberedFromOne)
 
     CDlgCfgFav dlg(nullptr, m_path);
     EXPECT_EQ(dlg.GetTitle(), "Edit My Favorite");
-    wxDataViewListCtrl* list = dlg.List();
+    FavoritesList* list = dlg.List();
     ASSERT_EQ(list->GetColumnCount(), 3u);
     const char* headers[] = {"No.", "Newspaper's Name", "Newspaper's URL"};
     for (unsigned c = 0; c < 3; ++c)
@@ -825,7 +825,7 @@ TEST_F(FavoritesDialogsTest, EnterAndDoubleClickOnTheShownList)
     Display* display = GDK_DISPLAY_XDISPLAY(gdkDisplay);
 
     CDlgCfgFav dlg(nullptr, m_path);
-    wxDataViewListCtrl* list = dlg.List();
+    FavoritesList* list = dlg.List();
     dlg.Show();
     dlg.Raise();
     ASSERT_TRUE(WaitFor([&] { return dlg.IsActive(); }));
