@@ -3,12 +3,14 @@
 #include <wx/config.h>
 #include <wx/filehistory.h>
 #include <wx/log.h>
+#include <wx/weakref.h>
 
 #include "app/app_paths.h"
 #include "app/globals.h"
 #include "app/main_frame.h"
 #include "app/resource_ids.h"
 #include "app/skin.h"
+#include "browser/web_engine.h"
 #include "browser/web_environment.h"
 #include "favorites/favorites_store.h"
 #include "ui/app_icon.h"
@@ -130,10 +132,19 @@ bool CLumoNewsReaderApp::OnInit()
     SetTopWindow(frame);
     frame->InitialUpdate();
 
+    // The engine's libraries load while the window shows. Not earlier: their
+    // loading holds the dynamic linker's lock, which building the window
+    // needs too (for threads and Xlib's cursor library).
+    PreloadWebEngine();
     ShowWithShowCommand(*frame, windowSize);
     frame->Update();
-    // Decoding the icon's sizes is left until the window is on screen.
-    frame->CallAfter([frame] { frame->SetIcons(AppIconBundle()); });
+    // Decoding the icon's sizes is left until the window is on screen, and
+    // until the engine's libraries are loaded: Xlib looks a symbol up for the
+    // icon's mask, and would wait for that load with the window not yet shown.
+    WhenWebEngineLoaded([frame = wxWeakRef<CMainFrame>(frame)] {
+        if (frame)
+            frame->SetIcons(AppIconBundle());
+    });
 
     g_strAppDir = AppDirFor(CurrentDirectory());
     frame->SetTitle(wxString(kAppName) + " " + kVersionText);

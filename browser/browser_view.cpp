@@ -1,6 +1,7 @@
 #include "browser/browser_view.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -12,6 +13,7 @@
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 #include "app/frame_commands.h"
 #include "app/message_box.h"
@@ -22,11 +24,51 @@
 #include "browser/web_environment.h"
 #include "ui/accessibility.h"
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 namespace lumo {
 
 namespace {
 constexpr int kProgressLineHeight = 3;
+
+#ifdef __WXGTK__
+// The pane waiting for its window's first frame on screen.
+struct WaitingForFirstFrame
+{
+    wxWeakRef<CLumoNewsReaderView> view;
+    bool mapped = false;
+};
+
+void FreeWaiting(gpointer data, GClosure*)
+{
+    delete static_cast<WaitingForFirstFrame*>(data);
 }
+
+void OnFirstFrame(GdkFrameClock* clock, WaitingForFirstFrame* waiting)
+{
+    if (waiting->view)
+        WhenWebEngineLoaded([view = waiting->view] {
+            if (view)
+                view->CreateBrowser();
+        });
+    g_signal_handlers_disconnect_matched(clock, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                         waiting);
+}
+
+gboolean OnWindowMapped(GtkWidget* window, GdkEvent*, WaitingForFirstFrame* waiting)
+{
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(window);
+    if (!std::exchange(waiting->mapped, true) && clock && waiting->view)
+        g_signal_connect_data(clock, "after-paint", G_CALLBACK(OnFirstFrame),
+                              new WaitingForFirstFrame{waiting->view, true}, FreeWaiting,
+                              GConnectFlags(0));
+    return FALSE;
+}
+#endif
+
+} // namespace
 
 // A slim line along the top edge of the pane, as long as the load is far;
 // empty while nothing loads. It takes no keyboard focus.
@@ -122,12 +164,33 @@ void CLumoNewsReaderView::OnInitialUpdate()
     m_doc.m_pHtmlView = this;
     if (!m_engine) {
         // The window shows first; the web engine starts right after it.
-        CallAfter([this] { CreateBrowser(); });
+        CreateBrowserOnceShown();
     }
+}
+
+void CLumoNewsReaderView::CreateBrowserOnceShown()
+{
+    // Should the window never show (started minimised), the engine starts anyway.
+    m_engineStart.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CreateBrowser(); });
+    m_engineStart.StartOnce(kEngineStartLatestMs);
+#ifdef __WXGTK__
+    // Under a window manager the window appears only after a few round trips
+    // between the two, which the program must answer at once: starting the
+    // engine right after asking for the window made it appear a sixth of a
+    // second later. So the engine starts after the window's first frame.
+    wxWindow* top = wxGetTopLevelParent(this);
+    if (top && top->GetHandle() && !gtk_widget_get_mapped(top->GetHandle())) {
+        g_signal_connect_data(top->GetHandle(), "map-event", G_CALLBACK(OnWindowMapped),
+                              new WaitingForFirstFrame{this}, FreeWaiting, GConnectFlags(0));
+        return;
+    }
+#endif
+    CallAfter([this] { CreateBrowser(); });
 }
 
 WebEngine* CLumoNewsReaderView::CreateBrowser()
 {
+    m_engineStart.Stop();
     if (m_engine || m_engineFailed)
         return m_engine.get();
     WebEngineFactory factory = CurrentWebEngineFactory();

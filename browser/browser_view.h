@@ -32,6 +32,9 @@ inline constexpr const char* kZoomSection = "Zoom";
 class ProfileStore;
 class LoadProgressLine;
 
+// The longest the web engine waits for the window to show before it starts.
+inline constexpr int kEngineStartLatestMs = 1000;
+
 class CLumoNewsReaderView : public wxPanel, public BrowserPane, private WebEngineHost
 {
 public:
@@ -64,6 +67,9 @@ public:
     // Starts the web engine now if it has not started yet, and returns it
     // (nullptr when no engine is available).
     WebEngine* CreateBrowser();
+    // Starts the web engine once the window has drawn its first frame on
+    // screen (or after kEngineStartLatestMs, should it never show).
+    void CreateBrowserOnceShown();
     WebEngine* Engine() const { return m_engine.get(); }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
@@ -118,6 +124,7 @@ private:
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
     std::unique_ptr<WebEngine> m_engine;
+    wxTimer m_engineStart;
     bool m_engineFailed = false;
     // The address (and name) asked for before the web engine was started.
     std::optional<std::pair<std::string, std::string>> m_pendingUrl;

@@ -3,6 +3,7 @@
 // that the program starts without loading it: the engine lives in a module
 // (liblumo_web_engine.so beside the executable) loaded right after the main
 // window is on screen.
+#include <functional>
 #include <string>
 
 class wxWindow;
@@ -102,6 +103,13 @@ using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);
 // The factory in use: by default the one of the module beside the executable
 // (nullptr when the module cannot be loaded).
 WebEngineFactory CurrentWebEngineFactory();
+// Starts loading the web engine's libraries on a thread of their own, to be
+// ready when the pane asks for the engine; the program's start-up goes on
+// meanwhile. CurrentWebEngineFactory waits for that load to end.
+void PreloadWebEngine();
+// Calls `then` on the main loop once that load has ended (soon, when none is
+// under way), so that the main loop need not wait for it.
+void WhenWebEngineLoaded(std::function<void()> then);
 // Replaces the factory, for programs that link the engine in (tests).
 void SetWebEngineFactory(WebEngineFactory factory);
 

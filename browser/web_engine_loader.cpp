@@ -1,9 +1,16 @@
 #include "browser/web_engine.h"
 
 #include <dlfcn.h>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
+#include <vector>
+
+#include <wx/app.h>
 
 namespace lumo {
 namespace {
@@ -12,6 +19,37 @@ std::optional<WebEngineFactory>& Factory()
 {
     static std::optional<WebEngineFactory> factory;
     return factory;
+}
+
+std::future<void>& Preload()
+{
+    static std::future<void> preload;
+    return preload;
+}
+
+// What waits on the main loop for the load to end.
+struct Waiting
+{
+    std::mutex lock;
+    bool loaded = false;
+    std::vector<std::function<void()>> calls;
+};
+
+Waiting& Waiters()
+{
+    static Waiting waiting;
+    return waiting;
+}
+
+void RunWaitingCalls()
+{
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard<std::mutex> hold(Waiters().lock);
+        calls.swap(Waiters().calls);
+    }
+    for (auto& call : calls)
+        call();
 }
 
 std::string ExecutableDirectory()
@@ -36,8 +74,43 @@ WebEngineFactory LoadModule()
 
 } // namespace
 
+void PreloadWebEngine()
+{
+    if (Preload().valid() || Factory() || std::string_view(LUMO_WEBKIT_SONAME).empty())
+        return;
+    // Loading the engine's libraries is mostly the dynamic linker binding
+    // their symbols, about a tenth of a second, which no longer waits for the
+    // window. Only the engine's own libraries load here: they touch neither
+    // the toolkit nor its class tables at load time, which the module itself
+    // does and so loads on the main thread.
+    Preload() = std::async(std::launch::async, [] {
+        // Held for the life of the process, as the module that uses it.
+        dlopen(LUMO_WEBKIT_SONAME, RTLD_NOW | RTLD_LOCAL);
+        std::lock_guard<std::mutex> hold(Waiters().lock);
+        Waiters().loaded = true;
+        // Only a plain call crosses to the main loop; what waits stays there.
+        if (!Waiters().calls.empty() && wxTheApp)
+            wxTheApp->CallAfter([] { RunWaitingCalls(); });
+    });
+}
+
+void WhenWebEngineLoaded(std::function<void()> then)
+{
+    {
+        std::lock_guard<std::mutex> hold(Waiters().lock);
+        if (Preload().valid() && !Waiters().loaded) {
+            Waiters().calls.push_back(std::move(then));
+            return;
+        }
+    }
+    if (wxTheApp)
+        wxTheApp->CallAfter(std::move(then));
+}
+
 WebEngineFactory CurrentWebEngineFactory()
 {
+    if (Preload().valid())
+        Preload().wait();
     if (!Factory())
         Factory() = LoadModule();
     return *Factory();

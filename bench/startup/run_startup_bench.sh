@@ -62,6 +62,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lumo-startup.XXXXXX")
 xvfb_pid=""
 cleanup()
 {
+    [[ -n "${wm_pid:-}" ]] && kill "$wm_pid" 2>/dev/null
     if [[ -n "$xvfb_pid" ]]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
@@ -94,6 +95,43 @@ if [[ ! -s "$work/display" ]]; then
 fi
 DISPLAY=":$(head -n1 "$work/display")"
 export DISPLAY
+
+# WM=openbox: the runs under a window manager, as every desktop has one. It
+# counts as ready once it has announced itself on the root window.
+wm_pid=""
+if [[ -n "${WM:-}" ]]; then
+    "$WM" >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+    if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+        echo "the window manager $WM did not start:" >&2
+        cat "$work/wm.log" >&2
+        exit 1
+    fi
+fi
+
+# FAVORITES=N: the program runs from a folder of its own whose favorites file
+# holds N entries (short texts, so a million stay under the file's 64 MiB
+# limit); the program's files there are links to the build's.
+if [[ -n "${FAVORITES:-}" && -x "$program" ]]; then
+    mkdir "$work/program"
+    for f in "$program_dir"/*; do
+        [[ "$(basename "$f")" == Favorites.xml ]] || ln -s "$f" "$work/program/"
+    done
+    python3 - "$work/program/Favorites.xml" "$FAVORITES" <<'PY'
+import sys
+path, count = sys.argv[1], int(sys.argv[2])
+with open(path, "w") as out:
+    out.write('<?xml version="1.0" encoding="UTF-8"?>\n<Favorites>\n')
+    for i in range(count):
+        out.write(f"<Favorite><title>P{(count - i) * 7919 % 1000003}</title><url>p{i}</url></Favorite>")
+    out.write("</Favorites>\n")
+PY
+    program_dir="$work/program"
+fi
 
 page="$work/page.html"
 cat >"$page" <<'EOF'
@@ -143,7 +181,7 @@ run_one()
 # Interleaved rounds; the order rotates so that no program always follows the
 # same one (the page cache and the CPU's state favour whoever comes later).
 total=$((warmup + runs))
-echo "Display $DISPLAY (${xvfb_args[*]}), $warmup warm-up + $runs measured rounds of: ${programs[*]}" >&2
+echo "Display $DISPLAY (${xvfb_args[*]}), window manager: ${WM:-none}, favorites: ${FAVORITES:-those of the program folder}, $warmup warm-up + $runs measured rounds of: ${programs[*]}" >&2
 for round in $(seq 1 "$total"); do
     phase=measured
     ((round <= warmup)) && phase=warmup

@@ -16,9 +16,13 @@
  * (-1 for a figure that was not reached). Exit code 0 when every figure was
  * measured, 2 on a timeout, 3 when the program ended early, 1 on bad usage.
  *
- * The X server must have no window manager (Xvfb alone): top-level windows are
- * then direct children of the root window and a MapNotify on the root is the
- * moment the window appears on screen.
+ * Works with and without a window manager. Without one, top-level windows are
+ * direct children of the root window and their MapNotify on the root is the
+ * moment they appear on screen. A window manager puts each one into a frame of
+ * its own before mapping it, so the probe also watches every new top-level
+ * window itself: the main window counts as shown once it is viewable (mapped
+ * with the frame around it mapped too) and at least 101 x 101: a framed
+ * window may be mapped at the size the frame first gave it and grow later.
  */
 
 #define _GNU_SOURCE
@@ -351,7 +355,8 @@ int main(int argc, char** argv)
 
     static Window created[kMaxWindows];
     int createdCount = 0;
-    Window mainWindow = None;
+    Window mainWindow = None;  /* the program's window, once on screen */
+    Window shownWindow = None; /* the program's window, once mapped */
     double windowMs = -1, titleMs = -1;
     long pssKib = -1;
     int childGone = 0;
@@ -375,14 +380,43 @@ int main(int argc, char** argv)
         XEvent event;
         XNextEvent(display, &event);
         const double now = NowMs();
+        if (verbose && shownWindow != None && mainWindow == None &&
+            (event.type == MapNotify || event.type == ConfigureNotify)) {
+            XWindowAttributes seen;
+            if (XGetWindowAttributes(display, shownWindow, &seen))
+                fprintf(stderr, "startup_probe: %.1f ms: %s of %lx, window %dx%d%s\n", now - t0,
+                        event.type == MapNotify ? "map" : "configure", event.xany.window,
+                        seen.width, seen.height, seen.map_state == IsViewable ? " viewable" : "");
+        }
         if (event.type == CreateNotify && event.xcreatewindow.parent == root) {
             if (createdCount < kMaxWindows)
                 created[createdCount++] = event.xcreatewindow.window;
-        } else if (event.type == MapNotify && mainWindow == None && event.xmap.event == root) {
+            /* Its own MapNotify still reaches us once a window manager has framed it. */
+            XSelectInput(display, event.xcreatewindow.window, StructureNotifyMask);
+        } else if ((event.type == MapNotify || event.type == ConfigureNotify) &&
+                   mainWindow == None && shownWindow != None) {
+            /* A frame mapped, or the window got its size: it may be on screen now. */
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(display, shownWindow, &attributes) &&
+                attributes.map_state == IsViewable && attributes.width >= kMinWindowSide &&
+                attributes.height >= kMinWindowSide) {
+                mainWindow = shownWindow;
+                windowMs = now - t0;
+                if (CaptionMatches(display, mainWindow, expected))
+                    titleMs = NowMs() - t0;
+            }
+        }
+        if (event.type == MapNotify && mainWindow == None && shownWindow == None &&
+            (event.xmap.event == root || event.xmap.event == event.xmap.window)) {
             Window window = event.xmap.window;
             XWindowAttributes attributes;
+            /* Small windows of their own (tooltips, popups) are not framed; a
+             * framed window may still be as small as the frame left it when mapped. */
+            const int framed = event.xmap.event == window;
             if (!XGetWindowAttributes(display, window, &attributes) ||
-                attributes.width < kMinWindowSide || attributes.height < kMinWindowSide)
+                attributes.override_redirect ||
+                (!framed &&
+                 (attributes.width < kMinWindowSide || attributes.height < kMinWindowSide)))
                 continue;
             long pid = OwnerPid(display, window);
             /* A descendant counts too: the program may run under a wrapper (strace, a launcher). */
@@ -397,12 +431,16 @@ int main(int argc, char** argv)
             }
             if (!ours)
                 continue;
-            mainWindow = window;
-            windowMs = now - t0;
-            XSelectInput(display, mainWindow, PropertyChangeMask);
+            shownWindow = window;
+            XSelectInput(display, window, PropertyChangeMask | StructureNotifyMask);
             XSync(display, False);
+            if (attributes.map_state == IsViewable && attributes.width >= kMinWindowSide &&
+                attributes.height >= kMinWindowSide) {
+                mainWindow = window;
+                windowMs = now - t0;
+            }
             /* The caption may have been set before the window was mapped. */
-            if (CaptionMatches(display, mainWindow, expected))
+            if (mainWindow != None && CaptionMatches(display, mainWindow, expected))
                 titleMs = NowMs() - t0;
         } else if (event.type == PropertyNotify && event.xproperty.window == mainWindow &&
                    (event.xproperty.atom == g_netWmName || event.xproperty.atom == XA_WM_NAME)) {

@@ -71,6 +71,20 @@ TEST_F(BrowserViewTest, FirstUpdateOpensTheStartPageOfEachChoice)
     })) << Caption();
 }
 
+TEST_F(BrowserViewTest, EngineStartsOnlyOnceTheWindowIsOnScreen)
+{
+    // The window is not shown yet: the engine waits, as it would for a
+    // window manager that has not mapped the window yet.
+    m_frame->Hide();
+    Settle(std::chrono::milliseconds(300));
+    m_view->OnInitialUpdate();
+    Settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_view->Engine(), nullptr);
+    m_frame->Show();
+    EXPECT_TRUE(WaitFor([&] { return m_view->Engine() != nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return Url() == kProductStartPage; })) << Url();
+}
+
 TEST_F(BrowserViewTest, EngineKeepsItsStorageAndCacheInAWebFolderOfItsOwn)
 {
     StartBrowser();
