@@ -422,6 +422,10 @@ private:
         if (offered == m_readerOffered)
             return;
         m_readerOffered = offered;
+        // The reader view's web view and its page process are made with the
+        // first offer rather than at the key: they take longer than the rest.
+        if (offered)
+            CreateReaderView();
         m_host.OnReaderOffered(offered);
     }
 
@@ -444,7 +448,7 @@ private:
                         [this](bool article) { SetReaderOffered(article); });
     }
 
-    // The second web view, made when an article is first shown: hardened like
+    // The second web view, made when an article is first offered: hardened like
     // the first, and more, since it shows only the program's own page: no
     // script in its markup runs, and links leave it for the pane's page.
     void CreateReaderView()
