@@ -200,6 +200,7 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
         return nullptr;
     }
     GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand());
+    CreateReaderBar();
     Layout();
     if (m_pendingUrl) {
         auto [url, name] = std::move(*m_pendingUrl);
@@ -215,25 +216,35 @@ void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
         m_pendingUrl.emplace(std::move(url), std::move(name));
         return;
     }
+    m_engine->CloseReader();
     m_engine->LoadURL(url, name);
 }
 
 void CLumoNewsReaderView::GoBack()
 {
-    if (m_engine)
+    if (!m_engine)
+        return;
+    // Back from the reader view is the page it was made from.
+    if (m_engine->ReaderShown())
+        m_engine->CloseReader();
+    else
         m_engine->GoBack();
 }
 
 void CLumoNewsReaderView::GoForward()
 {
-    if (m_engine)
-        m_engine->GoForward();
+    if (!m_engine)
+        return;
+    m_engine->CloseReader();
+    m_engine->GoForward();
 }
 
 void CLumoNewsReaderView::Reload()
 {
-    if (m_engine)
-        m_engine->Reload();
+    if (!m_engine)
+        return;
+    m_engine->CloseReader();
+    m_engine->Reload();
 }
 
 void CLumoNewsReaderView::StopLoading()
@@ -281,6 +292,14 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
         CloseFindBar();
         return true;
     }
+    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && ReaderShown()) {
+        ToggleReader();
+        return true;
+    }
+    if (key == WXK_F9 && modifiers == wxMOD_NONE && m_engine) {
+        ToggleReader();
+        return true;
+    }
     if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
         if (!IsLoading())
             return false; // the page's own Escape
@@ -326,7 +345,111 @@ bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
     return false;
 }
 
+// --- Reader view -----------------------------------------------------------------
+
+void CLumoNewsReaderView::CreateReaderBar()
+{
+    // At the foot of the pane, so that the page does not move when it shows.
+    m_readerBar = new wxPanel(this, wxID_ANY);
+    m_readerBar->SetName("Reader view bar");
+    m_readerButton = new wxButton(m_readerBar, wxID_ANY, "Reader view", wxDefaultPosition,
+                                  wxDefaultSize, wxBU_EXACTFIT);
+    m_readerButton->SetWindowVariant(wxWINDOW_VARIANT_SMALL);
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->AddStretchSpacer();
+    row->Add(m_readerButton, wxSizerFlags().Border(wxALL, FromDIP(2)));
+    m_readerBar->SetSizer(row);
+    m_readerBar->Hide();
+    GetSizer()->Add(m_readerBar, wxSizerFlags().Expand());
+    m_readerButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ToggleReader(); });
+    UpdateReaderBar();
+}
+
+void CLumoNewsReaderView::UpdateReaderBar()
+{
+    if (!m_readerBar)
+        return;
+    const bool shown = ReaderShown();
+    const wxString label = shown ? "Original page" : "Reader view";
+    if (m_readerButton->GetLabel() != label) {
+        m_readerButton->SetLabel(label);
+        SetAccessibleName(m_readerButton, label);
+        m_readerButton->SetToolTip(shown
+                                       ? "Back to the page as it was (F9 or Esc)"
+                                       : "Show the article alone, without the page around it (F9)");
+    }
+    if (m_readerBar->IsShown() != (shown || ReaderOffered())) {
+        m_readerBar->Show(shown || ReaderOffered());
+        Layout();
+    } else {
+        m_readerBar->Layout();
+    }
+}
+
+void CLumoNewsReaderView::ToggleReader()
+{
+    if (!m_engine)
+        return;
+    if (m_engine->ReaderShown()) {
+        m_engine->CloseReader();
+        return;
+    }
+    static constexpr const char* kSkinNames[] = {"xp", "mini", "soft"};
+    const int skin = m_profile.Get(kSkinStyle);
+    m_engine->ShowReader(skin >= 1 && skin <= 3 ? kSkinNames[skin - 1] : "mini");
+}
+
+void CLumoNewsReaderView::OnReaderOffered(bool)
+{
+    UpdateReaderBar();
+}
+
+void CLumoNewsReaderView::OnReaderShown(bool shown)
+{
+    // The caption names what is on screen; the page's own title is kept for
+    // the page (and for Ctrl+D, which keeps the page).
+    wxString title = wxString::FromUTF8(m_pageTitle);
+    if (shown)
+        title = wxString::FromUTF8(m_engine->ReaderTitle());
+    if (wxWindow* top = wxGetTopLevelParent(this))
+        top->SetLabel(title + " - " + kAppName);
+    ApplyKeptZoom();
+    UpdateReaderBar();
+    // An open find bar searches what is now on screen.
+    if (FindBarShown() && !m_findField->IsEmpty())
+        Find(false);
+}
+
+void CLumoNewsReaderView::OnNoArticle()
+{
+    if (wxStatusBar* bar = ShownStatusBar())
+        bar->SetStatusText(kNoArticleMessage, 0);
+    else
+        wxBell();
+}
+
+wxWindow* CLumoNewsReaderView::ShownWebWindow() const
+{
+    if (m_engine && m_engine->ReaderShown())
+        return m_engine->ReaderWindow();
+    return WebWindow();
+}
+
 // --- Zoom ----------------------------------------------------------------------
+
+std::string CLumoNewsReaderView::ZoomKey() const
+{
+    return ReaderShown() ? std::string(kReaderZoomKey) : m_pageHost;
+}
+
+void CLumoNewsReaderView::ApplyKeptZoom()
+{
+    const std::string key = ZoomKey();
+    const int kept = key.empty() ? 100 : m_profile.GetProfileInt(kZoomSection, key, 100);
+    m_zoomPercent = std::clamp(kept, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
+    if (m_engine)
+        m_engine->SetZoom(m_zoomPercent / 100.0);
+}
 
 void CLumoNewsReaderView::ZoomBy(int steps)
 {
@@ -344,8 +467,8 @@ void CLumoNewsReaderView::ZoomBy(int steps)
     }
     m_zoomPercent = percent;
     m_engine->SetZoom(percent / 100.0);
-    if (!m_pageHost.empty())
-        m_profile.WriteProfileInt(kZoomSection, m_pageHost, percent);
+    if (const std::string key = ZoomKey(); !key.empty())
+        m_profile.WriteProfileInt(kZoomSection, key, percent);
     ShowZoomBadge();
 }
 
@@ -356,18 +479,16 @@ void CLumoNewsReaderView::OnZoomWheel(int steps)
 
 void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
 {
-    // Each site keeps the zoom it was last given.
+    // Each site keeps the zoom it was last given. A page that comes while
+    // the reader view is on screen gets its zoom when it shows.
     m_pageHost = HostOf(uri);
-    const int kept =
-        m_pageHost.empty() ? 100 : m_profile.GetProfileInt(kZoomSection, m_pageHost, 100);
-    m_zoomPercent = std::clamp(kept, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
-    if (m_engine)
-        m_engine->SetZoom(m_zoomPercent / 100.0);
+    if (!ReaderShown())
+        ApplyKeptZoom();
 }
 
 void CLumoNewsReaderView::ShowZoomBadge()
 {
-    wxWindow* page = WebWindow();
+    wxWindow* page = ShownWebWindow();
     if (!page || !page->IsShownOnScreen())
         return;
     if (!m_zoomBadge) {
@@ -515,6 +636,8 @@ void CLumoNewsReaderView::CloseFindBar()
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 {
     m_pageTitle = title;
+    if (ReaderShown())
+        return; // the caption names the reader view until the page is back
     if (wxWindow* top = wxGetTopLevelParent(this))
         top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
 }
@@ -563,8 +686,8 @@ void CLumoNewsReaderView::OnLinkHovered(const std::string& url)
 void CLumoNewsReaderView::OnPageFocused()
 {
     // Tell the frame, as the toolkit does for its own windows.
-    wxChildFocusEvent event(WebWindow());
-    WebWindow()->ProcessWindowEvent(event);
+    wxChildFocusEvent event(ShownWebWindow());
+    ShownWebWindow()->ProcessWindowEvent(event);
 }
 
 wxStatusBar* CLumoNewsReaderView::ShownStatusBar() const

@@ -17,6 +17,7 @@
 #include "app/document.h"
 #include "browser/web_engine.h"
 
+class wxButton;
 class wxKeyEvent;
 class wxPopupWindow;
 class wxStaticText;
@@ -28,6 +29,10 @@ namespace lumo {
 // The zoom levels, in percent, that Ctrl++ and Ctrl+- step through.
 inline constexpr int kZoomSteps[] = {30, 50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
 inline constexpr const char* kZoomSection = "Zoom";
+// The reader view's zoom, in that group: no site's host has brackets.
+inline constexpr const char* kReaderZoomKey = "(reader)";
+// What the status bar says when the reader view finds no article.
+inline constexpr const char* kNoArticleMessage = "This page has no article for the reader view";
 
 class ProfileStore;
 class LoadProgressLine;
@@ -60,8 +65,9 @@ public:
     void FocusPage();
     bool PageHasFocus() const { return m_engine && m_engine->PageHasFocus(); }
     // The pane's keys, wherever the focus is in the main window: Esc stops a
-    // load, F5 and Ctrl+R reload, Alt+Left and Alt+Right go back and
-    // forward. False when the key is none of them (or Esc with no load).
+    // load (or leaves the reader view), F5 and Ctrl+R reload, Alt+Left and
+    // Alt+Right go back and forward, F9 shows and leaves the reader view.
+    // False when the key is none of them (or Esc with nothing to end).
     bool HandleKey(const wxKeyEvent& event);
 
     // Starts the web engine now if it has not started yet, and returns it
@@ -73,6 +79,8 @@ public:
     WebEngine* Engine() const { return m_engine.get(); }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
+    // The page's window or, while it is shown, the reader view's.
+    wxWindow* ShownWebWindow() const;
     // Whether the line across the top of the pane shows a load's progress.
     bool ShowsLoadProgress() const;
 
@@ -88,6 +96,15 @@ public:
     // "Zoom" and used whenever a page of that site shows.
     void ZoomBy(int steps);
     int ZoomPercent() const { return m_zoomPercent; }
+
+    // The reader view (F9, or the "Reader view" button at the foot of the
+    // pane, offered while the page is an article): the article alone on a
+    // page of the program's own, in place of the page, which stays as it
+    // was. The same key, the button, Esc and Back return to the page.
+    void ToggleReader();
+    bool ReaderOffered() const { return m_engine && m_engine->ReaderOffered(); }
+    bool ReaderShown() const { return m_engine && m_engine->ReaderShown(); }
+    wxButton* ReaderButton() const { return m_readerButton; }
 
     // The find bar at the bottom of the pane: opens it (Ctrl+F), goes to the
     // next or previous match (F3, Shift+F3), closes it (Esc) with the focus
@@ -112,6 +129,14 @@ private:
     void OnPageCommitted(const std::string& uri) override;
     void OnZoomWheel(int steps) override;
     void OnFindResult(unsigned matches, bool newText) override;
+    void OnReaderOffered(bool offered) override;
+    void OnReaderShown(bool shown) override;
+    void OnNoArticle() override;
+    void CreateReaderBar();
+    void UpdateReaderBar();
+    // The key of [Zoom] the page on screen keeps its zoom under.
+    std::string ZoomKey() const;
+    void ApplyKeptZoom();
     void CreateFindBar();
     void Find(bool backwards);
     void ShowZoomBadge();
@@ -138,6 +163,9 @@ private:
     wxPopupWindow* m_zoomBadge = nullptr;
     wxFont m_zoomBadgeFont;
     wxTimer m_zoomBadgeTimer;
+    // The strip that offers the reader view.
+    wxPanel* m_readerBar = nullptr;
+    wxButton* m_readerButton = nullptr;
     // The find bar and where the search stands.
     wxPanel* m_findBar = nullptr;
     wxTextCtrl* m_findField = nullptr;

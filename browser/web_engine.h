@@ -47,6 +47,13 @@ public:
         (void)matches;
         (void)newText;
     }
+    // Whether the page loaded reads as an article, which the reader view can show.
+    virtual void OnReaderOffered(bool offered) { (void)offered; }
+    // The reader view came on screen in place of the page, or went away
+    // again and left the page on screen as it was.
+    virtual void OnReaderShown(bool shown) { (void)shown; }
+    // The reader view was asked for a page that holds no article.
+    virtual void OnNoArticle() {}
 };
 
 enum class EditCommand
@@ -96,6 +103,24 @@ public:
     // text ends the search and its highlighting. The answer comes through
     // WebEngineHost::OnFindResult.
     virtual void Find(const std::string& text, bool backwards) = 0;
+
+    // The reader view: the article of the page loaded, alone, on a page of
+    // the program's own (lumo://start/reader) in a second web view shown in
+    // place of the page, which stays as it is underneath. Shown only when the
+    // page is an article; the answer comes through
+    // WebEngineHost::OnReaderShown. `skin` names the window's skin ("xp",
+    // "mini", "soft") for the page's colours. While the reader view is on
+    // screen, zoom, find, print, copy and the focus act on it.
+    virtual void ShowReader(const std::string& skin) = 0;
+    // Back to the page as it was; nothing is loaded again.
+    virtual void CloseReader() = 0;
+    virtual bool ReaderOffered() const = 0;
+    virtual bool ReaderShown() const = 0;
+    // The reader view's own web view (and window), nullptr until it was
+    // first needed, and the title of its page.
+    virtual wxWebView* ReaderView() = 0;
+    virtual wxWindow* ReaderWindow() = 0;
+    virtual std::string ReaderTitle() const = 0;
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

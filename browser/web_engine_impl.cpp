@@ -13,10 +13,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include <wx/sizer.h>
 #include <wx/timer.h>
 #include <wx/webview.h>
 
 #include "browser/new_window_catcher.h"
+#include "browser/reader_page.h"
+#include "browser/reader_script.h"
 #include "browser/start_page_handler.h"
 #include "browser/web_address.h"
 #include "browser/web_engine.h"
@@ -197,6 +200,7 @@ public:
         m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
         m_memoryCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckMemory(); });
         m_memoryCheck.Start(kMemoryCheckMs);
+        m_readerCancel = g_cancellable_new();
         Engines().push_back(this);
     }
 
@@ -208,6 +212,15 @@ public:
         m_memoryCheck.Stop();
         m_webView->Unbind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
         m_newWindows.reset();
+        g_cancellable_cancel(m_readerCancel);
+        g_object_unref(m_readerCancel);
+        if (m_reader) {
+            m_readerNewWindows.reset();
+            g_signal_handlers_disconnect_by_data(m_reader, this);
+            g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_reader),
+                                                 this);
+        }
+        g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_native), this);
         g_signal_handlers_disconnect_by_data(m_native, this);
         g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(m_native), this);
     }
@@ -256,13 +269,12 @@ public:
         NavigateInPage([this] { webkit_web_view_reload(m_native); });
     }
 
-    // The address the pane shows or is opening, as the user asked for it.
-    void SetZoom(double level) override { webkit_web_view_set_zoom_level(m_native, level); }
-    double Zoom() const override { return webkit_web_view_get_zoom_level(m_native); }
+    void SetZoom(double level) override { webkit_web_view_set_zoom_level(ShownNative(), level); }
+    double Zoom() const override { return webkit_web_view_get_zoom_level(ShownNative()); }
 
     void Find(const std::string& text, bool backwards) override
     {
-        WebKitFindController* finder = webkit_web_view_get_find_controller(m_native);
+        WebKitFindController* finder = webkit_web_view_get_find_controller(ShownNative());
         if (text.empty()) {
             webkit_find_controller_search_finish(finder);
             m_findText.clear();
@@ -308,35 +320,81 @@ public:
     }
     bool IsLoading() const override { return m_loading; }
 
-    void Print() override { m_webView->Print(); }
+    void Print() override { ShownWebView()->Print(); }
 
     void Edit(EditCommand command) override
     {
+        wxWebView* view = ShownWebView();
         switch (command) {
         case EditCommand::Undo:
-            m_webView->Undo();
+            view->Undo();
             break;
         case EditCommand::Cut:
-            m_webView->Cut();
+            view->Cut();
             break;
         case EditCommand::Copy:
-            m_webView->Copy();
+            view->Copy();
             break;
         case EditCommand::Paste:
-            m_webView->Paste();
+            view->Paste();
             break;
         }
     }
 
     void FocusPage() override
     {
-        m_webView->SetFocus();
+        ShownWebView()->SetFocus();
         // The engine's own widget takes the keys, so that they scroll the
         // page and Tab walks its links.
-        gtk_widget_grab_focus(GTK_WIDGET(m_native));
+        gtk_widget_grab_focus(GTK_WIDGET(ShownNative()));
     }
 
-    bool PageHasFocus() const override { return gtk_widget_is_focus(GTK_WIDGET(m_native)); }
+    bool PageHasFocus() const override { return gtk_widget_is_focus(GTK_WIDGET(ShownNative())); }
+
+    // --- The reader view ---------------------------------------------------
+
+    void ShowReader(const std::string& skin) override
+    {
+        if (m_readerShown || m_readerLoading)
+            return;
+        m_skin = skin;
+        m_readerLoading = true;
+        ExtractArticle(m_native, m_readerCancel, [this](std::optional<ReaderArticle> article) {
+            if (!m_readerLoading)
+                return; // closed again meanwhile
+            if (!article) {
+                m_readerLoading = false;
+                SetReaderOffered(false);
+                m_host.OnNoArticle();
+                return;
+            }
+            CreateReaderView();
+            // Each article under an address of its own, so that what ends
+            // loading is known to be this one.
+            m_readerAddress =
+                std::string(kReaderPageAddress) + "?" + std::to_string(++m_readerPages);
+            const std::string html = ReaderPageHtml(*article, m_skin);
+            webkit_web_view_load_html(m_reader, html.c_str(), m_readerAddress.c_str());
+        });
+    }
+
+    void CloseReader() override
+    {
+        m_readerLoading = false;
+        if (!m_readerShown)
+            return;
+        SwapViews(false);
+    }
+
+    bool ReaderOffered() const override { return m_readerOffered; }
+    bool ReaderShown() const override { return m_readerShown; }
+    wxWebView* ReaderView() override { return m_readerWebView; }
+    wxWindow* ReaderWindow() override { return m_readerWebView; }
+    std::string ReaderTitle() const override
+    {
+        const char* title = m_reader ? webkit_web_view_get_title(m_reader) : nullptr;
+        return title ? title : "";
+    }
 
     int CrashReloadCount() const override { return m_crashReloads; }
     int HungProcessesEnded() const override { return m_hungEnded; }
@@ -355,6 +413,141 @@ private:
         bool reloadedAfterCrash = false;
         bool endedHungProcess = false;
     };
+
+    WebKitWebView* ShownNative() const { return m_readerShown ? m_reader : m_native; }
+    wxWebView* ShownWebView() const { return m_readerShown ? m_readerWebView : m_webView; }
+
+    void SetReaderOffered(bool offered)
+    {
+        if (offered == m_readerOffered)
+            return;
+        m_readerOffered = offered;
+        // The reader view's web view and its page process are made with the
+        // first offer rather than at the key: they take longer than the rest.
+        if (offered)
+            CreateReaderView();
+        m_host.OnReaderOffered(offered);
+    }
+
+    // A new page in the pane: what was asked of the last one is dropped.
+    void ForgetReaderAnswers()
+    {
+        g_cancellable_cancel(m_readerCancel);
+        g_object_unref(m_readerCancel);
+        m_readerCancel = g_cancellable_new();
+        m_readerLoading = false;
+        SetReaderOffered(false);
+    }
+
+    void OfferReaderIfArticle()
+    {
+        const std::string scheme = SchemeOf(UriOf(m_native));
+        if (scheme != "http" && scheme != "https" && scheme != "file")
+            return;
+        CheckReaderable(m_native, m_readerCancel,
+                        [this](bool article) { SetReaderOffered(article); });
+    }
+
+    // The second web view, made when an article is first offered: hardened like
+    // the first, and more, since it shows only the program's own page: no
+    // script in its markup runs, and links leave it for the pane's page.
+    void CreateReaderView()
+    {
+        if (m_reader)
+            return;
+        wxWindow* parent = m_webView->GetParent();
+        m_readerWebView = wxWebView::New();
+        if (!m_readerWebView->Create(parent, wxID_ANY, "about:blank", wxDefaultPosition,
+                                     m_webView->GetSize())) {
+            delete m_readerWebView;
+            m_readerWebView = nullptr;
+            return;
+        }
+        m_readerWebView->Hide();
+        m_readerWebView->SetName("Reader view");
+        m_readerWebView->EnableAccessToDevTools(false);
+        m_reader = static_cast<WebKitWebView*>(m_readerWebView->GetNativeBackend());
+        WebKitSettings* settings = webkit_web_view_get_settings(m_reader);
+        webkit_settings_set_enable_javascript_markup(settings, FALSE);
+        webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+        webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
+        webkit_settings_set_enable_developer_extras(settings, FALSE);
+        webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+        // Zoom sizes the text; the column and the images keep their measure.
+        webkit_settings_set_zoom_text_only(settings, TRUE);
+        // In the pane's sizer right after the page it stands in for.
+        if (wxSizer* sizer = m_webView->GetContainingSizer()) {
+            size_t index = 0;
+            while (index < sizer->GetItemCount() && sizer->GetItem(index)->GetWindow() != m_webView)
+                ++index;
+            sizer->Insert(index + 1, m_readerWebView, wxSizerFlags(1).Expand());
+        }
+        DisconnectAllHandlers(m_reader, "decide-policy");
+        m_readerNewWindows = std::make_unique<NewWindowCatcher>(
+            m_reader, [this](const std::string& url) { m_host.OnNewWindow(url); });
+        g_signal_connect(m_reader, "decide-policy", G_CALLBACK(ReaderDecidePolicyThunk), this);
+        g_signal_connect(m_reader, "load-changed", G_CALLBACK(ReaderLoadChangedThunk), this);
+        g_signal_connect(m_reader, "web-process-terminated",
+                         G_CALLBACK(ReaderProcessTerminatedThunk), this);
+        g_signal_connect(m_reader, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
+        g_signal_connect(m_reader, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
+        g_signal_connect(m_reader, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
+        g_signal_connect(m_reader, "context-menu", G_CALLBACK(ContextMenuThunk), this);
+        g_signal_connect(m_reader, "scroll-event", G_CALLBACK(ScrollThunk), this);
+        g_signal_connect(m_reader, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        ConnectFinder(m_reader);
+    }
+
+    // Puts the reader view on screen in place of the page, or the page back.
+    void SwapViews(bool toReader)
+    {
+        const bool hadFocus = PageHasFocus();
+        for (WebKitWebView* view : {m_native, m_reader})
+            webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view));
+        m_readerShown = toReader;
+        m_webView->Show(!toReader);
+        m_readerWebView->Show(toReader);
+        m_webView->GetParent()->Layout();
+        if (hadFocus)
+            FocusPage();
+        m_host.OnReaderShown(toReader);
+    }
+
+    void OnReaderLoadChanged(WebKitLoadEvent event)
+    {
+        if (event != WEBKIT_LOAD_FINISHED || !m_readerLoading || UriOf(m_reader) != m_readerAddress)
+            return;
+        m_readerLoading = false;
+        SwapViews(true);
+    }
+
+    bool OnReaderDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type)
+    {
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+            return false;
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+        // The program's own loads: the empty page it starts with, the articles.
+        if (uri == "about:blank" || uri == m_readerAddress)
+            return false;
+        webkit_policy_decision_ignore(decision);
+        // A link the user followed opens in the pane's page; the page's own
+        // address brings it back as it was.
+        const std::string scheme = SchemeOf(uri);
+        const bool byUser = webkit_navigation_action_is_user_gesture(action) ||
+                            webkit_navigation_action_get_navigation_type(action) ==
+                                WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+        if (byUser && (scheme == "http" || scheme == "https" || scheme == "file")) {
+            CallAfter([this, uri] {
+                CloseReader();
+                if (uri != UriOf(m_native))
+                    LoadURL(uri, "");
+            });
+        }
+        return true;
+    }
 
     void OnTitleChanged(wxWebViewEvent& event)
     {
@@ -395,7 +588,16 @@ private:
         g_signal_connect(m_native, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
         g_signal_connect(m_native, "context-menu", G_CALLBACK(ContextMenuThunk), this);
         g_signal_connect(m_native, "scroll-event", G_CALLBACK(ScrollThunk), this);
-        WebKitFindController* finder = webkit_web_view_get_find_controller(m_native);
+        ConnectFinder(m_native);
+        // The toolkit follows the focus of the page's container only.
+        g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
+                         G_CALLBACK(DownloadStartedThunk), this);
+    }
+
+    void ConnectFinder(WebKitWebView* view)
+    {
+        WebKitFindController* finder = webkit_web_view_get_find_controller(view);
         g_signal_connect(finder, "found-text",
                          G_CALLBACK(+[](WebKitFindController*, guint matches, gpointer self) {
                              auto* me = static_cast<WebKitEngine*>(self);
@@ -408,10 +610,6 @@ private:
                              me->m_host.OnFindResult(0, !me->TakeFindStep());
                          }),
                          this);
-        // The toolkit follows the focus of the page's container only.
-        g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
-        g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
-                         G_CALLBACK(DownloadStartedThunk), this);
     }
 
     // --- Navigations and page processes that stop answering ---------------
@@ -560,6 +758,7 @@ private:
         case WEBKIT_LOAD_COMMITTED:
             m_committed = true;
             m_committedUri = UriOf(m_native);
+            ForgetReaderAnswers();
             m_host.OnPageCommitted(m_committedUri);
             m_watchdog.Stop();
             m_secureAttempt.Stop();
@@ -568,6 +767,7 @@ private:
         case WEBKIT_LOAD_FINISHED:
             m_pending = nullptr;
             EndLoad();
+            OfferReaderIfArticle();
             break;
         default:
             break;
@@ -722,6 +922,25 @@ private:
         engine->CallAfter([engine, reason] { engine->OnWebProcessTerminated(reason); });
     }
 
+    static gboolean ReaderDecidePolicyThunk(WebKitWebView*, WebKitPolicyDecision* decision,
+                                            WebKitPolicyDecisionType type, gpointer self)
+    {
+        return static_cast<WebKitEngine*>(self)->OnReaderDecidePolicy(decision, type);
+    }
+
+    static void ReaderLoadChangedThunk(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnReaderLoadChanged(event);
+    }
+
+    static void ReaderProcessTerminatedThunk(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                             gpointer self)
+    {
+        // Nothing of the reader view is lost that the page cannot give again.
+        auto* engine = static_cast<WebKitEngine*>(self);
+        engine->CallAfter([engine] { engine->CloseReader(); });
+    }
+
     static gboolean DecidePolicyThunk(WebKitWebView*, WebKitPolicyDecision* decision,
                                       WebKitPolicyDecisionType type, gpointer self)
     {
@@ -835,6 +1054,18 @@ private:
     WebKitWebView* m_native;
     WebEngineHost& m_host;
     std::unique_ptr<NewWindowCatcher> m_newWindows;
+    // The reader view: its web view (made when first needed), what is asked
+    // of the page shown (cancelled when another page comes), and where it stands.
+    wxWebView* m_readerWebView = nullptr;
+    WebKitWebView* m_reader = nullptr;
+    std::unique_ptr<NewWindowCatcher> m_readerNewWindows;
+    GCancellable* m_readerCancel = nullptr;
+    bool m_readerOffered = false;
+    bool m_readerLoading = false;
+    bool m_readerShown = false;
+    std::string m_readerAddress;
+    unsigned m_readerPages = 0;
+    std::string m_skin;
     Visit m_visit;
     // The address the program itself asked the engine for last.
     std::string m_programUri;

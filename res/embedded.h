@@ -1,8 +1,9 @@
 #pragma once
-// Files built into the program: the start page served at lumo://start/ and the
-// application icon at each of its rendered sizes. Their bytes are generated
-// into the binary at build time from res/start/ and res/icons/, so the start
-// page shows with no network and no files beside the program.
+// Files built into the program: the start page served at lumo://start/, the
+// application icon at each of its rendered sizes and the reader view's script.
+// Their bytes are generated into the binary at build time from res/start/,
+// res/icons/ and res/readability/, so they work with no network and no files
+// beside the program.
 #include <span>
 #include <string_view>
 
@@ -22,6 +23,11 @@ const EmbeddedFile* FindStartPageFile(std::string_view name);
 
 /// Every file of the start page, in name order.
 std::span<const EmbeddedFile> StartPageFiles();
+
+/// The reader view's script: an expression giving a function of one argument,
+/// "check" or "extract", with Mozilla's Readability inside (see
+/// res/readability/reader.js).
+std::string_view ReaderScript();
 
 /// The application icon as PNG files, smallest size first.
 std::span<const EmbeddedFile> AppIconPngs();

@@ -24,6 +24,9 @@ x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \
 openssl glib-networking"
 
 missing=""
+# npm fetches the reader view's article extractor (below). A system that
+# already has an npm (Node.js's own packages) keeps it.
+command -v npm >/dev/null 2>&1 || missing=" npm"
 for p in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing="$missing $p"
@@ -39,6 +42,17 @@ if [ -n "$missing" ]; then
     apt-get update -qq
     # shellcheck disable=SC2086
     apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# Mozilla's Readability, the reader view's article extractor, from the npm
+# registry at the version and integrity hash that res/readability's
+# package-lock.json pins; the build puts it into the web engine module. Its
+# node_modules folder is not part of the sources.
+readability=res/readability
+if ! cmp -s "$readability/package-lock.json" "$readability/node_modules/.lumo-installed" 2>/dev/null; then
+    echo "Installing Readability (npm ci in $readability)"
+    (cd "$readability" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    cp "$readability/package-lock.json" "$readability/node_modules/.lumo-installed"
 fi
 
 BUILD_DIR=${1:-build}

@@ -1,0 +1,338 @@
+// The reader view with a real WebKitGTK view, on pages served from 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include <wx/button.h>
+#include <wx/frame.h>
+#include <wx/statusbr.h>
+#include <wx/textctrl.h>
+#include <wx/webview.h>
+
+#include "browser/browser_view.h"
+#include "browser_pane_fixture.h"
+#include "gui_test_support.h"
+#include "local_web_server.h"
+
+#include <webkit2/webkit2.h>
+
+using namespace lumo;
+using lumo::test::LocalWebServer;
+using lumo::test::WaitFor;
+using lumo::test::WebResponse;
+
+namespace {
+
+constexpr const char* kPaperTitle = "Harbour bridge reopens after repairs - The Coast Courier";
+
+// A paragraph of the article, long enough to count as text.
+std::string Paragraph(int number)
+{
+    return "<p>Paragraph " + std::to_string(number) +
+           " of the report: the harbour bridge carried its first cars in eight months on "
+           "Tuesday morning, after engineers replaced the worn cables and the council "
+           "inspected the deck, the railings and the lights along the whole span of it.</p>";
+}
+
+// A newspaper page: navigation, advertisements and a footer around the article.
+std::string ArticlePage(const std::string& imageUrl, const std::string& script = "")
+{
+    std::string body = "<header><nav><a href='/'>Home</a> <a href='/world'>World desk</a> "
+                       "<a href='/sport'>Sport desk</a> <a href='/weather'>Weather desk</a>"
+                       "</nav></header>"
+                       "<aside class='ad sidebar'><p>Advertisement: cheap watches, buy now</p>"
+                       "<img src='" +
+                       imageUrl +
+                       "?ad' width='300' height='250'></aside>"
+                       "<main><article><h1>Harbour bridge reopens after repairs</h1>"
+                       "<p class='byline'>By Jane Reporter</p>"
+                       "<figure><img src='" +
+                       imageUrl +
+                       "' width='600' height='300' alt='The bridge'>"
+                       "<figcaption>The bridge at dawn</figcaption></figure>";
+    for (int i = 1; i <= 8; ++i)
+        body += Paragraph(i);
+    body += "</article></main>"
+            "<div class='related'><a href='/x'>More from the World desk</a></div>"
+            "<footer>Copyright footer of the Courier</footer>";
+    return "<!DOCTYPE html><html lang='en'><head><meta charset='utf-8'><title>" +
+           std::string(kPaperTitle) +
+           "</title><meta property='og:site_name' content='The Coast Courier'>"
+           "<meta property='article:published_time' content='2026-03-14T09:30:00Z'>" +
+           script + "</head><body>" + body + "</body></html>";
+}
+
+class ReaderViewTest : public lumo::test::BrowserPaneFixture
+{
+protected:
+    void SetUp() override
+    {
+        BrowserPaneFixture::SetUp();
+        if (IsSkipped())
+            return;
+        m_frame->CreateStatusBar();
+        ASSERT_NE(m_view->CreateBrowser(), nullptr);
+        m_server.Route("/photo.svg",
+                       WebResponse{200,
+                                   "image/svg+xml",
+                                   "<svg xmlns='http://www.w3.org/2000/svg' width='600' "
+                                   "height='300'><rect width='600' height='300'/></svg>",
+                                   {},
+                                   0});
+    }
+
+    std::string Serve(const std::string& path, const std::string& html)
+    {
+        m_server.Route(path, WebResponse{200, "text/html; charset=utf-8", html, {}, 0});
+        return m_server.Url(path);
+    }
+
+    // Opens `url` and waits until its load has ended and its title shows.
+    void Open(const std::string& url, const std::string& title)
+    {
+        m_view->NavigateTo(url);
+        ASSERT_TRUE(WaitFor([&] {
+            return Caption() == title + " - Lumo News Reader" && !m_view->IsLoading();
+        })) << Caption();
+    }
+
+    void PressKey(int key)
+    {
+        wxKeyEvent event(wxEVT_CHAR_HOOK);
+        event.m_keyCode = key;
+        EXPECT_TRUE(m_view->HandleKey(event)) << key;
+    }
+
+    // The value of `script` in the page of `view`, as text. Straight through
+    // the engine: the reader page's policy refuses wx's own way, eval().
+    static std::string Run(wxWebView* view, const std::string& script)
+    {
+        struct Answer
+        {
+            bool done = false;
+            std::string text;
+        } answer;
+        webkit_web_view_evaluate_javascript(
+            static_cast<WebKitWebView*>(view->GetNativeBackend()), script.c_str(), -1, nullptr,
+            nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                auto* answer = static_cast<Answer*>(data);
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(
+                    WEBKIT_WEB_VIEW(source), result, &error);
+                if (value) {
+                    char* text = jsc_value_to_string(value);
+                    answer->text = text ? text : "";
+                    g_free(text);
+                    g_object_unref(value);
+                } else {
+                    answer->text = std::string("error: ") + (error ? error->message : "");
+                    g_clear_error(&error);
+                }
+                answer->done = true;
+            },
+            &answer);
+        EXPECT_TRUE(WaitFor([&] { return answer.done; })) << script;
+        return answer.text;
+    }
+    std::string InReader(const std::string& script)
+    {
+        return Run(m_view->Engine()->ReaderView(), script);
+    }
+    std::string InPage(const std::string& script) { return Run(m_view->WebView(), script); }
+
+    std::string Status() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
+
+    size_t RequestsFor(const std::string& path)
+    {
+        const std::vector<std::string> requests = m_server.Requests();
+        return std::count(requests.begin(), requests.end(), path);
+    }
+
+    LocalWebServer m_server;
+};
+
+} // namespace
+
+TEST_F(ReaderViewTest, ArticleIsOfferedAndShowsAloneInTheProgramsOwnPage)
+{
+    Open(Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg"))), kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    ASSERT_NE(m_view->ReaderButton(), nullptr);
+    EXPECT_TRUE(m_view->ReaderButton()->IsShownOnScreen());
+    EXPECT_EQ(m_view->ReaderButton()->GetLabel(), "Reader view");
+
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_TRUE(m_view->Engine()->ReaderWindow()->IsShownOnScreen());
+    EXPECT_FALSE(m_view->WebWindow()->IsShown());
+    EXPECT_EQ(m_view->ReaderButton()->GetLabel(), "Original page");
+    EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader");
+    EXPECT_EQ(InReader("location.href").rfind("lumo://start/reader", 0), 0u);
+
+    // Headline, byline, date, every paragraph and the article's own image.
+    EXPECT_EQ(InReader("document.querySelector('h1').textContent"),
+              "Harbour bridge reopens after repairs");
+    EXPECT_EQ(InReader("document.querySelector('.paper').textContent"), "The Coast Courier");
+    EXPECT_EQ(InReader("document.querySelector('.original').href"), m_server.Url("/bridge.html"));
+    const std::string byline = InReader("document.querySelector('.byline').textContent");
+    EXPECT_NE(byline.find("Jane Reporter"), std::string::npos) << byline;
+    EXPECT_NE(byline.find("14 March 2026"), std::string::npos) << byline;
+    const std::string text = InReader("document.body.innerText");
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_NE(text.find("Paragraph " + std::to_string(i) + " of the report"), std::string::npos)
+            << i;
+    EXPECT_EQ(InReader("Array.from(document.images).map(function (i) { return i.src; }).join()"),
+              m_server.Url("/photo.svg"));
+    // Nothing of the page around it.
+    for (const char* clutter : {"Sport desk", "Weather desk", "cheap watches", "Copyright footer",
+                                "More from the World desk"})
+        EXPECT_EQ(text.find(clutter), std::string::npos) << clutter;
+    // In the program's typography: the built-in sheet applies under the
+    // page's policy, and the policy lets no script of the markup run.
+    EXPECT_EQ(InReader("document.styleSheets.length + ' ' + "
+                       "getComputedStyle(document.body).fontFamily.indexOf('Georgia')"),
+              "1 0");
+    EXPECT_EQ(InReader("document.querySelectorAll('script, iframe, style, [onclick]').length"),
+              "0");
+}
+
+TEST_F(ReaderViewTest, PageThatIsNoArticleOffersNothing)
+{
+    Open(Serve("/index.html", "<!DOCTYPE html><html><head><title>Front page</title></head><body>"
+                              "<nav><a href='/a'>World</a> <a href='/b'>Sport</a></nav>"
+                              "<ul><li><a href='/1'>Bridge reopens</a></li>"
+                              "<li><a href='/2'>Storm warning</a></li></ul></body></html>"),
+         "Front page");
+    PressKey(WXK_F9);
+    // The key's answer comes after the check made when the page loaded.
+    ASSERT_TRUE(WaitFor([&] { return Status() == kNoArticleMessage; })) << Status();
+    EXPECT_FALSE(m_view->ReaderShown());
+    EXPECT_FALSE(m_view->ReaderOffered());
+    EXPECT_FALSE(m_view->ReaderButton()->IsShownOnScreen());
+    EXPECT_EQ(Caption(), "Front page - Lumo News Reader");
+    EXPECT_EQ(m_view->Engine()->ReaderView(), nullptr);
+
+    // An article offers it; the next page, no article, takes the offer away.
+    Open(Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg"))), kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    Open(m_server.Url("/index.html"), "Front page");
+    EXPECT_FALSE(m_view->ReaderOffered());
+    EXPECT_FALSE(m_view->ReaderButton()->IsShownOnScreen());
+}
+
+TEST_F(ReaderViewTest, PageScriptsNeitherSeeNorChangeTheExtractor)
+{
+    // The page plants its own extractor and check, and watches everything the
+    // program's could touch from the page's side.
+    const std::string traps =
+        "<script>"
+        "window.seen = [];"
+        "function note(what) { window.seen.push(what); }"
+        "window.Readability = function () { note('Readability'); this.parse = function () {"
+        "  return {title: 'FAKE', content: '<p>FAKE article</p>'}; }; };"
+        "window.isProbablyReaderable = function () { note('isProbablyReaderable'); return false; };"
+        "Object.defineProperty(window, 'module', {get: function () { note('module'); }});"
+        "var clone = Node.prototype.cloneNode;"
+        "Node.prototype.cloneNode = function () { note('cloneNode'); return clone.apply(this, "
+        "arguments); };"
+        "var query = Document.prototype.querySelectorAll;"
+        "Document.prototype.querySelectorAll = function () { note('querySelectorAll');"
+        "  return query.apply(this, arguments); };"
+        "var json = JSON.stringify;"
+        "JSON.stringify = function () { note('stringify'); return json.apply(this, arguments); };"
+        "document.addEventListener('DOMContentLoaded', function () {"
+        "  new MutationObserver(function () { note('mutation'); })"
+        "    .observe(document, {subtree: true, childList: true, attributes: true,"
+        "             characterData: true});"
+        "});"
+        "</script>";
+    Open(Serve("/trap.html", ArticlePage(m_server.Url("/photo.svg"), traps)), kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_EQ(InReader("document.querySelector('h1').textContent"),
+              "Harbour bridge reopens after repairs");
+    EXPECT_EQ(InReader("document.body.innerText.indexOf('FAKE')"), "-1");
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
+    EXPECT_EQ(InPage("window.seen.join()"), "");
+}
+
+TEST_F(ReaderViewTest, ReturningShowsThePageAsItWasWithoutLoadingIt)
+{
+    const std::string state = "<script>window.marker = 'set by the page';</script>";
+    const std::string url = Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg"), state));
+    Open(url, kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    InPage("window.scrollTo(0, 400); window.marker += ' and kept'");
+    m_view->FocusPage();
+
+    // The key, Escape, Back and the button each return.
+    const auto showReader = [&] {
+        PressKey(WXK_F9);
+        return WaitFor([&] { return m_view->ReaderShown(); });
+    };
+    ASSERT_TRUE(showReader());
+    EXPECT_TRUE(m_view->PageHasFocus()) << "the focus follows into the reader view";
+    PressKey(WXK_F9);
+    EXPECT_FALSE(m_view->ReaderShown());
+    ASSERT_TRUE(showReader());
+    PressKey(WXK_ESCAPE);
+    EXPECT_FALSE(m_view->ReaderShown());
+    ASSERT_TRUE(showReader());
+    m_view->GoBack();
+    EXPECT_FALSE(m_view->ReaderShown());
+    ASSERT_TRUE(showReader());
+    wxCommandEvent click(wxEVT_BUTTON, m_view->ReaderButton()->GetId());
+    m_view->ReaderButton()->ProcessWindowEvent(click);
+    EXPECT_FALSE(m_view->ReaderShown());
+
+    EXPECT_TRUE(m_view->WebWindow()->IsShownOnScreen());
+    EXPECT_FALSE(m_view->Engine()->ReaderWindow()->IsShown());
+    EXPECT_TRUE(m_view->PageHasFocus());
+    EXPECT_EQ(InPage("window.marker + ' ' + window.scrollY"), "set by the page and kept 400");
+    EXPECT_EQ(Url(), url);
+    EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader");
+    EXPECT_EQ(RequestsFor("/bridge.html"), 1u);
+}
+
+TEST_F(ReaderViewTest, ZoomAndFindActOnTheReaderViewWhichKeepsAZoomOfItsOwn)
+{
+    Open(Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg"))), kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    m_view->ZoomBy(1); // the site's zoom: 110 %
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_EQ(m_view->ZoomPercent(), 100);
+    const auto textHeight = [&] {
+        return std::stoi(InReader("document.querySelector('.text').offsetHeight"));
+    };
+    const int before = textHeight();
+    m_view->ZoomBy(1);
+    m_view->ZoomBy(1);
+    EXPECT_EQ(m_view->ZoomPercent(), 125);
+    EXPECT_DOUBLE_EQ(m_view->Engine()->Zoom(), 1.25);
+    // The text grows within the column: text zoom, not a bigger page.
+    EXPECT_TRUE(WaitFor([&] { return textHeight() > before; })) << before;
+
+    // "desk" is in the page's navigation four times and nowhere in the article.
+    m_view->OpenFindBar();
+    m_view->FindField()->SetValue("desk");
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "Not found"; })) << m_view->FindCount();
+    m_view->FindField()->SetValue("harbour");
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == "1 of 9"; })) << m_view->FindCount();
+    m_view->CloseFindBar();
+
+    // Back on the page: the site's zoom; the reader view's is kept apart.
+    PressKey(WXK_F9);
+    EXPECT_EQ(m_view->ZoomPercent(), 110);
+    EXPECT_DOUBLE_EQ(m_view->Engine()->Zoom(), 1.1);
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_EQ(m_view->ZoomPercent(), 125);
+    const std::string settings = lumo::test::ReadFile(m_dir.File("settings/LumoNewsReader.conf"));
+    EXPECT_NE(settings.find("(reader)=125"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("127.0.0.1=110"), std::string::npos) << settings;
+}
