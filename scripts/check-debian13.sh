@@ -51,6 +51,12 @@ fi
 mkdir -p "$root/src"
 find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 git ls-files -co --exclude-standard -z | (cd "$source_dir" && xargs -0 cp -p --parents -t "$root/src")
+# The reader view's extractor as the set-up installed it here: plain
+# JavaScript, the same on every release, so the root needs neither npm nor a
+# way through this machine's network to the npm registry.
+if [ -d "$source_dir/res/readability/node_modules" ]; then
+    cp -pr "$source_dir/res/readability/node_modules" "$root/src/res/readability/"
+fi
 
 # The kernel's file systems for the tests, taken away again however this ends.
 mounted=""

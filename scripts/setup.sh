@@ -23,10 +23,18 @@ fonts-dejavu-core fonts-wqy-microhei xdg-utils \
 x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \
 openssl glib-networking"
 
+# The reader view's article extractor, Mozilla's Readability, comes from the
+# npm registry (below) unless the version res/readability pins is in place.
+readability=res/readability
+readability_missing=""
+cmp -s "$readability/package-lock.json" "$readability/node_modules/.lumo-installed" 2>/dev/null ||
+    readability_missing=1
+
 missing=""
-# npm fetches the reader view's article extractor (below). A system that
-# already has an npm (Node.js's own packages) keeps it.
-command -v npm >/dev/null 2>&1 || missing=" npm"
+# npm fetches it; a system that already has an npm (Node.js's own) keeps it.
+if [ -n "$readability_missing" ] && ! command -v npm >/dev/null 2>&1; then
+    missing=" npm"
+fi
 for p in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing="$missing $p"
@@ -48,8 +56,7 @@ fi
 # registry at the version and integrity hash that res/readability's
 # package-lock.json pins; the build puts it into the web engine module. Its
 # node_modules folder is not part of the sources.
-readability=res/readability
-if ! cmp -s "$readability/package-lock.json" "$readability/node_modules/.lumo-installed" 2>/dev/null; then
+if [ -n "$readability_missing" ]; then
     echo "Installing Readability (npm ci in $readability)"
     (cd "$readability" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
     cp "$readability/package-lock.json" "$readability/node_modules/.lumo-installed"
