@@ -27,6 +27,14 @@ int CompareDisplayText(std::string_view a, std::string_view b)
     return exact < 0 ? -1 : (exact > 0 ? 1 : 0);
 }
 
+std::string FoldDisplayText(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded)
+        c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return folded;
+}
+
 DirectoryTree::DirectoryTree()
 {
     m_items.emplace_back();
@@ -38,7 +46,9 @@ DirectoryTree::ItemId DirectoryTree::InsertItem(ItemId parent, std::string text,
     auto id = static_cast<ItemId>(m_items.size());
     std::vector<ItemId>& siblings = m_items[parent].children;
     auto at = siblings.end();
-    if (where == Position::Sorted) {
+    // Texts that come in order go after the last at once.
+    if (where == Position::Sorted && !siblings.empty() &&
+        CompareDisplayText(text, m_items[siblings.back()].text) < 0) {
         // upper_bound puts a text after its equals, so equal texts keep build order.
         at = std::upper_bound(siblings.begin(), siblings.end(), text,
                               [this](const std::string& value, ItemId sibling) {

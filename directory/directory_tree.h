@@ -13,6 +13,9 @@ namespace lumo {
 // that is code point order); texts equal that way are ordered by their exact
 // bytes. Returns a negative, zero or positive value like strcmp.
 int CompareDisplayText(std::string_view a, std::string_view b);
+// The text with ASCII letters in lower case: CompareDisplayText orders texts
+// as their folded forms compare byte by byte, then as the texts themselves do.
+std::string FoldDisplayText(std::string_view text);
 
 // A tree of text items, each with an integer item data and an expansion flag.
 // Children are kept in the order the tree shows them: appended items after
