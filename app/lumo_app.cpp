@@ -12,6 +12,7 @@
 #include "app/skin.h"
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
+#include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "ui/app_icon.h"
 
@@ -100,6 +101,7 @@ bool CLumoNewsReaderApp::OnInit()
         return false;
     PrepareWebEngineEnvironment();
     StartWebSandboxProbe(); // answered while the window is being built
+    CLeftView::ReadFavoritesAhead(FavoritesFilePath(AppDirFor(CurrentDirectory())));
 
     SetAppName(kAppTitle);
     SetVendorName(kSettingsVendor);

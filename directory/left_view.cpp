@@ -1,6 +1,8 @@
 #include "directory/left_view.h"
 
 #include <algorithm>
+#include <future>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -8,6 +10,8 @@
 #include <wx/menu.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
+
+#include <libxml/parser.h>
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -52,6 +56,58 @@ DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
         item = *found;
     }
     return item;
+}
+
+// The favorites file's entries in file order, the order the tree shows them
+// in (equal names in file order), and what reading it had to say.
+struct OrderedFavorites
+{
+    std::string path;
+    std::vector<FavoriteEntry> entries;
+    std::vector<std::size_t> order;
+    std::vector<std::string> messages;
+};
+
+OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter& reporter)
+{
+    OrderedFavorites favorites{path, FavoritesStore(path, reporter).LoadFavorites(), {}, {}};
+    const std::vector<FavoriteEntry>& entries = favorites.entries;
+    // Sorted by each title's folded form made once, rather than folding two
+    // titles at every comparison.
+    struct Keyed
+    {
+        std::string key;
+        std::size_t index;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        keyed.push_back({FoldDisplayText(entries[i].title), i});
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (int byKey = a.key.compare(b.key))
+            return byKey < 0;
+        if (int exact = entries[a.index].title.compare(entries[b.index].title))
+            return exact < 0;
+        return a.index < b.index;
+    });
+    favorites.order.reserve(keyed.size());
+    for (const Keyed& entry : keyed)
+        favorites.order.push_back(entry.index);
+    return favorites;
+}
+
+// Keeps what reading the file says, to be said on the main thread.
+class CollectingReporter : public FavoritesReporter
+{
+public:
+    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
+    std::vector<std::string> messages;
+};
+
+std::future<OrderedFavorites>& FavoritesAhead()
+{
+    static std::future<OrderedFavorites> ahead;
+    return ahead;
 }
 
 } // namespace
@@ -188,35 +244,39 @@ CLeftView::Item CLeftView::PutLeaf(Item parent, std::string_view text, std::stri
     return leaf;
 }
 
+void CLeftView::ReadFavoritesAhead(std::string path)
+{
+    if (FavoritesAhead().valid())
+        return;
+    xmlInitParser(); // once, on this thread, before another thread parses
+    FavoritesAhead() = std::async(std::launch::async, [path = std::move(path)] {
+        CollectingReporter reporter;
+        OrderedFavorites favorites = ReadOrderedFavorites(path, reporter);
+        favorites.messages = std::move(reporter.messages);
+        return favorites;
+    });
+}
+
 void CLeftView::InsertFavorites(Item branch)
 {
-    const std::vector<FavoriteEntry> entries =
-        FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
-    // The slots follow the file; the leaves are put in the order the branch
-    // shows them (equal names in file order), so that each goes after the
-    // last instead of moving the ones after it.
-    // Sorted by each title's folded form made once, rather than folding two
-    // titles at every comparison: a third of the time for 100,000.
-    struct Keyed
-    {
-        std::string key;
-        std::size_t index;
-    };
-    std::vector<Keyed> order;
-    order.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        order.push_back({FoldDisplayText(entries[i].title), i});
-    std::sort(order.begin(), order.end(), [&](const Keyed& a, const Keyed& b) {
-        if (int byKey = a.key.compare(b.key))
-            return byKey < 0;
-        if (int exact = entries[a.index].title.compare(entries[b.index].title))
-            return exact < 0;
-        return a.index < b.index;
-    });
+    const std::string path = FavoritesFilePath(g_strAppDir);
+    std::optional<OrderedFavorites> favorites;
+    if (FavoritesAhead().valid()) {
+        favorites = FavoritesAhead().get();
+        if (favorites->path == path)
+            for (const std::string& message : favorites->messages)
+                m_reporter.ShowMessage(message);
+        else
+            favorites.reset();
+    }
+    if (!favorites)
+        favorites = ReadOrderedFavorites(path, m_reporter);
+    // The slots follow the file; the leaves go in the order the branch shows
+    // them, each after the last instead of moving the ones after it.
+    const std::vector<FavoriteEntry>& entries = favorites->entries;
     const int first = m_nURLCount;
-    for (const Keyed& keyed : order)
-        PutLeaf(branch, entries[keyed.index].title, entries[keyed.index].url,
-                first + static_cast<int>(keyed.index));
+    for (std::size_t index : favorites->order)
+        PutLeaf(branch, entries[index].title, entries[index].url, first + static_cast<int>(index));
     m_nURLCount = first + static_cast<int>(entries.size());
 }
 

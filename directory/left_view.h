@@ -47,6 +47,12 @@ public:
     // arrangement.
     void OnInitialUpdate();
 
+    // Starts reading the favorites file at `path` on a thread of its own,
+    // and putting its entries in the order the tree shows them, while the
+    // window is being built; the next build takes them from there (and says
+    // what reading the file had to say) instead of reading the file again.
+    static void ReadFavoritesAhead(std::string path);
+
     // Builds the whole tree anew: favorites, then the catalogue. Both
     // arrangements show the same tree.
     void BuildCatalogTree(int arrangement) override;

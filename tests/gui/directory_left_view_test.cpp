@@ -648,6 +648,26 @@ TEST_F(LeftViewTest, EmptyMyFavoritesActsAsALeafThatOpensNothing)
     EXPECT_EQ(g_strCurrentURL, "lumo://start/");
 }
 
+TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
+{
+    WriteFavorites(FavoriteXml("Zeta", "https://z.example/") + FavoriteXml("alpha", "https://a/"));
+    CLeftView::ReadFavoritesAhead(m_dir.File("Favorites.xml"));
+    InitialUpdate();
+    std::vector<std::string> shown;
+    for (Item item : Tree().GetChildren(Branch(kMyFavoritesBranch)))
+        shown.push_back(Tree().GetItemText(item) + " " + SlotURL(item));
+    EXPECT_EQ(shown, (std::vector<std::string>{"alpha https://a/", "Zeta https://z.example/"}));
+
+    // Read ahead from another folder: the build reads its own file.
+    TempDir other;
+    WriteFile(other.File("Favorites.xml"),
+              FavoritesFile(FavoriteXml("Elsewhere", "https://e.example/")));
+    CLeftView::ReadFavoritesAhead(other.File("Favorites.xml"));
+    m_view->BuildCatalogTree(1);
+    EXPECT_EQ(Tree().GetChildren(Branch(kMyFavoritesBranch)).size(), 2u);
+    EXPECT_TRUE(m_reporter.messages.empty());
+}
+
 TEST_F(LeftViewTest, MalformedFavoritesFileGivesAnEmptyBranchAndNoMessage)
 {
     WriteFile(m_dir.File("Favorites.xml"), "<Favorites><Favorite><title>Broken");
