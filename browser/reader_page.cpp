@@ -7,6 +7,8 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
 
+#include "browser/web_address.h"
+
 namespace lumo {
 namespace {
 
@@ -49,34 +51,12 @@ std::string Lower(std::string_view text)
 
 void AppendEscaped(std::string& out, std::string_view text)
 {
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
+    out += EscapeHtml(text);
 }
 
 std::string Escaped(std::string_view text)
 {
-    std::string out;
-    AppendEscaped(out, text);
-    return out;
+    return EscapeHtml(text);
 }
 
 // The address with blanks and control characters around it taken away, when

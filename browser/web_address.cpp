@@ -57,33 +57,6 @@ std::string PercentDecode(std::string_view text)
     return out;
 }
 
-std::string EscapeHtml(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 struct ReasonEntry
 {
     FailureReason reason;
@@ -118,6 +91,33 @@ const ReasonEntry& EntryFor(FailureReason reason)
 }
 
 } // namespace
+
+std::string EscapeHtml(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
 
 std::string PercentEncode(std::string_view text, std::string_view keep)
 {

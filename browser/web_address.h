@@ -13,6 +13,10 @@ namespace lumo {
 // `keep` written as %XX.
 std::string PercentEncode(std::string_view text, std::string_view keep = {});
 
+// `text` with & < > " ' written as character references, for HTML text and
+// attribute values.
+std::string EscapeHtml(std::string_view text);
+
 // The scheme of an address in lower case ("http", "mailto"), or an empty
 // string when it has none ("www.example.com", "localhost:8080/news").
 std::string SchemeOf(std::string_view address);
