@@ -155,6 +155,7 @@ bool CLumoNewsReaderApp::OnInit()
 
 int CLumoNewsReaderApp::OnExit()
 {
+    FinishWebEnginePreload();
     ExitSkin();
     // The recent-file list is written only when it has something to keep.
     if (m_config && m_fileHistory && m_fileHistory->GetCount() > 0) {

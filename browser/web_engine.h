@@ -135,6 +135,9 @@ void PreloadWebEngine();
 // Calls `then` on the main loop once that load has ended (soon, when none is
 // under way), so that the main loop need not wait for it.
 void WhenWebEngineLoaded(std::function<void()> then);
+// Waits for a load PreloadWebEngine started, if any: before the program's
+// application object goes, which that load's end calls on.
+void FinishWebEnginePreload();
 // Replaces the factory, for programs that link the engine in (tests).
 void SetWebEngineFactory(WebEngineFactory factory);
 

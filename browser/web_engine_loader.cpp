@@ -107,10 +107,15 @@ void WhenWebEngineLoaded(std::function<void()> then)
         wxTheApp->CallAfter(std::move(then));
 }
 
-WebEngineFactory CurrentWebEngineFactory()
+void FinishWebEnginePreload()
 {
     if (Preload().valid())
         Preload().wait();
+}
+
+WebEngineFactory CurrentWebEngineFactory()
+{
+    FinishWebEnginePreload();
     if (!Factory())
         Factory() = LoadModule();
     return *Factory();
