@@ -242,13 +242,18 @@ std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri)
     return page;
 }
 
+bool IsWebOrFilePage(std::string_view address)
+{
+    const std::string scheme = SchemeOf(address);
+    return scheme == "http" || scheme == "https" || scheme == "file";
+}
+
 std::string FailurePageHtml(const FailurePage& page)
 {
     std::string name = page.name.empty() ? HostOf(page.address) : page.name;
     if (name.empty())
         name = "This page";
-    std::string scheme = SchemeOf(page.address);
-    bool canRetry = scheme == "http" || scheme == "https" || scheme == "file";
+    bool canRetry = IsWebOrFilePage(page.address);
     std::string html =
         "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "

@@ -41,6 +41,11 @@ enum class SchemeRoute
 };
 SchemeRoute RouteOf(std::string_view address);
 
+// Whether an address is a page of the web or of the disk (http, https,
+// file): one that can be tried again, read as an article or followed from
+// the reader view, unlike the program's own pages and other schemes.
+bool IsWebOrFilePage(std::string_view address);
+
 // Why a page could not be shown.
 enum class FailureReason
 {

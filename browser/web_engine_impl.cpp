@@ -118,6 +118,25 @@ std::string UriOf(WebKitWebView* view)
     return uri ? uri : "";
 }
 
+// What a navigation decision is about: the address asked for, and whether
+// the user's own click or key asked for it.
+struct Navigation
+{
+    std::string uri;
+    bool byUser = false;
+};
+
+Navigation NavigationOf(WebKitPolicyDecision* decision)
+{
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    return {request ? webkit_uri_request_get_uri(request) : "",
+            webkit_navigation_action_is_user_gesture(action) ||
+                webkit_navigation_action_get_navigation_type(action) ==
+                    WEBKIT_NAVIGATION_TYPE_LINK_CLICKED};
+}
+
 class WebKitEngine;
 
 // The engines alive in this process.
@@ -441,8 +460,7 @@ private:
 
     void OfferReaderIfArticle()
     {
-        const std::string scheme = SchemeOf(UriOf(m_native));
-        if (scheme != "http" && scheme != "https" && scheme != "file")
+        if (!IsWebOrFilePage(UriOf(m_native)))
             return;
         CheckReaderable(m_native, m_readerCancel,
                         [this](bool article) { SetReaderOffered(article); });
@@ -525,21 +543,16 @@ private:
     {
         if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
             return false;
-        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-        std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+        Navigation navigation = NavigationOf(decision);
+        const std::string uri = std::move(navigation.uri);
+        const bool byUser = navigation.byUser;
         // The program's own loads: the empty page it starts with, the articles.
         if (uri == "about:blank" || uri == m_readerAddress)
             return false;
         webkit_policy_decision_ignore(decision);
         // A link the user followed opens in the pane's page; the page's own
         // address brings it back as it was.
-        const std::string scheme = SchemeOf(uri);
-        const bool byUser = webkit_navigation_action_is_user_gesture(action) ||
-                            webkit_navigation_action_get_navigation_type(action) ==
-                                WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
-        if (byUser && (scheme == "http" || scheme == "https" || scheme == "file")) {
+        if (byUser && IsWebOrFilePage(uri)) {
             CallAfter([this, uri] {
                 CloseReader();
                 if (uri != UriOf(m_native))
@@ -815,13 +828,9 @@ private:
             return DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
         if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
             return false;
-        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-        std::string uri = request ? webkit_uri_request_get_uri(request) : "";
-        bool byUser = webkit_navigation_action_is_user_gesture(action) ||
-                      webkit_navigation_action_get_navigation_type(action) ==
-                          WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+        Navigation navigation = NavigationOf(decision);
+        const std::string uri = std::move(navigation.uri);
+        const bool byUser = navigation.byUser;
         bool byProgram = !m_programUri.empty() && uri == m_programUri;
 
         // "Try again" on the failure page goes through the program's own

@@ -68,9 +68,9 @@ struct OrderedFavorites
     std::vector<std::string> messages;
 };
 
-OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter& reporter)
+OrderedFavorites InDisplayOrder(std::string path, std::vector<FavoriteEntry> read)
 {
-    OrderedFavorites favorites{path, FavoritesStore(path, reporter).LoadFavorites(), {}, {}};
+    OrderedFavorites favorites{std::move(path), std::move(read), {}, {}};
     const std::vector<FavoriteEntry>& entries = favorites.entries;
     // Sorted by each title's folded form made once, rather than folding two
     // titles at every comparison.
@@ -94,6 +94,11 @@ OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter
     for (const Keyed& entry : keyed)
         favorites.order.push_back(entry.index);
     return favorites;
+}
+
+OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter& reporter)
+{
+    return InDisplayOrder(path, FavoritesStore(path, reporter).LoadFavorites());
 }
 
 // Keeps what reading the file says, to be said on the main thread.
@@ -261,7 +266,10 @@ void CLeftView::InsertFavorites(Item branch)
 {
     const std::string path = FavoritesFilePath(g_strAppDir);
     std::optional<OrderedFavorites> favorites;
-    if (FavoritesAhead().valid()) {
+    if (m_favoritesRead) {
+        favorites = InDisplayOrder(path, std::move(*m_favoritesRead));
+        m_favoritesRead.reset();
+    } else if (FavoritesAhead().valid()) {
         favorites = FavoritesAhead().get();
         if (favorites->path == path)
             for (const std::string& message : favorites->messages)
@@ -375,13 +383,16 @@ void CLeftView::RefreshFavorites()
     }
     std::vector<FavoriteEntry> stored =
         FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
+    std::vector<FavoriteEntry> storedSorted = stored;
     auto byText = [](const FavoriteEntry& a, const FavoriteEntry& b) {
         return std::tie(a.title, a.url) < std::tie(b.title, b.url);
     };
     std::sort(shown.begin(), shown.end(), byText);
-    std::sort(stored.begin(), stored.end(), byText);
-    if (shown == stored)
+    std::sort(storedSorted.begin(), storedSorted.end(), byText);
+    if (shown == storedSorted)
         return;
+    // The build below shows what was just read instead of reading it again.
+    m_favoritesRead = std::move(stored);
 
     // What the user sees of the tree, by texts: the ids move with the branch.
     std::vector<std::vector<std::string>> expanded;

@@ -2,6 +2,7 @@
 // The directory tree pane on the left of the main window.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/document.h"
 #include "directory/directory_search.h"
 #include "directory/directory_tree.h"
+#include "favorites/favorites_store.h"
 
 namespace lumo {
 
@@ -146,6 +148,8 @@ private:
     // The tree being built; the control keeps showing the previous one until
     // the build hands this one over whole.
     DirectoryTree m_building;
+    // The favorites file as just read, for the next build to show.
+    std::optional<std::vector<FavoriteEntry>> m_favoritesRead;
     std::vector<std::string> m_strURL;
     int m_nURLCount = 0;
     // The item whose selection was handled last, so that selecting it again
