@@ -99,9 +99,6 @@ bool CLumoNewsReaderApp::OnInit()
     // The framework's command line: no options of our own.
     if (!wxApp::OnInit())
         return false;
-    PrepareWebEngineEnvironment();
-    StartWebSandboxProbe(); // answered while the window is being built
-    CLeftView::ReadFavoritesAhead(FavoritesFilePath(AppDirFor(CurrentDirectory())));
 
     SetAppName(kAppTitle);
     SetVendorName(kSettingsVendor);

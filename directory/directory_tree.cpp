@@ -64,6 +64,11 @@ DirectoryTree::ItemId DirectoryTree::InsertItem(ItemId parent, std::string text,
     return id;
 }
 
+void DirectoryTree::Reserve(std::size_t count)
+{
+    m_items.reserve(m_items.size() + count);
+}
+
 void DirectoryTree::Expand(ItemId item)
 {
     if (IsValid(item))

@@ -37,6 +37,9 @@ public:
     DirectoryTree();
 
     ItemId InsertItem(ItemId parent, std::string text, Position where, int data = 0);
+    // Room for `count` more items, inserted without moving the ones already
+    // in the tree.
+    void Reserve(std::size_t count);
     void Expand(ItemId item);
     // Removes every item; ids of a later build start again from 1.
     void DeleteAllItems();

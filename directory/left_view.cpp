@@ -1,6 +1,7 @@
 #include "directory/left_view.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <future>
 #include <optional>
 #include <tuple>
@@ -58,47 +59,72 @@ DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
     return item;
 }
 
-// The favorites file's entries in file order, the order the tree shows them
-// in (equal names in file order), and what reading it had to say.
+// The favorites file's entries as the tree takes them: the addresses in file
+// order, the order of their slots; the titles in the order the branch shows
+// them (equal names in file order), each with its place in the file; and
+// what reading the file had to say.
 struct OrderedFavorites
 {
     std::string path;
-    std::vector<FavoriteEntry> entries;
-    std::vector<std::size_t> order;
+    std::vector<std::string> urls;
+    std::vector<std::string> titles;
+    std::vector<std::size_t> places;
     std::vector<std::string> messages;
 };
 
 OrderedFavorites InDisplayOrder(std::string path, std::vector<FavoriteEntry> read)
 {
-    OrderedFavorites favorites{std::move(path), std::move(read), {}, {}};
-    const std::vector<FavoriteEntry>& entries = favorites.entries;
-    // Sorted by each title's folded form made once, rather than folding two
-    // titles at every comparison.
+    // Sorted by the first eight bytes of each folded title, read as one
+    // number, and only where those are equal by the whole titles.
     struct Keyed
     {
-        std::string key;
-        std::size_t index;
+        std::uint64_t prefix;
+        std::size_t place;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        keyed.push_back({FoldDisplayText(entries[i].title), i});
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-        if (int byKey = a.key.compare(b.key))
-            return byKey < 0;
-        if (int exact = entries[a.index].title.compare(entries[b.index].title))
-            return exact < 0;
-        return a.index < b.index;
+    keyed.reserve(read.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        std::uint64_t prefix = 0;
+        const std::string folded = FoldDisplayText(std::string_view(read[i].title).substr(0, 8));
+        for (std::size_t b = 0; b < 8; ++b)
+            prefix = prefix << 8 | (b < folded.size() ? static_cast<unsigned char>(folded[b]) : 0);
+        keyed.push_back({prefix, i});
+    }
+    std::sort(keyed.begin(), keyed.end(), [&read](const Keyed& a, const Keyed& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        if (int order = CompareDisplayText(read[a.place].title, read[b.place].title))
+            return order < 0;
+        return a.place < b.place;
     });
-    favorites.order.reserve(keyed.size());
-    for (const Keyed& entry : keyed)
-        favorites.order.push_back(entry.index);
+    OrderedFavorites favorites{std::move(path), {}, {}, {}, {}};
+    favorites.urls.reserve(read.size());
+    for (FavoriteEntry& entry : read)
+        favorites.urls.push_back(std::move(entry.url));
+    favorites.titles.reserve(read.size());
+    favorites.places.reserve(read.size());
+    for (const Keyed& entry : keyed) {
+        favorites.titles.push_back(std::move(read[entry.place].title));
+        favorites.places.push_back(entry.place);
+    }
     return favorites;
 }
 
 OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter& reporter)
 {
     return InDisplayOrder(path, FavoritesStore(path, reporter).LoadFavorites());
+}
+
+// The catalogue's branches and papers.
+std::size_t CatalogueItemCount()
+{
+    static const std::size_t count = [] {
+        std::size_t items = 3 + NationalEntries().size() + WorldEntries().size();
+        for (const CatalogueRegion& region : Regions())
+            items += 1 + region.entries.size();
+        return items;
+    }();
+    return count;
 }
 
 // Keeps what reading the file says, to be said on the main thread.
@@ -167,7 +193,6 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
                      }),
                      this);
 #endif
-    SetAccessibleName(this, kDirectoryAccessibleName);
 }
 
 void CLeftView::OnInitialUpdate()
@@ -178,6 +203,9 @@ void CLeftView::OnInitialUpdate()
     if (g_strAppDir.empty())
         g_strAppDir = AppDirFor(CurrentDirectory());
     BuildCatalogTree(m_profile.Get(kCataView));
+    // Named once built: a tree with an accessible announces each row that an
+    // expansion shows, one by one, which costs more than the rows themselves.
+    SetAccessibleName(this, kDirectoryAccessibleName);
 }
 
 void CLeftView::BuildCatalogTree(int /*arrangement*/)
@@ -231,21 +259,14 @@ CLeftView::Item CLeftView::AppendBranch(Item parent, std::string_view text)
 
 CLeftView::Item CLeftView::AddLeaf(Item parent, std::string_view text, std::string_view url)
 {
-    Item leaf = PutLeaf(parent, text, url, m_nURLCount);
-    ++m_nURLCount;
-    return leaf;
-}
-
-CLeftView::Item CLeftView::PutLeaf(Item parent, std::string_view text, std::string_view url,
-                                   int slot)
-{
-    Item leaf =
-        m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Sorted, slot);
+    Item leaf = m_building.InsertItem(parent, std::string(text), DirectoryTree::Position::Sorted,
+                                      m_nURLCount);
     // The table grows instead of refusing favorites beyond its first 4095 entries.
-    const auto entry = static_cast<std::size_t>(slot);
+    const auto entry = static_cast<std::size_t>(m_nURLCount);
     if (entry >= m_strURL.size())
         m_strURL.resize(std::max(entry + 1, m_strURL.size() * 2));
     m_strURL[entry] = url;
+    ++m_nURLCount;
     return leaf;
 }
 
@@ -281,11 +302,17 @@ void CLeftView::InsertFavorites(Item branch)
         favorites = ReadOrderedFavorites(path, m_reporter);
     // The slots follow the file; the leaves go in the order the branch shows
     // them, each after the last instead of moving the ones after it.
-    const std::vector<FavoriteEntry>& entries = favorites->entries;
+    const std::size_t count = favorites->urls.size();
     const int first = m_nURLCount;
-    for (std::size_t index : favorites->order)
-        PutLeaf(branch, entries[index].title, entries[index].url, first + static_cast<int>(index));
-    m_nURLCount = first + static_cast<int>(entries.size());
+    // Room for them and for the catalogue that follows.
+    m_building.Reserve(count + CatalogueItemCount());
+    m_strURL.resize(std::max(m_strURL.size(), first + count + CatalogueItemCount()));
+    std::move(favorites->urls.begin(), favorites->urls.end(), m_strURL.begin() + first);
+    for (std::size_t i = 0; i < count; ++i)
+        m_building.InsertItem(branch, std::move(favorites->titles[i]),
+                              DirectoryTree::Position::Sorted,
+                              first + static_cast<int>(favorites->places[i]));
+    m_nURLCount = first + static_cast<int>(count);
 }
 
 void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)

@@ -127,11 +127,9 @@ private:
     bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);
     std::string AddressOf(Item item) const;
     Item AppendBranch(Item parent, std::string_view text);
-    // The one rule for every leaf: sorted among its siblings, item data = the
-    // next free entry, which receives the address.
+    // A leaf sorted among its siblings, item data = the next free entry,
+    // which receives the address.
     Item AddLeaf(Item parent, std::string_view text, std::string_view url);
-    // A leaf sorted among its siblings whose address goes to the given entry.
-    Item PutLeaf(Item parent, std::string_view text, std::string_view url, int slot);
     void InsertFavorites(Item branch);
     void ShowBuiltTree();
     // Hands `tree` to the control; its items marked expanded are expanded

@@ -125,6 +125,11 @@ public:
     // The entries in document order; empty when the file is missing,
     // unreadable or has no entries. Never writes the file.
     std::vector<FavoriteEntry> LoadFavorites() const;
+    // The same entries read through the file's whole tree. LoadFavorites
+    // builds the tree only for a file beyond plain entries (with a document
+    // type, entities of its own or a text of a megabyte); this builds it for
+    // every file, so that the two ways can be compared.
+    std::vector<FavoriteEntry> LoadFavoritesThroughTree() const;
 
     // Appends (name, url), both trimmed, as the last entry. False with
     // kMsgTextTooLong when either is longer than kMaxFavoriteTextLength.

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as the favorites file. Besides the sanitizers it
-// checks that reading never writes, never speaks and trims what it reads.
+// checks that reading never writes, never speaks, trims what it reads and
+// reads the same entries with the file's tree as without it.
 #include "fuzz_file.h"
 
 #include <cstddef>
@@ -14,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::CapturingReporter reporter;
     const FavoritesStore store(file.Path(), reporter);
-    for (const FavoriteEntry& entry : store.LoadFavorites())
+    const std::vector<FavoriteEntry> entries = store.LoadFavorites();
+    fuzz::Check(entries == store.LoadFavoritesThroughTree(),
+                "reading without the tree differs from reading through it");
+    for (const FavoriteEntry& entry : entries)
         fuzz::Check(TrimFavoriteText(entry.title) == entry.title &&
                         TrimFavoriteText(entry.url) == entry.url,
                     "a text read is not trimmed");

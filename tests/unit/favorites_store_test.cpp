@@ -19,7 +19,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-
 constexpr const char* kTwoEntries = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                     "<Favorites>\n"
                                     "  <Favorite>\n"
@@ -55,6 +54,45 @@ TEST_F(FavoritesStoreTest, ReadsFavoriteElementsInOrderWithTheLastTitleAndUrlCou
                             FavoriteEntry{"second", "http://two/"}, FavoriteEntry{"", ""},
                             FavoriteEntry{"B", "http://u/"},
                             FavoriteEntry{"Le Monde &<", "http://m/"}));
+    EXPECT_THAT(m_reporter.messages, IsEmpty());
+}
+
+TEST_F(FavoritesStoreTest, ReadingWithoutTheTreeGivesWhatTheTreeGives)
+{
+    // More text in one run than libxml2's tree builder takes in one node.
+    const std::string longNote(10500000, 'x');
+    const std::vector<std::string> files = {
+        "<Favorites><Favorite><title>Le <b>Monde <i>du</i></b> <![CDATA[ &< ]]></title>"
+        "<url> http://m/ </url><!-- c --><?pi?>text</Favorite>loose text</Favorites>",
+        "<Favorites><Favorite><title>a<title>b</title>c</title><title>d</title></Favorite>"
+        "<Favorite><x><title>deeper</title></x><url>u</url></Favorite></Favorites>",
+        "<Favorites xmlns=\"urn:x\"><Favorite><title>default namespace</title></Favorite>"
+        "<Favorite xmlns=\"\"><title>none</title></Favorite></Favorites>",
+        "<Favorites><Favorite xmlns=\"urn:y\"><title>t</title></Favorite>"
+        "<Favorite><title xmlns=\"urn:t\">own namespace</title><url xmlns=\"\">u</url></Favorite>"
+        "<p:Favorite xmlns:p=\"urn:p\"><title>prefixed</title></p:Favorite></Favorites>",
+        "<Favorites><Favorite><x:title>undeclared prefix</x:title></Favorite></Favorites>",
+        "<Favorites><Favorite><title>cut off</title></Favorite>",
+        "<Favorites><Favorite><title>&#233;&amp;&lt;&#x1F600;</title></Favorite></Favorites>",
+        "<Favorites><Favorite><title>&undeclared;</title></Favorite></Favorites>",
+        "<!DOCTYPE Favorites [<!ENTITY e \"Le <b>Monde</b>\">]>"
+        "<Favorites><Favorite><title>&e; &e;</title><url>u</url></Favorite></Favorites>",
+        "<!DOCTYPE Favorites><Favorites><Favorite><title>t</title></Favorite></Favorites>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Favorites><Favorite><title>caf\xE9"
+        "</title></Favorite></Favorites>",
+        "\xEF\xBB\xBF<Favorites><Favorite><title>bom</title></Favorite></Favorites>",
+        std::string("\xFF\xFE<\0F\0a\0v\0o\0r\0i\0t\0e\0s\0/\0>\0", 26),
+        "<Favorites><Group><Favorite><title>nested</title></Favorite></Group><Favorite/>"
+        "</Favorites>",
+        "<Favorites><Favorite><title>t</title><note>" + longNote + "</note></Favorite></Favorites>",
+        "<Other><Favorite><title>t</title></Other>",
+        "",
+    };
+    for (const std::string& file : files) {
+        Write(file);
+        EXPECT_EQ(m_store.LoadFavorites(), m_store.LoadFavoritesThroughTree())
+            << file.substr(0, 120);
+    }
     EXPECT_THAT(m_reporter.messages, IsEmpty());
 }
 
