@@ -160,6 +160,20 @@ void BM_LoadFavorites(benchmark::State& state)
         [] {});
 }
 
+// The same through the file's whole tree, the way files beyond plain entries are read.
+void BM_LoadFavoritesThroughTree(benchmark::State& state)
+{
+    const int entries = static_cast<int>(state.range(0));
+    IgnoringReporter reporter;
+    const lumo::FavoritesStore store(FileWith(entries).path, reporter);
+    Measure(
+        state,
+        [&] {
+            return store.LoadFavoritesThroughTree().size() == static_cast<std::size_t>(entries);
+        },
+        [] {});
+}
+
 // The duplicate check reads every entry. The file is put back after each run.
 void BM_AddFavorite(benchmark::State& state)
 {
@@ -199,6 +213,7 @@ double Fastest(const std::vector<double>& times)
         ->ComputeStatistics("min", Fastest)
 BENCHMARK(BM_LibxmlParse) LUMO_SIZES;
 BENCHMARK(BM_LoadFavorites) LUMO_SIZES;
+BENCHMARK(BM_LoadFavoritesThroughTree) LUMO_SIZES;
 BENCHMARK(BM_LibxmlParseAndSave) LUMO_SIZES;
 BENCHMARK(BM_AddFavorite) LUMO_SIZES;
 BENCHMARK(BM_DeleteFavorite) LUMO_SIZES;
