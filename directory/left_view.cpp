@@ -315,8 +315,16 @@ void CLeftView::InsertFavorites(Item branch)
     m_nURLCount = first + static_cast<int>(count);
 }
 
+const DirectoryTree& CLeftView::FullTree()
+{
+    if (std::exchange(m_fullShown, false))
+        m_full = m_model->Tree();
+    return m_full;
+}
+
 void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)
 {
+    FullTree(); // kept before the model shows another
     m_handled = DirectoryTree::kTop;
     m_model->Replace(std::move(tree));
     if (!expandMarked)
@@ -365,11 +373,12 @@ void CLeftView::FitColumnToTexts()
 void CLeftView::ShowBuiltTree()
 {
     FitColumnToTexts();
-    m_full = m_building;
     m_search.reset(); // indexed at the first search, not at every build
     if (std::exchange(m_filtered, false) && m_searchEndedByBuild)
         m_searchEndedByBuild();
+    m_fullShown = false; // the tree shown until now is no longer the whole one
     ShowTree(std::move(m_building), true);
+    m_fullShown = true;
     m_building = DirectoryTree();
     PlaceCursorWithoutSelecting();
 }
@@ -401,12 +410,13 @@ void CLeftView::RefreshFavorites()
 {
     // The entries shown now, in the order the branch shows them.
     std::vector<FavoriteEntry> shown;
+    const DirectoryTree& full = FullTree();
     const Item branch =
-        FindByTextPath(m_full, {std::string(kAppName), std::string(kMyFavoritesBranch)});
+        FindByTextPath(full, {std::string(kAppName), std::string(kMyFavoritesBranch)});
     for (Item item :
-         branch != DirectoryTree::kTop ? m_full.GetChildren(branch) : std::vector<Item>()) {
-        const auto slot = static_cast<std::size_t>(m_full.GetItemData(item));
-        shown.push_back({m_full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
+         branch != DirectoryTree::kTop ? full.GetChildren(branch) : std::vector<Item>()) {
+        const auto slot = static_cast<std::size_t>(full.GetItemData(item));
+        shown.push_back({full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
     }
     std::vector<FavoriteEntry> stored =
         FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
@@ -435,10 +445,11 @@ void CLeftView::RefreshFavorites()
 #endif
 
     BuildCatalogTree(m_profile.Get(kCataView));
+    // The tree shown now is the whole one just built.
     for (const auto& path : expanded)
-        if (Item item = FindByTextPath(m_full, path); item != DirectoryTree::kTop)
+        if (Item item = FindByTextPath(Items(), path); item != DirectoryTree::kTop)
             Expand(ToViewItem(item));
-    if (Item item = FindByTextPath(m_full, selectedPath); item != DirectoryTree::kTop) {
+    if (Item item = FindByTextPath(Items(), selectedPath); item != DirectoryTree::kTop) {
         m_handled = item; // shown selected again, not opened again
         Select(ToViewItem(item));
     }
@@ -460,10 +471,10 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
             return 0;
         // The full tree as it was before the search.
         m_filtered = false;
-        ShowTree(m_full, false);
+        ShowTree(FullTree(), false);
         for (Item item : m_expandedBefore)
             Expand(ToViewItem(item));
-        if (m_full.IsValid(m_selectedBefore)) {
+        if (FullTree().IsValid(m_selectedBefore)) {
             m_handled = m_selectedBefore; // shown again, not opened again
             Select(ToViewItem(m_selectedBefore));
             EnsureVisible(ToViewItem(m_selectedBefore));
@@ -474,14 +485,15 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
     }
     if (!m_filtered) {
         m_expandedBefore.clear();
-        for (Item item = 1; item <= m_full.GetCount(); ++item)
-            if (m_full.HasChildren(item) && IsExpanded(ToViewItem(item)))
+        const DirectoryTree& full = FullTree();
+        for (Item item = 1; item <= full.GetCount(); ++item)
+            if (full.HasChildren(item) && IsExpanded(ToViewItem(item)))
                 m_expandedBefore.push_back(item);
         m_selectedBefore = ToItem(GetSelection());
         m_filtered = true;
     }
     if (!m_search)
-        m_search = std::make_unique<DirectorySearch>(m_full, m_strURL);
+        m_search = std::make_unique<DirectorySearch>(FullTree(), m_strURL);
     const std::vector<Item> leaves = m_search->Find(query);
     std::vector<Item> origin;
     ShowTree(m_search->Filtered(leaves, origin), true);

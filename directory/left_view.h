@@ -134,6 +134,7 @@ private:
     void ShowBuiltTree();
     // Hands `tree` to the control; its items marked expanded are expanded
     // when `expandMarked`.
+    const DirectoryTree& FullTree();
     void ShowTree(DirectoryTree tree, bool expandMarked);
     void PlaceCursorWithoutSelecting();
     // Makes the column as wide as the widest row of the tree being built.
@@ -155,7 +156,11 @@ private:
     Item m_handled = DirectoryTree::kTop;
     // The whole tree of the last build and its search index; while a search
     // shows, the expansion and selection the full tree had before it.
+    // The whole tree as last built. Right after a build the model holds it,
+    // and it is copied here only when first needed: by a search, a refresh,
+    // or before the model shows another tree.
     DirectoryTree m_full;
+    bool m_fullShown = false;
     std::unique_ptr<DirectorySearch> m_search;
     bool m_filtered = false;
     std::vector<Item> m_expandedBefore;
