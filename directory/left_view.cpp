@@ -59,20 +59,33 @@ DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
     return item;
 }
 
-// The favorites file's entries as the tree takes them: the addresses in file
-// order, the order of their slots; the titles in the order the branch shows
-// them (equal names in file order), each with its place in the file; and
-// what reading the file had to say.
-struct OrderedFavorites
+// The catalogue's branches and papers.
+std::size_t CatalogueItemCount()
+{
+    static const std::size_t count = [] {
+        std::size_t items = 3 + NationalEntries().size() + WorldEntries().size();
+        for (const CatalogueRegion& region : Regions())
+            items += 1 + region.entries.size();
+        return items;
+    }();
+    return count;
+}
+
+// The start of the tree, made from the favorites file: the root, "My
+// Favorites" and its leaves in the order the branch shows them (equal names
+// in file order), with room for the catalogue that follows. The slots follow
+// the file from 1 (0 is no entry's) and hold the addresses. Made on the
+// reading thread when the file is read ahead.
+struct FavoritesPart
 {
     std::string path;
-    std::vector<std::string> urls;
-    std::vector<std::string> titles;
-    std::vector<std::size_t> places;
+    DirectoryTree tree;
+    std::vector<std::string> slots;
+    std::size_t count = 0;
     std::vector<std::string> messages;
 };
 
-OrderedFavorites InDisplayOrder(std::string path, std::vector<FavoriteEntry> read)
+FavoritesPart MakeFavoritesPart(std::string path, std::vector<FavoriteEntry> read)
 {
     // Sorted by the first eight bytes of each folded title, read as one
     // number, and only where those are equal by the whole titles.
@@ -97,34 +110,29 @@ OrderedFavorites InDisplayOrder(std::string path, std::vector<FavoriteEntry> rea
             return order < 0;
         return a.place < b.place;
     });
-    OrderedFavorites favorites{std::move(path), {}, {}, {}, {}};
-    favorites.urls.reserve(read.size());
+
+    FavoritesPart part{std::move(path), {}, {}, read.size(), {}};
+    const std::size_t slots = std::max(kInitialURLSlots, 1 + read.size() + CatalogueItemCount());
+    part.slots.reserve(slots);
+    part.slots.emplace_back();
     for (FavoriteEntry& entry : read)
-        favorites.urls.push_back(std::move(entry.url));
-    favorites.titles.reserve(read.size());
-    favorites.places.reserve(read.size());
-    for (const Keyed& entry : keyed) {
-        favorites.titles.push_back(std::move(read[entry.place].title));
-        favorites.places.push_back(entry.place);
-    }
-    return favorites;
+        part.slots.push_back(std::move(entry.url));
+    part.slots.resize(slots);
+    part.tree.Reserve(2 + read.size() + CatalogueItemCount());
+    const auto root =
+        part.tree.InsertItem(DirectoryTree::kTop, kAppName, DirectoryTree::Position::Last);
+    const auto branch =
+        part.tree.InsertItem(root, std::string(kMyFavoritesBranch), DirectoryTree::Position::Last);
+    // Each after the last, instead of moving the ones after it.
+    for (const Keyed& entry : keyed)
+        part.tree.InsertItem(branch, std::move(read[entry.place].title),
+                             DirectoryTree::Position::Sorted, static_cast<int>(1 + entry.place));
+    return part;
 }
 
-OrderedFavorites ReadOrderedFavorites(const std::string& path, FavoritesReporter& reporter)
+FavoritesPart ReadFavoritesPart(const std::string& path, FavoritesReporter& reporter)
 {
-    return InDisplayOrder(path, FavoritesStore(path, reporter).LoadFavorites());
-}
-
-// The catalogue's branches and papers.
-std::size_t CatalogueItemCount()
-{
-    static const std::size_t count = [] {
-        std::size_t items = 3 + NationalEntries().size() + WorldEntries().size();
-        for (const CatalogueRegion& region : Regions())
-            items += 1 + region.entries.size();
-        return items;
-    }();
-    return count;
+    return MakeFavoritesPart(path, FavoritesStore(path, reporter).LoadFavorites());
 }
 
 // Keeps what reading the file says, to be said on the main thread.
@@ -135,9 +143,9 @@ public:
     std::vector<std::string> messages;
 };
 
-std::future<OrderedFavorites>& FavoritesAhead()
+std::future<FavoritesPart>& FavoritesAhead()
 {
-    static std::future<OrderedFavorites> ahead;
+    static std::future<FavoritesPart> ahead;
     return ahead;
 }
 
@@ -211,11 +219,8 @@ void CLeftView::OnInitialUpdate()
 void CLeftView::BuildCatalogTree(int /*arrangement*/)
 {
     // Both arrangements show the same tree; the value only tells which command asked.
-    m_building.DeleteAllItems();
-    m_nURLCount = 1;
-    Item root = m_building.InsertItem(DirectoryTree::kTop, kAppName, DirectoryTree::Position::Last);
-    Item favorites = AppendBranch(root, kMyFavoritesBranch);
-    InsertFavorites(favorites);
+    const Item root = StartWithFavorites();
+    const Item favorites = m_building.GetChildren(root).front();
     InsertNational(root);
     InsertWorld(root);
     InsertAmericanStates(root);
@@ -277,18 +282,18 @@ void CLeftView::ReadFavoritesAhead(std::string path)
     xmlInitParser(); // once, on this thread, before another thread parses
     FavoritesAhead() = std::async(std::launch::async, [path = std::move(path)] {
         CollectingReporter reporter;
-        OrderedFavorites favorites = ReadOrderedFavorites(path, reporter);
+        FavoritesPart favorites = ReadFavoritesPart(path, reporter);
         favorites.messages = std::move(reporter.messages);
         return favorites;
     });
 }
 
-void CLeftView::InsertFavorites(Item branch)
+CLeftView::Item CLeftView::StartWithFavorites()
 {
     const std::string path = FavoritesFilePath(g_strAppDir);
-    std::optional<OrderedFavorites> favorites;
+    std::optional<FavoritesPart> favorites;
     if (m_favoritesRead) {
-        favorites = InDisplayOrder(path, std::move(*m_favoritesRead));
+        favorites = MakeFavoritesPart(path, std::move(*m_favoritesRead));
         m_favoritesRead.reset();
     } else if (FavoritesAhead().valid()) {
         favorites = FavoritesAhead().get();
@@ -299,20 +304,11 @@ void CLeftView::InsertFavorites(Item branch)
             favorites.reset();
     }
     if (!favorites)
-        favorites = ReadOrderedFavorites(path, m_reporter);
-    // The slots follow the file; the leaves go in the order the branch shows
-    // them, each after the last instead of moving the ones after it.
-    const std::size_t count = favorites->urls.size();
-    const int first = m_nURLCount;
-    // Room for them and for the catalogue that follows.
-    m_building.Reserve(count + CatalogueItemCount());
-    m_strURL.resize(std::max(m_strURL.size(), first + count + CatalogueItemCount()));
-    std::move(favorites->urls.begin(), favorites->urls.end(), m_strURL.begin() + first);
-    for (std::size_t i = 0; i < count; ++i)
-        m_building.InsertItem(branch, std::move(favorites->titles[i]),
-                              DirectoryTree::Position::Sorted,
-                              first + static_cast<int>(favorites->places[i]));
-    m_nURLCount = first + static_cast<int>(count);
+        favorites = ReadFavoritesPart(path, m_reporter);
+    m_building = std::move(favorites->tree);
+    m_strURL = std::move(favorites->slots);
+    m_nURLCount = 1 + static_cast<int>(favorites->count);
+    return m_building.GetChildren(DirectoryTree::kTop).front();
 }
 
 const DirectoryTree& CLeftView::FullTree()

@@ -130,7 +130,8 @@ private:
     // A leaf sorted among its siblings, item data = the next free entry,
     // which receives the address.
     Item AddLeaf(Item parent, std::string_view text, std::string_view url);
-    void InsertFavorites(Item branch);
+    // Starts the tree being built with the root and the favorites; returns the root.
+    Item StartWithFavorites();
     void ShowBuiltTree();
     // Hands `tree` to the control; its items marked expanded are expanded
     // when `expandMarked`.
