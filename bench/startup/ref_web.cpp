@@ -4,6 +4,8 @@
 // the caption becomes "<title> - Reference", which the probe waits for.
 //
 // Usage: ref_web <page.html | file:// URL>
+// With REF_WEB_SANDBOX=1 in the environment the engine runs its page
+// processes in its sandbox, as the program does where the sandbox works.
 
 #include <cstdlib>
 
@@ -12,6 +14,8 @@
 #include <wx/filename.h>
 #include <wx/frame.h>
 #include <wx/webview.h>
+
+#include <webkit2/webkit2.h>
 
 namespace lumo {
 namespace {
@@ -44,6 +48,8 @@ public:
         setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
         if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
             return false;
+        if (const char* sandbox = std::getenv("REF_WEB_SANDBOX"); sandbox && *sandbox == '1')
+            webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
         auto* frame = new RefWebFrame(m_url);
         frame->Show();
         return true;
