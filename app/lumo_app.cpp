@@ -11,8 +11,6 @@
 #include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
-#include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "ui/app_icon.h"
 

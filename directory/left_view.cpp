@@ -59,16 +59,10 @@ DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
     return item;
 }
 
-// The catalogue's branches and papers.
+// The catalogue's items: its three branches, the regions and the papers.
 std::size_t CatalogueItemCount()
 {
-    static const std::size_t count = [] {
-        std::size_t items = 3 + NationalEntries().size() + WorldEntries().size();
-        for (const CatalogueRegion& region : Regions())
-            items += 1 + region.entries.size();
-        return items;
-    }();
-    return count;
+    return 3 + Regions().size() + Catalogue().size();
 }
 
 // The start of the tree, made from the favorites file: the root, "My

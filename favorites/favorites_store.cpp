@@ -218,24 +218,37 @@ template <typename Read> DocPtr Parse(xmlParserCtxt* parser, bool onlyForReading
     return doc;
 }
 
+// A fresh parser, or none when libxml2 cannot create one; the user has been
+// told.
+ParserPtr NewParser(FavoritesReporter& reporter)
+{
+    InitXmlOnce();
+    ParserPtr parser(xmlNewParserCtxt());
+    if (!parser)
+        reporter.ShowMessage(kMsgNoXmlParser);
+    return parser;
+}
+
+// Runs `parser` over the whole file, with what every favorites parse uses.
+xmlDoc* ReadInput(xmlParserCtxt* parser, FileInput& input)
+{
+    return xmlCtxtReadIO(parser, &FileInput::Read, nullptr, &input, nullptr, nullptr,
+                         kParseOptions);
+}
+
 // The first steps of every operation: a fresh parser, then the whole file.
 // Nothing when libxml2 cannot create a parser; the user has been told.
 std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter& reporter,
                                      bool onlyForReading = false)
 {
-    InitXmlOnce();
-    ParserPtr parser(xmlNewParserCtxt());
-    if (!parser) {
-        reporter.ShowMessage(kMsgNoXmlParser);
+    ParserPtr parser = NewParser(reporter);
+    if (!parser)
         return std::nullopt;
-    }
     Document document;
     FileInput input(path);
     if (input.IsOpen()) {
-        document.doc = Parse(parser.get(), onlyForReading, [&input](xmlParserCtxt* ctxt) {
-            return xmlCtxtReadIO(ctxt, &FileInput::Read, nullptr, &input, nullptr, nullptr,
-                                 kParseOptions);
-        });
+        document.doc = Parse(parser.get(), onlyForReading,
+                             [&input](xmlParserCtxt* ctxt) { return ReadInput(ctxt, input); });
         document.utf8Bom = document.doc && input.StartsWithUtf8Bom();
     }
     return document;
@@ -494,14 +507,9 @@ void QuickText(void* userData, const xmlChar* text, int length)
 std::optional<std::vector<FavoriteEntry>> ReadWithoutTree(const std::string& path,
                                                           FavoritesReporter& reporter)
 {
-    InitXmlOnce();
-    ParserPtr parser(xmlNewParserCtxt());
-    if (!parser) {
-        reporter.ShowMessage(kMsgNoXmlParser);
-        return std::vector<FavoriteEntry>{};
-    }
+    ParserPtr parser = NewParser(reporter);
     FileInput input(path);
-    if (!input.IsOpen())
+    if (!parser || !input.IsOpen())
         return std::vector<FavoriteEntry>{};
     xmlSAXHandler& sax = *parser->sax;
     sax = xmlSAXHandler{};
@@ -518,8 +526,7 @@ std::optional<std::vector<FavoriteEntry>> ReadWithoutTree(const std::string& pat
     QuickRead read;
     ParseReport report{parser.get(), true, false, &read};
     parser->_private = &report;
-    DocPtr doc(xmlCtxtReadIO(parser.get(), &FileInput::Read, nullptr, &input, nullptr, nullptr,
-                             kParseOptions));
+    DocPtr doc(ReadInput(parser.get(), input));
     parser->_private = nullptr;
     if (read.needsTree)
         return std::nullopt;
