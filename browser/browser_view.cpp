@@ -488,6 +488,11 @@ void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
 
 void CLumoNewsReaderView::ShowZoomBadge()
 {
+    ShowBadge(wxString::Format("%d %%", m_zoomPercent), true, 1200);
+}
+
+void CLumoNewsReaderView::ShowBadge(const wxString& text, bool zoom, int shownMs)
+{
     wxWindow* page = ShownWebWindow();
     if (!page || !page->IsShownOnScreen())
         return;
@@ -499,26 +504,29 @@ void CLumoNewsReaderView::ShowZoomBadge()
             wxPaintDC dc(m_zoomBadge);
             dc.SetBackground(wxBrush(wxColour(0x33, 0x33, 0x33)));
             dc.Clear();
-            dc.SetFont(m_zoomBadgeFont);
+            dc.SetFont(m_badgeFont);
             dc.SetTextForeground(*wxWHITE);
-            const wxString text = wxString::Format("%d %%", m_zoomPercent);
-            const wxSize extent = dc.GetTextExtent(text);
+            const wxSize extent = dc.GetTextExtent(m_badgeText);
             const wxSize size = m_zoomBadge->GetClientSize();
-            dc.DrawText(text, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
+            dc.DrawText(m_badgeText, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
         });
         m_zoomBadgeFont = GetFont().Scale(1.6).Bold();
         m_zoomBadgeTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { m_zoomBadge->Hide(); });
     }
+    // The zoom in large type, the same size for every level; a note in the
+    // pane's own type, as wide as it needs (at most the page's width).
+    m_badgeText = text;
+    m_badgeFont = zoom ? m_zoomBadgeFont : GetFont().Bold();
     wxClientDC measure(this);
-    measure.SetFont(m_zoomBadgeFont);
-    const wxSize text = measure.GetTextExtent("300 %");
-    m_zoomBadge->SetSize(text.x + FromDIP(24), text.y + FromDIP(12));
+    measure.SetFont(m_badgeFont);
+    const wxSize extent = measure.GetTextExtent(zoom ? wxString("300 %") : text);
     const wxRect area = page->GetScreenRect();
+    m_zoomBadge->SetSize(std::min(extent.x + FromDIP(24), area.width), extent.y + FromDIP(12));
     m_zoomBadge->Move(area.x + (area.width - m_zoomBadge->GetSize().x) / 2,
                       area.y + (area.height - m_zoomBadge->GetSize().y) / 2);
     m_zoomBadge->Show();
     m_zoomBadge->Refresh();
-    m_zoomBadgeTimer.StartOnce(1200);
+    m_zoomBadgeTimer.StartOnce(shownMs);
 }
 
 // --- Find in page ----------------------------------------------------------------
@@ -644,6 +652,12 @@ void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 
 void CLumoNewsReaderView::Open(const std::string& url)
 {
+    // Only web, mail and phone addresses leave the program; anything else a
+    // page (or a favorite) asks for is refused, and the user is told.
+    if (OutsideRouteOf(url) == OutsideRoute::Refused) {
+        ShowNotice(RefusedOutsideMessage(url));
+        return;
+    }
     if (OpenUrlOutside(url))
         return;
     // Nothing could be started: say so rather than do nothing.
@@ -688,6 +702,21 @@ void CLumoNewsReaderView::OnPageFocused()
     // Tell the frame, as the toolkit does for its own windows.
     wxChildFocusEvent event(ShownWebWindow());
     ShownWebWindow()->ProcessWindowEvent(event);
+}
+
+void CLumoNewsReaderView::ShowNotice(const std::string& text)
+{
+    if (wxStatusBar* bar = ShownStatusBar()) {
+        bar->SetStatusText(wxString::FromUTF8(text), 0);
+        return;
+    }
+    // No status bar: a note in the pane, for a few seconds.
+    ShowBadge(wxString::FromUTF8(text), false, 3000);
+}
+
+wxString CLumoNewsReaderView::PaneNotice() const
+{
+    return m_zoomBadge && m_zoomBadge->IsShown() ? m_badgeText : wxString();
 }
 
 wxStatusBar* CLumoNewsReaderView::ShownStatusBar() const

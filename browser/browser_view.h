@@ -96,6 +96,9 @@ public:
     // "Zoom" and used whenever a page of that site shows.
     void ZoomBy(int steps);
     int ZoomPercent() const { return m_zoomPercent; }
+    // The text shown over the page right now (a note given in the pane when
+    // the status bar is hidden, or the zoom), or empty.
+    wxString PaneNotice() const;
 
     // The reader view (F9, or the "Reader view" button at the foot of the
     // pane, offered while the page is an article): the article alone on a
@@ -140,6 +143,12 @@ private:
     void CreateFindBar();
     void Find(bool backwards);
     void ShowZoomBadge();
+    // Shows `text` over the middle of the page for `shownMs`: the zoom
+    // badge, or a note when there is no status bar.
+    void ShowBadge(const wxString& text, bool zoom, int shownMs);
+    // One line for the user: in the status bar when it is shown, else
+    // briefly in the pane.
+    void ShowNotice(const std::string& text);
 
     void Open(const std::string& url);
     // The frame's status bar while it is shown, else nullptr.
@@ -162,6 +171,8 @@ private:
     int m_zoomPercent = 100;
     wxPopupWindow* m_zoomBadge = nullptr;
     wxFont m_zoomBadgeFont;
+    wxFont m_badgeFont;
+    wxString m_badgeText;
     wxTimer m_zoomBadgeTimer;
     // The strip that offers the reader view.
     wxPanel* m_readerBar = nullptr;

@@ -15,14 +15,22 @@ bool IsAddressToOpen(const char* uri)
     return uri && *uri && std::strcmp(uri, "about:blank") != 0;
 }
 
-gboolean SilenceScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
-{
-    if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_CONFIRM)
-        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
-    return TRUE;
-}
-
 } // namespace
+
+gboolean AnswerScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
+{
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+        break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+        break;
+    default:
+        break;
+    }
+    return TRUE; // handled: nothing is shown
+}
 
 void DisconnectAllHandlers(gpointer instance, const char* signal)
 {
@@ -89,7 +97,7 @@ GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationActio
     g_signal_connect(unshown->view, "decide-policy", G_CALLBACK(OnUnshownDecidePolicy),
                      unshown.get());
     g_signal_connect(unshown->view, "close", G_CALLBACK(OnUnshownClose), unshown.get());
-    g_signal_connect(unshown->view, "script-dialog", G_CALLBACK(SilenceScriptDialog), nullptr);
+    g_signal_connect(unshown->view, "script-dialog", G_CALLBACK(AnswerScriptDialog), nullptr);
     Unshown& added = *catcher->m_views.emplace_back(std::move(unshown));
     catcher->ScheduleDestroy(added, kUnusedLifetimeMs);
     return GTK_WIDGET(added.view);

@@ -11,12 +11,14 @@
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <wx/sizer.h>
 #include <wx/timer.h>
 #include <wx/webview.h>
 
+#include "app/resource_ids.h"
 #include "browser/new_window_catcher.h"
 #include "browser/reader_page.h"
 #include "browser/reader_script.h"
@@ -34,6 +36,10 @@ namespace {
 constexpr int kSecureAttemptMs = 4000;
 // How often a navigation checks that the page process still answers.
 constexpr int kWatchdogMs = 1000;
+// A navigation of the user's that the page process has not taken up in this
+// time finds it hung, however busy the machine: the process is ended and
+// the navigation runs in a fresh one.
+constexpr int kNavigationAnswerMs = 1500;
 // How often the page processes' memory is measured.
 constexpr int kMemoryCheckMs = 500;
 
@@ -118,12 +124,16 @@ std::string UriOf(WebKitWebView* view)
     return uri ? uri : "";
 }
 
-// What a navigation decision is about: the address asked for, and whether
-// the user's own click or key asked for it.
+// What a navigation decision is about: the address asked for, whether the
+// user's own click or key asked for it (a script's click on a link is not
+// one), whether a server's redirect asked for it, and whether it walks the
+// pane's own history (back, forward, reload).
 struct Navigation
 {
     std::string uri;
     bool byUser = false;
+    bool redirect = false;
+    bool inHistory = false;
 };
 
 Navigation NavigationOf(WebKitPolicyDecision* decision)
@@ -131,10 +141,11 @@ Navigation NavigationOf(WebKitPolicyDecision* decision)
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const WebKitNavigationType type = webkit_navigation_action_get_navigation_type(action);
     return {request ? webkit_uri_request_get_uri(request) : "",
-            webkit_navigation_action_is_user_gesture(action) ||
-                webkit_navigation_action_get_navigation_type(action) ==
-                    WEBKIT_NAVIGATION_TYPE_LINK_CLICKED};
+            webkit_navigation_action_is_user_gesture(action) != FALSE,
+            webkit_navigation_action_is_redirect(action) != FALSE,
+            type == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD || type == WEBKIT_NAVIGATION_TYPE_RELOAD};
 }
 
 class WebKitEngine;
@@ -216,6 +227,7 @@ public:
             m_native, [this](const std::string& url) { m_host.OnNewWindow(url); });
         ConnectSignals();
         m_watchdog.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckNavigationAnswers(); });
+        m_navigationAnswer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnNavigationUnanswered(); });
         m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
         m_memoryCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckMemory(); });
         m_memoryCheck.Start(kMemoryCheckMs);
@@ -227,6 +239,7 @@ public:
     {
         std::erase(Engines(), this);
         m_watchdog.Stop();
+        m_navigationAnswer.Stop();
         m_secureAttempt.Stop();
         m_memoryCheck.Stop();
         m_webView->Unbind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
@@ -332,6 +345,7 @@ public:
         m_visit.secureTry.clear();
         m_secureAttempt.Stop();
         m_watchdog.Stop();
+        m_navigationAnswer.Stop();
         m_pending = nullptr;
         webkit_web_view_stop_loading(m_native);
         // A load stopped before it started reports nothing.
@@ -507,7 +521,7 @@ private:
         g_signal_connect(m_reader, "load-changed", G_CALLBACK(ReaderLoadChangedThunk), this);
         g_signal_connect(m_reader, "web-process-terminated",
                          G_CALLBACK(ReaderProcessTerminatedThunk), this);
-        g_signal_connect(m_reader, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
+        g_signal_connect(m_reader, "script-dialog", G_CALLBACK(AnswerScriptDialog), this);
         g_signal_connect(m_reader, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
         g_signal_connect(m_reader, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
         g_signal_connect(m_reader, "context-menu", G_CALLBACK(ContextMenuThunk), this);
@@ -586,7 +600,7 @@ private:
 
     void ConnectSignals()
     {
-        g_signal_connect(m_native, "script-dialog", G_CALLBACK(ScriptDialogThunk), this);
+        g_signal_connect(m_native, "script-dialog", G_CALLBACK(AnswerScriptDialog), this);
         g_signal_connect(m_native, "permission-request", G_CALLBACK(PermissionRequestThunk), this);
         g_signal_connect(m_native, "web-process-terminated", G_CALLBACK(WebProcessTerminatedThunk),
                          this);
@@ -604,6 +618,9 @@ private:
         ConnectFinder(m_native);
         // The toolkit follows the focus of the page's container only.
         g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        // What the user does in the page, unlike what its scripts do.
+        g_signal_connect(m_native, "button-press-event", G_CALLBACK(ButtonPressThunk), this);
+        g_signal_connect(m_native, "key-press-event", G_CALLBACK(KeyPressThunk), this);
         g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
                          G_CALLBACK(DownloadStartedThunk), this);
     }
@@ -641,8 +658,28 @@ private:
 
     void RunPending()
     {
+        m_programLoadOpen = true;
+        m_navigationAnswered = false;
         m_pending();
         m_watchdog.Start(kWatchdogMs);
+        m_navigationAnswer.StartOnce(kNavigationAnswerMs);
+    }
+
+    // The page process took up the navigation: it asked about it, or began it.
+    void NavigationAnswered()
+    {
+        m_navigationAnswered = true;
+        m_navigationAnswer.Stop();
+    }
+
+    // The user's navigation went unanswered for kNavigationAnswerMs: the page
+    // process is busy with itself (a script that never ends). Waiting for the
+    // engine's own check whether it answers takes far longer on a busy
+    // machine; the user asked for another page, so this one is ended now.
+    void OnNavigationUnanswered()
+    {
+        if (!m_navigationAnswered && m_pending && !m_committed)
+            EndHungProcess();
     }
 
     // Back, forward and reload: the page's own history, with a fresh chance
@@ -670,6 +707,7 @@ private:
     bool EndHungProcess()
     {
         m_watchdog.Stop();
+        m_navigationAnswer.Stop();
         if (m_endingHungProcess)
             return true;
         if (m_visit.endedHungProcess)
@@ -742,6 +780,7 @@ private:
         std::string page =
             FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
         m_programUri = page;
+        m_programLoadOpen = true;
         webkit_web_view_load_uri(m_native, page.c_str());
     }
 
@@ -763,6 +802,8 @@ private:
             UriOf(m_native) == "about:blank" && !m_programUri.empty() &&
             m_programUri != "about:blank")
             return;
+        if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_COMMITTED)
+            NavigationAnswered();
         switch (event) {
         case WEBKIT_LOAD_STARTED:
             m_loading = true;
@@ -770,6 +811,11 @@ private:
             break;
         case WEBKIT_LOAD_COMMITTED:
             m_committed = true;
+            // What the program asked for is now shown: from here on, only
+            // the page asks for addresses, and a click on the last page
+            // counts no longer.
+            m_programLoadOpen = false;
+            m_clickUnused = false;
             m_committedUri = UriOf(m_native);
             ForgetReaderAnswers();
             m_host.OnPageCommitted(m_committedUri);
@@ -828,10 +874,13 @@ private:
             return DecideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
         if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
             return false;
+        NavigationAnswered();
         Navigation navigation = NavigationOf(decision);
         const std::string uri = std::move(navigation.uri);
         const bool byUser = navigation.byUser;
-        bool byProgram = !m_programUri.empty() && uri == m_programUri;
+        // The program's own navigation, until its page is shown; a page that
+        // asks for the same address later is only a page.
+        const bool byProgram = m_programLoadOpen && !m_programUri.empty() && uri == m_programUri;
 
         // "Try again" on the failure page goes through the program's own
         // navigation: the secure address first, a hung process replaced.
@@ -842,18 +891,29 @@ private:
             CallAfter([this, address, name] { LoadURL(address, name); });
             return true;
         }
+        // The program's own pages (the start page, the failure page) come
+        // only from the program: no page can show them, in the pane or in a
+        // frame, with words of its own. The pane's history walks over them
+        // as over any page, and they may link to each other.
+        if (SchemeOf(uri) == kStartPageScheme && !byProgram && !navigation.inHistory &&
+            SchemeOf(m_committedUri) != kStartPageScheme) {
+            webkit_policy_decision_ignore(decision);
+            return true;
+        }
         switch (RouteOf(uri)) {
         case SchemeRoute::Outside:
             webkit_policy_decision_ignore(decision);
             // A page may hand an address to another program only from the
-            // user's click; one that tries by itself gets nothing.
+            // user's click; one that tries by itself gets nothing. Which
+            // addresses may leave at all is the host's to decide.
             if (byUser || byProgram)
                 CallAfter([this, uri] { m_host.OnOpenOutside(uri); });
             return true;
         case SchemeRoute::Local:
             // Local files open when the program opens them (the help page)
-            // and from local pages; never from a web page.
-            if (byProgram || SchemeOf(UriOf(m_native)) == "file")
+            // and from local pages; never from a web page, nor through a
+            // web server's redirect.
+            if (byProgram || (SchemeOf(m_committedUri) == "file" && !navigation.redirect))
                 return false;
             webkit_policy_decision_ignore(decision);
             return true;
@@ -863,32 +923,52 @@ private:
         return false;
     }
 
+    // A click or key of the user's in the page: one answer the pane does
+    // not show (a download) may go to the web browser for it.
+    void OnUserInput() { m_clickUnused = true; }
+
+    // Takes the user's last click for something handed outside, once.
+    bool TakeUnusedClick() { return std::exchange(m_clickUnused, false); }
+
     bool DecideResponse(WebKitResponsePolicyDecision* decision)
     {
-        if (!webkit_response_policy_decision_is_main_frame_main_resource(decision))
-            return false;
         WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
-        if (webkit_response_policy_decision_is_mime_type_supported(decision) &&
-            !IsAttachment(response))
+        const bool shown = webkit_response_policy_decision_is_mime_type_supported(decision) &&
+                           !IsAttachment(response);
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(decision)) {
+            // A frame of the page never sends anything out of the pane.
+            if (shown)
+                return false;
+            webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+            return true;
+        }
+        NavigationAnswered();
+        if (shown)
             return false;
         // Something the pane does not display (a PDF, an archive): the
-        // user's web browser knows what to do with it.
+        // user's web browser knows what to do with it, when the user asked
+        // for it with a click, and once for each click.
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
         WebKitURIRequest* request = webkit_response_policy_decision_get_request(decision);
         std::string uri =
             request ? webkit_uri_request_get_uri(request) : webkit_uri_response_get_uri(response);
-        CallAfter([this, uri] { m_host.OnNewWindow(uri); });
+        if (TakeUnusedClick())
+            CallAfter([this, uri] { m_host.OnNewWindow(uri); });
         return true;
     }
 
     void OnDownloadStarted(WebKitDownload* download)
     {
-        if (webkit_download_get_web_view(download) != m_native)
+        WebKitWebView* view = webkit_download_get_web_view(download);
+        if (!view || (view != m_native && view != m_reader))
             return;
         WebKitURIRequest* request = webkit_download_get_request(download);
         std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+        // Nothing is saved from the pane: the web browser gets it instead,
+        // for a click of the user's (the reader view runs no script, so only
+        // its menu starts one there).
         webkit_download_cancel(download);
-        if (!uri.empty())
+        if (!uri.empty() && (view == m_reader || TakeUnusedClick()))
             CallAfter([this, uri] { m_host.OnNewWindow(uri); });
     }
 
@@ -1004,6 +1084,11 @@ private:
     static gboolean ContextMenuThunk(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                      WebKitHitTestResult*, gpointer self)
     {
+        // Only a page of the web goes to the web browser: not the help page
+        // on the disk, nor the program's own pages.
+        const std::string scheme = SchemeOf(static_cast<WebKitEngine*>(self)->ShownAddress());
+        if (scheme != "http" && scheme != "https")
+            return FALSE;
         GSimpleAction* action = g_simple_action_new("open-page-in-browser", nullptr);
         g_signal_connect(action, "activate",
                          G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer engine) {
@@ -1023,6 +1108,27 @@ private:
         static_cast<WebKitEngine*>(self)->OnMouseTarget(hit);
     }
 
+    static gboolean ButtonPressThunk(GtkWidget*, GdkEventButton*, gpointer self)
+    {
+        static_cast<WebKitEngine*>(self)->OnUserInput();
+        return FALSE;
+    }
+
+    static gboolean KeyPressThunk(GtkWidget*, GdkEventKey* key, gpointer self)
+    {
+        switch (key->keyval) {
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter:
+        case GDK_KEY_ISO_Enter:
+        case GDK_KEY_space:
+            static_cast<WebKitEngine*>(self)->OnUserInput();
+            break;
+        default:
+            break;
+        }
+        return FALSE;
+    }
+
     static gboolean FocusInThunk(GtkWidget*, GdkEvent*, gpointer self)
     {
         static_cast<WebKitEngine*>(self)->m_host.OnPageFocused();
@@ -1032,22 +1138,6 @@ private:
     static void DownloadStartedThunk(WebKitWebContext*, WebKitDownload* download, gpointer self)
     {
         static_cast<WebKitEngine*>(self)->OnDownloadStarted(download);
-    }
-
-    static gboolean ScriptDialogThunk(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
-    {
-        // Silent mode: no alert, confirm, prompt or leave-page dialog from any
-        // page. A confirm or leave-page question is answered "no"; a prompt
-        // gets no text.
-        switch (webkit_script_dialog_get_dialog_type(dialog)) {
-        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-            webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
-            break;
-        default:
-            break;
-        }
-        return TRUE; // handled: nothing is shown
     }
 
     static gboolean PermissionRequestThunk(WebKitWebView*, WebKitPermissionRequest* request,
@@ -1076,8 +1166,15 @@ private:
     unsigned m_readerPages = 0;
     std::string m_skin;
     Visit m_visit;
-    // The address the program itself asked the engine for last.
+    // The address the program itself asked the engine for last, and whether
+    // that navigation is still on its way (until a page is shown).
     std::string m_programUri;
+    bool m_programLoadOpen = false;
+    // Whether the user's navigation was taken up by the page process.
+    bool m_navigationAnswered = true;
+    // A click (or Enter) of the user's in the page not yet used for
+    // something handed outside.
+    bool m_clickUnused = false;
     // The user's navigation under way, run again in a fresh process when the
     // page process had to be ended for it.
     std::function<void()> m_pending;
@@ -1103,6 +1200,7 @@ private:
     std::string m_title;
     std::string m_committedUri;
     wxTimer m_watchdog;
+    wxTimer m_navigationAnswer;
     wxTimer m_secureAttempt;
     wxTimer m_memoryCheck;
 };

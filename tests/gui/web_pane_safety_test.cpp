@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -18,7 +19,9 @@
 #include <wx/webview.h>
 
 #include "app/document.h"
+#include "app/resource_ids.h"
 #include "app/settings.h"
+#include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
@@ -403,4 +406,162 @@ TEST_F(WebPaneTest, HungOrGreedyPageGivesWayToTheNextPage)
     SetWebProcessMemoryLimit(0);
     m_view->NavigateTo(next);
     EXPECT_TRUE(WaitForCaption("Next"));
+}
+
+TEST_F(WebPaneTest, NothingAPageAsksForLeavesThePaneButWebMailAndPhoneAddresses)
+{
+    // Routes out of the pane from a click: each is refused with a line in
+    // the status bar, and nothing reaches the desktop's opener.
+    const std::string bank = "lumo://start/failed?reason=other&name=Your%20Bank&address=" +
+                             PercentEncode("http://bank.example/");
+    std::string page = Serve(
+        "/routes.html", "Routes",
+        ClickArea(0, "window.open('file:///etc/hostname')") +
+            "<a href='smb://127.0.0.1/share' style='position:absolute;top:100px;left:0;"
+            "width:600px;height:80px;display:block'>share</a>" +
+            ClickArea(200, "location.href = 'foo://bar'") +
+            ClickArea(300, "window.open('" + bank + "')") +
+            ClickArea(400, "location.href = '" + bank +
+                               "'; setTimeout(function() { document.title = 'Stayed'; }, 500)") +
+            "<a href='mailto:editor@example.com' style='position:absolute;top:500px;left:0;"
+            "width:600px;height:80px;display:block'>mail</a>");
+    m_view->NavigateTo(page);
+    ASSERT_TRUE(WaitForCaption("Routes"));
+    Settle(milliseconds(300));
+    const struct
+    {
+        int y;
+        std::string asked;
+    } refused[] = {{40, "file:///etc/hostname"},
+                   {140, "smb://127.0.0.1/share"},
+                   {240, "foo://bar"},
+                   {340, bank}};
+    for (const auto& route : refused) {
+        m_frame->SetStatusText("");
+        ClickPage(100, route.y);
+        EXPECT_TRUE(
+            WaitFor([&] { return Status() == RefusedOutsideMessage(route.asked); }, seconds(5)))
+            << route.asked << ": " << Status();
+        Settle(kBetweenOpens);
+    }
+    // The program's own failure page is the program's only: the page stays.
+    ClickPage(100, 440);
+    EXPECT_TRUE(WaitFor([&] { return Caption() != "Routes - Lumo News Reader"; }, seconds(5)));
+    EXPECT_EQ(Caption(), "Stayed - Lumo News Reader");
+    EXPECT_EQ(Url(), page);
+    // Without the status bar the refusal shows in the pane.
+    m_frame->GetStatusBar()->Hide();
+    m_frame->SendSizeEvent();
+    Settle(kBetweenOpens);
+    ClickPage(100, 140);
+    EXPECT_TRUE(WaitFor(
+        [&] { return m_view->PaneNotice() == RefusedOutsideMessage("smb://127.0.0.1/share"); },
+        seconds(5)))
+        << m_view->PaneNotice();
+    m_frame->GetStatusBar()->Show();
+    m_frame->SendSizeEvent();
+    // A mail address goes out, and is the only one that did.
+    ClickPage(100, 540);
+    ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.empty(); }, seconds(5)));
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{"mailto:editor@example.com"});
+
+    // Without a click: a frame and a change of location to the program's
+    // own page show nothing of it.
+    m_view->NavigateTo(
+        Serve("/frames.html", "Frames",
+              "<iframe src='" + bank +
+                  "'></iframe><script>setTimeout(function() { location.href = '" + bank +
+                  "'; }, 200); setTimeout(function() { var inside; try { inside = "
+                  "frames[0].location.href; } catch (e) { inside = 'elsewhere'; } document.title = "
+                  "'Framed ' + inside; }, 1500);</script>"));
+    EXPECT_TRUE(WaitFor([&] { return Caption().rfind("Framed", 0) == 0 || Failure(); }));
+    EXPECT_EQ(Caption(), "Framed about:blank - Lumo News Reader");
+
+    // Downloads a page starts by itself (its own location, hidden frames)
+    // go nowhere; a click sends one, however many the click starts.
+    m_server.Route("/paper.zip", WebResponse{200, "application/zip", "PK\x03\x04zip", {}, 0});
+    m_server.Route(
+        "/notes.txt",
+        WebResponse{
+            200, "text/plain", "notes", {"Content-Disposition: attachment; filename=n.txt"}, 0});
+    m_urls.opened.clear();
+    std::string downloads =
+        Serve("/downloads.html", "Downloads",
+              ClickArea(0, "for (var i = 0; i < 5; i++) { var f = document.createElement('iframe');"
+                           " f.src = '/paper.zip?click' + i; document.body.appendChild(f); }"
+                           " location.href = '/notes.txt?click';") +
+                  "<a href='mailto:desk@example.com' style='position:absolute;top:100px;left:0;"
+                  "width:600px;height:80px;display:block'>mail</a>"
+                  "<script>var n = 0; var timer = setInterval(function() {"
+                  " var f = document.createElement('iframe'); f.style.display = 'none';"
+                  " f.src = (n % 2 ? '/paper.zip?' : '/notes.txt?') + n;"
+                  " document.body.appendChild(f);"
+                  " if (n % 4 == 0) location.href = '/paper.zip?top' + n;"
+                  " if (++n == 20) { clearInterval(timer); document.title = 'Tried'; } }, 50);"
+                  "</script>");
+    m_view->NavigateTo(downloads);
+    ASSERT_TRUE(WaitForCaption("Tried"));
+    auto asked = [&](const std::string& path) {
+        auto all = m_server.Requests();
+        return std::count_if(all.begin(), all.end(),
+                             [&](const std::string& r) { return r.rfind(path, 0) == 0; });
+    };
+    EXPECT_TRUE(WaitFor([&] { return asked("/paper.zip?top") >= 5; }, seconds(5)));
+    Settle(milliseconds(300));
+    ClickPage(100, 40);
+    ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.empty(); }, seconds(5)));
+    EXPECT_TRUE(WaitFor([&] { return asked("/paper.zip?click") == 5; }, seconds(5)));
+    Settle(kBetweenOpens);
+    ClickPage(100, 140);
+    ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() >= 2; }, seconds(5)));
+    ASSERT_EQ(m_urls.opened.size(), 2u) << m_urls.opened[1];
+    EXPECT_NE(m_urls.opened[0].find("click"), std::string::npos) << m_urls.opened[0];
+    EXPECT_EQ(m_urls.opened[1], "mailto:desk@example.com");
+    EXPECT_EQ(Url(), downloads);
+}
+
+TEST_F(WebPaneTest, APagesLeavePromptNeverHoldsTheProgramsOwnNavigations)
+{
+    std::string next = Serve("/next.html", "Next", "");
+    const std::string click = ClickArea(0, "document.title = 'Clicked'");
+    std::string prompting = Serve("/prompting.html", "Prompting",
+                                  click + "<script>addEventListener('beforeunload', function(e) {"
+                                          " e.preventDefault(); e.returnValue = 'x'; });</script>");
+    std::string asking = Serve("/asking.html", "Asking",
+                               click + "<script>onbeforeunload = function(e) {"
+                                       " e.returnValue = 'x'; return 'x'; };</script>");
+    auto openAndClick = [&](const std::string& address, const std::string& title) {
+        m_view->NavigateTo(address);
+        ASSERT_TRUE(WaitForCaption(title));
+        Settle(milliseconds(200));
+        ClickPage(100, 40);
+        ASSERT_TRUE(WaitForCaption("Clicked"));
+    };
+    // Another paper, with and without a click in the page first.
+    for (const auto& [address, title] : {std::pair{prompting, "Prompting"}, {asking, "Asking"}}) {
+        openAndClick(address, title);
+        m_view->NavigateTo(next, "Next Paper");
+        EXPECT_TRUE(WaitForCaption("Next")) << Caption();
+        EXPECT_EQ(Url(), next);
+        m_view->NavigateTo(address);
+        ASSERT_TRUE(WaitForCaption(title));
+        m_view->NavigateTo(next, "Next Paper");
+        EXPECT_TRUE(WaitForCaption("Next")) << Caption();
+    }
+    // F5 loads the page again; Home goes to the start page.
+    openAndClick(prompting, "Prompting");
+    auto asked = [&] {
+        auto all = m_server.Requests();
+        return std::count(all.begin(), all.end(), "/prompting.html");
+    };
+    const long before = asked();
+    m_view->Reload();
+    EXPECT_TRUE(WaitFor([&] { return asked() == before + 1; }, seconds(10)));
+    EXPECT_TRUE(WaitForCaption("Prompting")) << Caption();
+    Settle(milliseconds(200));
+    ClickPage(100, 40);
+    ASSERT_TRUE(WaitForCaption("Clicked"));
+    m_view->NavigateTo(kProductStartPage);
+    EXPECT_TRUE(WaitForCaption("Lumo News Reader \u2014 Start")) << Caption();
+    EXPECT_EQ(Url(), kProductStartPage);
 }
