@@ -881,6 +881,12 @@ private:
         // The program's own navigation, until its page is shown; a page that
         // asks for the same address later is only a page.
         const bool byProgram = m_programLoadOpen && !m_programUri.empty() && uri == m_programUri;
+        // The page shown asks, by its own link or script (no server's
+        // redirect, no navigation of the program's under way).
+        const auto fromPageOf = [&](std::string_view scheme) {
+            return (m_committed || !m_pending) && !navigation.redirect &&
+                   SchemeOf(m_committedUri) == scheme;
+        };
 
         // "Try again" on the failure page goes through the program's own
         // navigation: the secure address first, a hung process replaced.
@@ -896,7 +902,7 @@ private:
         // frame, with words of its own. The pane's history walks over them
         // as over any page, and they may link to each other.
         if (SchemeOf(uri) == kStartPageScheme && !byProgram && !navigation.inHistory &&
-            SchemeOf(m_committedUri) != kStartPageScheme) {
+            !fromPageOf(kStartPageScheme)) {
             webkit_policy_decision_ignore(decision);
             return true;
         }
@@ -910,10 +916,10 @@ private:
                 CallAfter([this, uri] { m_host.OnOpenOutside(uri); });
             return true;
         case SchemeRoute::Local:
-            // Local files open when the program opens them (the help page)
-            // and from local pages; never from a web page, nor through a
-            // web server's redirect.
-            if (byProgram || (SchemeOf(m_committedUri) == "file" && !navigation.redirect))
+            // Local files open when the program opens them (the help page),
+            // in the pane's history and from local pages; never from a web
+            // page, nor through a web server's redirect.
+            if (byProgram || navigation.inHistory || fromPageOf("file"))
                 return false;
             webkit_policy_decision_ignore(decision);
             return true;

@@ -176,7 +176,8 @@ TEST_F(BrowserViewTest, PagesShowNoDialogs)
 TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
 {
     StartBrowser();
-    std::string target = Page("target.html", "Target");
+    // A web address: a file of the computer never leaves the program.
+    std::string target = "https://news.example/target.html";
     std::string opener = Page("opener.html", "Opener",
                               "<a href='" + target +
                                   "' target='_blank' style='display:block;"
