@@ -274,6 +274,9 @@ public:
         m_visit.secureTry = secure.value_or("");
         std::string first = secure.value_or(address);
         m_programUri = first;
+        // Away from a page shown, the page process must take the navigation
+        // up in time (see OnNavigationUnanswered).
+        m_visit.answerBounded = !m_committedUri.empty() && m_committedUri != "about:blank";
         Navigate([this, first] { webkit_web_view_load_uri(m_native, first.c_str()); });
         if (secure)
             m_secureAttempt.StartOnce(kSecureAttemptMs);
@@ -445,6 +448,7 @@ private:
         std::string secureTry; // the https:// address tried first, while it is tried
         bool reloadedAfterCrash = false;
         bool endedHungProcess = false;
+        bool answerBounded = false;
     };
 
     WebKitWebView* ShownNative() const { return m_readerShown ? m_reader : m_native; }
@@ -662,7 +666,8 @@ private:
         m_navigationAnswered = false;
         m_pending();
         m_watchdog.Start(kWatchdogMs);
-        m_navigationAnswer.StartOnce(kNavigationAnswerMs);
+        if (m_visit.answerBounded && !m_visit.endedHungProcess)
+            m_navigationAnswer.StartOnce(kNavigationAnswerMs);
     }
 
     // The page process took up the navigation: it asked about it, or began it.
@@ -678,6 +683,14 @@ private:
     // machine; the user asked for another page, so this one is ended now.
     void OnNavigationUnanswered()
     {
+        if (m_endingHungProcess) {
+            // The engine never reported the end of the process: the
+            // navigation goes on all the same.
+            m_endingHungProcess = false;
+            if (m_pending)
+                RunPending();
+            return;
+        }
         if (!m_navigationAnswered && m_pending && !m_committed)
             EndHungProcess();
     }
@@ -716,6 +729,9 @@ private:
         m_endingHungProcess = true;
         ++m_hungEnded;
         webkit_web_view_terminate_web_process(m_native);
+        // Should the engine never report the process's end, the navigation
+        // goes on after this time all the same.
+        m_navigationAnswer.StartOnce(kNavigationAnswerMs);
         return true;
     }
 
@@ -737,6 +753,7 @@ private:
         if (m_endingHungProcess) {
             // Ended for the user's navigation: run it in a fresh process.
             m_endingHungProcess = false;
+            m_navigationAnswer.Stop();
             if (m_pending)
                 RunPending();
             return;
@@ -789,6 +806,8 @@ private:
         if (m_visit.secureTry.empty() || m_committed)
             return;
         m_visit.secureTry.clear();
+        // The page process has just answered for the secure address.
+        m_visit.answerBounded = false;
         m_programUri = m_visit.address;
         std::string plain = m_visit.address;
         Navigate([this, plain] { webkit_web_view_load_uri(m_native, plain.c_str()); });
