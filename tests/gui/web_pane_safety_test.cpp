@@ -414,9 +414,19 @@ TEST_F(WebPaneTest, NothingAPageAsksForLeavesThePaneButWebMailAndPhoneAddresses)
     // the status bar, and nothing reaches the desktop's opener.
     const std::string bank = "lumo://start/failed?reason=other&name=Your%20Bank&address=" +
                              PercentEncode("http://bank.example/");
+    m_server.Route("/to-share",
+                   WebResponse{302, "text/plain", "", {"Location: smb://127.0.0.1/share"}, 0});
+    const std::string aside = "position:absolute;left:620px;width:250px;height:80px;display:block";
     std::string page = Serve(
         "/routes.html", "Routes",
-        ClickArea(0, "window.open('file:///etc/hostname')") +
+        "<form id='out' action='smb://127.0.0.1/share' target='_blank'></form>"
+        "<form id='local' action='file:///etc/'></form><div style='" +
+            aside +
+            ";top:0' onclick=\"document.getElementById('out').submit()\">form</div>"
+            "<a href='/to-share' style='" +
+            aside + ";top:100px'>redirect</a><div style='" + aside +
+            ";top:200px' onclick=\"document.getElementById('local').submit()\">local</div>" +
+            ClickArea(0, "window.open('file:///etc/hostname')") +
             "<a href='smb://127.0.0.1/share' style='position:absolute;top:100px;left:0;"
             "width:600px;height:80px;display:block'>share</a>" +
             ClickArea(200, "location.href = 'foo://bar'") +
@@ -430,20 +440,25 @@ TEST_F(WebPaneTest, NothingAPageAsksForLeavesThePaneButWebMailAndPhoneAddresses)
     Settle(milliseconds(300));
     const struct
     {
-        int y;
+        int x, y;
         std::string asked;
-    } refused[] = {{40, "file:///etc/hostname"},
-                   {140, "smb://127.0.0.1/share"},
-                   {240, "foo://bar"},
-                   {340, bank}};
+    } refused[] = {{100, 40, "file:///etc/hostname"},
+                   {100, 140, "smb://127.0.0.1/share"},
+                   {100, 240, "foo://bar"},
+                   {100, 340, bank},
+                   {700, 40, "smb://127.0.0.1/share?"}};
     for (const auto& route : refused) {
         m_frame->SetStatusText("");
-        ClickPage(100, route.y);
+        ClickPage(route.x, route.y);
         EXPECT_TRUE(
             WaitFor([&] { return Status() == RefusedOutsideMessage(route.asked); }, seconds(5)))
             << route.asked << ": " << Status();
         Settle(kBetweenOpens);
     }
+    // A server's redirect and a form to a local folder go nowhere either.
+    ClickPage(700, 140);
+    EXPECT_TRUE(WaitFor([&] { return m_server.Requests().back() == "/to-share"; }, seconds(5)));
+    ClickPage(700, 240);
     // The program's own failure page is the program's only: the page stays.
     ClickPage(100, 440);
     EXPECT_TRUE(WaitFor([&] { return Caption() != "Routes - Lumo News Reader"; }, seconds(5)));
