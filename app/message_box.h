@@ -14,11 +14,15 @@ int AppMessageBox(const std::string& text, long style = wxOK);
 // says so in a message box. True when it opened.
 bool OpenOutsideOrSay(const std::string& url);
 
-// Shows the favorites store's messages as message boxes.
+// Shows the favorites store's messages as message boxes. While another
+// program holds the favorites file, the windows keep being drawn and
+// answering, with the busy cursor and no command taking input.
 class MessageBoxReporter : public FavoritesReporter
 {
 public:
     void ShowMessage(const std::string& utf8Text) override { AppMessageBox(utf8Text); }
+    bool WaitForLock(const std::function<bool()>& tryLock,
+                     std::chrono::milliseconds limit) override;
 };
 
 } // namespace lumo
