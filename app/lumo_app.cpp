@@ -8,10 +8,12 @@
 #include "app/app_paths.h"
 #include "app/globals.h"
 #include "app/main_frame.h"
+#include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_engine.h"
 #include "favorites/favorites_store.h"
+#include "favorites/file_replacement.h"
 #include "ui/app_icon.h"
 
 #ifdef __WXGTK__
@@ -118,6 +120,7 @@ bool CLumoNewsReaderApp::OnInit()
 
     // What saves cut short by an earlier end of the program left behind.
     RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
+    RemoveLeftoverReplacements(SettingsFilePath());
 
     auto* frame = new CMainFrame(*m_profile, m_reporter);
     if (!frame->Create()) {
@@ -135,6 +138,12 @@ bool CLumoNewsReaderApp::OnInit()
     PreloadWebEngine();
     ShowWithShowCommand(*frame, windowSize);
     frame->Update();
+    // Settings that can never be saved are said once, over the shown window.
+    frame->CallAfter([this] {
+        if (m_config)
+            TellWhenSettingsCannotBeSaved(*m_config,
+                                          [](const std::string& text) { AppMessageBox(text); });
+    });
     // Decoding the icon's sizes is left until the window is on screen, and
     // until the engine's libraries are loaded: Xlib looks a symbol up for the
     // icon's mask, and would wait for that load with the window not yet shown.

@@ -49,22 +49,11 @@ std::string ReadSettingsFile(const std::string& path)
     return contents;
 }
 
-std::string SaveProblem(const std::string& path, ReplaceFailure failure)
+std::string CannotSaveMessage(const std::string& path)
 {
-    const std::string prefix = "The settings cannot be saved: " + path;
-    switch (failure) {
-    case ReplaceFailure::NotAFile:
-        return prefix + " is not a file, or leads to something other than a file. It is left as "
-                        "it is; the settings you choose now hold until the program ends.";
-    case ReplaceFailure::ReadOnlyFile:
-        return prefix + " is read-only.";
-    case ReplaceFailure::FolderNotWritable:
-        return prefix + ": its folder cannot be written to.";
-    case ReplaceFailure::DiskFull:
-        return prefix + ": the disk is full.";
-    default:
-        return prefix + " cannot be written.";
-    }
+    return "The settings cannot be saved: " + path +
+           " is not a file, or leads to something other than a file. It is left as it is; "
+           "the settings you choose now hold until the program ends.";
 }
 
 // The settings file, read once and written whole at each flush through a
@@ -79,7 +68,7 @@ public:
         DisableAutoSave();
         std::string target;
         if (!ResolveLinks(m_path, target))
-            m_problem = SaveProblem(m_path, ReplaceFailure::NotAFile);
+            m_problem = CannotSaveMessage(m_path);
     }
     ~SettingsFileConfig() override { Flush(); }
 
@@ -97,11 +86,10 @@ public:
         std::string contents(bytes.GetLength(), '\0');
         bytes.CopyTo(contents.data(), contents.size());
         FileReplacement file;
-        if (!file.Begin(m_path) || !file.Write(contents.data(), contents.size()) ||
-            !file.Commit()) {
-            Tell(SaveProblem(m_path, file.Failure()));
+        // A file that cannot be written now (a full disk, a folder in the
+        // way) fails quietly, as every settings write may: the next one tries again.
+        if (!file.Begin(m_path) || !file.Write(contents.data(), contents.size()) || !file.Commit())
             return false;
-        }
         m_dirty = false;
         return true;
     }

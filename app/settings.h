@@ -75,9 +75,9 @@ using SettingsFile = std::unique_ptr<wxConfigBase, SettingsFileCloser>;
 // device, a pipe, a folder): the link and its target are left as they are.
 SettingsFile OpenSettingsFile(const std::string& path);
 
-// Has `say` tell the user, once for the whole run, why the settings cannot be
-// saved: at once when the file can never be written (a link to a device),
-// else at the first write that fails.
+// Has `say` tell the user, once for the whole run, that the settings cannot
+// be saved when the settings file can never be written: it is, or its link
+// leads to, a device, a pipe or a folder. Other failures to write stay quiet.
 void TellWhenSettingsCannotBeSaved(wxConfigBase& config,
                                    std::function<void(const std::string&)> say);
 
