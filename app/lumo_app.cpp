@@ -122,6 +122,7 @@ bool CLumoNewsReaderApp::OnInit()
     RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
     RemoveLeftoverReplacements(SettingsFilePath());
 
+    m_reporter.Hold();
     auto* frame = new CMainFrame(*m_profile, m_reporter);
     if (!frame->Create()) {
         frame->Destroy();
@@ -138,11 +139,16 @@ bool CLumoNewsReaderApp::OnInit()
     PreloadWebEngine();
     ShowWithShowCommand(*frame, windowSize);
     frame->Update();
-    // Settings that can never be saved are said once, over the shown window.
-    frame->CallAfter([this] {
+    // What start-up has to say (settings that can never be saved, a
+    // favorites file that cannot be read) comes over the shown window, once
+    // the engine's libraries are loaded, as the icon does.
+    WhenWebEngineLoaded([this, frame = wxWeakRef<CMainFrame>(frame)] {
+        if (!frame)
+            return;
         if (m_config)
-            TellWhenSettingsCannotBeSaved(*m_config,
-                                          [](const std::string& text) { AppMessageBox(text); });
+            TellWhenSettingsCannotBeSaved(
+                *m_config, [this](const std::string& text) { m_reporter.ShowMessage(text); });
+        m_reporter.Release();
     });
     // Decoding the icon's sizes is left until the window is on screen, and
     // until the engine's libraries are loaded: Xlib looks a symbol up for the

@@ -1,5 +1,7 @@
 #include "app/message_box.h"
 
+#include <utility>
+
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/msgdlg.h>
@@ -15,6 +17,21 @@ int AppMessageBox(const std::string& text, long style)
     // No explicit parent: wx places the box over the window in use, the main
     // window or a dialog open on top of it.
     return wxMessageBox(wxString::FromUTF8(text), kAppTitle, style, nullptr);
+}
+
+void MessageBoxReporter::ShowMessage(const std::string& utf8Text)
+{
+    if (m_held)
+        m_waiting.push_back(utf8Text);
+    else
+        AppMessageBox(utf8Text);
+}
+
+void MessageBoxReporter::Release()
+{
+    m_held = false;
+    for (const std::string& text : std::exchange(m_waiting, {}))
+        AppMessageBox(text);
 }
 
 bool MessageBoxReporter::WaitForLock(const std::function<bool()>& tryLock,

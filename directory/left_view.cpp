@@ -211,11 +211,11 @@ void CLeftView::OnInitialUpdate()
     if (g_strAppDir.empty())
         g_strAppDir = AppDirFor(CurrentDirectory());
     BuildCatalogTree(m_profile.Get(kCataView));
-    // A favorites file that cannot be read is named once, over the window.
+    // A favorites file that cannot be read is named once.
     const std::string unreadable =
         UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath(g_strAppDir));
     if (!unreadable.empty())
-        CallAfter([this, unreadable] { m_reporter.ShowMessage(unreadable); });
+        m_reporter.ShowMessage(unreadable);
     // Named once built: a tree with an accessible announces each row that an
     // expansion shows, one by one, which costs more than the rows themselves.
     SetAccessibleName(this, kDirectoryAccessibleName);
