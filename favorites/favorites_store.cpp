@@ -988,9 +988,9 @@ std::optional<Change> StartChange(const std::string& path, FavoritesReporter& re
         document->state = FavoritesFileState::NoFavorites;
     if (document->state != FavoritesFileState::Read || !document->doc) {
         if (document->state != FavoritesFileState::Read)
-            reporter.ShowMessage(std::string(kMsgSaveRefusedPrefix) +
-                                 FavoritesFileProblem(document->state, path) +
-                                 kMsgSaveRefusedSuffix);
+            reporter.ShowMessage(
+                kMsgSaveRefusedPrefix + FavoritesFileProblem(document->state, path) +
+                (document->state == FavoritesFileState::Missing ? "." : kMsgSaveRefusedSuffix));
         return std::nullopt;
     }
     change.document = std::move(*document);
