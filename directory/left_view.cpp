@@ -557,18 +557,16 @@ void CLeftView::SelectionChanged(Item item)
     wxBusyCursor wait;
     if (tree.HasChildren(item))
         return;
-    int slot = tree.GetItemData(item);
-    const bool hasSlot = slot > 0 && static_cast<std::size_t>(slot) < m_strURL.size();
-    std::string url = hasSlot ? m_strURL[static_cast<std::size_t>(slot)] : std::string();
-    // A script address is not opened (OpenPendingPage says so): the page on
-    // screen, its caption and the current address stay.
-    const bool refused = IsRefusedAddress(url);
+    // A script or data address is not opened (OpenPendingPage says why): the
+    // page on screen, its caption and the current address stay.
+    const bool refused = IsRefusedAddress(AddressOf(item));
     std::string caption = tree.GetItemText(item) + " - " + kAppName;
-    auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this));
-    if (top && !refused)
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this)); top && !refused)
         top->SetTitle(wxString::FromUTF8(caption));
-    if (!hasSlot)
+    int slot = tree.GetItemData(item);
+    if (slot <= 0 || static_cast<std::size_t>(slot) >= m_strURL.size())
         return;
+    std::string url = m_strURL[static_cast<std::size_t>(slot)];
     if (!refused)
         g_strCurrentURL = url;
     m_pendingUrl = url;
