@@ -3,6 +3,7 @@
 #include "app/app_paths.h"
 #include "app/globals.h"
 #include "app/resource_ids.h"
+#include "browser/web_address.h"
 
 namespace lumo {
 
@@ -130,8 +131,9 @@ void FrameCommands::GoToStartPage()
         m_sink.NavigateTo("about:blank");
     else if (m_nIndexPage == 2)
         m_sink.NavigateTo(kProductStartPage);
-    else
-        m_sink.NavigateTo(m_store.GetProfileString(kSettingsSection, kIndexPageURL));
+    else if (const std::optional<std::string> stored =
+                 FirstPageFor(3, m_store.GetProfileString(kSettingsSection, kIndexPageURL)))
+        m_sink.NavigateTo(*stored);
 }
 
 void FrameCommands::Home()
@@ -153,7 +155,8 @@ std::optional<std::string> FirstPageFor(int indexPage, const std::string& stored
 {
     if (indexPage == 2)
         return std::string(kProductStartPage);
-    if (indexPage == 3)
+    // A stored script or data address opens nothing.
+    if (indexPage == 3 && !IsRefusedAddress(storedUrl))
         return storedUrl;
     return std::nullopt;
 }

@@ -57,7 +57,8 @@ private:
 
 // The page the browser pane opens at its first update for an IndexPage value:
 // the product's start page for 2, the stored address for 3 (also when empty),
-// and no page at all for any other value.
+// and no page at all for any other value or for a stored script or data
+// address (javascript:, data:, blob:).
 std::optional<std::string> FirstPageFor(int indexPage, const std::string& storedUrl);
 
 } // namespace lumo

@@ -8,10 +8,12 @@
 #include "app/app_paths.h"
 #include "app/globals.h"
 #include "app/main_frame.h"
+#include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_engine.h"
 #include "favorites/favorites_store.h"
+#include "favorites/file_replacement.h"
 #include "ui/app_icon.h"
 
 #ifdef __WXGTK__
@@ -118,7 +120,9 @@ bool CLumoNewsReaderApp::OnInit()
 
     // What saves cut short by an earlier end of the program left behind.
     RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
+    RemoveLeftoverReplacements(SettingsFilePath());
 
+    m_reporter.Hold();
     auto* frame = new CMainFrame(*m_profile, m_reporter);
     if (!frame->Create()) {
         frame->Destroy();
@@ -135,6 +139,17 @@ bool CLumoNewsReaderApp::OnInit()
     PreloadWebEngine();
     ShowWithShowCommand(*frame, windowSize);
     frame->Update();
+    // What start-up has to say (settings that can never be saved, a
+    // favorites file that cannot be read) comes over the shown window, once
+    // the engine's libraries are loaded, as the icon does.
+    WhenWebEngineLoaded([this, frame = wxWeakRef<CMainFrame>(frame)] {
+        if (!frame)
+            return;
+        if (m_config)
+            TellWhenSettingsCannotBeSaved(
+                *m_config, [this](const std::string& text) { m_reporter.ShowMessage(text); });
+        m_reporter.Release();
+    });
     // Decoding the icon's sizes is left until the window is on screen, and
     // until the engine's libraries are loaded: Xlib looks a symbol up for the
     // icon's mask, and would wait for that load with the window not yet shown.

@@ -1,6 +1,7 @@
 #pragma once
 // The settings store: every key of the program, its type and its default, and
 // the profile functions through which the program reads and writes them.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,7 +69,16 @@ struct SettingsFileCloser
 using SettingsFile = std::unique_ptr<wxConfigBase, SettingsFileCloser>;
 
 // Opens the user's settings file as a wxFileConfig: a corrupt file is read as
-// far as it can be, without any message or assertion.
+// far as it can be, without any message or assertion. Each flush replaces the
+// file whole once the new contents are on disk; through a symbolic link it
+// writes the file the link names, and never what is not a regular file (a
+// device, a pipe, a folder): the link and its target are left as they are.
 SettingsFile OpenSettingsFile(const std::string& path);
+
+// Has `say` tell the user, once for the whole run, that the settings cannot
+// be saved when the settings file can never be written: it is, or its link
+// leads to, a device, a pipe or a folder. Other failures to write stay quiet.
+void TellWhenSettingsCannotBeSaved(wxConfigBase& config,
+                                   std::function<void(const std::string&)> say);
 
 } // namespace lumo

@@ -276,4 +276,30 @@ std::string FailurePageHtml(const FailurePage& page)
     return html;
 }
 
+bool IsRefusedAddress(std::string_view address)
+{
+    std::size_t i = 0;
+    while (i < address.size() && static_cast<unsigned char>(address[i]) <= 0x20)
+        ++i;
+    std::string scheme;
+    for (; i < address.size() && address[i] != ':'; ++i) {
+        const char c = address[i];
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        if (!IsSchemeChar(c))
+            return false;
+        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (i == address.size())
+        return false;
+    return scheme == "javascript" || scheme == "data" || scheme == "blob";
+}
+
+std::string RefusedAddressMessage(std::string_view name)
+{
+    return "\"" + std::string(name) +
+           "\" is not opened: its address starts with javascript:, data: or blob:, which would "
+           "run a script or show content of its own in the page on screen.";
+}
+
 } // namespace lumo

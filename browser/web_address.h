@@ -81,4 +81,19 @@ std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri);
 // one the pane may load (http, https or file).
 std::string FailurePageHtml(const FailurePage& page);
 
+// True for an address the program never opens for a favorite or a setting:
+// javascript: (it would run in the page on screen), data: and blob: (the
+// page they make is whatever the address holds), in any letter case, with
+// the blanks and control characters in front and the tabs and line breaks
+// inside that browsers drop.
+bool IsRefusedAddress(std::string_view address);
+
+// Why the favorite `name` is not opened, for the user.
+std::string RefusedAddressMessage(std::string_view name);
+
+// Why an address cannot be kept as a favorite, for the user.
+inline constexpr const char* kMsgRefusedFavoriteAddress =
+    "A favorite's address cannot start with javascript:, data: or blob:. Such an address "
+    "would run a script or show content of its own in the page on screen.";
+
 } // namespace lumo

@@ -262,6 +262,10 @@ public:
 
     void LoadURL(const std::string& url, const std::string& name) override
     {
+        // A script or data address from a favorite or a setting would run
+        // in the page on screen: the program never loads one itself.
+        if (IsRefusedAddress(url))
+            return;
         std::string address = NormalizeAddress(url);
         if (RouteOf(address) == SchemeRoute::Outside) {
             m_host.OnOpenOutside(address);

@@ -23,6 +23,7 @@
 #include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "browser/web_address.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -77,6 +78,7 @@ struct FavoritesPart
     std::vector<std::string> slots;
     std::size_t count = 0;
     std::vector<std::string> messages;
+    FavoritesFileState state = FavoritesFileState::Read;
 };
 
 FavoritesPart MakeFavoritesPart(std::string path, std::vector<FavoriteEntry> read)
@@ -126,7 +128,11 @@ FavoritesPart MakeFavoritesPart(std::string path, std::vector<FavoriteEntry> rea
 
 FavoritesPart ReadFavoritesPart(const std::string& path, FavoritesReporter& reporter)
 {
-    return MakeFavoritesPart(path, FavoritesStore(path, reporter).LoadFavorites());
+    FavoritesFileState state = FavoritesFileState::Read;
+    FavoritesPart part =
+        MakeFavoritesPart(path, FavoritesStore(path, reporter).LoadFavorites(&state));
+    part.state = state;
+    return part;
 }
 
 // Keeps what reading the file says, to be said on the main thread.
@@ -205,6 +211,11 @@ void CLeftView::OnInitialUpdate()
     if (g_strAppDir.empty())
         g_strAppDir = AppDirFor(CurrentDirectory());
     BuildCatalogTree(m_profile.Get(kCataView));
+    // A favorites file that cannot be read is named once.
+    const std::string unreadable =
+        UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath(g_strAppDir));
+    if (!unreadable.empty())
+        m_reporter.ShowMessage(unreadable);
     // Named once built: a tree with an accessible announces each row that an
     // expansion shows, one by one, which costs more than the rows themselves.
     SetAccessibleName(this, kDirectoryAccessibleName);
@@ -299,6 +310,7 @@ CLeftView::Item CLeftView::StartWithFavorites()
     }
     if (!favorites)
         favorites = ReadFavoritesPart(path, m_reporter);
+    m_favoritesState = favorites->state;
     m_building = std::move(favorites->tree);
     m_strURL = std::move(favorites->slots);
     m_nURLCount = 1 + static_cast<int>(favorites->count);
@@ -545,14 +557,18 @@ void CLeftView::SelectionChanged(Item item)
     wxBusyCursor wait;
     if (tree.HasChildren(item))
         return;
+    // A script or data address is not opened (OpenPendingPage says why): the
+    // page on screen, its caption and the current address stay.
+    const bool refused = IsRefusedAddress(AddressOf(item));
     std::string caption = tree.GetItemText(item) + " - " + kAppName;
-    if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this)))
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this)); top && !refused)
         top->SetTitle(wxString::FromUTF8(caption));
     int slot = tree.GetItemData(item);
     if (slot <= 0 || static_cast<std::size_t>(slot) >= m_strURL.size())
         return;
     std::string url = m_strURL[static_cast<std::size_t>(slot)];
-    g_strCurrentURL = url;
+    if (!refused)
+        g_strCurrentURL = url;
     m_pendingUrl = url;
     m_pendingName = tree.GetItemText(item);
     // A walk through the tree by keys opens only the paper it rests on.
@@ -598,6 +614,10 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
         SelectionChanged(item);
         return true;
     case PaperCommand::OpenInWebBrowser:
+        if (IsRefusedAddress(url)) {
+            m_reporter.ShowMessage(RefusedAddressMessage(name));
+            return false;
+        }
         return OpenOutsideOrSay(url);
     case PaperCommand::CopyAddress: {
         wxClipboardLocker clipboard;
@@ -650,6 +670,13 @@ void CLeftView::OpenPendingPage()
 {
     m_pendingOpen.Stop();
     const std::string url = std::exchange(m_pendingUrl, std::string());
+    if (IsRefusedAddress(url)) {
+        // Once the click or key that chose it is over.
+        CallAfter([this, message = RefusedAddressMessage(m_pendingName)] {
+            m_reporter.ShowMessage(message);
+        });
+        return;
+    }
     if (!url.empty() && m_doc.m_pHtmlView)
         m_doc.m_pHtmlView->NavigateTo(url, m_pendingName);
 }

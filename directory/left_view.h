@@ -150,6 +150,8 @@ private:
     DirectoryTree m_building;
     // The favorites file as just read, for the next build to show.
     std::optional<std::vector<FavoriteEntry>> m_favoritesRead;
+    // What the last build found of the favorites file.
+    FavoritesFileState m_favoritesState = FavoritesFileState::Read;
     std::vector<std::string> m_strURL;
     int m_nURLCount = 0;
     // The item whose selection was handled last, so that selecting it again

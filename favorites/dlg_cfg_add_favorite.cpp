@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <wx/button.h>
+#include <wx/recguard.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -12,6 +13,7 @@
 #endif
 
 #include "app/resource_ids.h"
+#include "browser/web_address.h"
 
 namespace lumo {
 namespace {
@@ -130,7 +132,16 @@ void CDlgCfgAddFavorite::CopyControlsToTexts()
 
 bool CDlgCfgAddFavorite::Save()
 {
+    // One command at a time: the one under way may be waiting for another
+    // program to finish with the file.
+    const wxRecursionGuard busy(m_busy);
+    if (busy.IsInside())
+        return false;
     CopyControlsToTexts();
+    if (IsRefusedAddress(m_strFavURL.utf8_string())) {
+        AppMessageBox(kMsgRefusedFavoriteAddress);
+        return false;
+    }
     if (!m_store.AddFavorite(m_strFavName.utf8_string(), m_strFavURL.utf8_string()))
         return false;
     AppMessageBox(kMsgSuccessfully);
@@ -140,6 +151,9 @@ bool CDlgCfgAddFavorite::Save()
 
 bool CDlgCfgAddFavorite::Delete()
 {
+    const wxRecursionGuard busy(m_busy);
+    if (busy.IsInside())
+        return false;
     if (AppMessageBox(kMsgConfirmDelete, wxYES_NO) != wxYES)
         return false;
     CopyControlsToTexts();

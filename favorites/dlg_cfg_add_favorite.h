@@ -52,7 +52,9 @@ public:
 
     // The Save command: adds the typed entry and ends the dialog with wxID_OK
     // after "Successfully!"; on failure the dialog stays open with the typed
-    // texts. True when the dialog ended.
+    // texts. A javascript:, data: or blob: address is refused with a message.
+    // Nothing happens while a Save or Delete is still under way. True when
+    // the dialog ended.
     bool Save();
 
     // The Delete command: asks for confirmation, deletes the entry and ends
@@ -72,6 +74,7 @@ private:
     void OnDelete(wxCommandEvent& event);
 
     bool m_bEditMode;
+    int m_busy = 0; // a Save or Delete is under way (a wxRecursionGuardFlag)
     wxString m_strFavName;
     wxString m_strFavURL;
 

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -39,6 +41,9 @@ constexpr std::size_t kEntityTextBudget = std::size_t{16} << 20;
 constexpr std::size_t kMaxTextDepth = 1024;
 
 constexpr std::string_view kTrimmed = " \t\n\v\f\r";
+
+// How long a change waits for another program's change to the file.
+constexpr std::chrono::milliseconds kLockWait{5000};
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 struct DocDeleter
@@ -146,8 +151,17 @@ public:
         : m_fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
         struct stat st;
-        if (m_fd >= 0 && (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-                          static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize)) {
+        if (m_fd < 0)
+            m_state = errno == ENOENT  ? FavoritesFileState::Missing
+                      : errno == ENXIO ? FavoritesFileState::NotAFile // a socket
+                                       : FavoritesFileState::Unreadable;
+        else if (fstat(m_fd, &st) != 0)
+            m_state = FavoritesFileState::Unreadable;
+        else if (!S_ISREG(st.st_mode))
+            m_state = FavoritesFileState::NotAFile;
+        else if (static_cast<std::size_t>(st.st_size) > kMaxFavoritesFileSize)
+            m_state = FavoritesFileState::TooLarge;
+        if (m_fd >= 0 && m_state != FavoritesFileState::Read) {
             close(m_fd);
             m_fd = -1;
         }
@@ -162,6 +176,8 @@ public:
 
     bool IsOpen() const { return m_fd >= 0; }
     bool StartsWithUtf8Bom() const { return m_start == kUtf8Bom; }
+    // Read while the file could be read; the parser's verdict comes on top.
+    FavoritesFileState State() const { return m_state; }
 
     // libxml2's read callback. The file may grow while it is read: the limit
     // holds for what is read, too.
@@ -172,17 +188,23 @@ public:
         do
             got = read(self->m_fd, buffer, static_cast<std::size_t>(length));
         while (got < 0 && errno == EINTR);
-        if (got < 0)
+        if (got < 0) {
+            self->m_state = FavoritesFileState::Unreadable;
             return -1;
+        }
         const std::size_t count = static_cast<std::size_t>(got);
         if (self->m_start.size() < kUtf8Bom.size())
             self->m_start.append(buffer, std::min(count, kUtf8Bom.size() - self->m_start.size()));
         self->m_total += count;
-        return self->m_total > kMaxFavoritesFileSize ? -1 : static_cast<int>(got);
+        if (self->m_total <= kMaxFavoritesFileSize)
+            return static_cast<int>(got);
+        self->m_state = FavoritesFileState::TooLarge;
+        return -1;
     }
 
 private:
     int m_fd;
+    FavoritesFileState m_state = FavoritesFileState::Read;
     std::size_t m_total = 0;
     std::string m_start; // the first bytes, to keep a byte order mark
 };
@@ -193,6 +215,7 @@ struct Document
 {
     DocPtr doc;
     bool utf8Bom = false;
+    FavoritesFileState state = FavoritesFileState::Read;
 };
 
 // Parses with what every favorites parse uses; `read` runs libxml2 on the
@@ -251,6 +274,9 @@ std::optional<Document> OpenDocument(const std::string& path, FavoritesReporter&
                              [&input](xmlParserCtxt* ctxt) { return ReadInput(ctxt, input); });
         document.utf8Bom = document.doc && input.StartsWithUtf8Bom();
     }
+    document.state = input.State();
+    if (document.state == FavoritesFileState::Read && input.IsOpen() && !document.doc)
+        document.state = FavoritesFileState::Malformed;
     return document;
 }
 
@@ -504,11 +530,12 @@ void QuickText(void* userData, const xmlChar* text, int length)
 }
 
 // The entries, or nothing when the file needs its tree to be read.
-std::optional<std::vector<FavoriteEntry>> ReadWithoutTree(const std::string& path,
-                                                          FavoritesReporter& reporter)
+std::optional<std::vector<FavoriteEntry>>
+ReadWithoutTree(const std::string& path, FavoritesReporter& reporter, FavoritesFileState& state)
 {
     ParserPtr parser = NewParser(reporter);
     FileInput input(path);
+    state = input.State();
     if (!parser || !input.IsOpen())
         return std::vector<FavoriteEntry>{};
     xmlSAXHandler& sax = *parser->sax;
@@ -530,8 +557,13 @@ std::optional<std::vector<FavoriteEntry>> ReadWithoutTree(const std::string& pat
     parser->_private = nullptr;
     if (read.needsTree)
         return std::nullopt;
-    if (!parser->wellFormed || report.failed)
+    state = input.State();
+    if (state == FavoritesFileState::Read && (!parser->wellFormed || report.failed))
+        state = FavoritesFileState::Malformed;
+    if (state != FavoritesFileState::Read)
         return std::vector<FavoriteEntry>{};
+    if (!read.inFavorites)
+        state = FavoritesFileState::NoFavorites;
     return std::move(read.entries);
 }
 
@@ -557,46 +589,75 @@ bool FindEntry(xmlNode* root, const FavoriteEntry& wanted, xmlNode*& match)
     return true;
 }
 
-// True when `text` is valid UTF-8 made only of characters an XML 1.0
-// document can hold. libxml2 would write anything else as it is and leave a
-// file that no longer parses.
-bool IsXmlText(std::string_view text)
+// The length of the UTF-8 sequence at `p` with its character in `c`, or 0
+// when the bytes there are not one (cut short, overlong, beyond U+10FFFF).
+int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& c)
 {
+    c = *p;
+    int length = 1;
+    char32_t smallest = 0;
+    if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        c &= 0x07;
+        smallest = 0x10000;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        c &= 0x0F;
+        smallest = 0x800;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        c &= 0x1F;
+        smallest = 0x80;
+    } else if (c >= 0x80) {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    return c < smallest || c > 0x10FFFF ? 0 : length;
+}
+
+bool IsXmlCharacter(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// What of `text` is not valid UTF-8 or not a character an XML 1.0 document
+// can hold ("U+0001, U+FFFF"), or nothing when all of it is. libxml2 would
+// write such text as it is and leave a file that no longer parses.
+std::string CharactersXmlCannotHold(std::string_view text)
+{
+    std::string found;
+    const auto add = [&found](const std::string& what) {
+        if (found.find(what) == std::string::npos)
+            found += (found.empty() ? "" : ", ") + what;
+    };
+    bool notUtf8 = false;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
     while (p < end) {
-        char32_t c = *p;
-        int length = 1;
-        char32_t smallest = 0;
-        if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            c &= 0x07;
-            smallest = 0x10000;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            c &= 0x0F;
-            smallest = 0x800;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            c &= 0x1F;
-            smallest = 0x80;
-        } else if (c >= 0x80) {
-            return false;
+        char32_t c = 0;
+        const int length = DecodeUtf8(p, end, c);
+        if (length == 0) {
+            notUtf8 = true;
+            ++p;
+            continue;
         }
-        if (end - p < length)
-            return false;
-        for (int i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (p[i] & 0x3F);
+        if (!IsXmlCharacter(c)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+            add(code);
         }
-        const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-                             (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-        if (c < smallest || !allowed)
-            return false;
         p += length;
     }
-    return true;
+    if (notUtf8)
+        add("bytes that are not UTF-8");
+    return found;
 }
 
 bool IsBlankText(const xmlNode* node)
@@ -827,10 +888,22 @@ bool Save(const Document& document, const std::string& path, FavoritesReporter& 
 {
     // Never write what the next read would refuse.
     const std::optional<std::string> bytes = Serialize(document);
-    if (!bytes || bytes->size() > kMaxFavoritesFileSize ||
-        (!WritesEveryCharacter(document.doc.get()) &&
-         !ReadsBackTheSame(document.doc.get(), *bytes)))
+    if (!bytes) {
+        reporter.ShowMessage(kMsgSaveFailed);
         return false;
+    }
+    if (bytes->size() > kMaxFavoritesFileSize) {
+        reporter.ShowMessage(kMsgSaveRefusedPrefix + path + " would be larger than " +
+                             std::to_string(kMaxFavoritesFileSize >> 20) + " MB" +
+                             kMsgSaveRefusedSuffix);
+        return false;
+    }
+    if (!WritesEveryCharacter(document.doc.get()) &&
+        !ReadsBackTheSame(document.doc.get(), *bytes)) {
+        reporter.ShowMessage(kMsgSaveRefusedPrefix + std::string("the encoding of ") + path +
+                             " cannot hold the change" + kMsgSaveRefusedSuffix);
+        return false;
+    }
     FileReplacement file;
     if (file.Begin(path) && file.Write(bytes->data(), bytes->size()) && file.Commit())
         return true;
@@ -841,25 +914,23 @@ bool Save(const Document& document, const std::string& path, FavoritesReporter& 
 // Holds an advisory lock on the folder of the favorites file while a change
 // reads and writes the file (the file itself is replaced, so its own lock
 // would not carry over). Another program's change is waited for, a few
-// seconds at most. A folder that cannot be opened is changed without a lock.
+// seconds at most, through the reporter, which keeps the program's window
+// alive meanwhile. A folder that cannot be opened is changed without a lock.
 class FolderLock
 {
 public:
-    explicit FolderLock(const std::string& path)
+    FolderLock(const std::string& path, FavoritesReporter& reporter)
     {
         const auto slash = path.rfind('/');
         const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
         m_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_fd < 0)
             return;
-        for (int wait = 0; flock(m_fd, LOCK_EX | LOCK_NB) != 0; ++wait) {
-            if (errno != EWOULDBLOCK || wait == 500) {
-                m_held = errno != EWOULDBLOCK; // a folder without locks is changed as before
-                return;
-            }
-            usleep(10000);
-        }
-        m_held = true;
+        // A folder without locks is changed as before.
+        const auto tryLock = [this] {
+            return flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+        };
+        m_held = tryLock() || reporter.WaitForLock(tryLock, kLockWait);
     }
     ~FolderLock()
     {
@@ -887,23 +958,63 @@ struct Change
     xmlNode* match = nullptr;
 };
 
+// What a missing favorites file starts as, in the shape of the one the
+// program comes with.
+constexpr std::string_view kNewFavoritesFile =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n</Favorites>\n";
+
 // Nothing when the change ends here and returns false: a blank name or
-// address (the file is not even opened), no parser, no usable file, no
-// `Favorites` document element, or a text that cannot be read.
+// address (the file is not even opened), no parser, a file that cannot be
+// read or has no `Favorites` document element (the user is told why), or a
+// text that cannot be read. A missing file is started afresh when `create`.
 std::optional<Change> StartChange(const std::string& path, FavoritesReporter& reporter,
-                                  const std::string& name, const std::string& url)
+                                  const std::string& name, const std::string& url, bool create)
 {
     Change change{{TrimFavoriteText(name), TrimFavoriteText(url)}, {}};
     if (change.wanted.title.empty() || change.wanted.url.empty())
         return std::nullopt;
     std::optional<Document> document = OpenDocument(path, reporter);
-    if (!document || !document->doc)
+    if (!document)
         return std::nullopt;
+    if (document->state == FavoritesFileState::Missing && create) {
+        document->doc.reset(xmlReadMemory(kNewFavoritesFile.data(),
+                                          static_cast<int>(kNewFavoritesFile.size()), nullptr,
+                                          nullptr, kParseOptions));
+        if (!document->doc)
+            return std::nullopt;
+        document->state = FavoritesFileState::Read;
+    }
+    if (document->doc && !FindDocumentElement(document->doc.get()))
+        document->state = FavoritesFileState::NoFavorites;
+    if (document->state != FavoritesFileState::Read || !document->doc) {
+        if (document->state != FavoritesFileState::Read)
+            reporter.ShowMessage(
+                kMsgSaveRefusedPrefix + FavoritesFileProblem(document->state, path) +
+                (document->state == FavoritesFileState::Missing ? "." : kMsgSaveRefusedSuffix));
+        return std::nullopt;
+    }
     change.document = std::move(*document);
     change.root = FindDocumentElement(change.document.doc.get());
-    if (!change.root || !FindEntry(change.root, change.wanted, change.match))
+    if (!FindEntry(change.root, change.wanted, change.match))
         return std::nullopt;
     return change;
+}
+
+// Says which characters of the name or the address a favorites file cannot
+// hold; true when there are none.
+bool CanHold(const FavoriteEntry& entry, FavoritesReporter& reporter)
+{
+    const std::pair<const std::string*, const char*> texts[] = {{&entry.title, "name"},
+                                                                {&entry.url, "address"}};
+    for (const auto& [text, what] : texts) {
+        const std::string bad = CharactersXmlCannotHold(*text);
+        if (!bad.empty()) {
+            reporter.ShowMessage(std::string("The favorite was not saved: the ") + what +
+                                 " holds characters a favorites file cannot keep (" + bad + ").");
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -918,6 +1029,46 @@ int RemoveLeftoverSaves(const std::string& path)
     return RemoveLeftoverReplacements(path);
 }
 
+bool FavoritesReporter::WaitForLock(const std::function<bool()>& tryLock,
+                                    std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!tryLock()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        usleep(10000);
+    }
+    return true;
+}
+
+std::string FavoritesFileProblem(FavoritesFileState state, const std::string& path)
+{
+    switch (state) {
+    case FavoritesFileState::Read:
+        return {};
+    case FavoritesFileState::Missing:
+        return path + " does not exist";
+    case FavoritesFileState::NotAFile:
+        return path + " is not a file";
+    case FavoritesFileState::TooLarge:
+        return path + " is larger than " + std::to_string(kMaxFavoritesFileSize >> 20) + " MB";
+    case FavoritesFileState::Unreadable:
+        return path + " cannot be read";
+    case FavoritesFileState::Malformed:
+        return path + " is not well-formed XML";
+    case FavoritesFileState::NoFavorites:
+        return path + " holds no <Favorites> list";
+    }
+    return {};
+}
+
+std::string UnreadableFavoritesMessage(FavoritesFileState state, const std::string& path)
+{
+    if (state == FavoritesFileState::Read || state == FavoritesFileState::Missing)
+        return {};
+    return "My Favorites cannot be shown: " + FavoritesFileProblem(state, path) + ".";
+}
+
 std::string TrimFavoriteText(std::string_view text)
 {
     std::string trimmed(text);
@@ -930,20 +1081,28 @@ FavoritesStore::FavoritesStore(std::string path, FavoritesReporter& reporter)
 {
 }
 
-std::vector<FavoriteEntry> FavoritesStore::LoadFavorites() const
+std::vector<FavoriteEntry> FavoritesStore::LoadFavorites(FavoritesFileState* state) const
 {
     SilentXmlErrors silent;
-    if (std::optional<std::vector<FavoriteEntry>> entries = ReadWithoutTree(m_path, m_reporter))
-        return std::move(*entries);
-    return LoadFavoritesThroughTree();
+    FavoritesFileState found = FavoritesFileState::Read;
+    std::optional<std::vector<FavoriteEntry>> entries = ReadWithoutTree(m_path, m_reporter, found);
+    if (!entries)
+        entries = LoadFavoritesThroughTree(&found);
+    if (state)
+        *state = found;
+    return std::move(*entries);
 }
 
-std::vector<FavoriteEntry> FavoritesStore::LoadFavoritesThroughTree() const
+std::vector<FavoriteEntry> FavoritesStore::LoadFavoritesThroughTree(FavoritesFileState* state) const
 {
     SilentXmlErrors silent;
     const std::optional<Document> document = OpenDocument(m_path, m_reporter, true);
+    if (state)
+        *state = document ? document->state : FavoritesFileState::Read;
     if (!document || !document->doc)
         return {};
+    if (state && !FindDocumentElement(document->doc.get()))
+        *state = FavoritesFileState::NoFavorites;
     Selection selection = ReadFavorites(document->doc.get());
     if (selection.fetchFailed)
         m_reporter.ShowMessage(kMsgAccessNodeFailure);
@@ -957,21 +1116,23 @@ bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url
         m_reporter.ShowMessage(kMsgTextTooLong);
         return false;
     }
+    const FavoriteEntry typed{TrimFavoriteText(name), TrimFavoriteText(url)};
+    if (!typed.title.empty() && !typed.url.empty() && !CanHold(typed, m_reporter))
+        return false;
     SilentXmlErrors silent;
-    FolderLock lock(m_path);
+    FolderLock lock(m_path, m_reporter);
     if (!lock.Held()) {
         m_reporter.ShowMessage(kMsgSaveBusy);
         return false;
     }
-    std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
+    std::optional<Change> change = StartChange(m_path, m_reporter, name, url, true);
     if (!change)
         return false;
     if (change->match) {
         m_reporter.ShowMessage(kMsgSameContentExists);
         return false;
     }
-    const FavoriteEntry& entry = change->wanted;
-    if (!IsXmlText(entry.title) || !IsXmlText(entry.url) || !AppendEntry(change->root, entry))
+    if (!AppendEntry(change->root, change->wanted))
         return false;
     return Save(change->document, m_path, m_reporter);
 }
@@ -979,12 +1140,12 @@ bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url
 bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& url) const
 {
     SilentXmlErrors silent;
-    FolderLock lock(m_path);
+    FolderLock lock(m_path, m_reporter);
     if (!lock.Held()) {
         m_reporter.ShowMessage(kMsgSaveBusy);
         return false;
     }
-    std::optional<Change> change = StartChange(m_path, m_reporter, name, url);
+    std::optional<Change> change = StartChange(m_path, m_reporter, name, url, false);
     if (!change)
         return false;
     if (change->match)

@@ -12,7 +12,9 @@
 // Every operation loads the whole file afresh; a change writes the whole
 // document back before it returns. Nothing is cached in between, so a reader
 // always sees the latest file, also one edited by hand while the program runs.
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +48,9 @@ inline constexpr const char* kMsgSaveDiskFull =
 inline constexpr const char* kMsgSaveFailed = "The favorites could not be saved.";
 inline constexpr const char* kMsgSaveBusy =
     "The favorites could not be saved: another program is changing Favorites.xml. Try again.";
+// Around the problem of a file that a change could not read.
+inline constexpr const char* kMsgSaveRefusedPrefix = "The favorites could not be saved: ";
+inline constexpr const char* kMsgSaveRefusedSuffix = ". The file is left as it is.";
 
 // The longest name or address a change writes, in bytes: far above any real
 // one and far below what the XML parser reads back in one text (10 MB).
@@ -65,7 +70,33 @@ class FavoritesReporter
 public:
     virtual ~FavoritesReporter() = default;
     virtual void ShowMessage(const std::string& utf8Text) = 0;
+
+    // Waits while another program changes the favorites file: calls
+    // `tryLock` until it returns true, for `limit` at most; false when it
+    // never did. This one just sleeps in between; the program's keeps its
+    // window drawn and answering meanwhile.
+    virtual bool WaitForLock(const std::function<bool()>& tryLock, std::chrono::milliseconds limit);
 };
+
+// What reading the favorites file found.
+enum class FavoritesFileState
+{
+    Read,        // its entries, perhaps none
+    Missing,     // no file there: no entries, and the first add creates it
+    NotAFile,    // a folder, a pipe, a device
+    TooLarge,    // larger than kMaxFavoritesFileSize
+    Unreadable,  // it cannot be opened or read
+    Malformed,   // not well-formed XML (an undefined entity included)
+    NoFavorites, // its document element is not `Favorites`
+};
+
+// Why the file at `path` cannot be used ("/dir/Favorites.xml is not a
+// file"); empty for Read.
+std::string FavoritesFileProblem(FavoritesFileState state, const std::string& path);
+
+// What the program says at start about a favorites file it cannot read,
+// naming it; empty when it read the file or there is none.
+std::string UnreadableFavoritesMessage(FavoritesFileState state, const std::string& path);
 
 // Removes the temporary files that saves of the favorites file at `path`
 // (and of its backup) left beside it when the program was stopped in the
@@ -109,9 +140,10 @@ std::string TrimFavoriteText(std::string_view text);
 //
 // A file whose permission bits allow no one to write it is never replaced,
 // even when the program runs as root (who could): the user's protection is
-// honoured and the change returns false. Files that are missing, unreadable,
-// not regular, larger than kMaxFavoritesFileSize or not well-formed XML
-// (namespaces included) read as having no entries and are never written.
+// honoured and the change returns false. Files that are unreadable, not
+// regular, larger than kMaxFavoritesFileSize or not well-formed XML
+// (namespaces included) read as having no entries and are never written; a
+// missing file reads the same and is created by the first add.
 // Parsing reads only the file itself: no network, no external entities or
 // document types, no entity substitution; text gathered through entity
 // references is bounded, so an entity bomb cannot hang or exhaust memory.
@@ -123,22 +155,25 @@ public:
     const std::string& Path() const { return m_path; }
 
     // The entries in document order; empty when the file is missing,
-    // unreadable or has no entries. Never writes the file.
-    std::vector<FavoriteEntry> LoadFavorites() const;
+    // unreadable or has no entries, and `state` tells which. Never writes
+    // the file.
+    std::vector<FavoriteEntry> LoadFavorites(FavoritesFileState* state = nullptr) const;
     // The same entries read through the file's whole tree. LoadFavorites
     // builds the tree only for a file beyond plain entries (with a document
     // type, entities of its own or a text of a megabyte); this builds it for
     // every file, so that the two ways can be compared.
-    std::vector<FavoriteEntry> LoadFavoritesThroughTree() const;
+    std::vector<FavoriteEntry> LoadFavoritesThroughTree(FavoritesFileState* state = nullptr) const;
 
-    // Appends (name, url), both trimmed, as the last entry. False with
-    // kMsgTextTooLong when either is longer than kMaxFavoriteTextLength.
-    // False without a message when either is empty after trimming, when the file cannot be
-    // read or has no `Favorites` document element, when a text holds
-    // characters XML cannot carry (control characters, invalid UTF-8); false
-    // with kMsgSameContentExists when an entry already reads as the same
-    // pair, and with one of the kMsgSave... messages when the save fails.
-    // The file is written only when this returns true.
+    // Appends (name, url), both trimmed, as the last entry; a missing file
+    // is created with it. False with kMsgTextTooLong when either is longer
+    // than kMaxFavoriteTextLength; with a message naming them when a text
+    // holds characters XML cannot carry (control characters, U+FFFF, invalid
+    // UTF-8). False without a message when either is empty after trimming;
+    // with a message saying why when the file cannot be read or has no
+    // `Favorites` document element; with kMsgSameContentExists when an entry
+    // already reads as the same pair, and with one of the kMsgSave...
+    // messages when the save fails. The file is written only when this
+    // returns true.
     //
     // Adding and deleting hold a lock on the file's folder from reading the
     // file to writing it, so that changes from several programs at once are
@@ -147,9 +182,9 @@ public:
 
     // Removes the first entry that reads as (name, url), both trimmed, and
     // writes the file back, also when nothing matched. False without a
-    // message when either text is empty after trimming, when the file cannot
-    // be read or has no `Favorites` document element; with a kMsgSave...
-    // message when the save fails.
+    // message when either text is empty after trimming; with a message
+    // saying why when the file cannot be read or has no `Favorites` document
+    // element; with a kMsgSave... message when the save fails.
     bool DeleteFavorite(const std::string& name, const std::string& url) const;
 
 private:

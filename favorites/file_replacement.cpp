@@ -36,19 +36,44 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-// A new file from a mkostemp() pattern, held with a lock for as long as it is
-// open, so that the clean-up of leftovers never takes a file in use.
+// A new file from a mkostemp() pattern, readable by the user alone, held
+// with a lock for as long as it is open, so that the clean-up of leftovers
+// never takes a file in use. A file the clean-up took between its creation
+// and the lock is left to it, and another name is tried.
 int MakeTemporaryFile(std::string& pattern)
 {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) {
-        (void)flock(fd, LOCK_EX | LOCK_NB);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return fd;
+        struct stat st;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            close(fd);
+            continue;
+        }
+        if (fstat(fd, &st) == 0 && st.st_nlink == 0) {
+            close(fd);
+            continue;
+        }
         pattern = name.data();
+        return fd;
     }
-    return fd;
+    errno = EEXIST;
+    return -1;
 }
+
+// The temporary folder, where a file rewritten in place keeps a copy of its
+// old contents.
+std::string TemporaryFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// The names of those copies begin with this and the file's name.
+constexpr const char* kOldCopyPrefix = "lumo-news-reader-old-";
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -87,14 +112,42 @@ bool Rewrite(int fd, const std::string& contents)
            ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && fsync(fd) == 0;
 }
 
-// The temporary names of replacements of `name`: "." + name + "." and six
-// characters, or the same for name + ".bk".
-bool IsReplacementOf(const std::string& entry, const std::string& name)
+// The temporary names of replacements of `name`: `prefix` + name + "." and
+// six characters, or the same for name + ".bk".
+bool IsReplacementOf(const std::string& entry, const std::string& name,
+                     const std::string& prefix = ".")
 {
-    for (const std::string& stem : {"." + name + ".", "." + name + ".bk."})
+    for (const std::string& stem : {prefix + name + ".", prefix + name + ".bk."})
         if (entry.size() == stem.size() + 6 && entry.compare(0, stem.size(), stem) == 0)
             return true;
     return false;
+}
+
+// Removes the files of `dir` that `isLeftover` names, regular files of this
+// user that no process holds locked. Returns how many were removed.
+template <typename IsLeftover> int RemoveUnheld(const std::string& dir, IsLeftover isLeftover)
+{
+    DIR* listing = opendir(dir.c_str());
+    if (!listing)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(listing)) {
+        if (!isLeftover(std::string(entry->d_name)))
+            continue;
+        const std::string leftover = dir + "/" + entry->d_name;
+        struct stat st;
+        if (lstat(leftover.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())
+            continue;
+        // A replacement still being written is held locked by its writer.
+        const int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(leftover.c_str()) == 0)
+            ++removed;
+        close(fd);
+    }
+    closedir(listing);
+    return removed;
 }
 
 } // namespace
@@ -121,20 +174,12 @@ bool FileReplacement::Begin(const std::string& path)
 {
     Discard();
     m_failure = ReplaceFailure::None;
-    m_target = path;
+    // Through a symbolic link, the file it names is replaced and the link kept.
+    if (!ResolveLinks(path, m_target))
+        return Fail(ReplaceFailure::NotAFile);
     struct stat st;
     mode_t mode;
-    const bool exists = lstat(path.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
-        // Replace the file the link points to and keep the link.
-        char* real = realpath(path.c_str(), nullptr);
-        if (!real)
-            return Fail(ReplaceFailure::Other);
-        m_target = real;
-        std::free(real);
-        if (stat(m_target.c_str(), &st) != 0)
-            return Fail(ReplaceFailure::Other);
-    }
+    const bool exists = lstat(m_target.c_str(), &st) == 0;
     if (exists) {
         if (!S_ISREG(st.st_mode))
             return Fail(ReplaceFailure::NotAFile);
@@ -157,13 +202,12 @@ bool FileReplacement::Begin(const std::string& path)
             return BeginInPlace();
         return FailWithErrno(ReplaceFailure::FolderNotWritable);
     }
-    // Root can give the file back to its owner; a member of the file's group
-    // can give it back that group, which keeps the file shared.
-    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) &&
-        fchown(m_fd, st.st_uid, st.st_gid) != 0)
-        (void)!fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
-    if (fchmod(m_fd, mode) != 0)
-        return Fail(ReplaceFailure::Other);
+    // The new file stays readable by the user alone until it is complete;
+    // it takes the old file's owner and permission bits when it replaces it.
+    m_mode = mode;
+    m_owned = exists && (st.st_uid != geteuid() || st.st_gid != getegid());
+    m_uid = st.st_uid;
+    m_gid = st.st_gid;
     return true;
 }
 
@@ -195,8 +239,7 @@ bool FileReplacement::CommitInPlace()
     std::string old;
     if (!ReadAll(m_fd, old))
         return Fail(ReplaceFailure::Other);
-    const char* tmp = std::getenv("TMPDIR");
-    std::string copy = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + NameOf(m_target) + ".XXXXXX";
+    std::string copy = TemporaryFolder() + "/" + kOldCopyPrefix + NameOf(m_target) + ".XXXXXX";
     const int copyFd = MakeTemporaryFile(copy);
     if (copyFd < 0)
         return FailWithErrno(ReplaceFailure::FolderNotWritable);
@@ -227,6 +270,12 @@ bool FileReplacement::Commit()
         return false;
     if (m_inPlace)
         return CommitInPlace();
+    // Root can give the file back to its owner; a member of the file's group
+    // can give it back that group, which keeps the file shared.
+    if (m_owned && fchown(m_fd, m_uid, m_gid) != 0)
+        (void)!fchown(m_fd, static_cast<uid_t>(-1), m_gid);
+    if (fchmod(m_fd, m_mode) != 0)
+        return Fail(ReplaceFailure::Other);
     if (fsync(m_fd) != 0)
         return FailWithErrno(ReplaceFailure::Other);
     const bool closed = close(m_fd) == 0;
@@ -262,30 +311,39 @@ void FileReplacement::Discard()
 
 int RemoveLeftoverReplacements(const std::string& path)
 {
-    const std::string dir = DirectoryOf(path);
-    const std::string name = NameOf(path);
-    DIR* listing = opendir(dir.c_str());
-    if (!listing)
-        return 0;
-    int removed = 0;
-    const time_t minuteAgo = time(nullptr) - 60;
-    while (const dirent* entry = readdir(listing)) {
-        if (!IsReplacementOf(entry->d_name, name))
-            continue;
-        const std::string leftover = dir + "/" + entry->d_name;
-        struct stat st;
-        if (lstat(leftover.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > minuteAgo)
-            continue;
-        // A replacement still being written is held locked by its writer.
-        const int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(leftover.c_str()) == 0)
-            ++removed;
-        close(fd);
-    }
-    closedir(listing);
+    std::string target;
+    if (!ResolveLinks(path, target))
+        target = path;
+    const std::string name = NameOf(target);
+    int removed = RemoveUnheld(DirectoryOf(target), [&name](const std::string& entry) {
+        return IsReplacementOf(entry, name);
+    });
+    // The copies of files rewritten in place, in the temporary folder.
+    removed += RemoveUnheld(TemporaryFolder(), [&name](const std::string& entry) {
+        return IsReplacementOf(entry, name, kOldCopyPrefix);
+    });
     return removed;
+}
+
+bool ResolveLinks(const std::string& path, std::string& target)
+{
+    target = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        // A missing file is made where the link points; other errors are
+        // for the caller to meet.
+        if (lstat(target.c_str(), &st) != 0)
+            return true;
+        if (!S_ISLNK(st.st_mode))
+            return S_ISREG(st.st_mode);
+        std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
+        const ssize_t length = readlink(target.c_str(), link.data(), link.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= link.size())
+            return false;
+        const std::string points(link.data(), static_cast<std::size_t>(length));
+        target = points.front() == '/' ? points : DirectoryOf(target) + "/" + points;
+    }
+    return false;
 }
 
 } // namespace lumo

@@ -1,8 +1,9 @@
 #pragma once
-// Internal to favorites_core: the safe way both the store and the backup
-// replace a file.
+// The safe way the favorites store, the backup and the settings file replace
+// a file.
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 namespace lumo {
 
@@ -32,9 +33,11 @@ public:
     FileReplacement& operator=(const FileReplacement&) = delete;
 
     // Starts replacing `path`, which need not exist yet (a symbolic link is
-    // followed). Refuses what is not a regular file, and a file the caller may
+    // followed to the file it names, which is made when missing). Refuses
+    // what is not a regular file, a link included, and a file the caller may
     // not write or whose permission bits let no one write it: root could
-    // replace it, but the user made it read-only.
+    // replace it, but the user made it read-only. The new contents are
+    // readable by the user alone until they replace the file.
     bool Begin(const std::string& path);
     bool Write(const char* data, std::size_t size);
     // Flushes the new file to disk, gives it the old file's owner and group
@@ -57,13 +60,24 @@ private:
     int m_fd = -1;
     bool m_inPlace = false;
     std::string m_pending; // the new contents, when the file is rewritten in place
+    mode_t m_mode = 0600;  // what the file gets when it is replaced
+    bool m_owned = false;  // whether it gets back the owner and group below
+    uid_t m_uid = 0;
+    gid_t m_gid = 0;
     ReplaceFailure m_failure = ReplaceFailure::None;
 };
 
-// Removes the temporary files a replacement of `path` left beside it when the
-// program was stopped in the middle (hidden ".<name>.XXXXXX" and
-// ".<name>.bk.XXXXXX" files), once they are a minute old and no process holds
-// them. Returns how many were removed.
+// Removes the temporary files replacements of `path` left when the program
+// was stopped in the middle: the hidden ".<name>.XXXXXX" and
+// ".<name>.bk.XXXXXX" files beside it and the copies of its old contents in
+// the temporary folder, those of this user that no process holds. Returns how
+// many were removed.
 int RemoveLeftoverReplacements(const std::string& path);
+
+// The file that writing `path` writes: `path` itself, or the file its
+// symbolic links lead to (which may be missing). False when that is not a
+// regular file (a folder, a pipe, a device) or the links go round in circles:
+// nothing may be written there.
+bool ResolveLinks(const std::string& path, std::string& target);
 
 } // namespace lumo

@@ -43,9 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (!store.AddFavorite(name, url)) {
         fuzz::Check(file.Read() == bytes, "a refused add changed the file");
-        fuzz::Check(reporter.messages.empty() || (reporter.messages.size() == 1 &&
-                                                  reporter.messages[0] == kMsgSameContentExists),
-                    "an add showed an unexpected message");
+        // A blank text is refused quietly; any other refusal says why, once.
+        fuzz::Check(reporter.messages.size() <= 1, "an add showed more than one message");
         if (store.DeleteFavorite(name, url))
             fuzz::Check(LostAtMostOne(before, store.LoadFavorites()),
                         "a delete lost more than one entry");

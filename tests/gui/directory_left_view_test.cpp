@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -18,10 +19,12 @@
 
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include "app/globals.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "browser/web_address.h"
 #include "capturing_reporter.h"
 #include "directory/catalogue.h"
 #include "directory/left_view.h"
@@ -668,13 +671,61 @@ TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
     EXPECT_TRUE(m_reporter.messages.empty());
 }
 
-TEST_F(LeftViewTest, MalformedFavoritesFileGivesAnEmptyBranchAndNoMessage)
+TEST_F(LeftViewTest, AFavoritesFileThatCannotBeReadGivesAnEmptyBranchAndIsNamedOnce)
 {
-    WriteFile(m_dir.File("Favorites.xml"), "<Favorites><Favorite><title>Broken");
+    const std::string path = m_dir.File("Favorites.xml");
+    const std::pair<std::string, std::string> unreadable[] = {
+        {"<Favorites><Favorite><title>Broken", " is not well-formed XML."},
+        {"<Favorites><Favorite><title>&undefined;</title><url>u</url></Favorite></Favorites>",
+         " is not well-formed XML."},
+    };
+    for (const auto& [content, why] : unreadable) {
+        WriteFile(path, content);
+        m_reporter.messages.clear();
+        InitialUpdate();
+        EXPECT_EQ(m_reporter.messages,
+                  std::vector<std::string>{"My Favorites cannot be shown: " + path + why});
+        EXPECT_FALSE(Tree().HasChildren(Branch(kMyFavoritesBranch)));
+        EXPECT_EQ(Tree().GetItemData(Child(Branch(kNationalBranch), "ABCNEWS.com")), 1);
+    }
+    // A pipe in the file's place is not waited on.
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    m_reporter.messages.clear();
     InitialUpdate();
-    EXPECT_TRUE(m_reporter.messages.empty());
-    EXPECT_FALSE(Tree().HasChildren(Branch(kMyFavoritesBranch)));
-    EXPECT_EQ(Tree().GetItemData(Child(Branch(kNationalBranch), "ABCNEWS.com")), 1);
+    EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"My Favorites cannot be shown: " +
+                                                            path + " is not a file."});
+}
+
+TEST_F(LeftViewTest, ScriptAndDataFavoritesAreNotOpenedAndTheUserIsToldWhy)
+{
+    WriteFavorites(FavoriteXml("Le Monde", "https://www.lemonde.fr/") +
+                   FavoriteXml("Cookie Jar", "javascript:document.title='x'+document.cookie") +
+                   FavoriteXml("Shouting", " JavaScript:alert(1)") +
+                   FavoriteXml("Inline Page", "data:text/html,<script>alert(1)</script>") +
+                   FavoriteXml("Blob", "blob:https://a.example/1"));
+    InitialUpdate();
+    const Item favorites = Branch(kMyFavoritesBranch);
+    Click(Child(favorites, "Le Monde"));
+    std::vector<std::string> told;
+    for (const char* name : {"Cookie Jar", "Shouting", "Inline Page", "Blob"}) {
+        Click(Child(favorites, name));
+        told.push_back(RefusedAddressMessage(name));
+    }
+    // The page on screen, its caption and the address "Use Current" keeps stay.
+    EXPECT_EQ(m_browser.opened, std::vector<std::string>{"https://www.lemonde.fr/"});
+    EXPECT_EQ(Caption(), "Le Monde - Lumo News Reader");
+    EXPECT_EQ(g_strCurrentURL, "https://www.lemonde.fr/");
+    EXPECT_EQ(m_reporter.messages, told);
+
+    // Nor does the user's web browser get one.
+    m_reporter.messages.clear();
+    EXPECT_FALSE(m_view->RunPaperCommand(CLeftView::PaperCommand::OpenInWebBrowser,
+                                         Child(favorites, "Blob")));
+    EXPECT_EQ(m_reporter.messages, std::vector<std::string>{RefusedAddressMessage("Blob")});
+    // The file keeps what it holds.
+    EXPECT_NE(lumo::test::ReadFile(m_dir.File("Favorites.xml")).find("javascript:document.title="),
+              std::string::npos);
 }
 
 TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddress)

@@ -5,9 +5,12 @@
 
 #include <cstdio>
 #include <deque>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -34,6 +37,7 @@
 #include "app/main_frame.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "browser/web_address.h"
 #include "directory/directory_tree.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -373,27 +377,104 @@ TEST_F(FavoritesDialogsTest, FailedSavesKeepTheDialogOpenAndCancelDoesNotRefill)
                                    {"000002", "le monde", "https://www.lemonde.fr/"}}));
 }
 
-TEST_F(FavoritesDialogsTest, SaveDoesNothingVisibleWithoutAFavoritesElement)
+TEST_F(FavoritesDialogsTest, SaveSaysWhyItCannotWriteAndCreatesAMissingFile)
 {
-    for (const char* content :
-         {static_cast<const char*>(nullptr), "<favorites/>", "<Favorites><Favorite>", ""}) {
-        if (content)
-            WriteFile(m_path, content);
-        else
-            std::remove(m_path.c_str());
+    const std::string refused = ". The file is left as it is.";
+    const std::pair<const char*, std::string> unusable[] = {
+        {"<favorites/>", " holds no <Favorites> list"},
+        {"<Favorites><Favorite>", " is not well-formed XML"},
+        {"<Favorites><Favorite><title>&nbsp;</title></Favorite></Favorites>",
+         " is not well-formed XML"},
+    };
+    for (const auto& [content, why] : unusable) {
+        WriteFile(m_path, content);
         CDlgCfgAddFavorite add(nullptr, m_path);
         Type(add, "Le Figaro", "https://www.lefigaro.fr/");
-        CountDialogs dialogs;
-        EXPECT_FALSE(add.Save());
-        EXPECT_EQ(dialogs.count, 0);
+        wxTEST_DIALOG(EXPECT_FALSE(add.Save()),
+                      ExpectMessage("The favorites could not be saved: " + m_path + why + refused));
         EXPECT_NE(add.GetReturnCode(), wxID_OK);
         EXPECT_EQ(add.NameCtrl()->GetValue(), "Le Figaro");
-        if (content) {
-            EXPECT_EQ(ReadFile(m_path), content);
-        } else {
-            EXPECT_FALSE(FileExists(m_path)); // never created
-        }
+        EXPECT_EQ(ReadFile(m_path), content);
     }
+
+    // A folder in the file's place is named; it is not replaced.
+    std::remove(m_path.c_str());
+    ASSERT_TRUE(wxMkdir(m_path));
+    {
+        CDlgCfgAddFavorite add(nullptr, m_path);
+        Type(add, "Le Figaro", "https://www.lefigaro.fr/");
+        wxTEST_DIALOG(EXPECT_FALSE(add.Save()), ExpectMessage("The favorites could not be saved: " +
+                                                              m_path + " is not a file" + refused));
+    }
+    ASSERT_TRUE(wxRmdir(m_path));
+
+    // Characters XML cannot hold are named, and nothing is written.
+    {
+        CDlgCfgAddFavorite add(nullptr, m_path);
+        Type(add, "Bell \x01 and \xEF\xBF\xBF", "https://www.lefigaro.fr/");
+        wxTEST_DIALOG(EXPECT_FALSE(add.Save()),
+                      ExpectMessage("The favorite was not saved: the name holds characters a "
+                                    "favorites file cannot keep (U+0001, U+FFFF)."));
+        EXPECT_FALSE(FileExists(m_path));
+    }
+
+    // Without a file, the first Save creates one holding the new entry.
+    CDlgCfgAddFavorite add(nullptr, m_path);
+    Type(add, "Le Figaro", "https://www.lefigaro.fr/");
+    wxTEST_DIALOG(EXPECT_TRUE(add.Save()), ExpectMessage("Successfully!"));
+    EXPECT_EQ(add.GetReturnCode(), wxID_OK);
+    EXPECT_EQ(FileEntries(),
+              (std::vector<FavoriteEntry>{{"Le Figaro", "https://www.lefigaro.fr/"}}));
+    EXPECT_EQ(
+        ReadFile(m_path).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n", 0), 0u);
+}
+
+TEST_F(FavoritesDialogsTest, SaveRefusesScriptAndDataAddressesAndKeepsTheFile)
+{
+    const std::string before = ReadFile(m_path);
+    CDlgCfgAddFavorite add(nullptr, m_path);
+    for (const char* address :
+         {"javascript:document.title='x'+document.cookie", "  JAVASCRIPT:alert(1)",
+          "\x01java\tscript:alert(1)", "data:text/html,<script>alert(1)</script>",
+          "blob:https://a.example/1"}) {
+        Type(add, "Evil", address);
+        wxTEST_DIALOG(EXPECT_FALSE(add.Save()), ExpectMessage(kMsgRefusedFavoriteAddress));
+        EXPECT_NE(add.GetReturnCode(), wxID_OK);
+        EXPECT_EQ(add.URLCtrl()->GetValue().utf8_string(), address);
+    }
+    EXPECT_EQ(ReadFile(m_path), before);
+}
+
+TEST_F(FavoritesDialogsTest, WaitingForAnotherProgramsChangeKeepsTheWindowAliveAndTakesNoSecondSave)
+{
+    // Another program holds the lock on the favorites file's folder.
+    const int other = open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    wxFrame window(nullptr, wxID_ANY, "Lumo News Reader");
+    window.Show();
+    CDlgCfgAddFavorite add(&window, m_path);
+    Type(add, "Le Figaro", "https://www.lefigaro.fr/");
+
+    // Events are still handled while the Save waits: a timer lets the other
+    // program finish. Meanwhile the window takes no input and a second Save
+    // does nothing.
+    bool windowTookInput = true;
+    bool secondSave = true;
+    wxTimer release;
+    release.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        windowTookInput = window.IsEnabled();
+        secondSave = add.Save();
+        flock(other, LOCK_UN);
+    });
+    release.StartOnce(300);
+    wxTEST_DIALOG(EXPECT_TRUE(add.Save()), ExpectMessage("Successfully!"));
+    close(other);
+    EXPECT_FALSE(windowTookInput);
+    EXPECT_FALSE(secondSave);
+    EXPECT_TRUE(window.IsEnabled());
+    EXPECT_EQ(FileEntries().size(), m_initial.size() + 1);
+    EXPECT_EQ(FileEntries().back(), (FavoriteEntry{"Le Figaro", "https://www.lefigaro.fr/"}));
 }
 
 TEST_F(FavoritesDialogsTest, EditModeDeletesExactlyTheActivatedRowAfterYes)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
@@ -352,6 +353,72 @@ TEST(Startup, MissingFilesAreNoReasonForADialog)
     program.Close(*window);
     EXPECT_EQ(program.WaitForExit(), 0);
     EXPECT_FALSE(FileExists(empty.File("Favorites.xml")));
+}
+
+TEST(Startup, LeftoversOfKilledSavesGoAndWhatCannotBeReadOrSavedIsSaidOverTheWindow)
+{
+    TempDir home;
+    TempDir programDir;
+    TempDir tmp;
+    // What saves killed midway leave: hidden new contents beside the
+    // favorites file, its backup and the settings file, and the copy a
+    // rewrite in place keeps in the temporary folder.
+    const std::vector<std::string> leftovers{
+        programDir.File(".Favorites.xml.a1B2c3"), programDir.File(".Favorites.xml.bk.Q9w8E7"),
+        home.File("LumoNewsReader/.LumoNewsReader.conf.x1Y2z3"),
+        tmp.File("lumo-news-reader-old-Favorites.xml.Kx81Qz")};
+    mkdir(home.File("LumoNewsReader").c_str(), 0700);
+    for (const std::string& path : leftovers) {
+        WriteFile(path, "<Favorites>");
+        chmod(path.c_str(), 0600);
+    }
+    WriteFile(programDir.File("Favorites.xml"),
+              "<Favorites><Favorite><title>&nbsp;</title></Favorite></Favorites>");
+    // The settings file is a link to a pipe.
+    const std::string pipe = home.File("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(pipe.c_str(), ConfigFile(home).c_str()), 0);
+
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp ? oldTmp : "";
+    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    Program program(home.Path(), {}, programDir.Path());
+    if (oldTmp)
+        setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    auto window = program.WaitForWindow();
+    ASSERT_TRUE(window);
+    // One message says the settings cannot be saved, one names the
+    // favorites file; each is answered in turn.
+    int messages = 0;
+    const auto end = Clock::now() + std::chrono::seconds(20);
+    while (messages < 2 && Clock::now() < end) {
+        for (Window w : program.Windows())
+            if (program.Caption(w) == "LumoNewsReader") {
+                ++messages;
+                program.Close(w);
+                for (std::vector<Window> shown = program.Windows();
+                     Clock::now() < end && std::find(shown.begin(), shown.end(), w) != shown.end();
+                     shown = program.Windows())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(messages, 2);
+    for (const std::string& path : leftovers)
+        EXPECT_FALSE(FileExists(path)) << path;
+    for (Window w : program.Windows())
+        if (program.Caption(w) != "LumoNewsReader")
+            window = w;
+    program.Close(*window);
+    EXPECT_EQ(program.WaitForExit(), 0);
+
+    struct stat st;
+    ASSERT_EQ(lstat(ConfigFile(home).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(Startup, UnknownOptionGivesUsageAndFailure)

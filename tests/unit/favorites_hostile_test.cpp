@@ -116,6 +116,8 @@ TEST_F(HostileFileTest, EntityBombsReadWithoutExpandingThem)
           "]>\n<Favorites><Favorite><title>&l12;</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
     EXPECT_FALSE(m_store.DeleteFavorite("lol", "u"));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(HasSubstr("is not well-formed XML")));
+    m_reporter.messages.clear();
 
     // Quadratic: a 1 MB entity referenced 100,000 times would be 100 GB of
     // title. libxml2 accepts the file; reading stops at the bomb.
@@ -158,6 +160,8 @@ TEST_F(HostileFileTest, DeepNestingIsRefusedAndModerateNestingRead)
           "</title><url>u</url></Favorite></Favorites>");
     EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
     EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(HasSubstr("is not well-formed XML")));
+    m_reporter.messages.clear();
 
     Write("<Favorites><Favorite><title>" + nested(200, "deep") +
           "</title><url>u</url></Favorite></Favorites>");
@@ -184,7 +188,7 @@ TEST_F(HostileFileTest, AFileOfManyMegabytesIsReadAndChanged)
     EXPECT_EQ(entries.back(), (FavoriteEntry{"Le Monde", "https://www.lemonde.fr/"}));
 }
 
-TEST_F(HostileFileTest, AFileAboveTheSizeLimitReadsAsMissingAndIsKept)
+TEST_F(HostileFileTest, AFileAboveTheSizeLimitReadsAsEmptyIsKeptAndSaysWhy)
 {
     const std::string head = "<Favorites><Favorite><title>A</title><url>u</url></Favorite>";
     const std::string tail = "</Favorites>";
@@ -203,9 +207,14 @@ TEST_F(HostileFileTest, AFileAboveTheSizeLimitReadsAsMissingAndIsKept)
 
     xml.insert(head.size(), " ");
     Write(xml);
-    EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
+    FavoritesFileState state = FavoritesFileState::Read;
+    EXPECT_THAT(m_store.LoadFavorites(&state), IsEmpty());
+    EXPECT_EQ(state, FavoritesFileState::TooLarge);
     EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
     EXPECT_EQ(test::ReadFile(m_path), xml);
+    EXPECT_THAT(m_reporter.messages, ElementsAre(HasSubstr("would be larger than 64 MB"),
+                                                 HasSubstr("is larger than 64 MB")));
+    m_reporter.messages.clear();
 }
 
 } // namespace

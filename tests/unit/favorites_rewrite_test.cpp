@@ -187,6 +187,9 @@ TEST_F(FavoritesRewriteTest, AChangeTheFileEncodingWouldMangleIsRefused)
 
     EXPECT_FALSE(m_store.AddFavorite("Euro \xE2\x82\xAC and \xEF\xBF\xBD", "http://x/"));
     EXPECT_EQ(Bytes(), original);
+    ASSERT_EQ(m_reporter.messages.size(), 1u);
+    EXPECT_NE(m_reporter.messages[0].find("cannot hold the change"), std::string::npos);
+    m_reporter.messages.clear();
 
     ASSERT_TRUE(m_store.AddFavorite("Cr\xC3\xA8me", "http://creme/"));
     EXPECT_THAT(m_store.LoadFavorites(),

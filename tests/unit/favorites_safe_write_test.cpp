@@ -3,6 +3,7 @@
 // read-only is not replaced.
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
+#include "favorites/file_replacement.h"
 
 #include "favorites_file_test.h"
 
@@ -259,28 +260,63 @@ TEST_F(SafeWriteTest, TwoProgramsAddingAtOnceKeepEveryEntry)
     EXPECT_EQ(m_store.LoadFavorites().size(), 2u * kEach);
 }
 
-TEST_F(SafeWriteTest, LeftoversOfInterruptedSavesAreRemovedOnceStale)
+TEST_F(SafeWriteTest, SavesKilledMidwayLeavePrivateFilesThatTheNextStartRemoves)
 {
-    const auto make = [&](const std::string& name, int ageSeconds) {
-        const std::string path = m_dir.File(name);
-        test::WriteFile(path, "left over");
-        const timeval when[2] = {{time(nullptr) - ageSeconds, 0}, {time(nullptr) - ageSeconds, 0}};
-        utimes(path.c_str(), when);
-        return path;
-    };
-    make(".Favorites.xml.a1B2c3", 120);
-    make(".Favorites.xml.bk.Q9w8E7", 120);
-    make(".Favorites.xml.fresh1", 5); // maybe a save going on
-    const int held = open(make(".Favorites.xml.Held01", 120).c_str(), O_RDONLY);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);  // a save still writing it
-    make(".Favorites.xml.longer1", 120); // not a name saves use
-    make("notes.txt", 120);
+    // Copies of files rewritten in place go to the temporary folder.
+    test::TempDir tmp;
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp ? oldTmp : "";
+    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    const std::string old = FavoritesWith(3);
+    test::WriteFile(m_path, old);
+    ASSERT_EQ(chmod(m_path.c_str(), 0644), 0);
 
-    EXPECT_EQ(RemoveLeftoverSaves(m_path), 2);
+    // Saves of the file and of its backup, killed with their new contents
+    // written but not yet in place.
+    for (const std::string& target : {m_path, m_backup}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            FileReplacement replacement;
+            const std::string contents = FavoritesWith(4);
+            if (replacement.Begin(target) && replacement.Write(contents.data(), contents.size()))
+                raise(SIGKILL);
+            _exit(1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    }
+    // A rewrite in place killed after it copied the old contents.
+    const std::string copy = tmp.File("lumo-news-reader-old-Favorites.xml.Kx81Qz");
+    test::WriteFile(copy, old);
+    ASSERT_EQ(chmod(copy.c_str(), 0600), 0);
+    test::WriteFile(tmp.File("Favorites.xml.Kx81Qz"), "another program's");
+    test::WriteFile(m_dir.File(".Favorites.xml.longer1"), "not a name saves use");
+    // A save going on in another instance holds its file.
+    const std::string busy = m_dir.File(".Favorites.xml.Held01");
+    test::WriteFile(busy, "being written");
+    const int held = open(busy.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+    std::vector<std::string> leftovers;
+    for (const std::string& name : DirectoryListing(m_dir.Path()))
+        if (name.rfind(".Favorites.xml.", 0) == 0 && name != ".Favorites.xml.Held01" &&
+            name != ".Favorites.xml.longer1") {
+            leftovers.push_back(name);
+            EXPECT_EQ(Mode(m_dir.File(name)), 0600u) << name << " is readable by others";
+        }
+    EXPECT_EQ(leftovers.size(), 2u);
+    EXPECT_EQ(test::ReadFile(m_path), old);
+
+    EXPECT_EQ(RemoveLeftoverSaves(m_path), 3);
     EXPECT_THAT(DirectoryListing(m_dir.Path()),
-                ElementsAre(".Favorites.xml.Held01", ".Favorites.xml.fresh1",
-                            ".Favorites.xml.longer1", "notes.txt"));
+                ElementsAre(".Favorites.xml.Held01", ".Favorites.xml.longer1", "Favorites.xml"));
+    EXPECT_THAT(DirectoryListing(tmp.Path()), ElementsAre("Favorites.xml.Kx81Qz"));
     close(held);
+    if (oldTmp)
+        setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(SafeWriteTest, TextsLongerThanTheStoreReadsBackAreRefusedBeforeWriting)

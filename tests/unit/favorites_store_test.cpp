@@ -16,7 +16,9 @@ namespace lumo {
 
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 constexpr const char* kTwoEntries = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -212,18 +214,29 @@ TEST_F(FavoritesStoreTest, DeleteOfAPairNothingMatchesWritesTheSameEntriesBack)
     EXPECT_THAT(m_reporter.messages, IsEmpty());
 }
 
-TEST_F(FavoritesStoreTest, AMissingFileReadsEmptyAndStaysMissing)
+TEST_F(FavoritesStoreTest, AMissingFileReadsEmptySilentlyAndTheFirstAddCreatesIt)
 {
-    EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
-    EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
-    EXPECT_FALSE(m_store.DeleteFavorite("Le Monde", "https://www.lemonde.fr/"));
-    EXPECT_FALSE(test::FileExists(m_path));
+    FavoritesFileState state = FavoritesFileState::Read;
+    EXPECT_THAT(m_store.LoadFavorites(&state), IsEmpty());
+    EXPECT_EQ(state, FavoritesFileState::Missing);
+    EXPECT_EQ(UnreadableFavoritesMessage(state, m_path), "");
     EXPECT_THAT(m_reporter.messages, IsEmpty());
-    EXPECT_TRUE(std::filesystem::is_empty(m_dir.Path()));
+    EXPECT_FALSE(m_store.DeleteFavorite("Le Monde", "https://www.lemonde.fr/"));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(HasSubstr(m_path + " does not exist")));
+    EXPECT_FALSE(test::FileExists(m_path));
+
+    EXPECT_TRUE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
+    EXPECT_EQ(Bytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n"
+                       "  <Favorite>\n    <title>Le Monde</title>\n"
+                       "    <url>https://www.lemonde.fr/</url>\n  </Favorite>\n</Favorites>\n");
+    EXPECT_THAT(m_store.LoadFavorites(&state),
+                ElementsAre(FavoriteEntry{"Le Monde", "https://www.lemonde.fr/"}));
+    EXPECT_EQ(state, FavoritesFileState::Read);
 }
 
-// Files the store cannot use: each reads as empty, each change returns false
-// without a message, and the file keeps every byte.
+// Files the store cannot use: each reads as empty and is named in the
+// message for the start, each change returns false saying why, and the file
+// keeps every byte.
 class UnusableFavoritesFileTest : public FavoritesStoreTest,
                                   public ::testing::WithParamInterface<const char*>
 {
@@ -233,11 +246,16 @@ TEST_P(UnusableFavoritesFileTest, ReadsEmptyAndIsNeverWritten)
 {
     const std::string bytes = GetParam();
     Write(bytes);
-    EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
+    FavoritesFileState state = FavoritesFileState::Read;
+    EXPECT_THAT(m_store.LoadFavorites(&state), IsEmpty());
+    EXPECT_THAT(UnreadableFavoritesMessage(state, m_path), HasSubstr(m_path));
+    EXPECT_THAT(m_reporter.messages, IsEmpty());
     EXPECT_FALSE(m_store.AddFavorite("Le Monde", "https://www.lemonde.fr/"));
     EXPECT_FALSE(m_store.DeleteFavorite("Le Monde", "https://www.lemonde.fr/"));
     EXPECT_EQ(Bytes(), bytes);
-    EXPECT_THAT(m_reporter.messages, IsEmpty());
+    const auto why =
+        AllOf(HasSubstr(FavoritesFileProblem(state, m_path)), HasSubstr(kMsgSaveRefusedSuffix));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(why, why));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -257,18 +275,25 @@ INSTANTIATE_TEST_SUITE_P(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Favorites><Favorite><title>caf\xE9"
         "</title><url>u</url></Favorite></Favorites>"));
 
-TEST_F(FavoritesStoreTest, ADirectoryOrAPipeAtThePathReadsEmpty)
+TEST_F(FavoritesStoreTest, ADirectoryOrAPipeAtThePathReadsEmptyAndIsNamed)
 {
+    FavoritesFileState state = FavoritesFileState::Read;
     std::filesystem::create_directory(m_path);
-    EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
+    EXPECT_THAT(m_store.LoadFavorites(&state), IsEmpty());
+    EXPECT_EQ(state, FavoritesFileState::NotAFile);
     EXPECT_FALSE(m_store.AddFavorite("A", "http://a/"));
     std::filesystem::remove(m_path);
 
     // Opening a pipe that no one writes to would wait for ever.
     ASSERT_EQ(mkfifo(m_path.c_str(), 0600), 0);
-    EXPECT_THAT(m_store.LoadFavorites(), IsEmpty());
+    state = FavoritesFileState::Read;
+    EXPECT_THAT(m_store.LoadFavorites(&state), IsEmpty());
+    EXPECT_EQ(state, FavoritesFileState::NotAFile);
+    EXPECT_EQ(UnreadableFavoritesMessage(state, m_path),
+              "My Favorites cannot be shown: " + m_path + " is not a file.");
     EXPECT_FALSE(m_store.DeleteFavorite("A", "http://a/"));
-    EXPECT_THAT(m_reporter.messages, IsEmpty());
+    const auto why = HasSubstr(m_path + " is not a file");
+    EXPECT_THAT(m_reporter.messages, ElementsAre(why, why));
 }
 
 void* FailingMalloc(std::size_t)
@@ -330,7 +355,18 @@ TEST_F(FavoritesStoreTest, TextsXmlCannotCarryAreRefusedAndTheFileKept)
         EXPECT_FALSE(m_store.AddFavorite("X", bad)) << bad;
     }
     EXPECT_EQ(Bytes(), kTwoEntries);
-    EXPECT_THAT(m_reporter.messages, IsEmpty());
+    // Each refusal says which characters of which text cannot be kept.
+    ASSERT_EQ(m_reporter.messages.size(), 14u);
+    EXPECT_THAT(m_reporter.messages[0], AllOf(HasSubstr("the name"), HasSubstr("(U+0007)")));
+    EXPECT_THAT(m_reporter.messages[1], AllOf(HasSubstr("the address"), HasSubstr("(U+0007)")));
+    EXPECT_THAT(m_reporter.messages[2], HasSubstr("(U+0000)"));
+    EXPECT_THAT(m_reporter.messages[4], HasSubstr("(bytes that are not UTF-8)"));
+    EXPECT_THAT(m_reporter.messages[10], HasSubstr("(U+D800)"));
+    EXPECT_THAT(m_reporter.messages[12], HasSubstr("(U+FFFE)"));
+    m_reporter.messages.clear();
+    EXPECT_FALSE(m_store.AddFavorite("One \x01 and \xEF\xBF\xBF and \x01", "http://x/"));
+    EXPECT_THAT(m_reporter.messages, ElementsAre(HasSubstr("(U+0001, U+FFFF)")));
+    EXPECT_EQ(Bytes(), kTwoEntries);
 
     // Tabs, line feeds and carriage returns inside a text are fine.
     EXPECT_TRUE(m_store.AddFavorite("Tab\there", "http://x/?a=1\r\nb"));

@@ -231,6 +231,7 @@ TEST(FirstPage, FollowsIndexPage)
     EXPECT_EQ(FirstPageFor(2, "https://x.example/"), std::optional<std::string>(kProductStartPage));
     EXPECT_EQ(FirstPageFor(3, "https://x.example/"), std::optional<std::string>("https://x.example/"));
     EXPECT_EQ(FirstPageFor(3, ""), std::optional<std::string>(""));
+    EXPECT_EQ(FirstPageFor(3, " javascript:document.title=document.cookie"), std::nullopt);
     for (int value : {0, 1, 4, -1, 99})
         EXPECT_EQ(FirstPageFor(value, "https://x.example/"), std::nullopt) << value;
 }

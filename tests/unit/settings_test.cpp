@@ -6,12 +6,16 @@
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <vector>
 
 #include <wx/config.h>
 
 #include "app/settings.h"
 #include "app/window_placement.h"
+#include "capturing_reporter.h"
+#include "favorites/favorites_backup.h"
+#include "favorites/favorites_store.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -182,4 +186,71 @@ TEST(Settings, ALinkedFileStaysALinkAndAnUnchangedValueRewritesNothing)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(ReadFile(target), "[Settings_en]\nWindowSize=3\n");
+}
+
+TEST(Settings, FilesBehindLinksAreWrittenOnlyWhenRegularAndTheUserIsToldOnce)
+{
+    TempDir dir;
+    const std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
+    std::filesystem::create_directories(dir.File("LumoNewsReader"));
+    struct Target
+    {
+        std::string path;
+        mode_t type;
+    };
+    std::vector<Target> targets{{dir.File("pipe"), S_IFIFO}, {dir.File("folder"), S_IFDIR}};
+    ASSERT_EQ(mkfifo(targets[0].path.c_str(), 0600), 0);
+    std::filesystem::create_directory(targets[1].path);
+    // A device node of our own, where root may make one: what must not
+    // become a file is never a device the system uses.
+    if (mknod(dir.File("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        targets.push_back({dir.File("null"), S_IFCHR});
+
+    for (const Target& target : targets) {
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(target.path, path);
+        std::vector<std::string> told;
+        {
+            auto s = Open(path);
+            TellWhenSettingsCannotBeSaved(
+                *s.config, [&told](const std::string& text) { told.push_back(text); });
+            EXPECT_EQ(s.store->Get(kWindowSize), 5);
+            EXPECT_FALSE(s.store->Write(kWindowSize, 3));
+            EXPECT_FALSE(s.store->WriteProfileString(kSettingsSection, kIndexPageURL, "x"));
+            WriteNormalPlacement(*s.store, {30, 40, 800, 600});
+        } // closing writes nothing either
+        ASSERT_EQ(told.size(), 1u) << target.path;
+        EXPECT_NE(told[0].find("The settings cannot be saved: " + path), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(std::filesystem::read_symlink(path), target.path);
+        struct stat st;
+        ASSERT_EQ(lstat(target.path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, target.type) << target.path;
+    }
+
+    // The favorites file and its backup behind links to a pipe: refused,
+    // said, and the pipe stays.
+    const std::string pipe = targets[0].path;
+    std::filesystem::create_symlink(pipe, dir.File("Favorites.xml"));
+    test::CapturingReporter reporter;
+    EXPECT_FALSE(FavoritesStore(dir.File("Favorites.xml"), reporter).AddFavorite("A", "http://a/"));
+    std::filesystem::remove(dir.File("Favorites.xml"));
+    WriteFile(dir.File("Favorites.xml"), "<Favorites/>");
+    std::filesystem::create_symlink(pipe, dir.File("Favorites.xml.bk"));
+    EXPECT_EQ(BackupFavorites(dir.Path(), reporter), BackupResult::TargetUncreatable);
+    EXPECT_EQ(
+        reporter.messages,
+        (std::vector<std::string>{"The favorites could not be saved: " + dir.File("Favorites.xml") +
+                                      " is not a file. The file is left as it is.",
+                                  kMsgBackupTargetUncreatable}));
+    struct stat st;
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A link to a file not there yet: the file is made where it points.
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(dir.File("new.conf"), path);
+    EXPECT_TRUE(Open(path).store->Write(kCataView, 2));
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFile(dir.File("new.conf")), "[Settings_en]\nCataView=2\n");
 }

@@ -58,3 +58,16 @@ TEST(WebAddressTest, FailurePageKeepsNameAndAddressAndEscapesThem)
     EXPECT_EQ(html.find("href=\"javascript"), std::string::npos);
     EXPECT_EQ(html.find("Try again"), std::string::npos);
 }
+
+TEST(WebAddressTest, ScriptAndDataAddressesAreRefusedHoweverTheyAreWritten)
+{
+    for (const char* refused :
+         {"javascript:document.title='x'+document.cookie", "JavaScript:alert(1)",
+          " \x01\x1f javascript:alert(1)", "java\tscr\nipt:alert(1)", "\r\njavascript:void 0",
+          "data:text/html,<script>alert(1)</script>", "DATA:,x", "blob:https://a.example/0-1"})
+        EXPECT_TRUE(IsRefusedAddress(refused)) << refused;
+    for (const char* allowed :
+         {"https://example.com/javascript:x", "http://a/?u=data:x", "www.javascript.com",
+          "javascripts:x", "about:blank", "", "localhost:8080/data"})
+        EXPECT_FALSE(IsRefusedAddress(allowed)) << allowed;
+}
