@@ -1,6 +1,7 @@
 #include "favorites/file_replacement.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -74,6 +75,22 @@ std::string TemporaryFolder()
 
 // The names of those copies begin with this and the file's name.
 constexpr const char* kOldCopyPrefix = "lumo-news-reader-old-";
+
+// The mark of the file's whole path in its copy's name, so that the next
+// start puts back the copy of this file and of no other of the same name.
+std::string PathMark(const std::string& path)
+{
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string mark(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        mark[static_cast<std::size_t>(i)] = digits[hash & 15];
+    return mark;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -239,7 +256,7 @@ bool FileReplacement::CommitInPlace()
     std::string old;
     if (!ReadAll(m_fd, old))
         return Fail(ReplaceFailure::Other);
-    std::string copy = TemporaryFolder() + "/" + kOldCopyPrefix + NameOf(m_target) + ".XXXXXX";
+    std::string copy = InPlaceCopyStem(m_target) + "XXXXXX";
     const int copyFd = MakeTemporaryFile(copy);
     if (copyFd < 0)
         return FailWithErrno(ReplaceFailure::FolderNotWritable);
@@ -309,16 +326,63 @@ void FileReplacement::Discard()
     m_pending.clear();
 }
 
+std::string InPlaceCopyStem(const std::string& target)
+{
+    return TemporaryFolder() + "/" + kOldCopyPrefix + NameOf(target) + "." + PathMark(target) + ".";
+}
+
+namespace {
+
+// Puts back the old contents a rewrite in place of `target` cut short left in
+// its copy: the file may hold the new contents only in part. The save never
+// said it succeeded, so the file returns to what it was before it. The copy
+// goes once it is back; a copy that cannot be put back stays.
+void RestoreInPlaceCopies(const std::string& target)
+{
+    const std::string stem = NameOf(InPlaceCopyStem(target));
+    const std::string dir = TemporaryFolder();
+    DIR* listing = opendir(dir.c_str());
+    if (!listing)
+        return;
+    std::vector<std::string> copies;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0)
+            copies.push_back(dir + "/" + name);
+    }
+    closedir(listing);
+    for (const std::string& copy : copies) {
+        const int fd = open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        std::string old;
+        // A copy still held belongs to a rewrite under way in another instance.
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, old)) {
+            const int file = open(target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+            if (file >= 0 && Rewrite(file, old))
+                unlink(copy.c_str());
+            if (file >= 0)
+                close(file);
+        }
+        close(fd);
+    }
+}
+
+} // namespace
+
 int RemoveLeftoverReplacements(const std::string& path)
 {
     std::string target;
     if (!ResolveLinks(path, target))
         target = path;
+    RestoreInPlaceCopies(target);
     const std::string name = NameOf(target);
     int removed = RemoveUnheld(DirectoryOf(target), [&name](const std::string& entry) {
         return IsReplacementOf(entry, name);
     });
-    // The copies of files rewritten in place, in the temporary folder.
+    // Copies of files rewritten in place of the form without the path's mark.
     removed += RemoveUnheld(TemporaryFolder(), [&name](const std::string& entry) {
         return IsReplacementOf(entry, name, kOldCopyPrefix);
     });

@@ -67,12 +67,16 @@ private:
     ReplaceFailure m_failure = ReplaceFailure::None;
 };
 
-// Removes the temporary files replacements of `path` left when the program
-// was stopped in the middle: the hidden ".<name>.XXXXXX" and
-// ".<name>.bk.XXXXXX" files beside it and the copies of its old contents in
-// the temporary folder, those of this user that no process holds. Returns how
-// many were removed.
+// Cleans up after replacements of `path` that were stopped in the middle.
+// A rewrite in place cut short gets the file's old contents back from its
+// copy in the temporary folder (the copy goes once they are back). Then the
+// hidden ".<name>.XXXXXX" and ".<name>.bk.XXXXXX" files beside it go, those
+// of this user that no process holds. Returns how many of those were removed.
 int RemoveLeftoverReplacements(const std::string& path);
+
+// The start of the name of the copy a rewrite in place of `target` keeps of
+// its old contents, in the temporary folder (six characters follow).
+std::string InPlaceCopyStem(const std::string& target);
 
 // The file that writing `path` writes: `path` itself, or the file its
 // symbolic links lead to (which may be missing). False when that is not a

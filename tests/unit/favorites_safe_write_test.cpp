@@ -307,8 +307,21 @@ TEST_F(SafeWriteTest, SavesKilledMidwayLeavePrivateFilesThatTheNextStartRemoves)
         }
     EXPECT_EQ(leftovers.size(), 2u);
     EXPECT_EQ(test::ReadFile(m_path), old);
+    // A rewrite in place of this very file killed halfway: its copy puts the
+    // old contents back. The copy of a file of the same name elsewhere stays.
+    const std::string ownCopy = InPlaceCopyStem(m_path) + "Ab12Cd";
+    const std::string otherCopy = InPlaceCopyStem(m_dir.File("x/Favorites.xml")) + "Ab12Cd";
+    for (const std::string& path : {ownCopy, otherCopy}) {
+        test::WriteFile(path, old);
+        ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    }
+    test::WriteFile(m_path, old.substr(0, old.size() / 2));
 
     EXPECT_EQ(RemoveLeftoverSaves(m_path), 3);
+    EXPECT_EQ(test::ReadFile(m_path), old);
+    EXPECT_FALSE(test::FileExists(ownCopy));
+    EXPECT_TRUE(test::FileExists(otherCopy));
+    unlink(otherCopy.c_str());
     EXPECT_THAT(DirectoryListing(m_dir.Path()),
                 ElementsAre(".Favorites.xml.Held01", ".Favorites.xml.longer1", "Favorites.xml"));
     EXPECT_THAT(DirectoryListing(tmp.Path()), ElementsAre("Favorites.xml.Kx81Qz"));
