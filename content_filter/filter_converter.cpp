@@ -497,6 +497,32 @@ void Converter::AddLine(std::string_view line)
                     found->exception);
 }
 
+bool IsValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80         ? 1
+                             : (c >> 5) == 6  ? 2
+                             : (c >> 4) == 14 ? 3
+                             : (c >> 3) == 30 ? 4
+                                              : 0;
+        if (!length || (length == 2 && c < 0xc2) || i + length > text.size())
+            return false;
+        unsigned code = length == 1 ? c : c & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xd800 && code <= 0xdfff))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10ffff)))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 namespace {
 
 // Selectors WebKit reads as plain CSS: balanced brackets and quotes, and
@@ -550,6 +576,10 @@ bool IsPlainSelector(std::string_view selector, std::string& reason)
     };
     if (selector.empty()) {
         reason = "empty selector";
+        return false;
+    }
+    if (!IsValidUtf8(selector)) {
+        reason = "selector not in UTF-8";
         return false;
     }
     if (selector.front() == '^') {

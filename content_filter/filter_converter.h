@@ -133,6 +133,10 @@ private:
     std::vector<std::string> m_hidingOrder;
 };
 
+// Whether `text` is well-formed UTF-8 (WebKit refuses a whole filter whose
+// JSON is not).
+bool IsValidUtf8(std::string_view text);
+
 // The rules in parts of at most maxRules each, every part a JSON array: the
 // blocking rules are cut into consecutive parts, and every part carries all
 // the exceptions and $important blocks after its share, since an exception

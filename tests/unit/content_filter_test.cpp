@@ -202,13 +202,14 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
                            "a.test#$#.x { color: red }\n"
                            "a.test##^script\n"
                            "a.test##.x { remove: true; }\n"
+                           "a.test##.x\xff\n"
                            "!#if env_safari\n"
                            "||only.test^\n"
                            "!#endif\n"
                            "||kept.test^\n");
-    EXPECT_EQ(c.summary.linesRead, 27u); // the last line end begins an empty line
-    EXPECT_EQ(c.summary.filtersRead, 21u);
-    EXPECT_EQ(c.summary.filtersSkipped, 20u);
+    EXPECT_EQ(c.summary.linesRead, 28u); // the last line end begins an empty line
+    EXPECT_EQ(c.summary.filtersRead, 22u);
+    EXPECT_EQ(c.summary.filtersSkipped, 21u);
     EXPECT_THAT(
         c.summary.skipped,
         ::testing::UnorderedElementsAre(
@@ -231,7 +232,8 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
             std::pair<const std::string, std::size_t>("style injection (#$#)", 1),
             std::pair<const std::string, std::size_t>("HTML filter (##^)", 1),
             std::pair<const std::string, std::size_t>("style injection (selector { style })", 1),
-            std::pair<const std::string, std::size_t>("inside !#if (for some platforms only)", 1)));
+            std::pair<const std::string, std::size_t>("inside !#if (for some platforms only)", 1),
+            std::pair<const std::string, std::size_t>("selector not in UTF-8", 1)));
     EXPECT_THAT(Json(c.blocking), ElementsAre(::testing::HasSubstr("kept")));
     EXPECT_TRUE(c.exceptions.empty());
 }
