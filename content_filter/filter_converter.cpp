@@ -716,7 +716,7 @@ void Converter::AddNetworkFilter(std::string_view filter)
     Rule rule;
     rule.action = exception ? Rule::Action::IgnorePreviousRules : Rule::Action::Block;
     unsigned positive = 0, negative = 0;
-    bool important = false, elemhide = false;
+    bool important = false;
     std::string reason;
     if (!options.empty() || filter.size() != pattern.size()) {
         for (std::string_view option : SplitOn(options, ',')) {
@@ -750,8 +750,6 @@ void Converter::AddNetworkFilter(std::string_view filter)
                 important = true;
             } else if (name == "all" && !negated) {
                 positive |= DefaultTypes | TPopup | TDocument;
-            } else if ((name == "elemhide" || name == "ehide") && exception && !negated) {
-                elemhide = true;
             } else if (!name.empty() && name.find_first_not_of('_') == std::string::npos) {
                 // uBlock's no-op option
             } else {
@@ -778,19 +776,11 @@ void Converter::AddNetworkFilter(std::string_view filter)
     }
 
     unsigned types = (positive ? positive : DefaultTypes) & ~negative;
-    if (!types && !elemhide)
+    if (!types)
         return Skip("no type left");
 
     std::vector<Rule> out;
-    if (elemhide) {
-        // No element hiding on the page: its own load ignores the rules
-        // before, the hiding among them.
-        if (positive || negative)
-            return Skip("$elemhide with types");
-        Rule page = rule;
-        page.resourceTypes = {"document"};
-        out.push_back(page);
-    } else if (exception && (types & TDocument)) {
+    if (exception && (types & TDocument)) {
         // Nothing blocked or hidden on such a page: every load of it.
         if (!rule.ifDomain.empty() || !rule.unlessDomain.empty())
             return Skip("$document exception with domains");
@@ -805,7 +795,7 @@ void Converter::AddNetworkFilter(std::string_view filter)
         else
             types = 0;
     }
-    if (!elemhide && types) {
+    if (types) {
         if (!exception && !positive && !negative && !isRegex && IsWholeHostPattern(pattern)) {
             out.push_back(rule); // every type, the host's pages too
         } else {

@@ -33,10 +33,12 @@
 //   exceptions (@@)   ignore-previous-rules, written after every blocking
 //                     and hiding rule so that an exception overrides any
 //                     block; $document as the same with if-top-url (nothing
-//                     is blocked or hidden on such a page); $elemhide as
-//                     ignore-previous-rules on the page's own load (no
-//                     hiding on it). $important blocks come after the
-//                     exceptions, which do not lift them.
+//                     is blocked or hidden on such a page). $elemhide and
+//                     $generichide are left out: WebKit adds a hiding rule's
+//                     selectors to a page for any of its loads, so only
+//                     lifting every rule on the page (as $document does)
+//                     would stop the hiding. $important blocks come after
+//                     the exceptions, which do not lift them.
 //   element hiding    css-display-none with url-filter ".*": generic
 //                     selectors grouped GroupSize to a rule; selectors for
 //                     domains grouped by the same domains; a domain's

@@ -111,40 +111,38 @@ TEST(ContentFilterConverter, ExceptionsComeAfterEveryBlockAndInEveryPart)
                 R"(cdn\\.test/ads\\.js","if-domain":["*news.test"],"resource-type":["script"]},)"
                 R"("action":{"type":"ignore-previous-rules"}})",
             R"({"trigger":{"url-filter":".*","if-top-url":[")" + host + R"(paper\\.test)" + sep +
-                R"("]},"action":{"type":"ignore-previous-rules"}})",
-            R"({"trigger":{"url-filter":")" + host + R"(shop\\.test)" + sep +
-                R"(","resource-type":["document"]},"action":{"type":"ignore-previous-rules"}})"));
+                R"("]},"action":{"type":"ignore-previous-rules"}})"));
     EXPECT_THAT(Json(c.important),
                 ElementsAre(Block(R"("url-filter":"/x\\.gif","resource-type":["image"])")));
     ASSERT_EQ(c.blocking.size(), 3u); // ||cdn.test^, /y.gif, ##.ad
 
-    // Parts of six rules: at most two blocking rules, then the three
+    // Parts of five rules: at most two blocking rules, then the two
     // exceptions and the important block, in each.
-    std::vector<std::string> parts = SplitIntoParts(c, 6);
+    std::vector<std::string> parts = SplitIntoParts(c, 5);
     ASSERT_EQ(parts.size(), 2u);
     for (const std::string& part : parts) {
         std::vector<std::string> lines;
         for (std::size_t at = 0, end; (end = part.find('\n', at)) != std::string::npos;
              at = end + 1)
             lines.push_back(part.substr(at, end - at));
-        ASSERT_GE(lines.size(), 6u);
+        ASSERT_GE(lines.size(), 5u);
         EXPECT_EQ(lines.front(), "[");
         EXPECT_EQ(lines.back(), "]");
         std::vector<std::string> rules(lines.begin() + 1, lines.end() - 1);
         for (auto& rule : rules)
             if (rule.back() == ',')
                 rule.pop_back();
-        std::vector<std::string> tail(rules.end() - 4, rules.end());
+        std::vector<std::string> tail(rules.end() - 3, rules.end());
         std::vector<std::string> expectedTail = Json(c.exceptions);
         expectedTail.push_back(RuleToJson(c.important.front()));
         EXPECT_EQ(tail, expectedTail);
-        for (auto it = rules.begin(); it != rules.end() - 4; ++it)
+        for (auto it = rules.begin(); it != rules.end() - 3; ++it)
             EXPECT_EQ(it->find("ignore-previous-rules"), std::string::npos) << *it;
     }
     EXPECT_EQ(parts[0].find(R"("selector")"), std::string::npos);
     EXPECT_NE(parts[1].find(R"("selector":".ad")"), std::string::npos);
     // Exceptions that do not fit give no parts at all.
-    EXPECT_TRUE(SplitIntoParts(c, 4).empty());
+    EXPECT_TRUE(SplitIntoParts(c, 3).empty());
 }
 
 TEST(ContentFilterConverter, ElementHidingGroupsSelectorsAndKeepsExceptions)
@@ -190,6 +188,7 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
                            "||ads.test^$removeparam=utm\n"
                            "||ads.test^$object\n"
                            "@@||ads.test^$generichide\n"
+                           "@@||ads.test^$elemhide\n"
                            "||ads.test^$domain=a.test|~b.a.test\n"
                            "||ads.test^$domain=google.*\n"
                            "||ads.test^$domain=bücher.test\n"
@@ -207,9 +206,9 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
                            "||only.test^\n"
                            "!#endif\n"
                            "||kept.test^\n");
-    EXPECT_EQ(c.summary.linesRead, 28u); // the last line end begins an empty line
-    EXPECT_EQ(c.summary.filtersRead, 22u);
-    EXPECT_EQ(c.summary.filtersSkipped, 21u);
+    EXPECT_EQ(c.summary.linesRead, 29u); // the last line end begins an empty line
+    EXPECT_EQ(c.summary.filtersRead, 23u);
+    EXPECT_EQ(c.summary.filtersSkipped, 22u);
     EXPECT_THAT(
         c.summary.skipped,
         ::testing::UnorderedElementsAre(
@@ -219,6 +218,7 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
             std::pair<const std::string, std::size_t>("option $removeparam", 1),
             std::pair<const std::string, std::size_t>("option $object", 1),
             std::pair<const std::string, std::size_t>("option $generichide", 1),
+            std::pair<const std::string, std::size_t>("option $elemhide", 1),
             std::pair<const std::string, std::size_t>("both included and excluded domains", 1),
             std::pair<const std::string, std::size_t>(
                 "domain with any top-level domain (example.*)", 1),

@@ -85,7 +85,6 @@ TEST(ContentFilterWebKit, WebKitCompilesEveryFormTheConverterWrites)
                       "@@||cdn.test/ads.js$script,domain=news.test\n"
                       "@@/ok.js\n"
                       "@@||paper.test^$document\n"
-                      "@@||shop.test^$elemhide\n"
                       "##.ad\n"
                       "##div[id^=\"ad-\"] > a:not([href*=\"x\"])\n"
                       "a.test,b.test###top\n"
