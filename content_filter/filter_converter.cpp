@@ -490,7 +490,7 @@ void Converter::AddLine(std::string_view line)
         }
     }
     if (!found)
-        return AddNetworkFilter(line);
+        return AddNetworkLine(line);
     if (found->reason)
         return Skip(found->reason);
     AddHidingFilter(line.substr(0, foundAt), line.substr(foundAt + found->text.size()),
@@ -697,21 +697,52 @@ void Converter::AddHidingFilter(std::string_view domains, std::string_view selec
         hiding.domains.push_back(d);
 }
 
+namespace {
+
+// A network filter's address pattern and options (after the last "$"; none
+// for a whole /regular expression/).
+std::pair<std::string_view, std::string_view> SplitOptions(std::string_view filter)
+{
+    std::string_view body = filter.substr(0, 2) == "@@" ? filter.substr(2) : filter;
+    bool wholeRegex = body.size() >= 2 && body.front() == '/' && body.back() == '/';
+    std::size_t dollar = filter.rfind('$');
+    if (wholeRegex || dollar == std::string_view::npos || dollar < filter.size() - body.size())
+        return {filter, {}};
+    return {filter.substr(0, dollar), filter.substr(dollar + 1)};
+}
+
+} // namespace
+
+void Converter::AddNetworkLine(std::string_view filter)
+{
+    auto [pattern, options] = SplitOptions(filter);
+    std::string kept;
+    bool bad = false;
+    for (std::string_view option : SplitOn(options, ',')) {
+        if (LowerAscii(Trim(option)) == "badfilter") {
+            bad = true;
+        } else {
+            kept += kept.empty() ? "" : ",";
+            kept += option;
+        }
+    }
+    if (!bad) {
+        m_networkFilters.emplace_back(filter);
+        return;
+    }
+    std::string named(pattern);
+    if (!kept.empty())
+        named += "$" + kept;
+    m_badFilters.insert(named);
+    Skip("$badfilter (cancels the filter it names)");
+}
+
 void Converter::AddNetworkFilter(std::string_view filter)
 {
     bool exception = filter.substr(0, 2) == "@@";
     if (exception)
         filter.remove_prefix(2);
-    std::string_view pattern = filter;
-    std::string_view options;
-    bool wholeRegex = filter.size() >= 2 && filter.front() == '/' && filter.back() == '/';
-    if (!wholeRegex) {
-        std::size_t dollar = filter.rfind('$');
-        if (dollar != std::string_view::npos) {
-            pattern = filter.substr(0, dollar);
-            options = filter.substr(dollar + 1);
-        }
-    }
+    auto [pattern, options] = SplitOptions(filter);
 
     Rule rule;
     rule.action = exception ? Rule::Action::IgnorePreviousRules : Rule::Action::Block;
@@ -823,6 +854,15 @@ void Converter::AddNetworkFilter(std::string_view filter)
 
 Conversion Converter::Finish()
 {
+    for (const std::string& filter : m_networkFilters) {
+        if (m_badFilters.contains(filter))
+            Skip("cancelled by $badfilter");
+        else
+            AddNetworkFilter(filter);
+    }
+    m_networkFilters.clear();
+    m_badFilters.clear();
+
     // Generic selectors without exceptions, GroupSize to a rule; those with
     // exceptions on some domains, each in a rule of its own; selectors for
     // domains, grouped by the same domains.

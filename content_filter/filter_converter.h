@@ -47,6 +47,7 @@
 //                     its own with unless-domain.
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +115,7 @@ public:
     Conversion Finish();
 
 private:
+    void AddNetworkLine(std::string_view filter);
     void AddNetworkFilter(std::string_view filter);
     void AddHidingFilter(std::string_view domains, std::string_view selector, bool exception);
     void Skip(const std::string& reason);
@@ -133,6 +135,10 @@ private:
     };
     std::map<std::string, Hiding> m_hiding;
     std::vector<std::string> m_hidingOrder;
+    // Network filters, converted at Finish once every "$badfilter" (which
+    // cancels the filter it names) is known.
+    std::vector<std::string> m_networkFilters;
+    std::set<std::string, std::less<>> m_badFilters;
 };
 
 // Whether `text` is well-formed UTF-8 (WebKit refuses a whole filter whose

@@ -189,6 +189,8 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
                            "||ads.test^$object\n"
                            "@@||ads.test^$generichide\n"
                            "@@||ads.test^$elemhide\n"
+                           "||cancel.test^$script\n"
+                           "||cancel.test^$script,badfilter\n"
                            "||ads.test^$domain=a.test|~b.a.test\n"
                            "||ads.test^$domain=google.*\n"
                            "||ads.test^$domain=bücher.test\n"
@@ -206,9 +208,9 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
                            "||only.test^\n"
                            "!#endif\n"
                            "||kept.test^\n");
-    EXPECT_EQ(c.summary.linesRead, 29u); // the last line end begins an empty line
-    EXPECT_EQ(c.summary.filtersRead, 23u);
-    EXPECT_EQ(c.summary.filtersSkipped, 22u);
+    EXPECT_EQ(c.summary.linesRead, 31u); // the last line end begins an empty line
+    EXPECT_EQ(c.summary.filtersRead, 25u);
+    EXPECT_EQ(c.summary.filtersSkipped, 24u);
     EXPECT_THAT(
         c.summary.skipped,
         ::testing::UnorderedElementsAre(
@@ -219,6 +221,9 @@ TEST(ContentFilterConverter, WhatWebKitCannotExpressIsSkippedAndCountedByReason)
             std::pair<const std::string, std::size_t>("option $object", 1),
             std::pair<const std::string, std::size_t>("option $generichide", 1),
             std::pair<const std::string, std::size_t>("option $elemhide", 1),
+            std::pair<const std::string, std::size_t>("cancelled by $badfilter", 1),
+            std::pair<const std::string, std::size_t>("$badfilter (cancels the filter it names)",
+                                                      1),
             std::pair<const std::string, std::size_t>("both included and excluded domains", 1),
             std::pair<const std::string, std::size_t>(
                 "domain with any top-level domain (example.*)", 1),
