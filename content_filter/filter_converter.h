@@ -38,7 +38,8 @@
 //                     selectors to a page for any of its loads, so only
 //                     lifting every rule on the page (as $document does)
 //                     would stop the hiding. $important blocks come after
-//                     the exceptions, which do not lift them.
+//                     the exceptions, which do not lift them. A $badfilter
+//                     cancels the filter it names.
 //   element hiding    css-display-none with url-filter ".*": generic
 //                     selectors grouped GroupSize to a rule; selectors for
 //                     domains grouped by the same domains; a domain's
