@@ -21,7 +21,10 @@ libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang $CLANG_
 libfontconfig-dev xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi \
 fonts-dejavu-core fonts-wqy-microhei xdg-utils \
 x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \
-openssl glib-networking"
+openssl glib-networking webext-ublock-origin-firefox"
+
+# webext-ublock-origin-firefox carries EasyList and EasyPrivacy, which the
+# build makes into the web pane's ad and tracker filters (content_filter/).
 
 # The reader view's article extractor, Mozilla's Readability, comes from the
 # npm registry (below) unless the version res/readability pins is in place.
