@@ -68,6 +68,39 @@ gboolean OnWindowMapped(GtkWidget* window, GdkEvent*, WaitingForFirstFrame* wait
 }
 #endif
 
+// A field drops its selection when another window takes the desktop's
+// selection, as the page does whenever its own selection changes (a match
+// found, the focus gone). The field's selected text stays the desktop's
+// selection but stays selected too.
+void KeepSelectedWhenSelectionTaken(wxTextCtrl* field)
+{
+#ifdef __WXGTK__
+    GtkWidget* entry = field->GetHandle();
+    GtkClipboard* primary = gtk_widget_get_clipboard(entry, GDK_SELECTION_PRIMARY);
+    if (!GTK_IS_EDITABLE(entry) || gtk_clipboard_get_owner(primary) != G_OBJECT(entry))
+        return;
+    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+    gtk_target_list_add_text_targets(list, 0);
+    gint count = 0;
+    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
+    gtk_clipboard_set_with_owner(
+        primary, targets, static_cast<guint>(count),
+        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer owner) {
+            gint start = 0, end = 0;
+            if (gtk_editable_get_selection_bounds(GTK_EDITABLE(owner), &start, &end)) {
+                gchar* text = gtk_editable_get_chars(GTK_EDITABLE(owner), start, end);
+                gtk_selection_data_set_text(data, text, -1);
+                g_free(text);
+            }
+        },
+        nullptr, G_OBJECT(entry));
+    gtk_target_table_free(targets, count);
+    gtk_target_list_unref(list);
+#else
+    (void)field;
+#endif
+}
+
 } // namespace
 
 // A slim line along the top edge of the pane, as long as the load is far;
@@ -413,6 +446,8 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
         title = wxString::FromUTF8(m_engine->ReaderTitle());
     if (wxWindow* top = wxGetTopLevelParent(this))
         top->SetLabel(title + " - " + kAppName);
+    m_hoveredLink.clear();
+    ShowStatus();
     ApplyKeptZoom();
     UpdateReaderBar();
     // An open find bar searches what is now on screen.
@@ -484,6 +519,9 @@ void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
     m_pageHost = HostOf(uri);
     if (!ReaderShown())
         ApplyKeptZoom();
+    // A link of the page that went is no longer under the pointer.
+    m_hoveredLink.clear();
+    ShowStatus();
 }
 
 void CLumoNewsReaderView::ShowZoomBadge()
@@ -571,7 +609,9 @@ void CLumoNewsReaderView::OpenFindBar()
     m_findBar->Show();
     Layout();
     m_findField->SetFocus();
+    // The text of the last search, selected so that typing replaces it.
     m_findField->SelectAll();
+    KeepSelectedWhenSelectionTaken(m_findField);
     if (!m_findField->IsEmpty())
         Find(false);
 }

@@ -18,6 +18,7 @@
 #include <wx/webview.h>
 
 #include "browser/new_window_catcher.h"
+#include "browser/page_keys.h"
 #include "browser/reader_page.h"
 #include "browser/reader_script.h"
 #include "browser/start_page_handler.h"
@@ -513,6 +514,7 @@ private:
         g_signal_connect(m_reader, "context-menu", G_CALLBACK(ContextMenuThunk), this);
         g_signal_connect(m_reader, "scroll-event", G_CALLBACK(ScrollThunk), this);
         g_signal_connect(m_reader, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        OfferProgramKeysFirst(GTK_WIDGET(m_reader), m_readerWebView);
         ConnectFinder(m_reader);
     }
 
@@ -604,6 +606,7 @@ private:
         ConnectFinder(m_native);
         // The toolkit follows the focus of the page's container only.
         g_signal_connect(m_native, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        OfferProgramKeysFirst(GTK_WIDGET(m_native), m_webView);
         g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
                          G_CALLBACK(DownloadStartedThunk), this);
     }

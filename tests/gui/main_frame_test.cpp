@@ -592,7 +592,8 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
 }
 
 // A keyboard user finds a paper among all of them: Ctrl+E, a few letters,
-// Enter; Escape twice brings the whole tree back as it was.
+// Enter; Escape twice brings the whole tree back as it was, with the paper
+// on screen selected and in sight.
 TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
 {
     using lumo::test::PressKey;
@@ -603,13 +604,21 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     CDirectoryPane* pane = m_frame->DirectoryPane();
     CLeftView* tree = m_frame->LeftView();
     const std::size_t allItems = tree->Items().GetCount();
+    auto find = [&](const std::string& text) {
+        for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
+            if (tree->Items().GetItemText(item) == text)
+                return item;
+        return DirectoryTree::kTop;
+    };
     auto expanded = [&] {
         std::vector<bool> state;
         for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
             state.push_back(tree->IsExpanded(CLeftView::ToViewItem(item)));
         return state;
     };
-    const std::vector<bool> expandedBefore = expanded();
+    // An older paper is selected, and opened, before the search.
+    ASSERT_TRUE(tree->RunPaperCommand(CLeftView::PaperCommand::Open, find("CNN ")));
+    std::vector<bool> expandedBefore = expanded();
     auto shownRows = [&] {
         int rows = 0;
         gtk_tree_model_foreach(
@@ -641,8 +650,31 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     PressKey(XK_Escape); // and the whole tree back
     ASSERT_TRUE(WaitFor([&] { return !tree->IsFiltered(); }));
     EXPECT_EQ(tree->Items().GetCount(), allItems);
+    // The paper on screen is the one selected, its region opened to show it,
+    // and it is scrolled into sight; nothing opens again.
+    const auto bakersfield = find("Bakersfield Californian");
+    ASSERT_NE(bakersfield, DirectoryTree::kTop);
+    EXPECT_EQ(CLeftView::ToItem(tree->GetSelection()), bakersfield);
+    const auto california = tree->Items().GetParent(bakersfield);
+    expandedBefore[california - 1] = true;
     EXPECT_EQ(expanded(), expandedBefore);
-    EXPECT_FALSE(tree->GetSelection().IsOk());
+    Settle(std::chrono::milliseconds(100));
+    {
+        GtkTreeView* view = GTK_TREE_VIEW(tree->GtkGetTreeView());
+        std::vector<gint> indices;
+        for (auto at = bakersfield; at != DirectoryTree::kTop; at = tree->Items().GetParent(at))
+            indices.insert(indices.begin(), static_cast<gint>(tree->Items().IndexInParent(at)));
+        GtkTreePath* path = gtk_tree_path_new_from_indicesv(indices.data(), indices.size());
+        GtkTreePath* first = nullptr;
+        GtkTreePath* last = nullptr;
+        ASSERT_TRUE(gtk_tree_view_get_visible_range(view, &first, &last));
+        EXPECT_GE(gtk_tree_path_compare(path, first), 0);
+        EXPECT_LE(gtk_tree_path_compare(path, last), 0);
+        gtk_tree_path_free(path);
+        gtk_tree_path_free(first);
+        gtk_tree_path_free(last);
+    }
+    EXPECT_EQ(m_frame->GetTitle(), "Bakersfield Californian - Lumo News Reader");
 
     // Building the tree again ends a search, field and all.
     pane->StartSearch('z');
