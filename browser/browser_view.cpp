@@ -113,6 +113,8 @@ public:
                    wxBORDER_NONE)
     {
         SetName("Load progress");
+        // Nor does Tab stop on it on its way into the page.
+        SetCanFocus(false);
         SetMinSize(wxSize(-1, kProgressLineHeight));
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
@@ -583,6 +585,12 @@ void CLumoNewsReaderView::CreateFindBar()
     m_findBar->SetSizer(row);
     GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
     m_findField->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Find(false); });
+    // The toolkit may give the field the focus a little later, selecting its
+    // text anew.
+    m_findField->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        KeepSelectedWhenSelectionTaken(m_findField);
+        event.Skip();
+    });
     m_findField->Bind(wxEVT_TEXT_ENTER,
                       [this](wxCommandEvent&) { FindAgain(wxGetKeyState(WXK_SHIFT)); });
     previous->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(true); });
