@@ -213,9 +213,19 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         this);
 
     g_signal_connect(GtkGetTreeView(), "button-press-event",
-                     G_CALLBACK(+[](GtkWidget* tree, GdkEventButton* button, CLeftView* view) {
+                     G_CALLBACK(+[](GtkWidget*, GdkEventButton*, CLeftView* view) {
                          view->m_byKeyboard = false;
-                         return gboolean(view->OnRightButton(GTK_TREE_VIEW(tree), button));
+                         return FALSE;
+                     }),
+                     this);
+    // Before the control's own handling of the button, which selects the row.
+    g_signal_connect(GtkGetTreeView(), "event",
+                     G_CALLBACK(+[](GtkWidget* tree, GdkEvent* event, CLeftView* view) {
+                         const bool button = event->type == GDK_BUTTON_PRESS ||
+                                             event->type == GDK_2BUTTON_PRESS ||
+                                             event->type == GDK_3BUTTON_PRESS;
+                         return gboolean(button &&
+                                         view->OnRightButton(GTK_TREE_VIEW(tree), &event->button));
                      }),
                      this);
 #endif
