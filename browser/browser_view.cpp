@@ -68,39 +68,6 @@ gboolean OnWindowMapped(GtkWidget* window, GdkEvent*, WaitingForFirstFrame* wait
 }
 #endif
 
-// A field drops its selection when another window takes the desktop's
-// selection, as the page does whenever its own selection changes (a match
-// found, the focus gone). The field's selected text stays the desktop's
-// selection but stays selected too.
-void KeepSelectedWhenSelectionTaken(wxTextCtrl* field)
-{
-#ifdef __WXGTK__
-    GtkWidget* entry = field->GetHandle();
-    GtkClipboard* primary = gtk_widget_get_clipboard(entry, GDK_SELECTION_PRIMARY);
-    if (!GTK_IS_EDITABLE(entry) || gtk_clipboard_get_owner(primary) != G_OBJECT(entry))
-        return;
-    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
-    gtk_target_list_add_text_targets(list, 0);
-    gint count = 0;
-    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
-    gtk_clipboard_set_with_owner(
-        primary, targets, static_cast<guint>(count),
-        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer owner) {
-            gint start = 0, end = 0;
-            if (gtk_editable_get_selection_bounds(GTK_EDITABLE(owner), &start, &end)) {
-                gchar* text = gtk_editable_get_chars(GTK_EDITABLE(owner), start, end);
-                gtk_selection_data_set_text(data, text, -1);
-                g_free(text);
-            }
-        },
-        nullptr, G_OBJECT(entry));
-    gtk_target_table_free(targets, count);
-    gtk_target_list_unref(list);
-#else
-    (void)field;
-#endif
-}
-
 } // namespace
 
 // A slim line along the top edge of the pane, as long as the load is far;
@@ -585,12 +552,23 @@ void CLumoNewsReaderView::CreateFindBar()
     m_findBar->SetSizer(row);
     GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
     m_findField->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Find(false); });
-    // The toolkit may give the field the focus a little later, selecting its
-    // text anew.
-    m_findField->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
-        KeepSelectedWhenSelectionTaken(m_findField);
+    // The text offered again stays selected until the user does something
+    // in the field: it drops its selection whenever another window takes
+    // the desktop's selection, as the page does when its own selection
+    // changes (a match found, the focus gone).
+#ifdef __WXGTK__
+    g_signal_connect(m_findField->GetHandle(), "notify::selection-bound",
+                     G_CALLBACK(+[](GObject*, GParamSpec*, CLumoNewsReaderView* view) {
+                         view->KeepFindTextSelected();
+                     }),
+                     this);
+#endif
+    const auto userActs = [this](wxEvent& event) {
+        m_findTextOffered = false;
         event.Skip();
-    });
+    };
+    m_findField->Bind(wxEVT_KEY_DOWN, userActs);
+    m_findField->Bind(wxEVT_LEFT_DOWN, userActs);
     m_findField->Bind(wxEVT_TEXT_ENTER,
                       [this](wxCommandEvent&) { FindAgain(wxGetKeyState(WXK_SHIFT)); });
     previous->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(true); });
@@ -619,9 +597,26 @@ void CLumoNewsReaderView::OpenFindBar()
     m_findField->SetFocus();
     // The text of the last search, selected so that typing replaces it.
     m_findField->SelectAll();
-    KeepSelectedWhenSelectionTaken(m_findField);
+    m_findTextOffered = true;
     if (!m_findField->IsEmpty())
         Find(false);
+}
+
+void CLumoNewsReaderView::KeepFindTextSelected()
+{
+#ifdef __WXGTK__
+    // Gone elsewhere, the field leaves the desktop's selection to others.
+    if (!gtk_widget_is_focus(m_findField->GetHandle()))
+        m_findTextOffered = false;
+#endif
+    long from = 0, to = 0;
+    m_findField->GetSelection(&from, &to);
+    if (!m_findTextOffered || from != to || m_findField->IsEmpty())
+        return;
+    CallAfter([this] {
+        if (m_findTextOffered)
+            m_findField->SelectAll();
+    });
 }
 
 void CLumoNewsReaderView::FindAgain(bool backwards)
@@ -676,6 +671,7 @@ void CLumoNewsReaderView::CloseFindBar()
     if (m_engine)
         m_engine->Find(std::string(), false);
     m_findMatches = m_findCurrent = 0;
+    m_findTextOffered = false;
     m_findBar->Hide();
     Layout();
     FocusPage();
