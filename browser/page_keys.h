@@ -11,6 +11,9 @@ namespace lumo {
 // which reaches the main window) before the engine's widget `page` hands
 // them to its page; a key the window uses never reaches the page. `window`
 // is the wx window that holds `page` and lives as long as it does.
+// Tab and Shift+Tab also walk into the page and out of it one stop at a
+// time: taken by Tab, the page's first element (by Shift+Tab, its last)
+// takes the focus and shows it.
 void OfferProgramKeysFirst(GtkWidget* page, wxWindow* window);
 
 } // namespace lumo
