@@ -14,6 +14,7 @@
 #include <wx/print.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
+#include <wx/textentry.h>
 
 #include "app/globals.h"
 #include "app/message_box.h"
@@ -416,6 +417,27 @@ void CMainFrame::OnFilePrint(wxCommandEvent&)
 
 void CMainFrame::OnEditCommand(wxCommandEvent& event)
 {
+    // A text field with the focus takes its clipboard keys itself: "Find a
+    // newspaper" and the page's find bar.
+    if (auto* field = dynamic_cast<wxTextEntry*>(FindFocus())) {
+        switch (event.GetId()) {
+        case wxID_UNDO:
+            field->Undo();
+            break;
+        case wxID_CUT:
+            field->Cut();
+            break;
+        case wxID_COPY:
+            field->Copy();
+            break;
+        case wxID_PASTE:
+            field->Paste();
+            break;
+        default:
+            break;
+        }
+        return;
+    }
     // Cut, copy, paste and undo belong to the page when it has the focus; the
     // tree has nothing to edit.
     if (!m_htmlView || !(m_htmlView->PageHasFocus() || IsInside(FindFocus(), m_htmlView)))

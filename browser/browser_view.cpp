@@ -80,6 +80,8 @@ public:
                    wxBORDER_NONE)
     {
         SetName("Load progress");
+        // Nor does Tab stop on it on its way into the page.
+        SetCanFocus(false);
         SetMinSize(wxSize(-1, kProgressLineHeight));
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
@@ -413,6 +415,8 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
         title = wxString::FromUTF8(m_engine->ReaderTitle());
     if (wxWindow* top = wxGetTopLevelParent(this))
         top->SetLabel(title + " - " + kAppName);
+    m_hoveredLink.clear();
+    ShowStatus();
     ApplyKeptZoom();
     UpdateReaderBar();
     // An open find bar searches what is now on screen.
@@ -484,6 +488,9 @@ void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
     m_pageHost = HostOf(uri);
     if (!ReaderShown())
         ApplyKeptZoom();
+    // A link of the page that went is no longer under the pointer.
+    m_hoveredLink.clear();
+    ShowStatus();
 }
 
 void CLumoNewsReaderView::ShowZoomBadge()
@@ -553,6 +560,23 @@ void CLumoNewsReaderView::CreateFindBar()
     m_findBar->SetSizer(row);
     GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
     m_findField->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Find(false); });
+    // The text offered again stays selected until the user does something
+    // in the field: it drops its selection whenever another window takes
+    // the desktop's selection, as the page does when its own selection
+    // changes (a match found, the focus gone).
+#ifdef __WXGTK__
+    g_signal_connect(m_findField->GetHandle(), "notify::selection-bound",
+                     G_CALLBACK(+[](GObject*, GParamSpec*, CLumoNewsReaderView* view) {
+                         view->KeepFindTextSelected();
+                     }),
+                     this);
+#endif
+    const auto userActs = [this](wxEvent& event) {
+        m_findTextOffered = false;
+        event.Skip();
+    };
+    m_findField->Bind(wxEVT_KEY_DOWN, userActs);
+    m_findField->Bind(wxEVT_LEFT_DOWN, userActs);
     m_findField->Bind(wxEVT_TEXT_ENTER,
                       [this](wxCommandEvent&) { FindAgain(wxGetKeyState(WXK_SHIFT)); });
     previous->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(true); });
@@ -579,9 +603,28 @@ void CLumoNewsReaderView::OpenFindBar()
     m_findBar->Show();
     Layout();
     m_findField->SetFocus();
+    // The text of the last search, selected so that typing replaces it.
     m_findField->SelectAll();
+    m_findTextOffered = true;
     if (!m_findField->IsEmpty())
         Find(false);
+}
+
+void CLumoNewsReaderView::KeepFindTextSelected()
+{
+#ifdef __WXGTK__
+    // Gone elsewhere, the field leaves the desktop's selection to others.
+    if (!gtk_widget_is_focus(m_findField->GetHandle()))
+        m_findTextOffered = false;
+#endif
+    long from = 0, to = 0;
+    m_findField->GetSelection(&from, &to);
+    if (!m_findTextOffered || from != to || m_findField->IsEmpty())
+        return;
+    CallAfter([this] {
+        if (m_findTextOffered)
+            m_findField->SelectAll();
+    });
 }
 
 void CLumoNewsReaderView::FindAgain(bool backwards)
@@ -636,6 +679,7 @@ void CLumoNewsReaderView::CloseFindBar()
     if (m_engine)
         m_engine->Find(std::string(), false);
     m_findMatches = m_findCurrent = 0;
+    m_findTextOffered = false;
     m_findBar->Hide();
     Layout();
     FocusPage();

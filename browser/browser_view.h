@@ -141,6 +141,8 @@ private:
     std::string ZoomKey() const;
     void ApplyKeptZoom();
     void CreateFindBar();
+    // Selects the text offered again when something else took its selection.
+    void KeepFindTextSelected();
     void Find(bool backwards);
     void ShowZoomBadge();
     // Shows `text` over the middle of the page for `shownMs`: the zoom
@@ -184,6 +186,9 @@ private:
     unsigned m_findMatches = 0;
     unsigned m_findCurrent = 0;
     bool m_findBackwards = false;
+    // The bar shows the last text again, selected, and the user has not
+    // touched it yet.
+    bool m_findTextOffered = false;
 };
 
 } // namespace lumo

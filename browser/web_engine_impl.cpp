@@ -20,6 +20,7 @@
 
 #include "app/resource_ids.h"
 #include "browser/new_window_catcher.h"
+#include "browser/page_keys.h"
 #include "browser/reader_page.h"
 #include "browser/reader_script.h"
 #include "browser/start_page_handler.h"
@@ -535,6 +536,7 @@ private:
         g_signal_connect(m_reader, "context-menu", G_CALLBACK(ContextMenuThunk), this);
         g_signal_connect(m_reader, "scroll-event", G_CALLBACK(ScrollThunk), this);
         g_signal_connect(m_reader, "focus-in-event", G_CALLBACK(FocusInThunk), this);
+        OfferProgramKeysFirst(GTK_WIDGET(m_reader), m_readerWebView);
         ConnectFinder(m_reader);
     }
 
@@ -629,6 +631,7 @@ private:
         // What the user does in the page, unlike what its scripts do.
         g_signal_connect(m_native, "button-press-event", G_CALLBACK(ButtonPressThunk), this);
         g_signal_connect(m_native, "key-press-event", G_CALLBACK(KeyPressThunk), this);
+        OfferProgramKeysFirst(GTK_WIDGET(m_native), m_webView);
         g_signal_connect(webkit_web_view_get_context(m_native), "download-started",
                          G_CALLBACK(DownloadStartedThunk), this);
     }

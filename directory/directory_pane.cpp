@@ -28,15 +28,15 @@ CDirectoryPane::CDirectoryPane(wxWindow* parent, CLumoNewsReaderDoc& doc, Profil
     SetAccessibleName(m_field, kFindNewspaperHint);
     m_count = new wxStaticText(this, wxID_ANY, wxString());
     m_tree = new CLeftView(this, doc, profile, reporter);
-    // The tree comes first for the keyboard, as it did before there was a
-    // field: it has the focus at start, and Tab moves on to the field.
-    m_field->MoveAfterInTabOrder(m_tree);
+    // Tab walks from the field to the tree below it, and on to the page; the
+    // tree has the focus at start, as it did before there was a field.
+    m_tree->SetFocus();
 
-    auto* findRow = new wxBoxSizer(wxHORIZONTAL);
-    findRow->Add(m_field, wxSizerFlags(1).CenterVertical());
-    findRow->Add(m_count, wxSizerFlags().CenterVertical().Border(wxLEFT, FromDIP(4)));
+    // The count goes under the field, which keeps the pane's whole width
+    // however long the count reads.
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(findRow, wxSizerFlags().Expand().Border(wxALL, FromDIP(2)));
+    column->Add(m_field, wxSizerFlags().Expand().Border(wxALL, FromDIP(2)));
+    column->Add(m_count, wxSizerFlags().Right().Border(wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(2)));
     column->Add(m_tree, wxSizerFlags(1).Expand());
     SetSizer(column);
     m_count->Hide();

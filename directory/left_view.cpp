@@ -165,20 +165,44 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     m_model->ServeRowLookups(GTK_TREE_VIEW(GtkGetTreeView()));
     // Lines from every item to its children, as a classic tree draws them.
     gtk_tree_view_set_enable_tree_lines(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
-    // Rows of one height and a column of one width, set at each build: the
-    // control then never measures thousands of rows one by one, which made a
-    // search that shows most papers take 70 ms instead of 10.
+    // Rows of one height and a column as wide as the pane: the control then
+    // never measures thousands of rows one by one, which made a search that
+    // shows most papers take 70 ms instead of 10. A name longer than the
+    // pane is wide ends with an ellipsis, and its row's tooltip shows it whole.
     GtkTreeViewColumn* column = gtk_tree_view_get_column(GTK_TREE_VIEW(GtkGetTreeView()), 0);
     gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+    gtk_tree_view_column_set_fixed_width(column, 1);
     gtk_tree_view_column_set_expand(column, TRUE);
     gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
+    GetColumn(0)->GetRenderer()->EnableEllipsize(wxELLIPSIZE_END);
+    gtk_widget_set_has_tooltip(GtkGetTreeView(), TRUE);
+    g_signal_connect(
+        GtkGetTreeView(), "query-tooltip",
+        G_CALLBACK(+[](GtkWidget* widget, gint x, gint y, gboolean byKeyboard, GtkTooltip* tooltip,
+                       CLeftView* view) -> gboolean {
+            GtkTreeView* tree = GTK_TREE_VIEW(widget);
+            GtkTreePath* path = nullptr;
+            GtkTreeIter row;
+            if (!gtk_tree_view_get_tooltip_context(tree, &x, &y, byKeyboard, nullptr, &path, &row))
+                return FALSE;
+            const std::string name = view->ClippedName(ToItem(wxDataViewItem(row.user_data)));
+            if (!name.empty()) {
+                gtk_tooltip_set_text(tooltip, name.c_str());
+                gtk_tree_view_set_tooltip_row(tree, tooltip, path);
+            }
+            gtk_tree_path_free(path);
+            return !name.empty();
+        }),
+        this);
 #endif
     Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
     // Enter on a row (and a double-click) opens a page still waiting at once.
     Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OpenPendingPage(); });
     m_pendingOpen.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenPendingPage(); });
+#ifndef __WXGTK__
     Bind(wxEVT_DATAVIEW_ITEM_CONTEXT_MENU,
          [this](wxDataViewEvent& event) { ShowPaperMenu(ToItem(event.GetItem())); });
+#endif
 #ifdef __WXGTK__
     // Which hand moved the selection: keys walk quietly, the pointer opens at once.
     g_signal_connect(
@@ -198,6 +222,16 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
                      G_CALLBACK(+[](GtkWidget*, GdkEventButton*, CLeftView* view) {
                          view->m_byKeyboard = false;
                          return FALSE;
+                     }),
+                     this);
+    // Before the control's own handling of the button, which selects the row.
+    g_signal_connect(GtkGetTreeView(), "event",
+                     G_CALLBACK(+[](GtkWidget* tree, GdkEvent* event, CLeftView* view) {
+                         const bool button = event->type == GDK_BUTTON_PRESS ||
+                                             event->type == GDK_2BUTTON_PRESS ||
+                                             event->type == GDK_3BUTTON_PRESS;
+                         return gboolean(button &&
+                                         view->OnRightButton(GTK_TREE_VIEW(tree), &event->button));
                      }),
                      this);
 #endif
@@ -338,43 +372,8 @@ void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)
             Expand(ToViewItem(item));
 }
 
-void CLeftView::FitColumnToTexts()
-{
-#ifdef __WXGTK__
-    // The widest rows by an estimate from their length and depth, then those
-    // measured: measuring all of them would take longer than the build.
-    constexpr int kIndentPerLevel = 28;
-    constexpr int kMargin = 40;
-    const DirectoryTree& tree = m_building;
-    struct Row
-    {
-        std::size_t estimate;
-        int depth;
-        Item item;
-    };
-    std::vector<Row> rows;
-    for (Item item = 1; item <= tree.GetCount(); ++item) {
-        int depth = 1;
-        for (Item up = tree.GetParent(item); up != DirectoryTree::kTop; up = tree.GetParent(up))
-            ++depth;
-        rows.push_back({tree.GetItemText(item).size() + 3 * depth, depth, item});
-    }
-    const std::size_t measured = std::min<std::size_t>(rows.size(), 24);
-    std::partial_sort(rows.begin(), rows.begin() + measured, rows.end(),
-                      [](const Row& a, const Row& b) { return a.estimate > b.estimate; });
-    int widest = GetClientSize().x;
-    for (std::size_t i = 0; i < measured; ++i)
-        widest =
-            std::max(widest, GetTextExtent(wxString::FromUTF8(tree.GetItemText(rows[i].item))).x +
-                                 rows[i].depth * FromDIP(kIndentPerLevel) + FromDIP(kMargin));
-    gtk_tree_view_column_set_fixed_width(
-        gtk_tree_view_get_column(GTK_TREE_VIEW(GtkGetTreeView()), 0), widest);
-#endif
-}
-
 void CLeftView::ShowBuiltTree()
 {
-    FitColumnToTexts();
     m_search.reset(); // indexed at the first search, not at every build
     if (std::exchange(m_filtered, false) && m_searchEndedByBuild)
         m_searchEndedByBuild();
@@ -471,15 +470,20 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
     if (FoldForSearch(query).empty()) {
         if (!m_filtered)
             return 0;
-        // The full tree as it was before the search.
+        // The full tree as it was before the search, with the paper on
+        // screen selected: the one opened last, also from the results.
         m_filtered = false;
         ShowTree(FullTree(), false);
         for (Item item : m_expandedBefore)
             Expand(ToViewItem(item));
-        if (FullTree().IsValid(m_selectedBefore)) {
-            m_handled = m_selectedBefore; // shown again, not opened again
-            Select(ToViewItem(m_selectedBefore));
-            EnsureVisible(ToViewItem(m_selectedBefore));
+        Item selected = FindByTextPath(FullTree(), m_paperOnScreen);
+        if (selected == DirectoryTree::kTop && FullTree().IsValid(m_selectedBefore))
+            selected = m_selectedBefore;
+        if (selected != DirectoryTree::kTop) {
+            m_handled = selected; // shown again, not opened again
+            ExpandAncestors(ToViewItem(selected));
+            Select(ToViewItem(selected));
+            EnsureVisible(ToViewItem(selected));
         } else {
             PlaceCursorWithoutSelecting();
         }
@@ -497,8 +501,7 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
     if (!m_search)
         m_search = std::make_unique<DirectorySearch>(FullTree(), m_strURL);
     const std::vector<Item> leaves = m_search->Find(query);
-    std::vector<Item> origin;
-    ShowTree(m_search->Filtered(leaves, origin), true);
+    ShowTree(m_search->Filtered(leaves, m_origin), true);
     PlaceCursorWithoutSelecting();
     return leaves.size();
 }
@@ -571,6 +574,12 @@ void CLeftView::SelectionChanged(Item item)
         g_strCurrentURL = url;
     m_pendingUrl = url;
     m_pendingName = tree.GetItemText(item);
+    // The paper by its place in the whole tree, which a search's results
+    // show under other ids.
+    const Item inFullTree = !m_filtered              ? item
+                            : item < m_origin.size() ? m_origin[item]
+                                                     : DirectoryTree::kTop;
+    m_pendingPath = m_filtered ? TextPath(FullTree(), inFullTree) : TextPath(tree, item);
     // A walk through the tree by keys opens only the paper it rests on.
     if (m_byKeyboard)
         m_pendingOpen.StartOnce(kQuietWalkMs);
@@ -635,6 +644,62 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
     return false;
 }
 
+#ifdef __WXGTK__
+bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
+{
+    if (button->button != GDK_BUTTON_SECONDARY ||
+        button->window != gtk_tree_view_get_bin_window(tree))
+        return false;
+    // The row under the pointer gets its menu without being selected: the
+    // native tree would select it, and selecting a paper opens it.
+    if (button->type == GDK_BUTTON_PRESS) {
+        GtkTreePath* path = nullptr;
+        GtkTreeIter row;
+        if (gtk_tree_view_get_path_at_pos(tree, static_cast<gint>(button->x),
+                                          static_cast<gint>(button->y), &path, nullptr, nullptr,
+                                          nullptr) &&
+            gtk_tree_model_get_iter(gtk_tree_view_get_model(tree), &row, path)) {
+            const Item item = ToItem(wxDataViewItem(row.user_data));
+            // Once the click is over, at the pointer.
+            CallAfter([this, item] { ShowPaperMenu(item); });
+        }
+        gtk_tree_path_free(path);
+    }
+    return true;
+}
+#endif
+
+std::string CLeftView::ClippedName(Item item) const
+{
+    const DirectoryTree& tree = Items();
+    if (!tree.IsValid(item))
+        return {};
+    const std::string& name = tree.GetItemText(item);
+#ifdef __WXGTK__
+    GtkTreeView* view = GTK_TREE_VIEW(const_cast<CLeftView*>(this)->GtkGetTreeView());
+    GtkTreePath* path = gtk_tree_path_new();
+    for (Item at = item; tree.IsValid(at); at = tree.GetParent(at))
+        gtk_tree_path_prepend_index(path, static_cast<gint>(m_model->Position(at)));
+    GtkTreeViewColumn* column = gtk_tree_view_get_column(view, 0);
+    GdkRectangle cell{};
+    gtk_tree_view_get_cell_area(view, path, column, &cell);
+    gtk_tree_path_free(path);
+    gint padding = 0;
+    GList* renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    if (renderers)
+        gtk_cell_renderer_get_padding(GTK_CELL_RENDERER(renderers->data), &padding, nullptr);
+    g_list_free(renderers);
+    PangoLayout* layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), name.c_str());
+    int width = 0;
+    pango_layout_get_pixel_size(layout, &width, nullptr);
+    g_object_unref(layout);
+    // A row out of sight has no width: it shows nothing to clip.
+    if (cell.width > 0 && width + 2 * padding > cell.width)
+        return name;
+#endif
+    return {};
+}
+
 bool CLeftView::ShowSelectedPaperMenu()
 {
     // Under the row, as a menu opened from the keyboard should be.
@@ -677,8 +742,10 @@ void CLeftView::OpenPendingPage()
         });
         return;
     }
-    if (!url.empty() && m_doc.m_pHtmlView)
+    if (!url.empty() && m_doc.m_pHtmlView) {
+        m_paperOnScreen = m_pendingPath;
         m_doc.m_pHtmlView->NavigateTo(url, m_pendingName);
+    }
 }
 
 } // namespace lumo

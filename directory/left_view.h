@@ -15,6 +15,11 @@
 #include "directory/directory_tree.h"
 #include "favorites/favorites_store.h"
 
+#ifdef __WXGTK__
+typedef struct _GtkTreeView GtkTreeView;
+typedef struct _GdkEventButton GdkEventButton;
+#endif
+
 namespace lumo {
 
 class DirectoryModel;
@@ -72,6 +77,9 @@ public:
     // Carries out a command of a paper's context menu; false when the row
     // does not offer it or it failed (a message says why).
     bool RunPaperCommand(PaperCommand command, Item item);
+    // The whole name of a row whose name the pane's width cuts short (it
+    // then ends with an ellipsis), for its tooltip; empty for a name shown whole.
+    std::string ClippedName(Item item) const;
     // The menu key and Shift+F10: the selected paper's menu; false when none.
     bool ShowSelectedPaperMenu();
 
@@ -125,6 +133,10 @@ private:
     void OnTvnSelchanged(wxDataViewEvent& event);
     // The context menu of a paper, from the pointer or the keyboard.
     bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);
+#ifdef __WXGTK__
+    // A click of the right button on a row: its menu, the selection unchanged.
+    bool OnRightButton(GtkTreeView* tree, const GdkEventButton* button);
+#endif
     std::string AddressOf(Item item) const;
     Item AppendBranch(Item parent, std::string_view text);
     // A leaf sorted among its siblings, item data = the next free entry,
@@ -138,8 +150,6 @@ private:
     const DirectoryTree& FullTree();
     void ShowTree(DirectoryTree tree, bool expandMarked);
     void PlaceCursorWithoutSelecting();
-    // Makes the column as wide as the widest row of the tree being built.
-    void FitColumnToTexts();
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
@@ -168,6 +178,12 @@ private:
     bool m_filtered = false;
     std::vector<Item> m_expandedBefore;
     Item m_selectedBefore = DirectoryTree::kTop;
+    // For each item of the search's results, its id in the whole tree.
+    std::vector<Item> m_origin;
+    // The paper opened last, by the texts from the root down to it; it is
+    // the one selected when the whole tree comes back after a search.
+    std::vector<std::string> m_paperOnScreen;
+    std::vector<std::string> m_pendingPath;
     std::function<void()> m_searchEndedByBuild;
     // The page a keyboard walk rests on, opened when the keys have rested.
     bool m_byKeyboard = false;

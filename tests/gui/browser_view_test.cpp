@@ -1,6 +1,7 @@
 // The browser pane with a real WebKitGTK view on local pages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <vector>
@@ -8,6 +9,7 @@
 #include <wx/app.h>
 #include <wx/filefn.h>
 #include <wx/frame.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
@@ -21,6 +23,7 @@
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
+#include <X11/keysym.h>
 #include <webkit2/webkit2.h>
 
 using namespace lumo;
@@ -311,4 +314,74 @@ TEST_F(BrowserViewTest, FindInPageCountsWalksAndCloses)
     m_view->FindField()->SetValue("newspaper");
     EXPECT_TRUE(WaitFor([&] { return m_view->FindCount().StartsWith("1 of "); }))
         << m_view->FindCount();
+}
+
+// Opened again, the find bar shows the last text selected, so that typing
+// replaces it, even after the page's match took the desktop's selection.
+TEST_F(BrowserViewTest, FindBarOpenedAgainSelectsItsTextForTyping)
+{
+    using lumo::test::PressKey;
+    StartBrowser();
+    m_view->NavigateTo(Page("find.html", "Find", "<p>news</p><p>more News</p><p>old news</p>"));
+    ASSERT_TRUE(WaitForCaption("Find - Lumo News Reader"));
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    struct Search
+    {
+        std::vector<unsigned long> keys;
+        wxString text;
+        wxString count;
+    };
+    const Search searches[] = {{{XK_n, XK_e, XK_w, XK_s}, "news", "1 of 3"},
+                               {{XK_m, XK_o, XK_r, XK_e}, "more", "1 of 1"},
+                               {{XK_o, XK_l, XK_d}, "old", "1 of 1"}};
+    wxTextCtrl* field = nullptr;
+    for (std::size_t round = 0; round < std::size(searches); ++round) {
+        m_view->OpenFindBar();
+        field = m_view->FindField();
+        ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+        if (round > 0) {
+            // The text searched again, and still selected once the page answered.
+            const Search& last = searches[round - 1];
+            EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == last.count; }))
+                << m_view->FindCount();
+            Settle(std::chrono::milliseconds(200));
+            long from = 0, to = 0;
+            field->GetSelection(&from, &to);
+            EXPECT_EQ(std::min(from, to), 0) << round;
+            EXPECT_EQ(std::max(from, to), static_cast<long>(last.text.size())) << round;
+        }
+        for (unsigned long key : searches[round].keys)
+            PressKey(key);
+        EXPECT_TRUE(WaitFor([&] { return field->GetValue() == searches[round].text; }))
+            << field->GetValue();
+        EXPECT_TRUE(WaitFor([&] { return m_view->FindCount() == searches[round].count; }))
+            << m_view->FindCount();
+        m_view->CloseFindBar();
+    }
+}
+
+// The status bar names the link under the pointer, and forgets it when
+// another page comes.
+TEST_F(BrowserViewTest, StatusBarForgetsTheHoveredLinkWhenThePageChanges)
+{
+    wxStatusBar* bar = m_frame->CreateStatusBar();
+    StartBrowser();
+    const std::string target = Page("target.html", "Target");
+    m_view->NavigateTo(
+        Page("links.html", "Links",
+             "<a href='" + target + "' style='display:block;width:4000px;height:4000px'>link</a>"));
+    ASSERT_TRUE(WaitForCaption("Links - Lumo News Reader"));
+    Settle(std::chrono::milliseconds(200));
+    const wxPoint inside = m_view->WebView()->GetScreenRect().GetPosition() + wxPoint(100, 100);
+    ASSERT_TRUE(lumo::test::MovePointerTo(inside - wxPoint(10, 10)));
+    ASSERT_TRUE(lumo::test::MovePointerTo(inside));
+    ASSERT_TRUE(WaitFor([&] { return bar->GetStatusText() == target; })) << bar->GetStatusText();
+
+    // The pointer stays where it is, over nothing of the new page.
+    m_view->NavigateTo(Page("plain.html", "Plain", "<p>no links</p>"));
+    ASSERT_TRUE(WaitForCaption("Plain - Lumo News Reader"));
+    EXPECT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+    EXPECT_TRUE(WaitFor([&] { return bar->GetStatusText() == kIdleMessage; }))
+        << bar->GetStatusText();
 }

@@ -13,6 +13,7 @@
 #include <wx/app.h>
 #include <wx/filefn.h>
 #include <wx/frame.h>
+#include <wx/menu.h>
 #include <wx/process.h>
 #include <wx/txtstrm.h>
 #include <wx/utils.h>
@@ -188,8 +189,8 @@ protected:
         Settle();
     }
 
-    // A click with the first mouse button on the row of a visible item.
-    void Click(Item item)
+    // A click with a mouse button (the first unless told) on the row of a visible item.
+    void Click(Item item, guint button = 1)
     {
         GtkTreePath* path = NativePath(Tree(), item);
         gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
@@ -211,8 +212,10 @@ protected:
             event->button.time = type == GDK_BUTTON_PRESS ? clock : clock + 20;
             event->button.x = cell.x + cell.width / 2.0;
             event->button.y = cell.y + cell.height / 2.0;
-            event->button.button = 1;
-            event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK : 0;
+            event->button.button = button;
+            event->button.state = type == GDK_BUTTON_RELEASE
+                                      ? (button == 1 ? GDK_BUTTON1_MASK : GDK_BUTTON3_MASK)
+                                      : 0;
             gdk_event_set_device(event, pointer);
             gtk_main_do_event(event);
             gdk_event_free(event);
@@ -857,3 +860,81 @@ TEST_F(LeftViewTest, RowsAreExposedWithTheirTextsToAssistiveTechnology)
 }
 
 } // namespace
+
+// The right button shows the menu of the row under the pointer and leaves
+// the selection, and the page on screen, as they were; the menu acts on
+// that row.
+TEST_F(LeftViewSelectionTest, RightClickShowsTheRowsMenuWithoutOpeningIt)
+{
+    const Item cnn = Child(Branch(kNationalBranch), "CNN ");
+    const Item other = Tree().GetChildren(Branch(kNationalBranch)).front();
+    Click(other);
+    ASSERT_EQ(m_browser.opened.size(), 1u);
+    const std::string caption = Caption();
+    // What the menu offers, and the item to choose ("" closes it unchosen).
+    std::vector<std::string> offered;
+    std::string choose;
+    m_view->Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+        wxMenu* menu = event.GetMenu();
+        offered.clear();
+        for (wxMenuItem* item : menu->GetMenuItems())
+            offered.push_back(item->GetItemLabelText().utf8_string());
+        m_view->CallAfter([menu, &choose] {
+            for (wxMenuItem* item : menu->GetMenuItems())
+                if (item->GetItemLabelText() == choose) {
+                    gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu->m_menu), item->GetMenuItem(),
+                                                 TRUE);
+                    return;
+                }
+            gtk_menu_shell_cancel(GTK_MENU_SHELL(menu->m_menu));
+        });
+        event.Skip();
+    });
+
+    Click(cnn, 3);
+    ASSERT_TRUE(WaitFor([&] { return !offered.empty(); }));
+    EXPECT_EQ(offered, (std::vector<std::string>{"Open", "Open in Web Browser", "Copy Address",
+                                                 "Add to My Favorites"}));
+    Settle(std::chrono::milliseconds(100));
+    EXPECT_EQ(Selected(), other);
+    EXPECT_EQ(m_browser.opened.size(), 1u);
+    EXPECT_EQ(Caption(), caption);
+
+    // Chosen from the menu, Open opens the row under the pointer.
+    offered.clear();
+    choose = "Open";
+    Click(cnn, 3);
+    ASSERT_TRUE(WaitFor([&] { return m_browser.opened.size() == 2; }));
+    EXPECT_EQ(m_browser.opened.back(), "https://www.cnn.com/");
+    EXPECT_EQ(Selected(), cnn);
+}
+
+// A name longer than the pane is wide ends with an ellipsis, and its row's
+// tooltip shows it whole; a name that fits has no tooltip.
+TEST_F(LeftViewTest, LongNamesEndWithAnEllipsisAndShowWholeAsATooltip)
+{
+    InitialUpdate();
+    m_frame->SetClientSize(wxSize(220, 600));
+    Settle(std::chrono::milliseconds(200));
+    const Item longName = Child(Branch(kNationalBranch), "Minneapolis-St. Paul Star Tribune");
+    const Item shortName = Child(Branch(kNationalBranch), "CNN ");
+    GtkTreePath* path = NativePath(Tree(), longName);
+    gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
+    gtk_tree_path_free(path);
+    Settle(std::chrono::milliseconds(200));
+    EXPECT_EQ(m_view->ClippedName(longName), "Minneapolis-St. Paul Star Tribune");
+    EXPECT_EQ(m_view->ClippedName(shortName), "");
+
+    // The column is no wider than the pane: nothing to scroll sideways to.
+    GtkTreeViewColumn* column = gtk_tree_view_get_column(TreeView(), 0);
+    GdkRectangle visible;
+    gtk_tree_view_get_visible_rect(TreeView(), &visible);
+    EXPECT_LE(gtk_tree_view_column_get_width(column), visible.width);
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    ASSERT_NE(cells, nullptr);
+    PangoEllipsizeMode mode = PANGO_ELLIPSIZE_NONE;
+    g_object_get(cells->data, "ellipsize", &mode, nullptr);
+    g_list_free(cells);
+    EXPECT_EQ(mode, PANGO_ELLIPSIZE_END);
+    EXPECT_TRUE(gtk_widget_get_has_tooltip(GTK_WIDGET(TreeView())));
+}

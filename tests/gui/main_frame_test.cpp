@@ -592,7 +592,8 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
 }
 
 // A keyboard user finds a paper among all of them: Ctrl+E, a few letters,
-// Enter; Escape twice brings the whole tree back as it was.
+// Enter; Escape twice brings the whole tree back as it was, with the paper
+// on screen selected and in sight.
 TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
 {
     using lumo::test::PressKey;
@@ -603,13 +604,21 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     CDirectoryPane* pane = m_frame->DirectoryPane();
     CLeftView* tree = m_frame->LeftView();
     const std::size_t allItems = tree->Items().GetCount();
+    auto find = [&](const std::string& text) {
+        for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
+            if (tree->Items().GetItemText(item) == text)
+                return item;
+        return DirectoryTree::kTop;
+    };
     auto expanded = [&] {
         std::vector<bool> state;
         for (DirectoryTree::ItemId item = 1; item <= tree->Items().GetCount(); ++item)
             state.push_back(tree->IsExpanded(CLeftView::ToViewItem(item)));
         return state;
     };
-    const std::vector<bool> expandedBefore = expanded();
+    // An older paper is selected, and opened, before the search.
+    ASSERT_TRUE(tree->RunPaperCommand(CLeftView::PaperCommand::Open, find("CNN ")));
+    std::vector<bool> expandedBefore = expanded();
     auto shownRows = [&] {
         int rows = 0;
         gtk_tree_model_foreach(
@@ -641,8 +650,31 @@ TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
     PressKey(XK_Escape); // and the whole tree back
     ASSERT_TRUE(WaitFor([&] { return !tree->IsFiltered(); }));
     EXPECT_EQ(tree->Items().GetCount(), allItems);
+    // The paper on screen is the one selected, its region opened to show it,
+    // and it is scrolled into sight; nothing opens again.
+    const auto bakersfield = find("Bakersfield Californian");
+    ASSERT_NE(bakersfield, DirectoryTree::kTop);
+    EXPECT_EQ(CLeftView::ToItem(tree->GetSelection()), bakersfield);
+    const auto california = tree->Items().GetParent(bakersfield);
+    expandedBefore[california - 1] = true;
     EXPECT_EQ(expanded(), expandedBefore);
-    EXPECT_FALSE(tree->GetSelection().IsOk());
+    Settle(std::chrono::milliseconds(100));
+    {
+        GtkTreeView* view = GTK_TREE_VIEW(tree->GtkGetTreeView());
+        std::vector<gint> indices;
+        for (auto at = bakersfield; at != DirectoryTree::kTop; at = tree->Items().GetParent(at))
+            indices.insert(indices.begin(), static_cast<gint>(tree->Items().IndexInParent(at)));
+        GtkTreePath* path = gtk_tree_path_new_from_indicesv(indices.data(), indices.size());
+        GtkTreePath* first = nullptr;
+        GtkTreePath* last = nullptr;
+        ASSERT_TRUE(gtk_tree_view_get_visible_range(view, &first, &last));
+        EXPECT_GE(gtk_tree_path_compare(path, first), 0);
+        EXPECT_LE(gtk_tree_path_compare(path, last), 0);
+        gtk_tree_path_free(path);
+        gtk_tree_path_free(first);
+        gtk_tree_path_free(last);
+    }
+    EXPECT_EQ(m_frame->GetTitle(), "Bakersfield Californian - Lumo News Reader");
 
     // Building the tree again ends a search, field and all.
     pane->StartSearch('z');
@@ -739,4 +771,191 @@ TEST_F(MainFrameTest, PapersOpenElsewhereAndNewFavoritesShowAtOnce)
     EXPECT_EQ(answers.fields, (std::vector<std::string>{"add", "Kept Page", kept}));
     EXPECT_EQ(answers.messages, std::vector<std::string>{"Successfully!"});
     EXPECT_EQ(favorites(), (std::vector<std::string>{"CNN", "Kept Page"}));
+}
+
+// A headline followed by a click puts the focus in the page; the window's
+// keys still reach the window from there, whatever brought the page.
+TEST_F(MainFrameTest, BackAndForwardKeysWorkFromThePageAfterALinkIsFollowed)
+{
+    using lumo::test::PressKey;
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
+    WriteFile(m_dir.File("article.html"),
+              "<html><head><title>Article</title></head><body>text</body></html>");
+    WriteFile(m_dir.File("front.html"),
+              "<html><head><title>Front</title></head><body style='margin:0'>"
+              "<a href='article.html' style='display:block;width:3000px;height:3000px'>"
+              "Headline</a></body></html>");
+    m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("front.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Front - Lumo News Reader"; }));
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::ClickAt(m_frame->HtmlView()->WebView()->GetScreenRect().GetPosition() +
+                                    wxPoint(100, 100)));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Article - Lumo News Reader"; }));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->PageHasFocus(); }));
+
+    ASSERT_TRUE(PressKey(XK_Left, false, false, true));
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Front - Lumo News Reader"; }))
+        << m_frame->GetTitle();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->PageHasFocus(); }));
+    PressKey(XK_Right, false, false, true);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Article - Lumo News Reader"; }))
+        << m_frame->GetTitle();
+    // The page's own keys stay the page's: an arrow alone scrolls it.
+    EXPECT_TRUE(m_frame->HtmlView()->PageHasFocus());
+}
+
+// Tab goes from "Find a newspaper" to the tree and on into the page, whose
+// first link takes the focus and shows it; Shift+Tab walks back, one stop
+// at a time.
+TEST_F(MainFrameTest, TabWalksFromTheFieldToTheTreeToThePageAndShiftTabBack)
+{
+    using lumo::test::PressKey;
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
+    WriteFile(m_dir.File("links.html"),
+              "<html><head><title>Links</title></head><body>"
+              "<a id='one' href='a.html'>One</a> <a id='two' href='b.html'>Two</a></body></html>");
+    m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("links.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Links - Lumo News Reader"; }));
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    wxWindow* field = m_frame->DirectoryPane()->SearchField();
+    CLeftView* tree = m_frame->LeftView();
+    CLumoNewsReaderView* page = m_frame->HtmlView();
+    const auto inTree = [&] {
+        wxWindow* focus = wxWindow::FindFocus();
+        return focus == tree || focus == tree->GetMainWindow();
+    };
+    // Where the page's focus is: the element, and whether the page shows it.
+    const auto pageFocus = [&] {
+        wxString active;
+        page->WebView()->RunScript(
+            "(function() { var e = document.activeElement; return e && e.id ? e.id + "
+            "(e.matches(':focus-visible') ? ' shown' : ' hidden') : ''; })()",
+            &active);
+        return active;
+    };
+    EXPECT_TRUE(inTree()); // the tree has the focus at start
+
+    m_frame->DirectoryPane()->FocusSearch();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+    PressKey(XK_Tab);
+    EXPECT_TRUE(WaitFor(inTree));
+    PressKey(XK_Tab);
+    EXPECT_TRUE(WaitFor([&] { return page->PageHasFocus() && pageFocus() == "one shown"; }))
+        << pageFocus();
+    PressKey(XK_Tab);
+    EXPECT_TRUE(WaitFor([&] { return pageFocus() == "two shown"; })) << pageFocus();
+    // Past the page's last link: round to the field, one step only.
+    PressKey(XK_Tab);
+    EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+    Settle(std::chrono::milliseconds(200));
+    EXPECT_EQ(wxWindow::FindFocus(), field);
+
+    // Back: into the page at its last link, then to the tree and the field.
+    PressKey(XK_Tab, false, true);
+    EXPECT_TRUE(WaitFor([&] { return page->PageHasFocus() && pageFocus() == "two shown"; }))
+        << pageFocus();
+    PressKey(XK_Tab, false, true);
+    EXPECT_TRUE(WaitFor([&] { return pageFocus() == "one shown"; })) << pageFocus();
+    PressKey(XK_Tab, false, true);
+    EXPECT_TRUE(WaitFor(inTree));
+    Settle(std::chrono::milliseconds(200));
+    EXPECT_TRUE(inTree());
+    PressKey(XK_Tab, false, true);
+    EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+}
+
+// The clipboard keys belong to the text field that has the focus: "Find a
+// newspaper", the page's find bar and the fields of the dialogs.
+TEST_F(MainFrameTest, TextFieldsTakeTheClipboardKeys)
+{
+    using lumo::test::PressKey;
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
+    WriteFile(m_dir.File("page.html"),
+              "<html><head><title>Page</title></head><body>tribune</body></html>");
+    m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("page.html"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Page - Lumo News Reader"; }));
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    const auto putOnClipboard = [](const wxString& text) {
+        ASSERT_TRUE(wxTheClipboard->Open());
+        wxTheClipboard->SetData(new wxTextDataObject(text));
+        wxTheClipboard->Flush();
+        wxTheClipboard->Close();
+    };
+    const auto clipboardText = [] {
+        wxTextDataObject text;
+        if (wxTheClipboard->Open()) {
+            wxTheClipboard->GetData(text);
+            wxTheClipboard->Close();
+        }
+        return text.GetText();
+    };
+
+    wxTextCtrl* search = m_frame->DirectoryPane()->SearchField();
+    putOnClipboard("tribune");
+    m_frame->DirectoryPane()->FocusSearch();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == search; }));
+    PressKey(XK_v, true);
+    EXPECT_TRUE(WaitFor([&] { return search->GetValue() == "tribune"; })) << search->GetValue();
+    EXPECT_TRUE(m_frame->LeftView()->IsFiltered());
+    PressKey(XK_Insert, false, true);
+    EXPECT_TRUE(WaitFor([&] { return search->GetValue() == "tribunetribune"; }))
+        << search->GetValue();
+    search->SetValue("herald");
+    search->SelectAll();
+    PressKey(XK_c, true);
+    EXPECT_TRUE(WaitFor([&] { return clipboardText() == "herald"; })) << clipboardText();
+    PressKey(XK_x, true);
+    EXPECT_TRUE(WaitFor([&] { return search->IsEmpty(); })) << search->GetValue();
+
+    // The find bar's field, although it sits in the page's pane.
+    m_frame->HtmlView()->FocusPage();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->PageHasFocus(); }));
+    PressKey(XK_f, true);
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->FindBarShown(); }));
+    wxTextCtrl* find = m_frame->HtmlView()->FindField();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == find; }));
+    PressKey(XK_v, true);
+    EXPECT_TRUE(WaitFor([&] { return find->GetValue() == "herald"; })) << find->GetValue();
+
+    // A dialog's field.
+    auto* dialog = new CDlgCfgAddFavorite(m_frame, m_dir.File("Favorites.xml"));
+    dialog->Show();
+    dialog->NameCtrl()->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == dialog->NameCtrl(); }));
+    PressKey(XK_Insert, false, true);
+    EXPECT_TRUE(WaitFor([&] { return dialog->NameCtrl()->GetValue() == "herald"; }))
+        << dialog->NameCtrl()->GetValue();
+    dialog->Destroy();
+}
+
+// However long the count beside "Find a newspaper" reads, the field keeps
+// the pane's width, and the count shows whole.
+TEST_F(MainFrameTest, SearchFieldKeepsItsWidthWhateverTheCountSays)
+{
+    m_profile->Write(kIndexPage, 1);
+    MakeFrame();
+    CDirectoryPane* pane = m_frame->DirectoryPane();
+    wxTextCtrl* field = pane->SearchField();
+    const int before = field->GetSize().x;
+    EXPECT_GE(before, pane->GetClientSize().x - pane->FromDIP(8));
+    for (const char* text : {"tribune", "zzzzzz"}) {
+        field->SetValue(text);
+        Settle();
+        EXPECT_EQ(field->GetSize().x, before) << text;
+        const wxRect count = pane->MatchCount()->GetRect();
+        EXPECT_TRUE(pane->MatchCount()->IsShown()) << text;
+        EXPECT_GE(count.width, pane->MatchCount()->GetBestSize().x) << text;
+        EXPECT_LE(count.GetRight(), pane->GetClientSize().x) << text;
+    }
+    EXPECT_EQ(pane->MatchCount()->GetLabel(), "No newspaper matches");
 }
