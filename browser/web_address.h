@@ -56,6 +56,7 @@ enum class FailureReason
     Untrusted,
     TooMuchMemory,
     StoppedWorking,
+    PortNotAllowed,
     Other,
 };
 
@@ -73,6 +74,8 @@ struct FailurePage
     std::string address;
     std::string name;
     FailureReason reason = FailureReason::Other;
+    // When the paper was last tried ("14:05:09"), or empty; not part of the address.
+    std::string tried;
 };
 std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri);
 

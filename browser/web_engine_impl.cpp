@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include <wx/datetime.h>
 #include <wx/sizer.h>
 #include <wx/timer.h>
 #include <wx/webview.h>
@@ -739,6 +740,7 @@ private:
     {
         m_visit.secureTry.clear();
         m_secureAttempt.Stop();
+        NoteFailedTry(address, wxDateTime::Now().FormatISOTime().utf8_string());
         std::string page =
             FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
         m_programUri = page;
@@ -757,14 +759,29 @@ private:
 
     void OnLoadChanged(WebKitLoadEvent event)
     {
-        // The pane's first, empty page may report in after the program has
-        // asked for another one: that is not the news of the navigation.
         if ((event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) &&
-            UriOf(m_native) == "about:blank" && !m_programUri.empty() &&
-            m_programUri != "about:blank")
-            return;
+            UriOf(m_native) == "about:blank") {
+            // An address the engine will not load (a port kept for other
+            // services) ends on an empty page in its place, with no failure
+            // reported: it is one.
+            if (event == WEBKIT_LOAD_COMMITTED && IsWebOrFilePage(m_startedUri)) {
+                ShowFailureFor(std::exchange(m_startedUri, std::string()),
+                               FailureReason::PortNotAllowed);
+                return;
+            }
+            m_blankCommitted = m_blankCommitted || event == WEBKIT_LOAD_COMMITTED;
+            // The pane's first, empty page may report in after the program has
+            // asked for another one: that is not the news of the navigation.
+            if (!m_programUri.empty() && m_programUri != "about:blank")
+                return;
+        }
         switch (event) {
         case WEBKIT_LOAD_STARTED:
+            m_startedUri = UriOf(m_native);
+            // Leaving the empty page, the engine names the new address only
+            // once it is shown.
+            if (m_startedUri == "about:blank" && m_blankCommitted && m_pending && !m_committed)
+                m_startedUri = m_programUri;
             m_loading = true;
             m_host.OnLoadProgress(LoadingHost(), 0.0);
             break;
@@ -1102,6 +1119,10 @@ private:
     static constexpr guint kMaxFindMatches = 1000;
     std::string m_title;
     std::string m_committedUri;
+    // The address the load under way started with, and whether an empty
+    // page was shown.
+    std::string m_startedUri;
+    bool m_blankCommitted = false;
     wxTimer m_watchdog;
     wxTimer m_secureAttempt;
     wxTimer m_memoryCheck;

@@ -404,3 +404,38 @@ TEST_F(WebPaneTest, HungOrGreedyPageGivesWayToTheNextPage)
     m_view->NavigateTo(next);
     EXPECT_TRUE(WaitForCaption("Next"));
 }
+
+TEST_F(WebPaneTest, UnreachablePaperEndsOnItsFailurePageWhateverShowedAndTryingAgainShows)
+{
+    // After a page of the same site, a port the engine will not use and a
+    // port nothing listens on both end on the paper's failure page.
+    std::string front = Serve("/", "Front Page", "<p>front</p>");
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/front";
+    for (const std::string& unreachable : {std::string("http://127.0.0.1:9/front"), closed}) {
+        m_view->NavigateTo(front, "Paper A");
+        ASSERT_TRUE(WaitForCaption("Front Page"));
+        ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+        m_view->NavigateTo(unreachable, "Paper B");
+        EXPECT_TRUE(WaitFor([&] { return Failure() && Failure()->address == unreachable; }))
+            << unreachable << ": " << Url();
+        EXPECT_TRUE(WaitForCaption("Paper B")) << unreachable << ": " << Caption();
+        EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); })) << unreachable;
+    }
+    EXPECT_EQ(Failure()->reason, FailureReason::Refused);
+
+    // Tried again and failing again at once, the line runs and the page
+    // says when it was tried.
+    const auto tried = [&] {
+        std::string source = m_view->WebView()->GetPageSource().utf8_string();
+        size_t at = source.find("Last tried at ");
+        return at == std::string::npos ? std::string() : source.substr(at, 22);
+    };
+    ASSERT_TRUE(WaitFor([&] { return !tried().empty(); }));
+    const std::string first = tried();
+    lumo::test::Settle(milliseconds(1100));
+    m_view->Reload();
+    EXPECT_TRUE(WaitFor([&] { return m_view->ShowsLoadProgress(); }, seconds(5)));
+    EXPECT_TRUE(WaitFor([&] { return !tried().empty() && tried() != first; })) << first;
+    EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
+    EXPECT_EQ(Caption(), "Paper B - Lumo News Reader");
+}
