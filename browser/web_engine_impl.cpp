@@ -394,6 +394,9 @@ public:
             m_readerAddress =
                 std::string(kReaderPageAddress) + "?" + std::to_string(++m_readerPages);
             const std::string html = ReaderPageHtml(*article, m_skin);
+            // The caption's title as the page is made: the engine may tell
+            // the page's own title only after its load has ended.
+            m_readerTitle = ReaderPageTitle(*article);
             webkit_web_view_load_html(m_reader, html.c_str(), m_readerAddress.c_str());
         });
     }
@@ -410,11 +413,7 @@ public:
     bool ReaderShown() const override { return m_readerShown; }
     wxWebView* ReaderView() override { return m_readerWebView; }
     wxWindow* ReaderWindow() override { return m_readerWebView; }
-    std::string ReaderTitle() const override
-    {
-        const char* title = m_reader ? webkit_web_view_get_title(m_reader) : nullptr;
-        return title ? title : "";
-    }
+    std::string ReaderTitle() const override { return m_readerTitle; }
 
     int CrashReloadCount() const override { return m_crashReloads; }
     int HungProcessesEnded() const override { return m_hungEnded; }
@@ -1090,6 +1089,7 @@ private:
     bool m_readerLoading = false;
     bool m_readerShown = false;
     std::string m_readerAddress;
+    std::string m_readerTitle;
     unsigned m_readerPages = 0;
     std::string m_skin;
     Visit m_visit;

@@ -36,7 +36,8 @@ std::string Paragraph(int number)
 }
 
 // A newspaper page: navigation, advertisements and a footer around the article.
-std::string ArticlePage(const std::string& imageUrl, const std::string& script = "")
+std::string ArticlePage(const std::string& imageUrl, const std::string& script = "",
+                        const std::string& more = "")
 {
     std::string body = "<header><nav><a href='/'>Home</a> <a href='/world'>World desk</a> "
                        "<a href='/sport'>Sport desk</a> <a href='/weather'>Weather desk</a>"
@@ -53,9 +54,9 @@ std::string ArticlePage(const std::string& imageUrl, const std::string& script =
                        "<figcaption>The bridge at dawn</figcaption></figure>";
     for (int i = 1; i <= 8; ++i)
         body += Paragraph(i);
-    body += "</article></main>"
-            "<div class='related'><a href='/x'>More from the World desk</a></div>"
-            "<footer>Copyright footer of the Courier</footer>";
+    body += more + "</article></main>"
+                   "<div class='related'><a href='/x'>More from the World desk</a></div>"
+                   "<footer>Copyright footer of the Courier</footer>";
     return "<!DOCTYPE html><html lang='en'><head><meta charset='utf-8'><title>" +
            std::string(kPaperTitle) +
            "</title><meta property='og:site_name' content='The Coast Courier'>"
@@ -335,4 +336,47 @@ TEST_F(ReaderViewTest, ZoomAndFindActOnTheReaderViewWhichKeepsAZoomOfItsOwn)
     const std::string settings = lumo::test::ReadFile(m_dir.File("settings/LumoNewsReader.conf"));
     EXPECT_NE(settings.find("(reader)=125"), std::string::npos) << settings;
     EXPECT_NE(settings.find("127.0.0.1=110"), std::string::npos) << settings;
+}
+
+TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
+{
+    std::string longer;
+    for (int i = 9; i <= 180; ++i)
+        longer += Paragraph(i);
+    ASSERT_GT(longer.size(), 40u * 1024);
+    std::string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<div>";
+    deep += "<p>Deep inside the report, the inspectors' notes on every cable.</p>";
+    for (int i = 0; i < 300; ++i)
+        deep += "</div>";
+    deep += "<p>After the deep part: the council's last word on the bridge.</p>";
+    const std::string photo = m_server.Url("/photo.svg");
+    const struct
+    {
+        const char* path;
+        std::string html;
+        const char* last;
+    } articles[] = {{"/short.html", ArticlePage(photo), "Paragraph 8 of the report"},
+                    {"/long.html", ArticlePage(photo, "", longer), "Paragraph 180 of the report"},
+                    {"/deep.html", ArticlePage(photo, "", deep), "the council's last word"}};
+    for (const auto& article : articles) {
+        // As the tree opens a favorite: with its name.
+        m_frame->SetTitle("Coast Courier - Lumo News Reader");
+        m_view->NavigateTo(Serve(article.path, article.html), "Coast Courier");
+        ASSERT_TRUE(WaitFor([&] {
+            return Caption() == std::string(kPaperTitle) + " - Lumo News Reader" &&
+                   !m_view->IsLoading() && m_view->ReaderOffered();
+        })) << article.path;
+        PressKey(WXK_F9);
+        ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); })) << article.path;
+        EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
+        const std::string text = InReader("document.body.innerText");
+        EXPECT_NE(text.find(article.last), std::string::npos) << article.path;
+        if (article.html.find("Deep inside") != std::string::npos)
+            EXPECT_NE(text.find("Deep inside the report"), std::string::npos);
+        PressKey(WXK_F9);
+        ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
+        EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
+    }
 }
