@@ -427,11 +427,9 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
 {
     // The caption names what is on screen; the page's own title is kept for
     // the page (and for Ctrl+D, which keeps the page).
-    wxString title = wxString::FromUTF8(m_pageTitle);
-    if (shown)
-        title = wxString::FromUTF8(m_engine->ReaderTitle());
+    const std::string title = shown ? m_engine->ReaderTitle() : m_pageTitle;
     if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(title + " - " + kAppName);
+        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
     ApplyKeptZoom();
     UpdateReaderBar();
     // An open find bar searches what is now on screen.
@@ -658,7 +656,7 @@ void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
     if (ReaderShown())
         return; // the caption names the reader view until the page is back
     if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
+        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
 }
 
 void CLumoNewsReaderView::Open(const std::string& url)
