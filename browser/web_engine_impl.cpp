@@ -712,6 +712,19 @@ private:
                         FailureReason::TooMuchMemory);
             return;
         }
+        if (m_pending && !m_committed) {
+            // Died as the user's navigation started: it runs once more in a
+            // fresh process, rather than the page it was leaving.
+            if (!m_visit.reloadedAfterCrash) {
+                m_visit.reloadedAfterCrash = true;
+                ++m_crashReloads;
+                RunPending();
+                return;
+            }
+            ShowFailure(m_visit.address.empty() ? m_programUri : m_visit.address, name,
+                        FailureReason::StoppedWorking);
+            return;
+        }
         if (ParseFailurePageAddress(uri) || !m_visit.reloadedAfterCrash) {
             // Once per navigation of the user's, and the pane's own page always.
             m_visit.reloadedAfterCrash = true;

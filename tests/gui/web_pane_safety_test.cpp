@@ -439,3 +439,54 @@ TEST_F(WebPaneTest, UnreachablePaperEndsOnItsFailurePageWhateverShowedAndTryingA
     EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
     EXPECT_EQ(Caption(), "Paper B - Lumo News Reader");
 }
+
+TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
+{
+    const auto killPageProcesses = [] {
+        for (const WebProcessUsage& process : WebProcessesOfThisProgram())
+            kill(process.pid, SIGKILL);
+    };
+    m_view->NavigateTo(Serve("/old.html", "Old Page", "<p>old</p>"));
+    ASSERT_TRUE(WaitForCaption("Old Page"));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+
+    // Dying just as the navigation starts: the paper asked for still comes.
+    m_server.Route("/next.html",
+                   WebResponse{200, "text/html", Html("Next Page", "<p>next text</p>"), {}, 800});
+    const std::string next = m_server.Url("/next.html");
+    m_view->NavigateTo(next, "Next Paper");
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == next && Caption() == "Next Page - Lumo News Reader") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking &&
+                Caption() == "Next Paper - Lumo News Reader");
+    })) << Url()
+        << " " << Caption();
+    if (!Failure())
+        EXPECT_TRUE(
+            WaitFor([&] { return RunScript("document.body.innerText.trim()") == "next text"; }));
+
+    // Dying while the page loads (its picture comes late): the page shows.
+    m_server.Route("/late.svg", WebResponse{200,
+                                            "image/svg+xml",
+                                            "<svg xmlns='http://www.w3.org/2000/svg' width='9' "
+                                            "height='9'/>",
+                                            {},
+                                            3000});
+    const std::string slow =
+        Serve("/slow.html", "Slow Page", "<p>slow text</p><img src='/late.svg'>");
+    m_view->NavigateTo(slow, "Slow Paper");
+    ASSERT_TRUE(WaitForCaption("Slow Page"));
+    ASSERT_TRUE(m_view->IsLoading());
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == slow && !m_view->IsLoading() &&
+                RunScript("document.body.innerText.trim()") == "slow text") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking);
+    })) << Url()
+        << " " << Caption();
+    EXPECT_TRUE(WaitFor([&] {
+        return Caption() ==
+               (Failure() ? "Slow Paper" : "Slow Page") + std::string(" - Lumo News Reader");
+    })) << Caption();
+}
