@@ -48,7 +48,8 @@ bool ErrorIs(const GError* error, const char* domain)
 FailureReason SpecificReasonFor(const GError* error)
 {
     if (error->domain == G_RESOLVER_ERROR)
-        return FailureReason::NameNotFound;
+        return error->code == G_RESOLVER_ERROR_TEMPORARY_FAILURE ? FailureReason::NotConnected
+                                                                 : FailureReason::NameNotFound;
     if (error->domain == G_IO_ERROR) {
         switch (error->code) {
         case G_IO_ERROR_CONNECTION_REFUSED:
@@ -72,29 +73,19 @@ FailureReason SpecificReasonFor(const GError* error)
             break;
         }
     }
-    // The network process passes some errors on by their text only.
-    std::string_view text = error->message ? error->message : "";
-    if (text.find("resolv") != std::string_view::npos ||
-        text.find("Name or service not known") != std::string_view::npos)
-        return FailureReason::NameNotFound;
-    if (text.find("refused") != std::string_view::npos)
-        return FailureReason::Refused;
-    if (text.find("timed out") != std::string_view::npos)
-        return FailureReason::TimedOut;
-    if (text.find("unreachable") != std::string_view::npos)
-        return FailureReason::NotConnected;
     return FailureReason::Other;
+}
+
+std::function<bool()>& NetworkCheck()
+{
+    static std::function<bool()> check;
+    return check;
 }
 
 FailureReason ReasonFor(const GError* error)
 {
-    FailureReason reason = SpecificReasonFor(error);
-    // A name that cannot be found, or an unknown failure, on a computer
-    // with no network at all: the network is the reason.
-    if ((reason == FailureReason::NameNotFound || reason == FailureReason::Other) &&
-        !g_network_monitor_get_network_available(g_network_monitor_get_default()))
-        return FailureReason::NotConnected;
-    return reason;
+    return ClassifyLoadFailure(SpecificReasonFor(error), error->message ? error->message : "",
+                               NetworkAvailable());
 }
 
 bool IsCancellation(const GError* error)
@@ -1168,6 +1159,19 @@ private:
 };
 
 } // namespace
+
+bool NetworkAvailable()
+{
+    if (NetworkCheck())
+        return NetworkCheck()();
+    return g_network_monitor_get_network_available(g_network_monitor_get_default());
+}
+
+void SetNetworkAvailableCheck(std::function<bool()> check)
+{
+    NetworkCheck() = std::move(check);
+}
+
 } // namespace lumo
 
 extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEngineHost& host)

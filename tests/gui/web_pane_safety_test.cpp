@@ -274,12 +274,20 @@ TEST_F(WebPaneTest, AFailedPageNamesThePaperSaysWhyAndTriesAgain)
     ASSERT_TRUE(WaitForCaption("Secure Paper")) << Caption();
     EXPECT_EQ(Failure()->reason, FailureReason::Untrusted);
 
-    // A name that cannot be found (or no network at all).
+    // A name that cannot be found; with no network at all, the network is
+    // said first.
+    SetNetworkAvailableCheck([] { return true; });
     m_view->NavigateTo("http://no-such-paper.invalid/", "Missing Paper");
     ASSERT_TRUE(WaitForCaption("Missing Paper")) << Caption();
-    bool online = g_network_monitor_get_network_available(g_network_monitor_get_default());
-    EXPECT_EQ(Failure()->reason,
-              online ? FailureReason::NameNotFound : FailureReason::NotConnected);
+    EXPECT_EQ(Failure()->reason, FailureReason::NameNotFound);
+    SetNetworkAvailableCheck([] { return false; });
+    m_view->NavigateTo("http://no-such-paper.invalid/", "Offline Paper");
+    ASSERT_TRUE(WaitForCaption("Offline Paper")) << Caption();
+    SetNetworkAvailableCheck({});
+    EXPECT_EQ(Failure()->reason, FailureReason::NotConnected);
+    const std::string source = m_view->WebView()->GetPageSource().utf8_string();
+    EXPECT_NE(source.find("This computer is not connected"), std::string::npos);
+    EXPECT_EQ(source.find("mistyped"), std::string::npos);
 }
 
 TEST_F(WebPaneTest, PlainAddressesAreTriedSecureFirstAndFallBackOnlyWhenNeeded)
