@@ -129,6 +129,27 @@ Navigation NavigationOf(WebKitPolicyDecision* decision)
                     WEBKIT_NAVIGATION_TYPE_LINK_CLICKED};
 }
 
+// Shows a web view, or hides it. A hidden one is also taken out of its
+// window: the engine keeps telling screen readers that its page shows, so
+// only the page on screen may be found in the window.
+void PutOnScreen(wxWebView* view, bool onScreen)
+{
+    static constexpr const char* kHolder = "lumo-holder";
+    auto* native = static_cast<GtkWidget*>(view->GetNativeBackend());
+    GtkWidget* parent = gtk_widget_get_parent(native);
+    if (!onScreen && GTK_IS_CONTAINER(parent)) {
+        g_object_ref(native);
+        g_object_set_data(G_OBJECT(native), kHolder, parent);
+        gtk_container_remove(GTK_CONTAINER(parent), native);
+    } else if (onScreen && !parent) {
+        if (auto* holder = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(native), kHolder))) {
+            gtk_container_add(GTK_CONTAINER(holder), native);
+            g_object_unref(native);
+        }
+    }
+    view->Show(onScreen);
+}
+
 class WebKitEngine;
 
 // The engines alive in this process.
@@ -225,7 +246,10 @@ public:
         m_newWindows.reset();
         g_cancellable_cancel(m_readerCancel);
         g_object_unref(m_readerCancel);
+        // Back in their windows, which they go with.
+        PutOnScreen(m_webView, true);
         if (m_reader) {
+            PutOnScreen(m_readerWebView, true);
             m_readerNewWindows.reset();
             g_signal_handlers_disconnect_by_data(m_reader, this);
             g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_reader),
@@ -472,7 +496,7 @@ private:
             m_readerWebView = nullptr;
             return;
         }
-        m_readerWebView->Hide();
+        PutOnScreen(m_readerWebView, false);
         m_readerWebView->SetName("Reader view");
         m_readerWebView->EnableAccessToDevTools(false);
         m_reader = static_cast<WebKitWebView*>(m_readerWebView->GetNativeBackend());
@@ -514,8 +538,8 @@ private:
         for (WebKitWebView* view : {m_native, m_reader})
             webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view));
         m_readerShown = toReader;
-        m_webView->Show(!toReader);
-        m_readerWebView->Show(toReader);
+        PutOnScreen(m_webView, !toReader);
+        PutOnScreen(m_readerWebView, toReader);
         m_webView->GetParent()->Layout();
         if (hadFocus)
             FocusPage();

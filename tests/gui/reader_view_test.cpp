@@ -2,18 +2,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include <wx/button.h>
+#include <wx/filefn.h>
 #include <wx/frame.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
 #include "browser/browser_view.h"
+#include "browser/reader_page.h"
 #include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
+#include "temp_dir.h"
 
 #include <webkit2/webkit2.h>
 
@@ -149,6 +158,39 @@ protected:
     {
         const std::vector<std::string> requests = m_server.Requests();
         return std::count(requests.begin(), requests.end(), path);
+    }
+
+    // The addresses of the web documents that a screen reader finds showing
+    // in this program, asked on the accessibility bus by a helper process
+    // while the program goes on answering it.
+    std::vector<std::string> ShowingDocuments()
+    {
+        const std::string script = m_dir.File("showing.py"), out = m_dir.File("showing.txt");
+        lumo::test::WriteFile(
+            script, "import sys, pyatspi\n"
+                    "def walk(node, depth=0):\n"
+                    "    if node is None or depth > 40: return\n"
+                    "    yield node\n"
+                    "    for i in range(min(node.childCount, 2000)):\n"
+                    "        yield from walk(node.getChildAtIndex(i), depth + 1)\n"
+                    "desktop = pyatspi.Registry.getDesktop(0)\n"
+                    "for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):\n"
+                    "    if app is None or app.get_process_id() != int(sys.argv[1]): continue\n"
+                    "    for node in walk(app):\n"
+                    "        if node.getRole() == pyatspi.ROLE_DOCUMENT_WEB and "
+                    "node.getState().contains(pyatspi.STATE_SHOWING):\n"
+                    "            print(node.queryDocument().getAttributeValue('URI'))\n");
+        std::remove(out.c_str());
+        const std::string command = "(/usr/bin/python3 " + script + " " + std::to_string(getpid()) +
+                                    " > " + out + ".part; mv " + out + ".part " + out + ") &";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(WaitFor([&] { return wxFileExists(out); }));
+        std::vector<std::string> documents;
+        std::istringstream lines(lumo::test::ReadFile(out));
+        for (std::string line; std::getline(lines, line);)
+            documents.push_back(line.rfind("lumo://start/reader", 0) == 0 ? kReaderPageAddress
+                                                                          : line);
+        return documents;
     }
 
     LocalWebServer m_server;
@@ -379,4 +421,32 @@ TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
         ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
         EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
     }
+}
+
+TEST_F(ReaderViewTest, ScreenReadersFindOnlyTheDocumentOnScreen)
+{
+    const std::string url = Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg")));
+    Open(url, kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    ASSERT_NE(m_view->Engine()->ReaderView(), nullptr);
+    const auto showingOnly = [&](const std::string& address) {
+        std::vector<std::string> documents;
+        const bool alone = WaitFor([&] {
+            documents = ShowingDocuments();
+            return documents == std::vector<std::string>{address};
+        });
+        std::string all;
+        for (const std::string& document : documents)
+            all += document + "; ";
+        return alone ? testing::AssertionSuccess() : testing::AssertionFailure() << all;
+    };
+    // The reader view's own, made with the offer, is hidden; then only it
+    // shows; then only the page again.
+    EXPECT_TRUE(showingOnly(url));
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_TRUE(showingOnly(kReaderPageAddress));
+    PressKey(WXK_F9);
+    ASSERT_FALSE(m_view->ReaderShown());
+    EXPECT_TRUE(showingOnly(url));
 }
