@@ -798,9 +798,13 @@ private:
             }
             m_blankCommitted = m_blankCommitted || event == WEBKIT_LOAD_COMMITTED;
             // The pane's first, empty page may report in after the program has
-            // asked for another one: that is not the news of the navigation.
-            if (!m_programUri.empty() && m_programUri != "about:blank")
+            // asked for another one: that is not the news of the navigation,
+            // though with none under way (stopped) it ends what loads.
+            if (!m_programUri.empty() && m_programUri != "about:blank") {
+                if (event == WEBKIT_LOAD_FINISHED && !m_pending && m_loading)
+                    EndLoad();
                 return;
+            }
         }
         switch (event) {
         case WEBKIT_LOAD_STARTED:
