@@ -791,12 +791,15 @@ private:
             // An address the engine will not load (a port kept for other
             // services) ends on an empty page in its place, with no failure
             // reported: it is one.
-            if (event == WEBKIT_LOAD_COMMITTED && IsWebOrFilePage(m_startedUri)) {
+            if (event == WEBKIT_LOAD_COMMITTED && m_blankFinished &&
+                IsWebOrFilePage(m_startedUri)) {
                 ShowFailureFor(std::exchange(m_startedUri, std::string()),
                                FailureReason::PortNotAllowed);
                 return;
             }
-            m_blankCommitted = m_blankCommitted || event == WEBKIT_LOAD_COMMITTED;
+            // The pane's first, empty page has been shown once it ends:
+            // only then may an empty page stand for another address.
+            m_blankFinished = m_blankFinished || event == WEBKIT_LOAD_FINISHED;
             // The pane's first, empty page may report in after the program has
             // asked for another one: that is not the news of the navigation,
             // though with none under way (stopped) it ends what loads.
@@ -811,7 +814,7 @@ private:
             m_startedUri = UriOf(m_native);
             // Leaving the empty page, the engine names the new address only
             // once it is shown.
-            if (m_startedUri == "about:blank" && m_blankCommitted && m_pending && !m_committed)
+            if (m_startedUri == "about:blank" && m_blankFinished && m_pending && !m_committed)
                 m_startedUri = m_programUri;
             m_loading = true;
             m_host.OnLoadProgress(LoadingHost(), 0.0);
@@ -826,7 +829,10 @@ private:
             m_visit.secureTry.clear();
             break;
         case WEBKIT_LOAD_FINISHED:
-            m_pending = nullptr;
+            // A load that failed before it showed ends too, while the user's
+            // navigation goes on (the plain address after the secure one).
+            if (m_committed)
+                m_pending = nullptr;
             EndLoad();
             OfferReaderIfArticle();
             break;
@@ -1154,7 +1160,7 @@ private:
     // The address the load under way started with, and whether an empty
     // page was shown.
     std::string m_startedUri;
-    bool m_blankCommitted = false;
+    bool m_blankFinished = false;
     wxTimer m_watchdog;
     wxTimer m_secureAttempt;
     wxTimer m_memoryCheck;

@@ -419,6 +419,12 @@ TEST_F(WebPaneTest, UnreachablePaperEndsOnItsFailurePageWhateverShowedAndTryingA
     // port nothing listens on both end on the paper's failure page.
     std::string front = Serve("/", "Front Page", "<p>front</p>");
     const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/front";
+    // Opened first, as after the start.
+    m_view->NavigateTo("http://127.0.0.1:9/front", "Paper B");
+    EXPECT_TRUE(WaitFor([&] {
+        return Failure() && Failure()->address == "http://127.0.0.1:9/front";
+    })) << Url();
+    EXPECT_TRUE(WaitForCaption("Paper B")) << Caption();
     for (const std::string& unreachable : {std::string("http://127.0.0.1:9/front"), closed}) {
         m_view->NavigateTo(front, "Paper A");
         ASSERT_TRUE(WaitForCaption("Front Page"));
@@ -473,6 +479,23 @@ TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
     if (!Failure())
         EXPECT_TRUE(
             WaitFor([&] { return RunScript("document.body.innerText.trim()") == "next text"; }));
+
+    // Dying while the plain address is asked for, after the secure one.
+    m_server.Route("/later.html",
+                   WebResponse{200, "text/html", Html("Later Page", "<p>later</p>"), {}, 1500});
+    const std::string later = m_server.Url("/later.html");
+    m_view->NavigateTo(later, "Later Paper");
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::string> asked = m_server.Requests();
+        return std::find(asked.begin(), asked.end(), "/later.html") != asked.end();
+    }));
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == later && Caption() == "Later Page - Lumo News Reader") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking &&
+                Caption() == "Later Paper - Lumo News Reader");
+    })) << Url()
+        << " " << Caption();
 
     // Dying while the page loads (its picture comes late): the page shows.
     m_server.Route("/late.svg", WebResponse{200,
