@@ -648,6 +648,7 @@ private:
     {
         m_pending = std::move(start);
         m_committed = false;
+        m_fellBack = false;
         m_secureAttempt.Stop();
         if (!webkit_web_view_get_is_web_process_responsive(m_native) && EndHungProcess())
             return;
@@ -782,6 +783,7 @@ private:
         m_programUri = m_visit.address;
         std::string plain = m_visit.address;
         Navigate([this, plain] { webkit_web_view_load_uri(m_native, plain.c_str()); });
+        m_fellBack = true;
     }
 
     void OnLoadChanged(WebKitLoadEvent event)
@@ -829,9 +831,9 @@ private:
             m_visit.secureTry.clear();
             break;
         case WEBKIT_LOAD_FINISHED:
-            // A load that failed before it showed ends too, while the user's
-            // navigation goes on (the plain address after the secure one).
-            if (m_committed)
+            // The secure attempt that gave way ends too, while the user's
+            // navigation goes on at the plain address.
+            if (m_committed || !std::exchange(m_fellBack, false))
                 m_pending = nullptr;
             EndLoad();
             OfferReaderIfArticle();
@@ -1136,6 +1138,9 @@ private:
     // The user's navigation under way, run again in a fresh process when the
     // page process had to be ended for it.
     std::function<void()> m_pending;
+    // The secure attempt gave way to the plain address: its own end is not
+    // that of the navigation.
+    bool m_fellBack = false;
     bool m_committed = true;
     bool m_loading = false;
     bool m_endingHungProcess = false;
