@@ -4,6 +4,7 @@
 // check-mark rules read the choices. The frame binds its menu to this model.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/settings.h"
 
@@ -60,5 +61,12 @@ private:
 // and no page at all for any other value or for a stored script or data
 // address (javascript:, data:, blob:).
 std::optional<std::string> FirstPageFor(int indexPage, const std::string& storedUrl);
+
+// The main window's caption for a page's title or a paper's name (UTF-8):
+// the text, " - " and the application name. The text keeps no control
+// characters, no bidirectional overrides, embeddings or isolates and no
+// direction marks, with which a page could turn round or hide what the
+// caption and the task bar say; bytes that are no UTF-8 go too.
+std::string WindowCaption(std::string_view title);
 
 } // namespace lumo

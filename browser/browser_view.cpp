@@ -1,6 +1,7 @@
 #include "browser/browser_view.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include <wx/button.h>
@@ -32,6 +33,8 @@ namespace lumo {
 
 namespace {
 constexpr int kProgressLineHeight = 3;
+// The shortest time the progress line shows a load.
+constexpr std::chrono::milliseconds kProgressShownAtLeast{600};
 
 #ifdef __WXGTK__
 // The pane waiting for its window's first frame on screen.
@@ -85,10 +88,14 @@ public:
         SetMinSize(wxSize(-1, kProgressLineHeight));
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
+        m_hold.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Refresh(); });
     }
 
     void SetProgress(double progress)
     {
+        if (!m_loading && !m_hold.IsRunning())
+            m_shownSince = std::chrono::steady_clock::now();
+        m_hold.Stop();
         m_loading = true;
         m_progress = std::clamp(progress, 0.0, 1.0);
         Refresh();
@@ -96,9 +103,19 @@ public:
     void SetLoading(bool loading)
     {
         m_loading = loading;
+        // A load that ends at once (a paper tried again that fails again at
+        // once) still shows: the line stays a moment, run to its end.
+        const auto shown = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - m_shownSince);
+        if (!loading && shown < kProgressShownAtLeast) {
+            m_progress = 1.0;
+            m_hold.StartOnce(static_cast<int>((kProgressShownAtLeast - shown).count()));
+        }
         Refresh();
     }
     bool IsLoading() const { return m_loading; }
+    // Whether the line shows a load: one under way or one just ended.
+    bool IsShowing() const { return m_loading || m_hold.IsRunning(); }
 
     bool AcceptsFocus() const override { return false; }
 
@@ -107,7 +124,7 @@ private:
     {
         wxPaintDC dc(this);
         wxSize size = GetClientSize();
-        if (!m_loading) {
+        if (!IsShowing()) {
             dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
             dc.Clear();
             return;
@@ -123,6 +140,8 @@ private:
 
     double m_progress = 0.0;
     bool m_loading = false;
+    std::chrono::steady_clock::time_point m_shownSince;
+    wxTimer m_hold;
 };
 
 CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc,
@@ -147,7 +166,7 @@ CLumoNewsReaderView::~CLumoNewsReaderView()
 
 bool CLumoNewsReaderView::ShowsLoadProgress() const
 {
-    return m_progressLine->IsLoading();
+    return m_progressLine->IsShowing();
 }
 
 void CLumoNewsReaderView::OnInitialUpdate()
@@ -410,11 +429,9 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
 {
     // The caption names what is on screen; the page's own title is kept for
     // the page (and for Ctrl+D, which keeps the page).
-    wxString title = wxString::FromUTF8(m_pageTitle);
-    if (shown)
-        title = wxString::FromUTF8(m_engine->ReaderTitle());
+    const std::string title = shown ? m_engine->ReaderTitle() : m_pageTitle;
     if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(title + " - " + kAppName);
+        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
     m_hoveredLink.clear();
     ShowStatus();
     ApplyKeptZoom();
@@ -691,7 +708,7 @@ void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
     if (ReaderShown())
         return; // the caption names the reader view until the page is back
     if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(wxString::FromUTF8(title) + " - " + kAppName);
+        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
 }
 
 void CLumoNewsReaderView::Open(const std::string& url)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <vector>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
@@ -34,7 +35,7 @@ constexpr std::string_view kDroppedElements[] = {
 constexpr std::string_view kVoidElements[] = {"br", "hr", "img"};
 
 // Deeper than this, the article's nesting is flattened to its text.
-constexpr int kMaxDepth = 200;
+constexpr size_t kMaxDepth = 200;
 
 template <size_t N> bool IsIn(const std::string_view (&list)[N], std::string_view name)
 {
@@ -141,43 +142,62 @@ bool KeptAttributes(xmlNode* node, std::string_view name, std::string& out)
     return true;
 }
 
-void AppendChildren(std::string& out, xmlNode* parent, int depth);
-
-void AppendNode(std::string& out, xmlNode* node, int depth)
+// Writes `first` and, when `siblings`, the nodes after it, with all they
+// hold: in a loop rather than by recursion, however deep the page nested
+// its markup.
+void AppendNodes(std::string& out, xmlNode* first, bool siblings)
 {
-    if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-        if (node->content)
-            AppendEscaped(out, reinterpret_cast<const char*>(node->content));
-        return;
+    // The elements entered on the way down: the tag to close, or an empty
+    // one for an element that keeps only its inside.
+    std::vector<std::string> open;
+    xmlNode* node = first;
+    while (node) {
+        bool enter = false;
+        std::string tag;
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+            if (node->content)
+                AppendEscaped(out, reinterpret_cast<const char*>(node->content));
+        } else if (node->type == XML_ELEMENT_NODE) {
+            // Not comments, processing instructions, entity references.
+            const std::string name = Lower(NameOf(node));
+            std::string attributes;
+            if (IsIn(kDroppedElements, name)) {
+                // gone with its content
+            } else if (!IsIn(kKeptElements, name) || open.size() > kMaxDepth) {
+                enter = true;
+            } else if (KeptAttributes(node, name, attributes)) {
+                out += '<';
+                out += name;
+                out += attributes;
+                out += '>';
+                enter = !IsIn(kVoidElements, name);
+                if (enter)
+                    tag = name;
+            }
+        }
+        if (enter && node->children) {
+            open.push_back(std::move(tag));
+            node = node->children;
+            continue;
+        }
+        if (!tag.empty())
+            out += "</" + tag + '>';
+        // On to the next node, closing the elements left on the way up.
+        for (;;) {
+            if (open.empty()) {
+                if (!siblings || !node->next)
+                    return;
+                break;
+            }
+            if (node->next)
+                break;
+            if (!open.back().empty())
+                out += "</" + open.back() + '>';
+            open.pop_back();
+            node = node->parent;
+        }
+        node = node->next;
     }
-    if (node->type != XML_ELEMENT_NODE)
-        return; // comments, processing instructions, entity references
-    const std::string name = Lower(NameOf(node));
-    if (IsIn(kDroppedElements, name))
-        return;
-    if (!IsIn(kKeptElements, name) || depth > kMaxDepth) {
-        AppendChildren(out, node, depth + 1);
-        return;
-    }
-    std::string attributes;
-    if (!KeptAttributes(node, name, attributes))
-        return;
-    out += '<';
-    out += name;
-    out += attributes;
-    out += '>';
-    if (IsIn(kVoidElements, name))
-        return;
-    AppendChildren(out, node, depth + 1);
-    out += "</";
-    out += name;
-    out += '>';
-}
-
-void AppendChildren(std::string& out, xmlNode* parent, int depth)
-{
-    for (xmlNode* child = parent->children; child; child = child->next)
-        AppendNode(out, child, depth);
 }
 
 struct DocFree
@@ -196,10 +216,11 @@ std::string SanitizeArticleHtml(std::string_view html)
     if (html.empty())
         return {};
     // The fragment parsed as the body of a document of its own; nothing is
-    // fetched, no error is reported.
-    std::unique_ptr<xmlDoc, DocFree> doc(
-        htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8",
-                       HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING));
+    // fetched, no error is reported. Without XML_PARSE_HUGE the parser stops
+    // at 256 levels of nesting and drops everything after them.
+    std::unique_ptr<xmlDoc, DocFree> doc(htmlReadMemory(
+        html.data(), static_cast<int>(html.size()), nullptr, "UTF-8",
+        HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE));
     if (!doc)
         return {};
     xmlNode* root = xmlDocGetRootElement(doc.get());
@@ -210,9 +231,9 @@ std::string SanitizeArticleHtml(std::string_view html)
     // only what belongs in none of the article.
     for (xmlNode* part = root->children; part; part = part->next) {
         if (part->type == XML_ELEMENT_NODE && Lower(NameOf(part)) == "body")
-            AppendChildren(out, part, 0);
+            AppendNodes(out, part->children, true);
         else if (part->type != XML_ELEMENT_NODE || Lower(NameOf(part)) != "head")
-            AppendNode(out, part, 0);
+            AppendNodes(out, part, false);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "browser/start_page_handler.h"
 
+#include <map>
+
 #include "app/resource_ids.h"
 #include "browser/web_address.h"
 #include "res/embedded.h"
@@ -22,6 +24,21 @@ std::string StartPageFileNameForUri(std::string_view uri)
     return std::string(name);
 }
 
+namespace {
+
+std::map<std::string, std::string>& FailedTries()
+{
+    static std::map<std::string, std::string> tries;
+    return tries;
+}
+
+} // namespace
+
+void NoteFailedTry(const std::string& address, const std::string& when)
+{
+    FailedTries()[address] = when;
+}
+
 #ifdef __WXGTK__
 namespace {
 
@@ -29,6 +46,8 @@ void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer)
 {
     const char* uri = webkit_uri_scheme_request_get_uri(request);
     if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri ? uri : "")) {
+        if (auto tried = FailedTries().find(failed->address); tried != FailedTries().end())
+            failed->tried = tried->second;
         // The pane's failure page, made from its address.
         std::string html = FailurePageHtml(*failed);
         gsize size = html.size();

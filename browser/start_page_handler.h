@@ -15,4 +15,9 @@ void RegisterStartPageScheme();
 // address is not one of the start page's.
 std::string StartPageFileNameForUri(std::string_view uri);
 
+// Keeps when the paper at `address` was last tried and failed ("14:05:09"),
+// which its failure page says, so that a try that fails again at once still
+// shows on screen.
+void NoteFailedTry(const std::string& address, const std::string& when);
+
 } // namespace lumo

@@ -64,7 +64,7 @@ struct ReasonEntry
     std::string_view text;
 };
 
-constexpr std::array<ReasonEntry, 8> kReasons = {{
+constexpr std::array<ReasonEntry, 9> kReasons = {{
     {FailureReason::NotConnected, "offline",
      "This computer is not connected to the network, or the network cannot reach the paper."},
     {FailureReason::NameNotFound, "name",
@@ -79,6 +79,9 @@ constexpr std::array<ReasonEntry, 8> kReasons = {{
      "The page used too much memory and was closed to keep the program running."},
     {FailureReason::StoppedWorking, "stopped",
      "The page stopped working and was closed. Its content may be faulty."},
+    {FailureReason::PortNotAllowed, "port",
+     "The paper's address names a network port kept for other services, which web pages may "
+     "not use, so it was not opened."},
     {FailureReason::Other, "other", "The page could not be opened."},
 }};
 
@@ -207,6 +210,34 @@ std::string_view ReasonText(FailureReason reason)
     return EntryFor(reason).text;
 }
 
+FailureReason ClassifyLoadFailure(FailureReason byCode, std::string_view message,
+                                  bool networkAvailable)
+{
+    const auto says = [message](std::string_view text) {
+        return message.find(text) != std::string_view::npos;
+    };
+    FailureReason reason = byCode;
+    // No name server could be asked, or no route leads out: the network.
+    if (says("Temporary failure in name resolution") || says("Temporarily unable to resolve") ||
+        says("Network is unreachable") || says("No route to host"))
+        reason = FailureReason::NotConnected;
+    else if (reason == FailureReason::Other) {
+        // The network process passes some errors on by their text only.
+        if (says("resolv") || says("Name or service not known"))
+            reason = FailureReason::NameNotFound;
+        else if (says("refused"))
+            reason = FailureReason::Refused;
+        else if (says("timed out"))
+            reason = FailureReason::TimedOut;
+        else if (says("unreachable"))
+            reason = FailureReason::NotConnected;
+    }
+    if (!networkAvailable && (reason == FailureReason::NameNotFound ||
+                              reason == FailureReason::TimedOut || reason == FailureReason::Other))
+        reason = FailureReason::NotConnected;
+    return reason;
+}
+
 std::string FailurePageAddress(std::string_view address, std::string_view name,
                                FailureReason reason)
 {
@@ -269,6 +300,8 @@ std::string FailurePageHtml(const FailurePage& page)
         "</style></head><body><main class=\"failure\" role=\"main\"><h1>" +
         EscapeHtml(name) + "</h1><p class=\"address\">" + EscapeHtml(page.address) + "</p><p>" +
         std::string(ReasonText(page.reason)) + "</p>";
+    if (!page.tried.empty())
+        html += "<p class=\"tried\">Last tried at " + EscapeHtml(page.tried) + ".</p>";
     if (canRetry)
         html += "<a class=\"retry\" role=\"button\" href=\"" + EscapeHtml(page.address) +
                 "\">Try again</a>";

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include <wx/datetime.h>
 #include <wx/sizer.h>
 #include <wx/timer.h>
 #include <wx/webview.h>
@@ -54,7 +55,8 @@ bool ErrorIs(const GError* error, const char* domain)
 FailureReason SpecificReasonFor(const GError* error)
 {
     if (error->domain == G_RESOLVER_ERROR)
-        return FailureReason::NameNotFound;
+        return error->code == G_RESOLVER_ERROR_TEMPORARY_FAILURE ? FailureReason::NotConnected
+                                                                 : FailureReason::NameNotFound;
     if (error->domain == G_IO_ERROR) {
         switch (error->code) {
         case G_IO_ERROR_CONNECTION_REFUSED:
@@ -78,29 +80,19 @@ FailureReason SpecificReasonFor(const GError* error)
             break;
         }
     }
-    // The network process passes some errors on by their text only.
-    std::string_view text = error->message ? error->message : "";
-    if (text.find("resolv") != std::string_view::npos ||
-        text.find("Name or service not known") != std::string_view::npos)
-        return FailureReason::NameNotFound;
-    if (text.find("refused") != std::string_view::npos)
-        return FailureReason::Refused;
-    if (text.find("timed out") != std::string_view::npos)
-        return FailureReason::TimedOut;
-    if (text.find("unreachable") != std::string_view::npos)
-        return FailureReason::NotConnected;
     return FailureReason::Other;
+}
+
+std::function<bool()>& NetworkCheck()
+{
+    static std::function<bool()> check;
+    return check;
 }
 
 FailureReason ReasonFor(const GError* error)
 {
-    FailureReason reason = SpecificReasonFor(error);
-    // A name that cannot be found, or an unknown failure, on a computer
-    // with no network at all: the network is the reason.
-    if ((reason == FailureReason::NameNotFound || reason == FailureReason::Other) &&
-        !g_network_monitor_get_network_available(g_network_monitor_get_default()))
-        return FailureReason::NotConnected;
-    return reason;
+    return ClassifyLoadFailure(SpecificReasonFor(error), error->message ? error->message : "",
+                               NetworkAvailable());
 }
 
 bool IsCancellation(const GError* error)
@@ -147,6 +139,27 @@ Navigation NavigationOf(WebKitPolicyDecision* decision)
             webkit_navigation_action_is_user_gesture(action) != FALSE,
             webkit_navigation_action_is_redirect(action) != FALSE,
             type == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD || type == WEBKIT_NAVIGATION_TYPE_RELOAD};
+}
+
+// Shows a web view, or hides it. A hidden one is also taken out of its
+// window: the engine keeps telling screen readers that its page shows, so
+// only the page on screen may be found in the window.
+void PutOnScreen(wxWebView* view, bool onScreen)
+{
+    static constexpr const char* kHolder = "lumo-holder";
+    auto* native = static_cast<GtkWidget*>(view->GetNativeBackend());
+    GtkWidget* parent = gtk_widget_get_parent(native);
+    if (!onScreen && GTK_IS_CONTAINER(parent)) {
+        g_object_ref(native);
+        g_object_set_data(G_OBJECT(native), kHolder, parent);
+        gtk_container_remove(GTK_CONTAINER(parent), native);
+    } else if (onScreen && !parent) {
+        if (auto* holder = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(native), kHolder))) {
+            gtk_container_add(GTK_CONTAINER(holder), native);
+            g_object_unref(native);
+        }
+    }
+    view->Show(onScreen);
 }
 
 class WebKitEngine;
@@ -247,7 +260,10 @@ public:
         m_newWindows.reset();
         g_cancellable_cancel(m_readerCancel);
         g_object_unref(m_readerCancel);
+        // Back in their windows, which they go with.
+        PutOnScreen(m_webView, true);
         if (m_reader) {
+            PutOnScreen(m_readerWebView, true);
             m_readerNewWindows.reset();
             g_signal_handlers_disconnect_by_data(m_reader, this);
             g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_reader),
@@ -415,6 +431,9 @@ public:
             m_readerAddress =
                 std::string(kReaderPageAddress) + "?" + std::to_string(++m_readerPages);
             const std::string html = ReaderPageHtml(*article, m_skin);
+            // The caption's title as the page is made: the engine may tell
+            // the page's own title only after its load has ended.
+            m_readerTitle = ReaderPageTitle(*article);
             webkit_web_view_load_html(m_reader, html.c_str(), m_readerAddress.c_str());
         });
     }
@@ -431,11 +450,7 @@ public:
     bool ReaderShown() const override { return m_readerShown; }
     wxWebView* ReaderView() override { return m_readerWebView; }
     wxWindow* ReaderWindow() override { return m_readerWebView; }
-    std::string ReaderTitle() const override
-    {
-        const char* title = m_reader ? webkit_web_view_get_title(m_reader) : nullptr;
-        return title ? title : "";
-    }
+    std::string ReaderTitle() const override { return m_readerTitle; }
 
     int CrashReloadCount() const override { return m_crashReloads; }
     int HungProcessesEnded() const override { return m_hungEnded; }
@@ -504,7 +519,7 @@ private:
             m_readerWebView = nullptr;
             return;
         }
-        m_readerWebView->Hide();
+        PutOnScreen(m_readerWebView, false);
         m_readerWebView->SetName("Reader view");
         m_readerWebView->EnableAccessToDevTools(false);
         m_reader = static_cast<WebKitWebView*>(m_readerWebView->GetNativeBackend());
@@ -547,8 +562,8 @@ private:
         for (WebKitWebView* view : {m_native, m_reader})
             webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view));
         m_readerShown = toReader;
-        m_webView->Show(!toReader);
-        m_readerWebView->Show(toReader);
+        PutOnScreen(m_webView, !toReader);
+        PutOnScreen(m_readerWebView, toReader);
         m_webView->GetParent()->Layout();
         if (hadFocus)
             FocusPage();
@@ -661,6 +676,7 @@ private:
     {
         m_pending = std::move(start);
         m_committed = false;
+        m_fellBack = false;
         m_secureAttempt.Stop();
         if (!webkit_web_view_get_is_web_process_responsive(m_native) && EndHungProcess())
             return;
@@ -774,6 +790,19 @@ private:
                         FailureReason::TooMuchMemory);
             return;
         }
+        if (m_pending && !m_committed) {
+            // Died as the user's navigation started: it runs once more in a
+            // fresh process, rather than the page it was leaving.
+            if (!m_visit.reloadedAfterCrash) {
+                m_visit.reloadedAfterCrash = true;
+                ++m_crashReloads;
+                RunPending();
+                return;
+            }
+            ShowFailure(m_visit.address.empty() ? m_programUri : m_visit.address, name,
+                        FailureReason::StoppedWorking);
+            return;
+        }
         if (ParseFailurePageAddress(uri) || !m_visit.reloadedAfterCrash) {
             // Once per navigation of the user's, and the pane's own page always.
             m_visit.reloadedAfterCrash = true;
@@ -801,6 +830,7 @@ private:
     {
         m_visit.secureTry.clear();
         m_secureAttempt.Stop();
+        NoteFailedTry(address, wxDateTime::Now().FormatISOTime().utf8_string());
         std::string page =
             FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
         m_programUri = page;
@@ -818,20 +848,43 @@ private:
         m_programUri = m_visit.address;
         std::string plain = m_visit.address;
         Navigate([this, plain] { webkit_web_view_load_uri(m_native, plain.c_str()); });
+        m_fellBack = true;
     }
 
     void OnLoadChanged(WebKitLoadEvent event)
     {
-        // The pane's first, empty page may report in after the program has
-        // asked for another one: that is not the news of the navigation.
         if ((event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) &&
-            UriOf(m_native) == "about:blank" && !m_programUri.empty() &&
-            m_programUri != "about:blank")
-            return;
+            UriOf(m_native) == "about:blank") {
+            // An address the engine will not load (a port kept for other
+            // services) ends on an empty page in its place, with no failure
+            // reported: it is one.
+            if (event == WEBKIT_LOAD_COMMITTED && m_blankFinished &&
+                IsWebOrFilePage(m_startedUri)) {
+                ShowFailureFor(std::exchange(m_startedUri, std::string()),
+                               FailureReason::PortNotAllowed);
+                return;
+            }
+            // The pane's first, empty page has been shown once it ends:
+            // only then may an empty page stand for another address.
+            m_blankFinished = m_blankFinished || event == WEBKIT_LOAD_FINISHED;
+            // The pane's first, empty page may report in after the program has
+            // asked for another one: that is not the news of the navigation,
+            // though with none under way (stopped) it ends what loads.
+            if (!m_programUri.empty() && m_programUri != "about:blank") {
+                if (event == WEBKIT_LOAD_FINISHED && !m_pending && m_loading)
+                    EndLoad();
+                return;
+            }
+        }
         if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_COMMITTED)
             NavigationAnswered();
         switch (event) {
         case WEBKIT_LOAD_STARTED:
+            m_startedUri = UriOf(m_native);
+            // Leaving the empty page, the engine names the new address only
+            // once it is shown.
+            if (m_startedUri == "about:blank" && m_blankFinished && m_pending && !m_committed)
+                m_startedUri = m_programUri;
             m_loading = true;
             m_host.OnLoadProgress(LoadingHost(), 0.0);
             break;
@@ -850,7 +903,10 @@ private:
             m_visit.secureTry.clear();
             break;
         case WEBKIT_LOAD_FINISHED:
-            m_pending = nullptr;
+            // The secure attempt that gave way ends too, while the user's
+            // navigation goes on at the plain address.
+            if (m_committed || !std::exchange(m_fellBack, false))
+                m_pending = nullptr;
             EndLoad();
             OfferReaderIfArticle();
             break;
@@ -1195,6 +1251,7 @@ private:
     bool m_readerLoading = false;
     bool m_readerShown = false;
     std::string m_readerAddress;
+    std::string m_readerTitle;
     unsigned m_readerPages = 0;
     std::string m_skin;
     Visit m_visit;
@@ -1210,6 +1267,9 @@ private:
     // The user's navigation under way, run again in a fresh process when the
     // page process had to be ended for it.
     std::function<void()> m_pending;
+    // The secure attempt gave way to the plain address: its own end is not
+    // that of the navigation.
+    bool m_fellBack = false;
     bool m_committed = true;
     bool m_loading = false;
     bool m_endingHungProcess = false;
@@ -1231,6 +1291,10 @@ private:
     static constexpr guint kMaxFindMatches = 1000;
     std::string m_title;
     std::string m_committedUri;
+    // The address the load under way started with, and whether an empty
+    // page was shown.
+    std::string m_startedUri;
+    bool m_blankFinished = false;
     wxTimer m_watchdog;
     wxTimer m_navigationAnswer;
     wxTimer m_secureAttempt;
@@ -1264,6 +1328,19 @@ private:
 };
 
 } // namespace
+
+bool NetworkAvailable()
+{
+    if (NetworkCheck())
+        return NetworkCheck()();
+    return g_network_monitor_get_network_available(g_network_monitor_get_default());
+}
+
+void SetNetworkAvailableCheck(std::function<bool()> check)
+{
+    NetworkCheck() = std::move(check);
+}
+
 } // namespace lumo
 
 extern "C" lumo::WebEngine* lumo_create_web_engine(wxWindow* parent, lumo::WebEngineHost& host)

@@ -24,6 +24,7 @@ bool EnableWebSandbox(bool supported);
 } // namespace lumo
 
 #include <cstddef>
+#include <functional>
 #include <sys/types.h>
 #include <vector>
 
@@ -41,6 +42,12 @@ inline constexpr const char* kWebStorageFolder = "lumo-news-reader/web";
 // smaller of 2 GiB and a quarter of the machine's memory, unless set.
 std::size_t WebProcessMemoryLimit();
 void SetWebProcessMemoryLimit(std::size_t bytes);
+
+// Whether this computer has a network, which a failure page says before
+// anything else when it has none: the system's network monitor, unless
+// another check was set (an empty one puts the monitor back).
+bool NetworkAvailable();
+void SetNetworkAvailableCheck(std::function<bool()> check);
 
 struct WebProcessUsage
 {

@@ -19,6 +19,7 @@
 #endif
 
 #include "app/app_paths.h"
+#include "app/frame_commands.h"
 #include "app/globals.h"
 #include "app/message_box.h"
 #include "app/resource_ids.h"
@@ -563,9 +564,8 @@ void CLeftView::SelectionChanged(Item item)
     // A script or data address is not opened (OpenPendingPage says why): the
     // page on screen, its caption and the current address stay.
     const bool refused = IsRefusedAddress(AddressOf(item));
-    std::string caption = tree.GetItemText(item) + " - " + kAppName;
     if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this)); top && !refused)
-        top->SetTitle(wxString::FromUTF8(caption));
+        top->SetTitle(wxString::FromUTF8(WindowCaption(tree.GetItemText(item))));
     int slot = tree.GetItemData(item);
     if (slot <= 0 || static_cast<std::size_t>(slot) >= m_strURL.size())
         return;

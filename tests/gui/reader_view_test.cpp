@@ -2,18 +2,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include <wx/button.h>
+#include <wx/filefn.h>
 #include <wx/frame.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
 #include "browser/browser_view.h"
+#include "browser/reader_page.h"
 #include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
+#include "temp_dir.h"
 
 #include <webkit2/webkit2.h>
 
@@ -36,7 +45,8 @@ std::string Paragraph(int number)
 }
 
 // A newspaper page: navigation, advertisements and a footer around the article.
-std::string ArticlePage(const std::string& imageUrl, const std::string& script = "")
+std::string ArticlePage(const std::string& imageUrl, const std::string& script = "",
+                        const std::string& more = "")
 {
     std::string body = "<header><nav><a href='/'>Home</a> <a href='/world'>World desk</a> "
                        "<a href='/sport'>Sport desk</a> <a href='/weather'>Weather desk</a>"
@@ -53,9 +63,9 @@ std::string ArticlePage(const std::string& imageUrl, const std::string& script =
                        "<figcaption>The bridge at dawn</figcaption></figure>";
     for (int i = 1; i <= 8; ++i)
         body += Paragraph(i);
-    body += "</article></main>"
-            "<div class='related'><a href='/x'>More from the World desk</a></div>"
-            "<footer>Copyright footer of the Courier</footer>";
+    body += more + "</article></main>"
+                   "<div class='related'><a href='/x'>More from the World desk</a></div>"
+                   "<footer>Copyright footer of the Courier</footer>";
     return "<!DOCTYPE html><html lang='en'><head><meta charset='utf-8'><title>" +
            std::string(kPaperTitle) +
            "</title><meta property='og:site_name' content='The Coast Courier'>"
@@ -148,6 +158,39 @@ protected:
     {
         const std::vector<std::string> requests = m_server.Requests();
         return std::count(requests.begin(), requests.end(), path);
+    }
+
+    // The addresses of the web documents that a screen reader finds showing
+    // in this program, asked on the accessibility bus by a helper process
+    // while the program goes on answering it.
+    std::vector<std::string> ShowingDocuments()
+    {
+        const std::string script = m_dir.File("showing.py"), out = m_dir.File("showing.txt");
+        lumo::test::WriteFile(
+            script, "import sys, pyatspi\n"
+                    "def walk(node, depth=0):\n"
+                    "    if node is None or depth > 40: return\n"
+                    "    yield node\n"
+                    "    for i in range(min(node.childCount, 2000)):\n"
+                    "        yield from walk(node.getChildAtIndex(i), depth + 1)\n"
+                    "desktop = pyatspi.Registry.getDesktop(0)\n"
+                    "for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):\n"
+                    "    if app is None or app.get_process_id() != int(sys.argv[1]): continue\n"
+                    "    for node in walk(app):\n"
+                    "        if node.getRole() == pyatspi.ROLE_DOCUMENT_WEB and "
+                    "node.getState().contains(pyatspi.STATE_SHOWING):\n"
+                    "            print(node.queryDocument().getAttributeValue('URI'))\n");
+        std::remove(out.c_str());
+        const std::string command = "(/usr/bin/python3 " + script + " " + std::to_string(getpid()) +
+                                    " > " + out + ".part; mv " + out + ".part " + out + ") &";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(WaitFor([&] { return wxFileExists(out); }));
+        std::vector<std::string> documents;
+        std::istringstream lines(lumo::test::ReadFile(out));
+        for (std::string line; std::getline(lines, line);)
+            documents.push_back(line.rfind("lumo://start/reader", 0) == 0 ? kReaderPageAddress
+                                                                          : line);
+        return documents;
     }
 
     LocalWebServer m_server;
@@ -335,4 +378,75 @@ TEST_F(ReaderViewTest, ZoomAndFindActOnTheReaderViewWhichKeepsAZoomOfItsOwn)
     const std::string settings = lumo::test::ReadFile(m_dir.File("settings/LumoNewsReader.conf"));
     EXPECT_NE(settings.find("(reader)=125"), std::string::npos) << settings;
     EXPECT_NE(settings.find("127.0.0.1=110"), std::string::npos) << settings;
+}
+
+TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
+{
+    std::string longer;
+    for (int i = 9; i <= 180; ++i)
+        longer += Paragraph(i);
+    ASSERT_GT(longer.size(), 40u * 1024);
+    std::string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<div>";
+    deep += "<p>Deep inside the report, the inspectors' notes on every cable.</p>";
+    for (int i = 0; i < 300; ++i)
+        deep += "</div>";
+    deep += "<p>After the deep part: the council's last word on the bridge.</p>";
+    const std::string photo = m_server.Url("/photo.svg");
+    const struct
+    {
+        const char* path;
+        std::string html;
+        const char* last;
+    } articles[] = {{"/short.html", ArticlePage(photo), "Paragraph 8 of the report"},
+                    {"/long.html", ArticlePage(photo, "", longer), "Paragraph 180 of the report"},
+                    {"/deep.html", ArticlePage(photo, "", deep), "the council's last word"}};
+    for (const auto& article : articles) {
+        // As the tree opens a favorite: with its name.
+        m_frame->SetTitle("Coast Courier - Lumo News Reader");
+        m_view->NavigateTo(Serve(article.path, article.html), "Coast Courier");
+        ASSERT_TRUE(WaitFor([&] {
+            return Caption() == std::string(kPaperTitle) + " - Lumo News Reader" &&
+                   !m_view->IsLoading() && m_view->ReaderOffered();
+        })) << article.path;
+        PressKey(WXK_F9);
+        ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); })) << article.path;
+        EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
+        const std::string text = InReader("document.body.innerText");
+        EXPECT_NE(text.find(article.last), std::string::npos) << article.path;
+        if (article.html.find("Deep inside") != std::string::npos)
+            EXPECT_NE(text.find("Deep inside the report"), std::string::npos);
+        PressKey(WXK_F9);
+        ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
+        EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
+    }
+}
+
+TEST_F(ReaderViewTest, ScreenReadersFindOnlyTheDocumentOnScreen)
+{
+    const std::string url = Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg")));
+    Open(url, kPaperTitle);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
+    ASSERT_NE(m_view->Engine()->ReaderView(), nullptr);
+    const auto showingOnly = [&](const std::string& address) {
+        std::vector<std::string> documents;
+        const bool alone = WaitFor([&] {
+            documents = ShowingDocuments();
+            return documents == std::vector<std::string>{address};
+        });
+        std::string all;
+        for (const std::string& document : documents)
+            all += document + "; ";
+        return alone ? testing::AssertionSuccess() : testing::AssertionFailure() << all;
+    };
+    // The reader view's own, made with the offer, is hidden; then only it
+    // shows; then only the page again.
+    EXPECT_TRUE(showingOnly(url));
+    PressKey(WXK_F9);
+    ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+    EXPECT_TRUE(showingOnly(kReaderPageAddress));
+    PressKey(WXK_F9);
+    ASSERT_FALSE(m_view->ReaderShown());
+    EXPECT_TRUE(showingOnly(url));
 }

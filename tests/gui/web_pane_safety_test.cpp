@@ -277,12 +277,20 @@ TEST_F(WebPaneTest, AFailedPageNamesThePaperSaysWhyAndTriesAgain)
     ASSERT_TRUE(WaitForCaption("Secure Paper")) << Caption();
     EXPECT_EQ(Failure()->reason, FailureReason::Untrusted);
 
-    // A name that cannot be found (or no network at all).
+    // A name that cannot be found; with no network at all, the network is
+    // said first.
+    SetNetworkAvailableCheck([] { return true; });
     m_view->NavigateTo("http://no-such-paper.invalid/", "Missing Paper");
     ASSERT_TRUE(WaitForCaption("Missing Paper")) << Caption();
-    bool online = g_network_monitor_get_network_available(g_network_monitor_get_default());
-    EXPECT_EQ(Failure()->reason,
-              online ? FailureReason::NameNotFound : FailureReason::NotConnected);
+    EXPECT_EQ(Failure()->reason, FailureReason::NameNotFound);
+    SetNetworkAvailableCheck([] { return false; });
+    m_view->NavigateTo("http://no-such-paper.invalid/", "Offline Paper");
+    ASSERT_TRUE(WaitForCaption("Offline Paper")) << Caption();
+    SetNetworkAvailableCheck({});
+    EXPECT_EQ(Failure()->reason, FailureReason::NotConnected);
+    const std::string source = m_view->WebView()->GetPageSource().utf8_string();
+    EXPECT_NE(source.find("This computer is not connected"), std::string::npos);
+    EXPECT_EQ(source.find("mistyped"), std::string::npos);
 }
 
 TEST_F(WebPaneTest, PlainAddressesAreTriedSecureFirstAndFallBackOnlyWhenNeeded)
@@ -586,4 +594,113 @@ TEST_F(WebPaneTest, APagesLeavePromptNeverHoldsTheProgramsOwnNavigations)
     m_view->NavigateTo(kProductStartPage);
     EXPECT_TRUE(WaitForCaption("Lumo News Reader \u2014 Start")) << Caption();
     EXPECT_EQ(Url(), kProductStartPage);
+}
+
+TEST_F(WebPaneTest, UnreachablePaperEndsOnItsFailurePageWhateverShowedAndTryingAgainShows)
+{
+    // After a page of the same site, a port the engine will not use and a
+    // port nothing listens on both end on the paper's failure page.
+    std::string front = Serve("/", "Front Page", "<p>front</p>");
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/front";
+    // Opened first, as after the start.
+    m_view->NavigateTo("http://127.0.0.1:9/front", "Paper B");
+    EXPECT_TRUE(WaitFor([&] {
+        return Failure() && Failure()->address == "http://127.0.0.1:9/front";
+    })) << Url();
+    EXPECT_TRUE(WaitForCaption("Paper B")) << Caption();
+    for (const std::string& unreachable : {std::string("http://127.0.0.1:9/front"), closed}) {
+        m_view->NavigateTo(front, "Paper A");
+        ASSERT_TRUE(WaitForCaption("Front Page"));
+        ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+        m_view->NavigateTo(unreachable, "Paper B");
+        EXPECT_TRUE(WaitFor([&] { return Failure() && Failure()->address == unreachable; }))
+            << unreachable << ": " << Url();
+        EXPECT_TRUE(WaitForCaption("Paper B")) << unreachable << ": " << Caption();
+        EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); })) << unreachable;
+    }
+    EXPECT_EQ(Failure()->reason, FailureReason::Refused);
+
+    // Tried again and failing again at once, the line runs and the page
+    // says when it was tried.
+    const auto tried = [&] {
+        std::string source = m_view->WebView()->GetPageSource().utf8_string();
+        size_t at = source.find("Last tried at ");
+        return at == std::string::npos ? std::string() : source.substr(at, 22);
+    };
+    ASSERT_TRUE(WaitFor([&] { return !tried().empty(); }));
+    const std::string first = tried();
+    lumo::test::Settle(milliseconds(1100));
+    m_view->Reload();
+    EXPECT_TRUE(WaitFor([&] { return m_view->ShowsLoadProgress(); }, seconds(5)));
+    EXPECT_TRUE(WaitFor([&] { return !tried().empty() && tried() != first; })) << first;
+    EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
+    EXPECT_EQ(Caption(), "Paper B - Lumo News Reader");
+}
+
+TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
+{
+    const auto killPageProcesses = [] {
+        for (const WebProcessUsage& process : WebProcessesOfThisProgram())
+            kill(process.pid, SIGKILL);
+    };
+    m_view->NavigateTo(Serve("/old.html", "Old Page", "<p>old</p>"));
+    ASSERT_TRUE(WaitForCaption("Old Page"));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->IsLoading(); }));
+
+    // Dying just as the navigation starts: the paper asked for still comes.
+    m_server.Route("/next.html",
+                   WebResponse{200, "text/html", Html("Next Page", "<p>next text</p>"), {}, 800});
+    const std::string next = m_server.Url("/next.html");
+    m_view->NavigateTo(next, "Next Paper");
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == next && Caption() == "Next Page - Lumo News Reader") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking &&
+                Caption() == "Next Paper - Lumo News Reader");
+    })) << Url()
+        << " " << Caption();
+    if (!Failure())
+        EXPECT_TRUE(
+            WaitFor([&] { return RunScript("document.body.innerText.trim()") == "next text"; }));
+
+    // Dying while the plain address is asked for, after the secure one.
+    m_server.Route("/later.html",
+                   WebResponse{200, "text/html", Html("Later Page", "<p>later</p>"), {}, 1500});
+    const std::string later = m_server.Url("/later.html");
+    m_view->NavigateTo(later, "Later Paper");
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::string> asked = m_server.Requests();
+        return std::find(asked.begin(), asked.end(), "/later.html") != asked.end();
+    }));
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == later && Caption() == "Later Page - Lumo News Reader") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking &&
+                Caption() == "Later Paper - Lumo News Reader");
+    })) << Url()
+        << " " << Caption();
+
+    // Dying while the page loads (its picture comes late): the page shows.
+    m_server.Route("/late.svg", WebResponse{200,
+                                            "image/svg+xml",
+                                            "<svg xmlns='http://www.w3.org/2000/svg' width='9' "
+                                            "height='9'/>",
+                                            {},
+                                            3000});
+    const std::string slow =
+        Serve("/slow.html", "Slow Page", "<p>slow text</p><img src='/late.svg'>");
+    m_view->NavigateTo(slow, "Slow Paper");
+    ASSERT_TRUE(WaitForCaption("Slow Page"));
+    ASSERT_TRUE(m_view->IsLoading());
+    killPageProcesses();
+    EXPECT_TRUE(WaitFor([&] {
+        return (Url() == slow && !m_view->IsLoading() &&
+                RunScript("document.body.innerText.trim()") == "slow text") ||
+               (Failure() && Failure()->reason == FailureReason::StoppedWorking);
+    })) << Url()
+        << " " << Caption();
+    EXPECT_TRUE(WaitFor([&] {
+        return Caption() ==
+               (Failure() ? "Slow Paper" : "Slow Page") + std::string(" - Lumo News Reader");
+    })) << Caption();
 }

@@ -284,3 +284,20 @@ TEST(AppPaths, CurrentDirectoryIsReadWhole)
     EXPECT_EQ(*seen, deep);
     EXPECT_EQ(AppDirFor(seen), "/");
 }
+
+TEST(WindowCaptionTest, KeepsTheTitleButNothingThatTurnsOrHidesIt)
+{
+    EXPECT_EQ(WindowCaption("Le Monde \u2014 \u00e9dition"),
+              "Le Monde \u2014 \u00e9dition - Lumo News Reader");
+    EXPECT_EQ(WindowCaption(""), " - Lumo News Reader");
+    // Overrides, embeddings, isolates, marks and control characters go; line
+    // breaks and tabs become blanks.
+    EXPECT_EQ(
+        WindowCaption("\u202egnp.exe\u202c news\u2066x\u2069\u200e\u200f\u061c\x01\x7f\u0085"),
+        "gnp.exe newsx - Lumo News Reader");
+    EXPECT_EQ(WindowCaption("Two\nlines\tand a tab"), "Two lines and a tab - Lumo News Reader");
+    // Text of any script stays, and what is no UTF-8 goes on its own.
+    EXPECT_EQ(WindowCaption("\u05d7\u05d3\u05e9\u05d5\u05ea \U0001F4F0"),
+              "\u05d7\u05d3\u05e9\u05d5\u05ea \U0001F4F0 - Lumo News Reader");
+    EXPECT_EQ(WindowCaption("ok\xff\xc3(\xe2\x80\xae"), "ok( - Lumo News Reader");
+}

@@ -97,6 +97,19 @@ TEST(ReaderPageTest, SanitizerSurvivesBrokenAndDeeplyNestedMarkup)
         ++closed;
     EXPECT_EQ(opened, closed);
     EXPECT_LT(opened, 250u);
+    // However deep, nothing after the deep part is lost.
+    for (int levels : {300, 1500}) {
+        std::string deeper = "<p>before</p>";
+        for (int i = 0; i < levels; ++i)
+            deeper += i % 2 ? "<div>" : "<span>";
+        deeper += "bottom";
+        for (int i = levels - 1; i >= 0; --i)
+            deeper += i % 2 ? "</div>" : "</span>";
+        deeper += "<p>after the deep part</p><p>the last word</p>";
+        const std::string kept = SanitizeArticleHtml(deeper);
+        for (const char* text : {"before", "bottom", "after the deep part", "the last word"})
+            EXPECT_NE(kept.find(text), std::string::npos) << levels << ": " << text;
+    }
 }
 
 TEST(ReaderPageTest, PageShowsTheArticleUnderAStrictPolicyWithItsSourceAndDate)
