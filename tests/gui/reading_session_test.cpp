@@ -462,13 +462,26 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
         return "";
     };
 
+    auto press = [](unsigned long key, bool ctrl = false, bool shift = false, bool alt = false) {
+        return [=] { PressKey(key, ctrl, shift, alt); };
+    };
+    auto click = [this](const char* paper) { return [=, this] { ClickPaper(paper); }; };
+    const Want post{"The Evening Post", m_post};
+    const Want front{"The Quillby Courier", m_front, Focus::Page};
+    const Want article{kArticle, m_article, Focus::Page};
+    const Want reader{kArticle, m_article, Focus::Page, false, true};
+    auto with = [](Want want, Focus focus, std::function<std::string()> more = {}) {
+        want.focus = focus;
+        want.more = std::move(more);
+        return want;
+    };
+
     const std::vector<Step> session = {
         {"the window opens on the start page", [] {}, {"", kProductStartPage, Focus::Directory}},
-        {"a click on Quillby Courier in My Favorites",
-         [&] { ClickPaper("Quillby Courier"); },
-         {"The Quillby Courier", m_front}},
+        {"a click on Quillby Courier in My Favorites", click("Quillby Courier"),
+         with(front, Focus::Tree)},
         {"a click on Quillby Ledger, which cannot be reached",
-         [&] { ClickPaper("Quillby Ledger"); },
+         click("Quillby Ledger"),
          {"Quillby Ledger", m_ledger, Focus::Tree, true}},
         {"F6 into the failure page, Tab to \"Try again\" and Enter",
          [&] {
@@ -489,14 +502,14 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              WaitFor([&] { return pane->SearchField()->GetValue() == "evening"; });
              PressKey(XK_Return);
          },
-         {"The Evening Post", m_post}},
+         post},
         {"Esc twice after the search",
          [&] {
              PressKey(XK_Escape);
              WaitFor([&] { return FocusNow() == Focus::SearchField; });
              PressKey(XK_Escape);
          },
-         {"The Evening Post", m_post, Focus::Tree, false, false, postSelected}},
+         with(post, Focus::Tree, postSelected)},
         {"a right-click on Quillby Courier, its menu closed with Esc",
          [&] {
              menuCloser.Start(100);
@@ -504,46 +517,34 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              WaitFor([&] { return menuShown && !gtk_grab_get_current(); });
              menuCloser.Stop();
          },
-         {"The Evening Post", m_post, Focus::Tree, false, false,
-          [&] { return menuShown ? "" : " no menu showed;"; }}},
-        {"Ctrl+E", [&] { PressKey(XK_e, true); }, {"The Evening Post", m_post, Focus::SearchField}},
-        {"Tab from the search field", [&] { PressKey(XK_Tab); }, {"The Evening Post", m_post}},
-        {"Tab from the tree", [&] { PressKey(XK_Tab); }, {"The Evening Post", m_post, Focus::Page}},
-        {"Shift+Tab from the page",
-         [&] { PressKey(XK_Tab, false, true); },
-         {"The Evening Post", m_post}},
-        {"Shift+Tab from the tree",
-         [&] { PressKey(XK_Tab, false, true); },
-         {"The Evening Post", m_post, Focus::SearchField}},
-        {"a click on Quillby Courier again",
-         [&] { ClickPaper("Quillby Courier"); },
-         {"The Quillby Courier", m_front}},
-        {"the pointer over the headline",
-         [&] { lumo::test::MovePointerTo(headline); },
-         {"The Quillby Courier", m_front, Focus::Tree, false, false,
-          [&] { return Status() == m_article ? "" : " the status bar reads " + Status() + ";"; }}},
-        {"a click on the headline in the page",
-         [&] { lumo::test::ClickAt(headline); },
-         {kArticle, m_article, Focus::Page, false, false,
-          [&] { return Status() != m_article ? "" : " the status bar still names the link;"; }}},
-        {"Alt+Left in the page",
-         [&] { PressKey(XK_Left, false, false, true); },
-         {"The Quillby Courier", m_front, Focus::Page}},
-        {"Alt+Right in the page",
-         [&] { PressKey(XK_Right, false, false, true); },
-         {kArticle, m_article, Focus::Page}},
-        {"F9 on the article",
-         [&] { PressKey(XK_F9); },
-         {kArticle, m_article, Focus::Page, false, true}},
-        {"Ctrl++ in the reader view",
-         [&] { PressKey(XK_plus, true, true); },
-         {kArticle, m_article, Focus::Page, false, true,
-          [&] { return View()->ZoomPercent() == 110 ? "" : " the zoom did not grow;"; }}},
-        {"Ctrl+0 in the reader view",
-         [&] { PressKey(XK_0, true); },
-         {kArticle, m_article, Focus::Page, false, true,
-          [&] { return View()->ZoomPercent() == 100 ? "" : " the zoom is not 100 %;"; }}},
-        {"F9 back to the page", [&] { PressKey(XK_F9); }, {kArticle, m_article, Focus::Page}},
+         with(post, Focus::Directory, [&] { return menuShown ? "" : " no menu showed;"; })},
+        {"Ctrl+E", press(XK_e, true), with(post, Focus::SearchField)},
+        {"Tab from the search field", press(XK_Tab), post},
+        {"Tab from the tree", press(XK_Tab), with(post, Focus::Page)},
+        {"Shift+Tab from the page", press(XK_Tab, false, true), post},
+        {"Shift+Tab from the tree", press(XK_Tab, false, true), with(post, Focus::SearchField)},
+        {"a click on Quillby Courier again", click("Quillby Courier"), with(front, Focus::Tree)},
+        {"the pointer over the headline", [&] { lumo::test::MovePointerTo(headline); },
+         with(front, Focus::Tree,
+              [&] {
+                  return Status() == m_article ? "" : " the status bar reads " + Status() + ";";
+              })},
+        {"a click on the headline in the page", [&] { lumo::test::ClickAt(headline); },
+         with(
+             article, Focus::Page,
+             [&] { return Status() != m_article ? "" : " the status bar still names the link;"; })},
+        {"Alt+Left in the page", press(XK_Left, false, false, true), front},
+        {"Alt+Right in the page", press(XK_Right, false, false, true), article},
+        {"F9 on the article", press(XK_F9), reader},
+        {"Esc back to the page", press(XK_Escape), article},
+        {"F9 again", press(XK_F9), reader},
+        {"Ctrl++ in the reader view", press(XK_plus, true, true),
+         with(reader, Focus::Page,
+              [&] { return View()->ZoomPercent() == 110 ? "" : " the zoom did not grow;"; })},
+        {"Ctrl+0 in the reader view", press(XK_0, true),
+         with(reader, Focus::Page,
+              [&] { return View()->ZoomPercent() == 100 ? "" : " the zoom is not 100 %;"; })},
+        {"F9 back to the page", press(XK_F9), article},
         {"Ctrl+F, \"bridge\" and Esc",
          [&] {
              PressKey(XK_f, true);
@@ -552,7 +553,7 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              WaitFor([&] { return View()->FindCount().StartsWith("1 of"); });
              PressKey(XK_Escape);
          },
-         {kArticle, m_article, Focus::Page}},
+         article},
         {"Ctrl+F again and \"cables\"",
          [&] {
              PressKey(XK_f, true);
@@ -561,41 +562,35 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              lumo::test::Settle(milliseconds(1000));
              type("cables");
          },
-         {kArticle, m_article, Focus::FindField, false, false,
-          [&] {
-              const std::string text = View()->FindField()->GetValue().utf8_string();
-              return text == "cables" ? "" : " the find bar holds \"" + text + "\";";
-          }}},
-        {"Esc from the find bar", [&] { PressKey(XK_Escape); }, {kArticle, m_article, Focus::Page}},
-        {"Ctrl+D, the add dialog cancelled",
-         [&] { PressKey(XK_d, true); },
-         {kArticle, m_article, Focus::Page, false, false,
-          [&] {
-              const auto& fields = addDialog.fields;
-              return fields == std::vector<std::string>{kArticle, m_article}
-                         ? ""
-                         : " the add dialog offered " +
-                               (fields.empty() ? "nothing" : fields[0] + " at " + fields[1]) + ";";
-          }}},
-        {"the Soft skin from the Skin menu",
-         [&] { Command(ID_SKIN_SOFT); },
-         {kArticle, m_article, Focus::Page, false, false,
-          [&] {
-              return CurrentSkinPath() == std::string("Skin/SoftCrystal.ssk") ? "" : " no skin;";
-          }}},
-        {"F9 in the new skin",
-         [&] { PressKey(XK_F9); },
-         {kArticle, m_article, Focus::Page, false, true}},
-        {"Esc out of the reader view",
-         [&] { PressKey(XK_Escape); },
-         {kArticle, m_article, Focus::Page}},
-        {"F6 to the tree", [&] { PressKey(XK_F6); }, {kArticle, m_article}},
-        {"F6 to the page", [&] { PressKey(XK_F6); }, {kArticle, m_article, Focus::Page}},
-        {"Alt+Left from the article",
-         [&] { PressKey(XK_Left, false, false, true); },
-         {"The Quillby Courier", m_front, Focus::Page}},
+         with(article, Focus::FindField,
+              [&] {
+                  const std::string text = View()->FindField()->GetValue().utf8_string();
+                  return text == "cables" ? "" : " the find bar holds \"" + text + "\";";
+              })},
+        {"Esc from the find bar", press(XK_Escape), article},
+        {"Ctrl+D, the add dialog cancelled", press(XK_d, true),
+         with(article, Focus::Page,
+              [&] {
+                  const auto& fields = addDialog.fields;
+                  return fields == std::vector<std::string>{kArticle, m_article}
+                             ? ""
+                             : " the add dialog offered " +
+                                   (fields.empty() ? "nothing" : fields[0] + " at " + fields[1]) +
+                                   ";";
+              })},
+        {"the Soft skin from the Skin menu", [&] { Command(ID_SKIN_SOFT); },
+         with(article, Focus::Page,
+              [&] {
+                  return CurrentSkinPath() == std::string("Skin/SoftCrystal.ssk") ? ""
+                                                                                  : " no skin;";
+              })},
+        {"F9 in the new skin", press(XK_F9), reader},
+        {"Esc out of the reader view", press(XK_Escape), article},
+        {"F6 to the tree", press(XK_F6), with(article, Focus::Tree)},
+        {"F6 to the page", press(XK_F6), article},
+        {"Alt+Left from the article", press(XK_Left, false, false, true), front},
         {"a click on Quillby Ledger after the front page",
-         [&] { ClickPaper("Quillby Ledger"); },
+         click("Quillby Ledger"),
          {"Quillby Ledger", m_ledger, Focus::Tree, true}},
     };
     for (const Step& step : session) {
