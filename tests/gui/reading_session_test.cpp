@@ -9,6 +9,7 @@
 
 #include <X11/keysym.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -241,20 +242,14 @@ protected:
         ASSERT_TRUE(wxSetWorkingDirectory(m_program.Path()));
         g_strAppDir = m_program.Path();
 
-        m_server.Route("/", {200,
-                             "text/html; charset=utf-8",
-                             Html("The Quillby Courier",
-                                  "<h1>Today</h1><a id='lead' href='/bridge.html' "
-                                  "style='position:absolute;left:40px;top:150px;width:500px;"
-                                  "height:60px;display:block'>Harbour bridge reopens</a>"),
-                             {},
-                             0});
-        m_server.Route("/bridge.html", {200, "text/html; charset=utf-8", Article(kArticle), {}, 0});
-        m_server.Route("/post", {200,
-                                 "text/html; charset=utf-8",
-                                 Html("The Evening Post", "<p>Evening news</p>"),
-                                 {},
-                                 0});
+        auto serve = [&](const std::string& path, const std::string& html) {
+            m_server.Route(path, WebResponse{200, "text/html; charset=utf-8", html, {}, 0});
+        };
+        serve("/", Html("The Quillby Courier",
+                        "<h1>Today</h1><a href='/bridge.html' style='position:absolute;left:40px;"
+                        "top:150px;width:500px;height:60px;display:block'>Bridge reopens</a>"));
+        serve("/bridge.html", Article(kArticle));
+        serve("/post", Html("The Evening Post", "<p>Evening news</p>"));
 
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -316,11 +311,6 @@ protected:
         ASSERT_TRUE(lumo::test::ClickAt(
             wxPoint(x + cell.x + std::min(cell.width / 2, 60), y + cell.y + cell.height / 2),
             button));
-    }
-
-    wxPoint InPage(int x, int y) const
-    {
-        return View()->WebView()->GetScreenPosition() + wxPoint(x, y);
     }
 
     // The address of the page on screen; for the failure page, the paper's.
@@ -396,6 +386,8 @@ protected:
         std::string seen;
         for (const std::string& document : documents)
             seen += "\n  " + document;
+        if (documents.empty())
+            seen = " none (is the accessibility bus running?)";
         ASSERT_TRUE(one) << "after \"" << step.name << "\": not exactly one web document showing "
                          << "on the accessibility bus, the one on screen:" << seen;
     }
@@ -441,8 +433,8 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
         for (char c : text)
             PressKey(static_cast<unsigned long>(c));
     };
-    // The status bar, once a link was hovered, names that link.
-    const wxPoint headline = InPage(270, 180);
+    // Where the front page's headline lies on screen.
+    const wxPoint headline = View()->WebView()->GetScreenPosition() + wxPoint(270, 180);
     bool progressSeen = false;
     bool menuShown = false;
     CancelledAddDialog addDialog;
