@@ -303,8 +303,8 @@ std::string FailurePageHtml(const FailurePage& page)
     if (!page.tried.empty())
         html += "<p class=\"tried\">Last tried at " + EscapeHtml(page.tried) + ".</p>";
     if (canRetry)
-        html += "<a class=\"retry\" role=\"button\" href=\"" + EscapeHtml(page.address) +
-                "\">Try again</a>";
+        html += std::string("<a class=\"retry\" role=\"button\" href=\"") + kFailureRetryAddress +
+                "\" title=\"" + EscapeHtml(page.address) + "\">Try again</a>";
     html += "</main></body></html>";
     return html;
 }

@@ -86,9 +86,15 @@ struct FailurePage
 };
 std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri);
 
+// What "Try again" on a failure page links to: the program loads the paper
+// again itself, as it did the first time. A link to the paper's own address
+// would be left to the engine, which refuses some addresses (ports kept for
+// other services) without a word when a page links them.
+inline constexpr const char* kFailureRetryAddress = "lumo://start/retry";
+
 // The failure page itself: every text from the address is escaped, the page
-// runs no script, and "Try again" links the original address only when it is
-// one the pane may load (http, https or file).
+// runs no script, and "Try again" is offered only when the original address
+// is one the pane may load (http, https or file).
 std::string FailurePageHtml(const FailurePage& page);
 
 // True for an address the program never opens for a favorite or a setting:

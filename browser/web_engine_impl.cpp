@@ -972,11 +972,13 @@ private:
 
         // "Try again" on the failure page goes through the program's own
         // navigation: the secure address first, a hung process replaced.
-        if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native));
-            failed && byUser && uri == failed->address) {
+        if (uri == kFailureRetryAddress) {
             webkit_policy_decision_ignore(decision);
-            std::string address = failed->address, name = failed->name;
-            CallAfter([this, address, name] { LoadURL(address, name); });
+            if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native));
+                failed && byUser) {
+                std::string address = failed->address, name = failed->name;
+                CallAfter([this, address, name] { LoadURL(address, name); });
+            }
             return true;
         }
         // The program's own pages (the start page, the failure page) come
@@ -1082,6 +1084,10 @@ private:
                                ? webkit_hit_test_result_get_link_uri(hit)
                                : nullptr;
         std::string url = link ? link : "";
+        // "Try again" names the paper it tries.
+        if (url == kFailureRetryAddress)
+            if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native)))
+                url = failed->address;
         if (url != m_hovered) {
             m_hovered = url;
             m_host.OnLinkHovered(url);

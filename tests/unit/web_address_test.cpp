@@ -48,7 +48,8 @@ TEST(WebAddressTest, FailurePageKeepsNameAndAddressAndEscapesThem)
     std::string html = FailurePageHtml(*parsed);
     EXPECT_NE(html.find("<title>Le &lt;Monde&gt; &amp; &quot;Co&quot;</title>"), std::string::npos);
     EXPECT_NE(html.find(std::string(ReasonText(FailureReason::TimedOut))), std::string::npos);
-    EXPECT_NE(html.find("href=\"http://example.com/a?b=1&amp;c=&lt;2&gt;#top\">Try again"),
+    EXPECT_NE(html.find(std::string("href=\"") + kFailureRetryAddress +
+                        "\" title=\"http://example.com/a?b=1&amp;c=&lt;2&gt;#top\">Try again"),
               std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
 
