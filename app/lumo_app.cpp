@@ -195,28 +195,4 @@ bool CLumoNewsReaderApp::OnExceptionInMainLoop()
     return true;
 }
 
-int CLumoNewsReaderApp::GetProfileInt(const std::string& section, const std::string& key,
-                                      int defaultValue) const
-{
-    return m_profile->GetProfileInt(section, key, defaultValue);
-}
-
-bool CLumoNewsReaderApp::WriteProfileInt(const std::string& section, const std::string& key,
-                                         int value)
-{
-    return m_profile->WriteProfileInt(section, key, value);
-}
-
-std::string CLumoNewsReaderApp::GetProfileString(const std::string& section, const std::string& key,
-                                                 const std::string& defaultValue) const
-{
-    return m_profile->GetProfileString(section, key, defaultValue);
-}
-
-bool CLumoNewsReaderApp::WriteProfileString(const std::string& section, const std::string& key,
-                                            const std::string& value)
-{
-    return m_profile->WriteProfileString(section, key, value);
-}
-
 } // namespace lumo

@@ -27,15 +27,6 @@ public:
     int OnExit() override;
     bool OnExceptionInMainLoop() override;
 
-    // The profile functions of the settings store.
-    int GetProfileInt(const std::string& section, const std::string& key, int defaultValue) const;
-    bool WriteProfileInt(const std::string& section, const std::string& key, int value);
-    std::string GetProfileString(const std::string& section, const std::string& key,
-                                 const std::string& defaultValue = {}) const;
-    bool WriteProfileString(const std::string& section, const std::string& key,
-                            const std::string& value);
-
-    ProfileStore& Profile() { return *m_profile; }
     CMainFrame* MainFrame() const { return m_frame; }
 
 private:

@@ -125,11 +125,6 @@ ScreenRect StartPlacement(const ProfileStore& profile)
     return kDefaultWindowRect;
 }
 
-int FillSplitInfoThunk(SplitInfo& info)
-{
-    return FillSplitInfo(info);
-}
-
 } // namespace
 
 CMainFrame::CMainFrame(ProfileStore& profile, FavoritesReporter& reporter)
@@ -144,8 +139,6 @@ CMainFrame::~CMainFrame()
         WriteNormalPlacement(m_profile, m_normalRect);
     // The panes refer to the document and the settings held here: let them go first.
     DestroyChildren();
-    if (g_pSplitter == m_wndSplitter)
-        g_pSplitter = nullptr;
 }
 
 bool CMainFrame::Create()
@@ -158,9 +151,6 @@ bool CMainFrame::Create()
         Move(start.x, start.y);
     m_normalRect = start;
     SetName("Lumo News Reader");
-
-    // The splitter record is handed to the skin component before the splitter exists.
-    GetSplitterInfo(&FillSplitInfoThunk);
 
     CreateMenuBar();
     CreateAccelerators();
@@ -241,7 +231,6 @@ bool CMainFrame::OnCreateClient()
 {
     m_wndSplitter = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                          wxSP_LIVE_UPDATE | wxSP_3DSASH);
-    g_pSplitter = m_wndSplitter;
     m_wndSplitter->SetName("Panes");
     m_directoryPane = new CDirectoryPane(m_wndSplitter, m_doc, m_profile, m_reporter);
     m_leftView = m_directoryPane->Tree();

@@ -31,9 +31,8 @@ public:
     CMainFrame(ProfileStore& profile, FavoritesReporter& reporter);
     ~CMainFrame() override;
 
-    // Makes the window: splitter callback, menu, accelerators, client area
-    // (splitter and both panes) and the hidden status bar. False when any
-    // part cannot be made.
+    // Makes the window: menu, accelerators, client area (splitter and both
+    // panes) and the hidden status bar. False when any part cannot be made.
     bool Create();
 
     // The panes' first update (also run again for New and Open).

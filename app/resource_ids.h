@@ -45,14 +45,6 @@ constexpr int FromWxId(int wxId)
     return wxId + kWxIdOffset;
 }
 
-// Status-bar indicator panes.
-enum IndicatorId : int
-{
-    ID_INDICATOR_CAPS = 59137,
-    ID_INDICATOR_NUM = 59138,
-    ID_INDICATOR_SCRL = 59139,
-};
-
 // Dialog templates and their controls.
 enum DialogId : int
 {

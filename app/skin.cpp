@@ -2,15 +2,11 @@
 
 #include <string>
 
-#include <wx/splitter.h>
-
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 #endif
 
 namespace lumo {
-
-wxSplitterWindow* g_pSplitter = nullptr;
 
 namespace {
 
@@ -18,7 +14,6 @@ namespace {
 GtkCssProvider* g_provider = nullptr;
 #endif
 std::string g_skinPath;
-SplitInfoCallback g_splitterCallback = nullptr;
 
 #ifdef __WXGTK__
 void ForgetSizes(GtkWidget* widget, gpointer = nullptr)
@@ -107,47 +102,9 @@ int ExitSkin()
     return 1;
 }
 
-void GetSplitterInfo(SplitInfoCallback callback)
-{
-    g_splitterCallback = callback;
-}
-
-SplitInfoCallback CurrentSplitterInfoCallback()
-{
-    return g_splitterCallback;
-}
-
 const char* CurrentSkinPath()
 {
     return g_skinPath.c_str();
-}
-
-int FillSplitInfo(SplitInfo& info)
-{
-    wxSplitterWindow* splitter = g_pSplitter;
-    if (!splitter)
-        return 0;
-    bool split = splitter->IsSplit();
-    bool vertical = splitter->GetSplitMode() == wxSPLIT_VERTICAL;
-    int sash = splitter->GetSashSize();
-    int border = splitter->GetBorderSize();
-    info.maxRows = 1;
-    info.maxColumns = 2;
-    info.barWidth = sash;
-    info.barHeight = sash;
-    info.borderShareX = border;
-    info.borderShareY = border;
-    info.gapX = vertical ? sash : 0;
-    info.gapY = vertical ? 0 : sash;
-    info.clientBorderX = border;
-    info.clientBorderY = border;
-    info.rows = split && !vertical ? 2 : 1;
-    info.columns = split && vertical ? 2 : 1;
-    info.hasHorizontalScrollBar = 0;
-    info.hasVerticalScrollBar = 0;
-    info.columnInfo = splitter->GetWindow1();
-    info.rowInfo = splitter->GetWindow2();
-    return 0;
 }
 
 } // namespace lumo

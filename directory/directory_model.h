@@ -39,7 +39,12 @@ public:
     // rows takes n² steps: minutes for a million favorites. Once called, the
     // control's rows get both answers from this model in constant time per
     // level. Other controls are not affected.
+    // The lookups rely on the toolkit's own model class and the way its rows
+    // carry the items: checked on the control's rows first, and a toolkit
+    // that differs keeps its own lookups (right, only slower).
     void ServeRowLookups(GtkTreeView* view);
+    // Whether a control's rows get their lookups from a DirectoryModel.
+    static bool ServesRowsOf(GtkTreeView* view);
 #endif
 
     void GetValue(wxVariant& value, const wxDataViewItem& item, unsigned int column) const override;

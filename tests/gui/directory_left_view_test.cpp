@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/dataview.h>
 #include <wx/filefn.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
@@ -28,6 +30,7 @@
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
 #include "directory/catalogue.h"
+#include "directory/directory_model.h"
 #include "directory/left_view.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
@@ -89,28 +92,64 @@ GtkTreePath* NativePath(const DirectoryTree& tree, Item item)
     return gtk_tree_path_new_from_indicesv(indices.data(), indices.size());
 }
 
-// GTK walks a branch of the native tree row after row, asking each row's
-// path, as it does when it lays the branch out: every answer follows the tree.
-void ExpectNativeWalkFollowsTree(GtkTreeModel* model, const DirectoryTree& tree, Item parent)
+// The same rows in a control of their own whose lookups are the toolkit's own.
+class ToolkitRows
 {
+public:
+    ToolkitRows(wxWindow* parent, const DirectoryTree& tree)
+        : m_control(new wxDataViewCtrl(parent, wxID_ANY))
+    {
+        m_control->AppendTextColumn(wxString(), 0);
+        auto* model = new DirectoryModel;
+        DirectoryTree copy = tree;
+        model->Replace(std::move(copy));
+        m_control->AssociateModel(model);
+        model->DecRef();
+    }
+    ~ToolkitRows() { m_control->Destroy(); }
+
+    GtkTreeView* View() const { return GTK_TREE_VIEW(m_control->GtkGetTreeView()); }
+    GtkTreeModel* Model() const { return gtk_tree_view_get_model(View()); }
+
+private:
+    wxDataViewCtrl* m_control;
+};
+
+// GTK walks a branch of the native tree row after row, asking each row's
+// path, as it does when it lays the branch out: every answer follows the tree
+// and is the one the toolkit's own lookups give on the same rows.
+void ExpectNativeWalkFollowsTree(GtkTreeModel* model, const ToolkitRows& toolkit,
+                                 const DirectoryTree& tree, Item parent)
+{
+    GtkTreeModel* reference = toolkit.Model();
     GtkTreePath* parentPath = NativePath(tree, parent);
     GtkTreeIter parentIter;
     GtkTreeIter iter;
+    GtkTreeIter referenceIter;
     ASSERT_TRUE(gtk_tree_model_get_iter(model, &parentIter, parentPath));
+    ASSERT_EQ(gtk_tree_model_iter_children(model, &iter, &parentIter),
+              !tree.GetChildren(parent).empty());
+    ASSERT_TRUE(gtk_tree_model_get_iter(reference, &parentIter, parentPath));
+    ASSERT_EQ(gtk_tree_model_iter_children(reference, &referenceIter, &parentIter),
+              !tree.GetChildren(parent).empty());
     gtk_tree_path_free(parentPath);
     const auto& children = tree.GetChildren(parent);
-    ASSERT_EQ(gtk_tree_model_iter_children(model, &iter, &parentIter), !children.empty());
     for (std::size_t i = 0; i < children.size(); ++i) {
         GValue value = G_VALUE_INIT;
         gtk_tree_model_get_value(model, &iter, 0, &value);
         ASSERT_STREQ(g_value_get_string(&value), tree.GetItemText(children[i]).c_str());
         g_value_unset(&value);
-        GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+        ASSERT_EQ(iter.user_data, referenceIter.user_data) << i;
         GtkTreePath* expected = NativePath(tree, children[i]);
-        ASSERT_EQ(gtk_tree_path_compare(path, expected), 0) << i;
-        gtk_tree_path_free(path);
+        for (auto [walked, at] : {std::pair(model, &iter), std::pair(reference, &referenceIter)}) {
+            GtkTreePath* path = gtk_tree_model_get_path(walked, at);
+            EXPECT_EQ(gtk_tree_path_compare(path, expected), 0) << i;
+            gtk_tree_path_free(path);
+        }
         gtk_tree_path_free(expected);
-        ASSERT_EQ(gtk_tree_model_iter_next(model, &iter), i + 1 < children.size()) << i;
+        const bool more = i + 1 < children.size();
+        ASSERT_EQ(gtk_tree_model_iter_next(model, &iter), more) << i;
+        ASSERT_EQ(gtk_tree_model_iter_next(reference, &referenceIter), more) << i;
     }
 }
 
@@ -465,15 +504,24 @@ TEST_P(LeftViewFavoritesTest, FavoritesComeFirstAndTheCatalogueFollowsThem)
         expected.push_back(wxString::Format("https://paper%d.example/", count).utf8_string());
     EXPECT_EQ(m_browser.opened, expected);
 
+    // The tree answers the control's row lookups on this toolkit; the same
+    // rows in a control of their own keep the toolkit's lookups to compare with.
+    ASSERT_TRUE(DirectoryModel::ServesRowsOf(TreeView()));
     GtkTreeModel* model = gtk_tree_view_get_model(TreeView());
-    for (Item parent : {Root(), favorites, Region("[WY]Wyoming")})
-        ExpectNativeWalkFollowsTree(model, Tree(), parent);
+    {
+        ToolkitRows toolkit(m_frame, Tree());
+        ASSERT_FALSE(DirectoryModel::ServesRowsOf(toolkit.View()));
+        for (Item parent : {Root(), favorites, Region("[WY]Wyoming")})
+            ExpectNativeWalkFollowsTree(model, toolkit, Tree(), parent);
+    }
     // The rows of a search are another tree, walked as well.
     if (count > 0) {
         m_view->ShowMatches("Paper 0");
+        ASSERT_TRUE(DirectoryModel::ServesRowsOf(TreeView()));
         model = gtk_tree_view_get_model(TreeView());
-        ExpectNativeWalkFollowsTree(model, Tree(), Root());
-        ExpectNativeWalkFollowsTree(model, Tree(), Branch(kMyFavoritesBranch));
+        ToolkitRows toolkit(m_frame, Tree());
+        ExpectNativeWalkFollowsTree(model, toolkit, Tree(), Root());
+        ExpectNativeWalkFollowsTree(model, toolkit, Tree(), Branch(kMyFavoritesBranch));
     }
 }
 
@@ -857,6 +905,42 @@ TEST_F(LeftViewTest, RowsAreExposedWithTheirTextsToAssistiveTechnology)
     for (const char* row : {"table cell\tLumo News Reader\n", "table cell\tMy Favorites\n",
                             "table cell\tCNN \n", "table cell\t[DC]Dist. of Columbia\n"})
         EXPECT_NE(output.find(row), std::string::npos) << row;
+}
+
+// Rows of another model class than the toolkit's own keep their own lookups:
+// that class's entries are left as they were, and its rows walk as before.
+TEST(DirectoryModelRowLookupsTest, RowsOfAnotherModelClassKeepTheirOwnLookups)
+{
+    GtkTreeStore* store = gtk_tree_store_new(1, G_TYPE_STRING);
+    GtkTreeIter row;
+    for (const char* text : {"One", "Two"})
+        gtk_tree_store_insert_with_values(store, &row, nullptr, -1, 0, text, -1);
+    auto* iface = static_cast<GtkTreeModelIface*>(
+        g_type_interface_peek(G_OBJECT_GET_CLASS(store), GTK_TYPE_TREE_MODEL));
+    const auto iterNext = iface->iter_next;
+    const auto getPath = iface->get_path;
+    GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+    g_object_ref_sink(view);
+
+    auto* model = new DirectoryModel;
+    DirectoryTree tree;
+    for (const char* text : {"One", "Two"})
+        tree.InsertItem(DirectoryTree::kTop, text, DirectoryTree::Position::Last);
+    model->Replace(std::move(tree));
+    model->ServeRowLookups(GTK_TREE_VIEW(view));
+    EXPECT_FALSE(DirectoryModel::ServesRowsOf(GTK_TREE_VIEW(view)));
+    EXPECT_EQ(iface->iter_next, iterNext);
+    EXPECT_EQ(iface->get_path, getPath);
+    GtkTreeIter iter;
+    ASSERT_TRUE(gtk_tree_model_get_iter_first(GTK_TREE_MODEL(store), &iter));
+    EXPECT_TRUE(gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &iter));
+    GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), &iter);
+    EXPECT_EQ(gtk_tree_path_get_indices(path)[0], 1);
+    gtk_tree_path_free(path);
+    EXPECT_FALSE(gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &iter));
+    model->DecRef();
+    g_object_unref(view);
+    g_object_unref(store);
 }
 
 } // namespace
