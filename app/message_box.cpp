@@ -57,7 +57,10 @@ bool OpenOutsideOrSay(const std::string& url)
 {
     if (OpenUrlOutside(url))
         return true;
-    AppMessageBox(CannotOpenMessage(url));
+    // An address that may not leave the program is refused as such; nothing
+    // was tried, so "no program could be started" would be wrong.
+    AppMessageBox(OutsideRouteOf(url) == OutsideRoute::Refused ? RefusedOutsideMessage(url)
+                                                               : CannotOpenMessage(url));
     return false;
 }
 

@@ -73,7 +73,7 @@ std::string RefusedOutsideMessage(const std::string& url)
     if (scheme == "file")
         return "Not opened: pages cannot open files or folders of this computer.";
     if (scheme.empty() || scheme.size() > 20)
-        return "Not opened: the page asked for an address the program does not hand on.";
+        return "Not opened: the program does not hand this address to other programs.";
     return "Not opened: " + scheme +
            ": addresses are not handed to other programs (only web, mail and phone addresses).";
 }

@@ -895,6 +895,8 @@ private:
             // counts no longer.
             m_programLoadOpen = false;
             m_clickUnused = false;
+            // A link under the pointer belonged to the page that went.
+            m_hovered.clear();
             m_committedUri = UriOf(m_native);
             ForgetReaderAnswers();
             m_host.OnPageCommitted(m_committedUri);

@@ -754,7 +754,8 @@ TEST_F(LeftViewTest, ScriptAndDataFavoritesAreNotOpenedAndTheUserIsToldWhy)
                    FavoriteXml("Cookie Jar", "javascript:document.title='x'+document.cookie") +
                    FavoriteXml("Shouting", " JavaScript:alert(1)") +
                    FavoriteXml("Inline Page", "data:text/html,<script>alert(1)</script>") +
-                   FavoriteXml("Blob", "blob:https://a.example/1"));
+                   FavoriteXml("Blob", "blob:https://a.example/1") +
+                   FavoriteXml("Share", "smb://127.0.0.1/share"));
     InitialUpdate();
     const Item favorites = Branch(kMyFavoritesBranch);
     Click(Child(favorites, "Le Monde"));
@@ -774,6 +775,14 @@ TEST_F(LeftViewTest, ScriptAndDataFavoritesAreNotOpenedAndTheUserIsToldWhy)
     EXPECT_FALSE(m_view->RunPaperCommand(CLeftView::PaperCommand::OpenInWebBrowser,
                                          Child(favorites, "Blob")));
     EXPECT_EQ(m_reporter.messages, std::vector<std::string>{RefusedAddressMessage("Blob")});
+    // An address of a scheme that never leaves the program is refused as such.
+    {
+        lumo::test::RecordedMessageBoxes boxes;
+        EXPECT_FALSE(m_view->RunPaperCommand(CLeftView::PaperCommand::OpenInWebBrowser,
+                                             Child(favorites, "Share")));
+        EXPECT_EQ(boxes.texts,
+                  std::vector<std::string>{RefusedOutsideMessage("smb://127.0.0.1/share")});
+    }
     // The file keeps what it holds.
     EXPECT_NE(lumo::test::ReadFile(m_dir.File("Favorites.xml")).find("javascript:document.title="),
               std::string::npos);
