@@ -19,7 +19,7 @@ run_suite() {
 
 run_suite build
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1} \
-UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}:suppressions=$(pwd)/tests/ubsan.supp \
     run_suite build-asan
 
 # The same set-up, build and suite on Debian 13, in a root of its own, and its
