@@ -4,6 +4,7 @@
 #include <wx/window.h>
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 namespace lumo {
 namespace {
@@ -102,9 +103,13 @@ gboolean OnPageFocus(GtkWidget* page, GtkDirectionType direction, gpointer)
         gdk_event_free(current);
     if (gtk_widget_has_focus(page)) {
         // At the page's last (or first) element the engine moves the focus
-        // on by itself, and then hands back the key it did not use, which
-        // moved the focus a second step. Only the key moves it now.
-        return !byUsersKey;
+        // on by itself. Before 2.52 it then also hands back the key it did
+        // not use, which moved the focus a second step: there only the key
+        // moves it. From 2.52 on no key comes back, and the engine's own
+        // move is the one step.
+        static const bool keyComesBack =
+            webkit_get_major_version() == 2 && webkit_get_minor_version() < 52;
+        return keyComesBack && !byUsersKey;
     }
     // Taken by Tab, the page's first element (by Shift+Tab, its last) takes
     // the focus and shows it, as in a web browser.
