@@ -140,16 +140,41 @@ bool IsReplacementOf(const std::string& entry, const std::string& name,
     return false;
 }
 
-// Removes the files of `dir` that `isLeftover` names, regular files of this
-// user that no process holds locked. Returns how many were removed.
-template <typename IsLeftover> int RemoveUnheld(const std::string& dir, IsLeftover isLeftover)
+// What a clean-up does with a file of a folder it lists.
+enum class Leftover
+{
+    No,      // not one of its files
+    Remove,  // a leftover to remove
+    PutBack, // a copy of old contents to put back into the file, then remove
+};
+
+// Puts the contents of the copy open at `fd` back into `target`.
+bool PutBackCopy(int fd, const std::string& target)
+{
+    std::string old;
+    if (!ReadAll(fd, old))
+        return false;
+    const int file = open(target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    const bool back = Rewrite(file, old);
+    close(file);
+    return back;
+}
+
+// Removes the files of `dir` that `kindOf` names, regular files of this user
+// that no process holds locked; a copy to put back into `target` goes only
+// once it is back. Returns how many leftovers were removed.
+template <typename KindOf>
+int RemoveUnheld(const std::string& dir, KindOf kindOf, const std::string& target = {})
 {
     DIR* listing = opendir(dir.c_str());
     if (!listing)
         return 0;
     int removed = 0;
     while (const dirent* entry = readdir(listing)) {
-        if (!isLeftover(std::string(entry->d_name)))
+        const Leftover kind = kindOf(std::string(entry->d_name));
+        if (kind == Leftover::No)
             continue;
         const std::string leftover = dir + "/" + entry->d_name;
         struct stat st;
@@ -159,8 +184,14 @@ template <typename IsLeftover> int RemoveUnheld(const std::string& dir, IsLeftov
         const int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(leftover.c_str()) == 0)
-            ++removed;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (kind == Leftover::PutBack) {
+                if (PutBackCopy(fd, target))
+                    unlink(leftover.c_str());
+            } else if (unlink(leftover.c_str()) == 0) {
+                ++removed;
+            }
+        }
         close(fd);
     }
     closedir(listing);
@@ -331,61 +362,29 @@ std::string InPlaceCopyStem(const std::string& target)
     return TemporaryFolder() + "/" + kOldCopyPrefix + NameOf(target) + "." + PathMark(target) + ".";
 }
 
-namespace {
-
-// Puts back the old contents a rewrite in place of `target` cut short left in
-// its copy: the file may hold the new contents only in part. The save never
-// said it succeeded, so the file returns to what it was before it. The copy
-// goes once it is back; a copy that cannot be put back stays.
-void RestoreInPlaceCopies(const std::string& target)
-{
-    const std::string stem = NameOf(InPlaceCopyStem(target));
-    const std::string dir = TemporaryFolder();
-    DIR* listing = opendir(dir.c_str());
-    if (!listing)
-        return;
-    std::vector<std::string> copies;
-    while (const dirent* entry = readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0)
-            copies.push_back(dir + "/" + name);
-    }
-    closedir(listing);
-    for (const std::string& copy : copies) {
-        const int fd = open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st;
-        std::string old;
-        // A copy still held belongs to a rewrite under way in another instance.
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, old)) {
-            const int file = open(target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-            if (file >= 0 && Rewrite(file, old))
-                unlink(copy.c_str());
-            if (file >= 0)
-                close(file);
-        }
-        close(fd);
-    }
-}
-
-} // namespace
-
 int RemoveLeftoverReplacements(const std::string& path)
 {
     std::string target;
     if (!ResolveLinks(path, target))
         target = path;
-    RestoreInPlaceCopies(target);
     const std::string name = NameOf(target);
     int removed = RemoveUnheld(DirectoryOf(target), [&name](const std::string& entry) {
-        return IsReplacementOf(entry, name);
+        return IsReplacementOf(entry, name) ? Leftover::Remove : Leftover::No;
     });
-    // Copies of files rewritten in place of the form without the path's mark.
-    removed += RemoveUnheld(TemporaryFolder(), [&name](const std::string& entry) {
-        return IsReplacementOf(entry, name, kOldCopyPrefix);
-    });
+    // In the temporary folder: the copy a rewrite in place of this very file
+    // cut short left goes back into the file, which may hold the new
+    // contents only in part (the save never said it succeeded). Copies of the
+    // form without the path's mark are only removed.
+    const std::string ownCopy = NameOf(InPlaceCopyStem(target));
+    removed += RemoveUnheld(
+        TemporaryFolder(),
+        [&](const std::string& entry) {
+            if (entry.size() == ownCopy.size() + 6 &&
+                entry.compare(0, ownCopy.size(), ownCopy) == 0)
+                return Leftover::PutBack;
+            return IsReplacementOf(entry, name, kOldCopyPrefix) ? Leftover::Remove : Leftover::No;
+        },
+        target);
     return removed;
 }
 
