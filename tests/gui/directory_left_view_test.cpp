@@ -983,12 +983,18 @@ TEST_F(LeftViewSelectionTest, RightClickShowsTheRowsMenuWithoutOpeningIt)
         });
         event.Skip();
     });
+    bool menuClosed = false;
+    m_view->Bind(wxEVT_MENU_CLOSE, [&](wxMenuEvent& event) {
+        menuClosed = true;
+        event.Skip();
+    });
 
     Click(cnn, 3);
     ASSERT_TRUE(WaitFor([&] { return !offered.empty(); }));
     EXPECT_EQ(offered, (std::vector<std::string>{"Open", "Open in Web Browser", "Copy Address",
                                                  "Add to My Favorites"}));
-    Settle(std::chrono::milliseconds(100));
+    // Once the menu closed unchosen, the click is over.
+    ASSERT_TRUE(WaitFor([&] { return menuClosed; }));
     EXPECT_EQ(Selected(), other);
     EXPECT_EQ(m_browser.opened.size(), 1u);
     EXPECT_EQ(Caption(), caption);

@@ -475,7 +475,7 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
         return want;
     };
 
-    const std::vector<Step> session = {
+    const std::vector<Step> steps = {
         {"the window opens on the start page", [] {}, {"", kProductStartPage, Focus::Directory}},
         {"a click on Quillby Courier in My Favorites", click("Quillby Courier"),
          with(front, Focus::Tree)},
@@ -595,7 +595,7 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
          click("Quillby Ledger"),
          {"Quillby Ledger", m_ledger, Focus::Tree, true}},
     };
-    for (const Step& step : session) {
+    for (const Step& step : steps) {
         step.action();
         Check(step);
         if (HasFatalFailure())
