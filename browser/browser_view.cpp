@@ -160,6 +160,11 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
 CLumoNewsReaderView::~CLumoNewsReaderView()
 {
     m_engine.reset(); // before its window goes with the pane's children
+#ifdef __WXGTK__
+    // The field goes with the pane's children, after this object.
+    if (m_findField)
+        g_signal_handlers_disconnect_by_data(m_findField->GetHandle(), this);
+#endif
     if (m_doc.m_pHtmlView == this)
         m_doc.m_pHtmlView = nullptr;
 }
