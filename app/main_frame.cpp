@@ -23,6 +23,7 @@
 #include "app/skin.h"
 #include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "content_filter/blocking_settings.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"
@@ -80,7 +81,10 @@ const MenuSpec kMenus[] = {
       {ToWxId(ID_SKIN_SOFT), "&Soft", "Set skin as soft style", true}}},
     {"&View",
      {{ToWxId(ID_VIEW_STATUS_BAR), "Status", "Show or hide status bar", true},
-      {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true}}},
+      {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true},
+      {0, nullptr, nullptr, false},
+      {ToWxId(ID_VIEW_BLOCK_ADS), content_filter::kBlockAdsAndTrackersLabel,
+       "Block ads and trackers in the pages shown", true}}},
     {"&Help",
      {{ToWxId(ID_HELP_CONTENT), "Content and Index", "Show help content", false},
       {ToWxId(ID_HELP_PRODUCT), "Product Homepage", "Show help product", false},
@@ -169,6 +173,8 @@ bool CMainFrame::Create()
     Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ToWxId(ID_VIEW_TOOLBAR));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewBlockAds, this, ToWxId(ID_VIEW_BLOCK_ADS));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBlockAds, this, ToWxId(ID_VIEW_BLOCK_ADS));
     Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
     Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
     Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
@@ -347,6 +353,21 @@ void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
 void CMainFrame::OnUpdateViewToolbar(wxUpdateUIEvent& event)
 {
     event.Check(false); // the frame has no toolbar
+}
+
+// Taken up by the pane at its next load.
+void CMainFrame::OnViewBlockAds(wxCommandEvent&)
+{
+    const bool on = m_profile.GetProfileInt(content_filter::kBlockingSection,
+                                            content_filter::kBlockingEnabledKey, 1) != 0;
+    m_profile.WriteProfileInt(content_filter::kBlockingSection, content_filter::kBlockingEnabledKey,
+                              on ? 0 : 1);
+}
+
+void CMainFrame::OnUpdateViewBlockAds(wxUpdateUIEvent& event)
+{
+    event.Check(m_profile.GetProfileInt(content_filter::kBlockingSection,
+                                        content_filter::kBlockingEnabledKey, 1) != 0);
 }
 
 void CMainFrame::OnFileNew(wxCommandEvent&)

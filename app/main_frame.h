@@ -82,6 +82,8 @@ private:
     void OnViewStatusBar(wxCommandEvent& event);
     void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
     void OnUpdateViewToolbar(wxUpdateUIEvent& event);
+    void OnViewBlockAds(wxCommandEvent& event);
+    void OnUpdateViewBlockAds(wxUpdateUIEvent& event);
     void OnFileNew(wxCommandEvent& event);
     void OnFileOpen(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);

@@ -23,6 +23,7 @@
 #include "app/url_opener.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "content_filter/blocking_settings.h"
 #include "ui/accessibility.h"
 
 #ifdef __WXGTK__
@@ -802,6 +803,8 @@ void CLumoNewsReaderView::ShowStatus()
     std::string text;
     if (!m_hoveredLink.empty())
         text = m_hoveredLink;
+    else if (m_preparingFilters)
+        text = content_filter::kPreparingFiltersMessage;
     else if (loading && !m_loadingHost.empty())
         text = "Loading " + m_loadingHost + "\u2026";
     else if (loading)
@@ -809,6 +812,25 @@ void CLumoNewsReaderView::ShowStatus()
     else
         text = kIdleMessage;
     bar->SetStatusText(wxString::FromUTF8(text), 0);
+}
+
+wxConfigBase* CLumoNewsReaderView::Settings()
+{
+    return &m_profile.Config();
+}
+
+void CLumoNewsReaderView::OnFiltersPreparing(bool preparing)
+{
+    m_preparingFilters = preparing;
+    // The line shows the wait; the load's own progress follows it.
+    if (preparing)
+        m_progressLine->SetProgress(0.0);
+    ShowStatus();
+}
+
+void CLumoNewsReaderView::OnNotice(const std::string& text)
+{
+    ShowNotice(text);
 }
 
 bool CLumoNewsReaderView::WebSandboxSupported()

@@ -135,6 +135,9 @@ private:
     void OnReaderOffered(bool offered) override;
     void OnReaderShown(bool shown) override;
     void OnNoArticle() override;
+    wxConfigBase* Settings() override;
+    void OnFiltersPreparing(bool preparing) override;
+    void OnNotice(const std::string& text) override;
     void CreateReaderBar();
     void UpdateReaderBar();
     // The key of [Zoom] the page on screen keeps its zoom under.
@@ -189,6 +192,8 @@ private:
     // The bar shows the last text again, selected, and the user has not
     // touched it yet.
     bool m_findTextOffered = false;
+    // A page waits for the ad and tracker filters.
+    bool m_preparingFilters = false;
 };
 
 } // namespace lumo

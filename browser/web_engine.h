@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class wxConfigBase;
 class wxWindow;
 class wxWebView;
 
@@ -54,6 +55,14 @@ public:
     virtual void OnReaderShown(bool shown) { (void)shown; }
     // The reader view was asked for a page that holds no article.
     virtual void OnNoArticle() {}
+    // The settings the engine keeps its own groups in ([ContentBlocking]);
+    // nullptr: the application's (wxConfigBase::Get).
+    virtual wxConfigBase* Settings() { return nullptr; }
+    // The page asked for waits while the ad and tracker filters are
+    // prepared (true), or waits no more (false).
+    virtual void OnFiltersPreparing(bool preparing) { (void)preparing; }
+    // One line for the user about the engine's own work.
+    virtual void OnNotice(const std::string& text) { (void)text; }
 };
 
 enum class EditCommand

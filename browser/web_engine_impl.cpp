@@ -20,6 +20,7 @@
 #include <wx/webview.h>
 
 #include "app/resource_ids.h"
+#include "browser/content_blocking.h"
 #include "browser/new_window_catcher.h"
 #include "browser/page_keys.h"
 #include "browser/reader_page.h"
@@ -246,6 +247,7 @@ public:
         m_memoryCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckMemory(); });
         m_memoryCheck.Start(kMemoryCheckMs);
         m_readerCancel = g_cancellable_new();
+        m_blocking = std::make_unique<PageContentBlocking>(m_native, m_host);
         Engines().push_back(this);
     }
 
@@ -288,6 +290,8 @@ public:
             m_host.OnOpenOutside(address);
             return;
         }
+        if (m_blocking->HoldUntilReady(address, [this, url, name] { LoadURL(url, name); }))
+            return;
         m_visit = Visit{};
         m_visit.address = address;
         m_visit.name = name;
@@ -295,6 +299,7 @@ public:
         m_visit.secureTry = secure.value_or("");
         std::string first = secure.value_or(address);
         m_programUri = first;
+        m_blocking->ApplyFor(first);
         // Away from a page shown, the page process must take the navigation
         // up in time (see OnNavigationUnanswered).
         m_visit.answerBounded = !m_committedUri.empty() && m_committedUri != "about:blank";
@@ -371,6 +376,7 @@ public:
         m_watchdog.Stop();
         m_navigationAnswer.Stop();
         m_pending = nullptr;
+        m_blocking->DropHeldLoad();
         webkit_web_view_stop_loading(m_native);
         // A load stopped before it started reports nothing.
         EndLoad();
@@ -962,6 +968,8 @@ private:
         Navigation navigation = NavigationOf(decision);
         const std::string uri = std::move(navigation.uri);
         const bool byUser = navigation.byUser;
+        if (byUser || navigation.inHistory)
+            m_blocking->ApplyFor(uri);
         // The program's own navigation, until its page is shown; a page that
         // asks for the same address later is only a page.
         const bool byProgram = m_programLoadOpen && !m_programUri.empty() && uri == m_programUri;
@@ -1177,9 +1185,10 @@ private:
     }
 
     // The page's own menu ends with "Open Page in Web Browser".
-    static gboolean ContextMenuThunk(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+    static gboolean ContextMenuThunk(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent*,
                                      WebKitHitTestResult*, gpointer self)
     {
+        auto* engine = static_cast<WebKitEngine*>(self);
         // Only a page of the web goes to the web browser: not the help page
         // on the disk, nor the program's own pages.
         const std::string scheme = SchemeOf(static_cast<WebKitEngine*>(self)->ShownAddress());
@@ -1196,6 +1205,8 @@ private:
         webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(
                                              G_ACTION(action), kOpenPageInBrowserLabel, nullptr));
         g_object_unref(action);
+        if (view == engine->m_native)
+            engine->m_blocking->AppendMenuItems(menu, engine->ShownAddress());
         return FALSE;
     }
 
@@ -1249,6 +1260,7 @@ private:
     WebKitWebView* m_native;
     WebEngineHost& m_host;
     std::unique_ptr<NewWindowCatcher> m_newWindows;
+    std::unique_ptr<PageContentBlocking> m_blocking;
     // The reader view: its web view (made when first needed), what is asked
     // of the page shown (cancelled when another page comes), and where it stands.
     wxWebView* m_readerWebView = nullptr;

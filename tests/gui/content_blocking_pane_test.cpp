@@ -1,0 +1,227 @@
+// Ads and trackers blocked in the pane itself, on local pages: the shipped
+// filters are compiled into the cache at the first page, which waits for
+// them; a tracker's request never reaches the server and an ad's box is not
+// shown; an allowed site, and blocking turned off, get everything again; the
+// lists fetched anew are used once compiled, and a failed update keeps them.
+#include "browser/content_blocking.h"
+#include "browser/web_environment.h"
+#include "browser_pane_fixture.h"
+#include "content_filter/blocking_settings.h"
+#include "content_filter/filter_converter.h"
+#include "local_web_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include <wx/statusbr.h>
+
+#include <webkit2/webkit2.h>
+
+using namespace lumo;
+using namespace lumo::content_filter;
+using lumo::test::WaitFor;
+using lumo::test::WriteFile;
+
+namespace {
+
+constexpr const char* Image = R"(<svg xmlns="http://www.w3.org/2000/svg" width="1" height="1"/>)";
+const char* const Images[] = {"/ads/banner.png", "/tracker/pixel.png", "/img/photo.png"};
+
+// Reports in its title how each image fared and whether ".ad-box" shows.
+std::string ReportingPage()
+{
+    return R"(<!doctype html><html><head><title>loading</title></head><body>
+<div class="ad-box">ad</div>
+<script>
+const names = ['/ads/banner.png', '/tracker/pixel.png', '/img/photo.png'];
+const results = {};
+function report() {
+  if (Object.keys(results).length < names.length) return;
+  const box = getComputedStyle(document.querySelector('.ad-box')).display;
+  document.title = 'done ' + location.search + ' ' +
+                   names.map(n => n + '=' + results[n]).join(' ') + ' ad-box=' + box;
+}
+for (const n of names) {
+  const img = new Image();
+  img.onload = () => { results[n] = 'load'; report(); };
+  img.onerror = () => { results[n] = 'error'; report(); };
+  img.src = n;
+}
+</script></body></html>)";
+}
+
+void WriteFilters(const std::string& folder, const std::string& name, const std::string& list)
+{
+    Converter converter;
+    converter.AddList(list);
+    std::vector<std::string> parts = SplitIntoParts(converter.Finish(), WebKitMaxRules);
+    ASSERT_EQ(parts.size(), 1u);
+    WriteFile(folder + "/" + name + "-1.json", parts.front());
+}
+
+class ContentBlockingPaneTest : public lumo::test::BrowserPaneFixture
+{
+protected:
+    void Open()
+    {
+        m_view->NavigateTo(m_server.Url("/news/page.html?" + std::to_string(++m_loads)));
+    }
+
+    // The page loaded anew (a query of its own each time), as it reported.
+    std::string Load(bool opened = false)
+    {
+        if (!opened)
+            Open();
+        const std::string query = "?" + std::to_string(m_loads);
+        const std::string start = "done " + query + " ";
+        WaitFor([&] { return m_view->PageTitle().starts_with(start); }, std::chrono::seconds(60));
+        const std::string title = m_view->PageTitle();
+        return title.starts_with(start) ? title.substr(start.size()) : "no report: " + title;
+    }
+
+    long Requested(const std::string& path)
+    {
+        auto requests = m_server.Requests();
+        return std::count(requests.begin(), requests.end(), path);
+    }
+
+    // Picks `label` from the page's context menu; false when it is not offered.
+    bool PickFromPageMenu(const std::string& label)
+    {
+        auto* view = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
+        WebKitContextMenu* menu = webkit_context_menu_new();
+        gboolean handled = FALSE;
+        g_signal_emit_by_name(view, "context-menu", menu, nullptr, nullptr, &handled);
+        bool picked = false;
+        for (GList* item = webkit_context_menu_get_items(menu); item; item = item->next) {
+            auto* entry = static_cast<WebKitContextMenuItem*>(item->data);
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            GtkAction* action = webkit_context_menu_item_get_action(entry);
+            const char* text = action ? gtk_action_get_label(action) : nullptr;
+            G_GNUC_END_IGNORE_DEPRECATIONS
+            if (text && label == text && !picked) {
+                g_action_activate(webkit_context_menu_item_get_gaction(entry), nullptr);
+                picked = true;
+            }
+        }
+        g_object_unref(menu);
+        return picked;
+    }
+
+    void WriteSetting(const char* key, const std::string& value)
+    {
+        m_profile->WriteProfileString(kBlockingSection, key, value);
+    }
+
+    lumo::test::LocalWebServer m_server;
+    int m_loads = 0;
+};
+
+} // namespace
+
+TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThroughFailedUpdates)
+{
+    // The shipped filters, as the build makes them from the two lists, with
+    // enough rules to take WebKit a while to compile.
+    const std::string shipped = m_dir.File("filters");
+    std::filesystem::create_directories(shipped);
+    std::string ads = "[Adblock Plus 2.0]\n/ads/*$image\n##.ad-box\n";
+    for (int i = 0; i < 40000; ++i)
+        ads += "||ads" + std::to_string(i) + ".example^\n";
+    WriteFilters(shipped, "ads", ads);
+    WriteFilters(shipped, "trackers", "[Adblock Plus 2.0]\n/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    SetNetworkAvailableCheck([] { return true; });
+
+    lumo::test::WebResponse image, page;
+    image.contentType = "image/svg+xml";
+    image.body = Image;
+    page.body = ReportingPage();
+    for (const char* path : Images)
+        m_server.Route(path, image);
+    m_server.Route("/news/page.html", page);
+    WriteSetting(kEasyListAddressKey, m_server.Url("/lists/easylist.txt"));
+    WriteSetting(kEasyPrivacyAddressKey, m_server.Url("/lists/easyprivacy.txt"));
+
+    // The first page waits for the filters compiled at the engine's start,
+    // and the status bar says so.
+    m_frame->CreateStatusBar();
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    Open();
+    EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kPreparingFiltersMessage);
+    EXPECT_TRUE(m_view->ShowsLoadProgress());
+    EXPECT_EQ(Load(true), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
+                          "ad-box=none");
+    EXPECT_TRUE(ContentFiltersReady());
+    EXPECT_EQ(Requested("/ads/banner.png"), 0);
+    EXPECT_EQ(Requested("/tracker/pixel.png"), 0);
+    EXPECT_EQ(Requested("/img/photo.png"), 1);
+    const auto store = std::filesystem::path(g_get_user_cache_dir()) / "lumo-news-reader";
+    EXPECT_TRUE(std::filesystem::exists(store / "filters-shipped.ids"));
+
+    // The site allowed from the page's menu gets its ads at its next load,
+    // and blocked again from the same menu.
+    EXPECT_FALSE(PickFromPageMenu(kBlockAdsLabel));
+    ASSERT_TRUE(PickFromPageMenu(kAllowAdsLabel));
+    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "127.0.0.1");
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    EXPECT_EQ(Requested("/tracker/pixel.png"), 1);
+    ASSERT_TRUE(PickFromPageMenu(kBlockAdsLabel));
+    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "");
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
+                      "ad-box=none");
+
+    // Blocking turned off, and on again.
+    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 0);
+    EXPECT_FALSE(PickFromPageMenu(kAllowAdsLabel));
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 1);
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
+                      "ad-box=none");
+
+    // Fresh lists, fetched from the addresses of the settings, replace the
+    // shipped filters once compiled: these also refuse /img/.
+    lumo::test::WebResponse easyList, easyPrivacy;
+    easyList.contentType = easyPrivacy.contentType = "text/plain";
+    easyList.body = "[Adblock Plus 2.0]\n! Title: EasyList\n/ads/*$image\n##.ad-box\n";
+    easyPrivacy.body = "[Adblock Plus 2.0]\n! Title: EasyPrivacy\n/tracker/*\n/img/*\n";
+    m_server.Route("/lists/easylist.txt", easyList);
+    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
+    CheckFilterListsNow();
+    EXPECT_EQ(FilterListUpdateCount().started, 1);
+    ASSERT_TRUE(
+        WaitFor([] { return FilterListUpdateCount().switched == 1; }, std::chrono::seconds(60)))
+        << FilterListUpdateCount().lastError;
+    EXPECT_NE(m_profile->GetProfileString(kBlockingSection, kLastListUpdateKey), "");
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
+                      "ad-box=none");
+
+    // Not due again for four days.
+    CheckFilterListsNow();
+    EXPECT_EQ(FilterListUpdateCount().started, 1);
+
+    // A list that is gone, and one that is no filter list: the fresh
+    // filters stay in use.
+    m_server.Route("/lists/easyprivacy.txt", lumo::test::WebResponse{404, "text/html", "gone"});
+    WriteSetting(kLastListUpdateKey, "0");
+    CheckFilterListsNow();
+    ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 1; }));
+    EXPECT_NE(FilterListUpdateCount().lastError.find("404"), std::string::npos)
+        << FilterListUpdateCount().lastError;
+
+    easyPrivacy.body = "<!doctype html><title>Welcome</title><p>Sign in to read on</p>";
+    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
+    WriteSetting(kLastListUpdateKey, "0");
+    CheckFilterListsNow();
+    ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 2; }));
+    EXPECT_EQ(FilterListUpdateCount().switched, 1);
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
+                      "ad-box=none");
+    SetNetworkAvailableCheck({});
+}
