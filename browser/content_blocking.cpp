@@ -416,6 +416,11 @@ void FilterLibrary::WatchNetwork()
                          nullptr);
 }
 
+// The lists are fetched with the libsoup the web engine itself links (2.4
+// under webkit2gtk-4.0, 3 under 4.1; its headers come with WebKit's): wx's
+// own web request is built without a backend on Debian, GIO has no HTTP
+// client, and a second libsoup major version in the process would crash it.
+// It also takes the system's proxy settings, as the pages do.
 void FilterLibrary::StartUpdate(wxConfigBase& config)
 {
     const wxString section = wxString("/") + kBlockingSection + "/";

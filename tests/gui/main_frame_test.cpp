@@ -258,6 +258,14 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
     EXPECT_EQ(m_profile->Get(kCataView), 2);
     EXPECT_EQ(m_frame->Commands().CataView(), 2);
 
+    // Ads and trackers are blocked until the user turns it off, in a group
+    // of the program's own.
+    EXPECT_TRUE(Checked(ID_VIEW_BLOCK_ADS));
+    Command(ID_VIEW_BLOCK_ADS);
+    EXPECT_FALSE(Checked(ID_VIEW_BLOCK_ADS));
+    EXPECT_NE(SettingsText().find("[ContentBlocking]\nEnabled=0"), std::string::npos)
+        << SettingsText();
+
     // Cut and save keys reach cut and save, never the skins.
     Command(wxID_CUT);
     EXPECT_TRUE(Checked(ID_SKIN_XP));
@@ -278,6 +286,9 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
     EXPECT_TRUE(Checked(ID_SKIN_XP));
     EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_BLANK));
     EXPECT_EQ(m_frame->Commands().IsChecked(ID_CATALOG_BY_CONTENT), true);
+    EXPECT_FALSE(Checked(ID_VIEW_BLOCK_ADS));
+    Command(ID_VIEW_BLOCK_ADS);
+    EXPECT_TRUE(Checked(ID_VIEW_BLOCK_ADS));
 }
 
 TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)
