@@ -244,6 +244,7 @@ void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
         return;
     }
     m_engine->CloseReader();
+    m_engineNotice.clear();
     m_engine->LoadURL(url, name);
 }
 
@@ -810,7 +811,7 @@ void CLumoNewsReaderView::ShowStatus()
     else if (loading)
         text = "Loading\u2026";
     else
-        text = kIdleMessage;
+        text = m_engineNotice.empty() ? std::string(kIdleMessage) : m_engineNotice;
     bar->SetStatusText(wxString::FromUTF8(text), 0);
 }
 
@@ -830,6 +831,9 @@ void CLumoNewsReaderView::OnFiltersPreparing(bool preparing)
 
 void CLumoNewsReaderView::OnNotice(const std::string& text)
 {
+    // Said again in place of "Ready" until the next page asked for: the
+    // load that follows it would take the line at once.
+    m_engineNotice = text;
     ShowNotice(text);
 }
 

@@ -194,6 +194,8 @@ private:
     bool m_findTextOffered = false;
     // A page waits for the ad and tracker filters.
     bool m_preparingFilters = false;
+    // What the engine last had to say, until the next page is asked for.
+    std::string m_engineNotice;
 };
 
 } // namespace lumo

@@ -217,6 +217,19 @@ public:
 
     void CheckForUpdate();
 
+    // The filters are to be prepared again (from another folder), unless
+    // that is under way.
+    void Reset()
+    {
+        if (m_state == State::Preparing || m_updating)
+            return;
+        for (auto* filter : m_filters)
+            webkit_user_content_filter_unref(filter);
+        m_filters.clear();
+        ++m_generation;
+        m_state = State::Idle;
+    }
+
 private:
     static fs::path ShippedState() { return CacheFolder() / "filters-shipped.ids"; }
     static fs::path FreshState() { return CacheFolder() / "filters-fresh.ids"; }
@@ -770,7 +783,10 @@ void PageContentBlocking::AppendMenuItems(WebKitContextMenu* menu, const std::st
 
 void SetShippedFiltersFolder(const std::string& folder)
 {
+    if (folder == ShippedFolderSetting())
+        return;
     ShippedFolderSetting() = folder;
+    FilterLibrary::Get().Reset();
 }
 
 void SetListUpdateDelay(std::chrono::milliseconds delay)

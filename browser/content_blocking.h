@@ -60,7 +60,7 @@ private:
 };
 
 // Where the shipped filters are read from: by default the "filters" folder
-// beside this engine's module. Set before the first page view.
+// beside this engine's module. Another folder has them prepared again.
 void SetShippedFiltersFolder(const std::string& folder);
 // How long after the filters are ready the lists are first checked for an
 // update (by default a minute: the start's own loads go first).

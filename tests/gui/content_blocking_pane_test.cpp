@@ -225,3 +225,34 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
                       "ad-box=none");
     SetNetworkAvailableCheck({});
 }
+
+TEST_F(ContentBlockingPaneTest, FiltersThatCannotBePreparedLeavePagesUnfilteredAndSaySo)
+{
+    const std::string broken = m_dir.File("broken");
+    std::filesystem::create_directories(broken);
+    // A regular expression WebKit refuses.
+    WriteFile(broken + "/ads-1.json",
+              R"([{"trigger":{"url-filter":"(ads"},"action":{"type":"block"}}])");
+    SetShippedFiltersFolder(broken);
+
+    lumo::test::WebResponse image, page;
+    image.contentType = "image/svg+xml";
+    image.body = Image;
+    page.body = ReportingPage();
+    for (const char* path : Images)
+        m_server.Route(path, image);
+    m_server.Route("/news/page.html", page);
+
+    m_frame->CreateStatusBar();
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    EXPECT_FALSE(ContentFiltersReady());
+    EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
+    EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kFiltersFailedMessage);
+    // The next page asked for loads at once, and the line gives way to it.
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
+    EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), "Ready");
+}
