@@ -1206,7 +1206,7 @@ private:
                                              G_ACTION(action), kOpenPageInBrowserLabel, nullptr));
         g_object_unref(action);
         if (view == engine->m_native)
-            engine->m_blocking->AppendMenuItems(menu, engine->ShownAddress());
+            engine->m_blocking->AppendMenuItems(menu, UriOf(view));
         return FALSE;
     }
 

@@ -13,7 +13,8 @@
 //             (the web engine's page and network processes), once loaded
 //   passed    third-party addresses that were still requested
 //
-// Usage (under a display): content_blocking_bench on|off front|clean
+// Usage (under a display): content_blocking_bench on|off front|clean [FILTERS_DIR]
+// (the shipped filters of the build by default)
 // The page "front" is a front page with its own images, style sheet and
 // script and 40 requests to ad servers, tag managers, analytics and beacons
 // (each answered after 100 to 300 ms, scripts of 50 to 200 KB, ad frames
@@ -282,7 +283,7 @@ public:
     bool OnInit() override { return true; }
 };
 
-int Run(bool on, bool front)
+int Run(bool on, bool front, const std::string& filters)
 {
     lumo::test::LocalWebServer server;
     BuildFrontPage(server, front);
@@ -295,7 +296,7 @@ int Run(bool on, bool front)
     // No list is fetched during the benchmark.
     profile.WriteProfileString(kBlockingSection, kLastListUpdateKey,
                                std::to_string(static_cast<long long>(std::time(nullptr))));
-    SetShippedFiltersFolder(LUMO_FILTERS_DIR);
+    SetShippedFiltersFolder(filters);
     SetListUpdateDelay(std::chrono::hours(24));
 
     // Every host, the page's own and the third parties', at the local server.
@@ -386,9 +387,9 @@ int Run(bool on, bool front)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (std::string(argv[1]) != "on" && std::string(argv[1]) != "off") ||
+    if (argc < 3 || argc > 4 || (std::string(argv[1]) != "on" && std::string(argv[1]) != "off") ||
         (std::string(argv[2]) != "front" && std::string(argv[2]) != "clean")) {
-        std::fprintf(stderr, "usage: content_blocking_bench on|off front|clean\n"
+        std::fprintf(stderr, "usage: content_blocking_bench on|off front|clean [FILTERS_DIR]\n"
                              "(XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME set, "
                              "under a display)\n");
         return 2;
@@ -410,7 +411,8 @@ int main(int argc, char** argv)
         wxGUIEventLoop loop;
         wxEventLoopBase::SetActive(&loop);
         delete wxLog::SetActiveTarget(new wxLogStderr);
-        result = Run(std::string(argv[1]) == "on", std::string(argv[2]) == "front");
+        result = Run(std::string(argv[1]) == "on", std::string(argv[2]) == "front",
+                     argc == 4 ? argv[3] : LUMO_FILTERS_DIR);
         wxEventLoopBase::SetActive(nullptr);
     }
     wxTheApp->OnExit();
