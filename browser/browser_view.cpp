@@ -283,7 +283,8 @@ void CLumoNewsReaderView::StopLoading()
 
 bool CLumoNewsReaderView::IsLoading() const
 {
-    return m_engine && m_engine->IsLoading();
+    // A page waiting for the filters is loading too: Esc ends the wait.
+    return m_engine && (m_engine->IsLoading() || m_preparingFilters);
 }
 
 void CLumoNewsReaderView::Print()

@@ -154,6 +154,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     Open();
     EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kPreparingFiltersMessage);
     EXPECT_TRUE(m_view->ShowsLoadProgress());
+    EXPECT_TRUE(m_view->IsLoading());
     EXPECT_EQ(Load(true), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                           "ad-box=none");
     EXPECT_TRUE(ContentFiltersReady());
