@@ -201,7 +201,8 @@ public:
             return;
         }
         m_state = State::Preparing;
-        m_store = webkit_user_content_filter_store_new((CacheFolder() / "filters").c_str());
+        if (!m_store)
+            m_store = webkit_user_content_filter_store_new((CacheFolder() / "filters").c_str());
         m_shippedFiles = files;
         // The checksum reads every file: on a thread of its own.
         GTask* task = g_task_new(nullptr, nullptr, ChecksumReady, nullptr);
