@@ -3,6 +3,7 @@
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
 // lists fetched anew are used once compiled, and a failed update keeps them.
+#include "app/resource_ids.h"
 #include "browser/content_blocking.h"
 #include "browser/web_environment.h"
 #include "browser_pane_fixture.h"
@@ -151,7 +152,13 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // and the status bar says so.
     m_frame->CreateStatusBar();
     ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    // Nothing ran since the engine started: its filters are being prepared.
+    // The program's own pages never wait; a web page does.
+    m_view->NavigateTo(kProductStartPage);
+    EXPECT_EQ(m_view->PageAddress(), kProductStartPage);
+    EXPECT_NE(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kPreparingFiltersMessage);
     Open();
+    EXPECT_EQ(m_view->PageAddress(), kProductStartPage);
     EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kPreparingFiltersMessage);
     EXPECT_TRUE(m_view->ShowsLoadProgress());
     EXPECT_TRUE(m_view->IsLoading());
