@@ -18,7 +18,7 @@ MENU_ITEMS = [
     "Favorites", "Modify", "Backup",
     "HomePage", "Go to", "Use Blank", "Use Default", "Use Current",
     "Skin", "XP", "Mini", "Soft",
-    "View", "Status", "Toolbar",
+    "View", "Status", "Toolbar", "Block Ads and Trackers",
     "Help", "Content and Index", "Product Homepage", "About...",
 ]
 TREE_ROWS = ["Lumo News Reader", "My Favorites", "National", "World", "American States",
