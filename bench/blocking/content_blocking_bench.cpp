@@ -302,8 +302,9 @@ int Run(bool on, bool front, const std::string& filters)
     // Every host, the page's own and the third parties', at the local server.
     WebKitNetworkProxySettings* proxy = webkit_network_proxy_settings_new(
         ("http://127.0.0.1:" + std::to_string(server.Port())).c_str(), nullptr);
-    webkit_web_context_set_network_proxy_settings(webkit_web_context_get_default(),
-                                                  WEBKIT_NETWORK_PROXY_MODE_CUSTOM, proxy);
+    webkit_website_data_manager_set_network_proxy_settings(
+        webkit_web_context_get_website_data_manager(webkit_web_context_get_default()),
+        WEBKIT_NETWORK_PROXY_MODE_CUSTOM, proxy);
     webkit_network_proxy_settings_free(proxy);
 
     CLumoNewsReaderDoc doc;
