@@ -252,6 +252,7 @@ private:
         std::vector<std::string> shipped = ReadWords(ShippedState());
         if (shipped.size() < 2 || shipped.front() != sum) {
             // New shipped filters are newer than lists fetched before them.
+            RemoveFromStore(ReadWords(FreshState()));
             std::error_code error;
             fs::remove(FreshState(), error);
             CompileShipped();
@@ -278,6 +279,18 @@ private:
                  else
                      Use(std::move(filters));
              });
+    }
+
+    void RemoveFromStore(const std::vector<std::string>& ids)
+    {
+        for (const std::string& id : ids)
+            webkit_user_content_filter_store_remove(
+                m_store, id.c_str(), nullptr,
+                [](GObject* source, GAsyncResult* result, gpointer) {
+                    webkit_user_content_filter_store_remove_finish(
+                        WEBKIT_USER_CONTENT_FILTER_STORE(source), result, nullptr);
+                },
+                nullptr);
     }
 
     void Load(const std::vector<std::string>& ids, FiltersDone done)
@@ -571,13 +584,20 @@ void FilterLibrary::ConvertDownloads()
                 ids.push_back(slot + name);
                 job->items.push_back({ids.back(), g_bytes_new(rules.data(), rules.size()), {}});
             }
-            job->done = [ids](std::vector<WebKitUserContentFilter*> filters, std::string error) {
+            job->done = [ids, fresh](std::vector<WebKitUserContentFilter*> filters,
+                                     std::string error) {
                 FilterLibrary& library = Get();
                 if (filters.empty()) {
                     library.UpdateFailed(error);
                     return;
                 }
                 WriteWords(FreshState(), ids);
+                // The lists fetched before are of no more use: out of the cache.
+                std::vector<std::string> old;
+                for (const std::string& id : fresh)
+                    if (std::find(ids.begin(), ids.end(), id) == ids.end())
+                        old.push_back(id);
+                library.RemoveFromStore(old);
                 library.m_updating = false;
                 ++library.m_updates.switched;
                 library.Use(std::move(filters));

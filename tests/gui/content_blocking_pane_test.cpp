@@ -11,6 +11,7 @@
 #include "content_filter/filter_converter.h"
 #include "local_web_server.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -231,6 +232,29 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     EXPECT_EQ(FilterListUpdateCount().switched, 1);
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
                       "ad-box=none");
+
+    // The next lists take the place of these, in the cache too.
+    const auto compiled = [&store] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(store / "filters"))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_THAT(compiled(), testing::Contains("ContentRuleList-fresh-a-trackers-1"));
+    easyPrivacy.body = "[Adblock Plus 2.0]\n/tracker/*\n";
+    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
+    WriteSetting(kLastListUpdateKey, "0");
+    CheckFilterListsNow();
+    ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().switched == 2; }));
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
+                      "ad-box=none");
+    EXPECT_TRUE(WaitFor([&] {
+        return compiled() == std::vector<std::string>{"ContentRuleList-fresh-b-ads-1",
+                                                      "ContentRuleList-fresh-b-trackers-1",
+                                                      "ContentRuleList-shipped-ads-1",
+                                                      "ContentRuleList-shipped-trackers-1"};
+    })) << testing::PrintToString(compiled());
     SetNetworkAvailableCheck({});
 }
 
