@@ -605,6 +605,9 @@ std::vector<CLeftView::PaperCommand> CLeftView::PaperCommands(Item item) const
     const std::vector<std::string> path = TextPath(Items(), item);
     if (path.size() < 2 || path[1] != kMyFavoritesBranch)
         commands.push_back(PaperCommand::AddToMyFavorites);
+    else
+        commands.insert(commands.end(),
+                        {PaperCommand::Rename, PaperCommand::ChangeAddress, PaperCommand::Remove});
     return commands;
 }
 
@@ -640,6 +643,10 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
         m_reporter.ShowMessage(kMsgSuccessfully);
         RefreshFavorites();
         return true;
+    case PaperCommand::Rename:
+    case PaperCommand::ChangeAddress:
+    case PaperCommand::Remove:
+        return EditFavoriteRow(command, item);
     }
     return false;
 }
@@ -716,15 +723,21 @@ bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
         {PaperCommand::OpenInWebBrowser, "Open in Web Browser"},
         {PaperCommand::CopyAddress, "Copy Address"},
         {PaperCommand::AddToMyFavorites, "Add to My Favorites"},
+        {PaperCommand::Rename, "Rename…"},
+        {PaperCommand::ChangeAddress, "Change Address…"},
+        {PaperCommand::Remove, "Remove…"},
     };
     const std::vector<PaperCommand> commands = PaperCommands(item);
     if (commands.empty())
         return false;
     wxMenu menu;
-    for (PaperCommand command : commands)
+    for (PaperCommand command : commands) {
+        if (command == PaperCommand::Rename)
+            menu.AppendSeparator(); // the favorite's own changes
         for (const auto& [which, label] : kLabels)
             if (which == command)
                 menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command), label);
+    }
     const int chosen = GetPopupMenuSelectionFromUser(menu, where);
     if (chosen != wxID_NONE)
         RunPaperCommand(static_cast<PaperCommand>(chosen - wxID_HIGHEST - 1), item);

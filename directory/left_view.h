@@ -71,6 +71,9 @@ public:
         OpenInWebBrowser,
         CopyAddress,
         AddToMyFavorites, // catalogue papers only
+        Rename,           // favorites only, as are the two below
+        ChangeAddress,
+        Remove,
     };
     // The commands a row offers: none for branches and rows without an address.
     std::vector<PaperCommand> PaperCommands(Item item) const;
@@ -138,6 +141,9 @@ private:
     bool OnRightButton(GtkTreeView* tree, const GdkEventButton* button);
 #endif
     std::string AddressOf(Item item) const;
+    // Rename, ChangeAddress and Remove of a favorite's row: the file changed
+    // and shown at once, the selection kept (on the favorite, renamed).
+    bool EditFavoriteRow(PaperCommand command, Item item);
     Item AppendBranch(Item parent, std::string_view text);
     // A leaf sorted among its siblings, item data = the next free entry,
     // which receives the address.
