@@ -448,10 +448,7 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
 
 void CLumoNewsReaderView::OnNoArticle()
 {
-    if (wxStatusBar* bar = ShownStatusBar())
-        bar->SetStatusText(kNoArticleMessage, 0);
-    else
-        wxBell();
+    ShowNotice(kNoArticleMessage);
 }
 
 wxWindow* CLumoNewsReaderView::ShownWebWindow() const
@@ -727,11 +724,7 @@ void CLumoNewsReaderView::Open(const std::string& url)
     if (OpenUrlOutside(url))
         return;
     // Nothing could be started: say so rather than do nothing.
-    const std::string text = CannotOpenMessage(url);
-    if (wxStatusBar* bar = ShownStatusBar())
-        bar->SetStatusText(wxString::FromUTF8(text), 0);
-    else
-        AppMessageBox(text);
+    ShowNotice(CannotOpenMessage(url));
 }
 
 void CLumoNewsReaderView::OnNewWindow(const std::string& url)
@@ -776,8 +769,18 @@ void CLumoNewsReaderView::ShowNotice(const std::string& text)
         bar->SetStatusText(wxString::FromUTF8(text), 0);
         return;
     }
-    // No status bar: a note in the pane, for a few seconds.
-    ShowBadge(wxString::FromUTF8(text), false, 3000);
+    // No status bar: a note in the pane, for a few seconds, and for a
+    // screen reader a notification.
+    // Named before it shows, so that its showing tells the text.
+    const wxString notice = wxString::FromUTF8(text);
+    const bool made = m_zoomBadge;
+    if (made)
+        AnnounceNotice(m_zoomBadge, notice);
+    ShowBadge(notice, false, kNoticeShownMs);
+    if (PaneNotice() != notice)
+        AppMessageBox(text); // no page on screen to show it over
+    else if (!made)
+        AnnounceNotice(m_zoomBadge, notice);
 }
 
 wxString CLumoNewsReaderView::PaneNotice() const

@@ -31,8 +31,11 @@ inline constexpr int kZoomSteps[] = {30, 50, 67, 80, 90, 100, 110, 125, 150, 175
 inline constexpr const char* kZoomSection = "Zoom";
 // The reader view's zoom, in that group: no site's host has brackets.
 inline constexpr const char* kReaderZoomKey = "(reader)";
-// What the status bar says when the reader view finds no article.
+// What the reader view's key says when the page has no article (in the
+// status bar, or in the pane while the status bar is hidden).
 inline constexpr const char* kNoArticleMessage = "This page has no article for the reader view";
+// How long a message shows in the pane while there is no status bar.
+inline constexpr int kNoticeShownMs = 4000;
 
 class ProfileStore;
 class LoadProgressLine;
