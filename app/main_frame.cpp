@@ -21,7 +21,9 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/skin.h"
+#include "app/tool_bar.h"
 #include "app/url_opener.h"
+#include "app/view_commands.h"
 #include "browser/browser_view.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
@@ -168,7 +170,6 @@ bool CMainFrame::Create()
     Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ToWxId(ID_FAVORITES_BACKUP));
     Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ToWxId(ID_VIEW_TOOLBAR));
     Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
     Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
     Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
@@ -186,6 +187,8 @@ bool CMainFrame::Create()
     Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
+    BindViewCommands(*this);
+    m_toolBar = std::make_unique<FrameToolBar>(*this, m_profile);
     return true;
 }
 
@@ -342,11 +345,6 @@ void CMainFrame::OnViewStatusBar(wxCommandEvent&)
 void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
 {
     event.Check(m_wndStatusBar && m_wndStatusBar->IsShown());
-}
-
-void CMainFrame::OnUpdateViewToolbar(wxUpdateUIEvent& event)
-{
-    event.Check(false); // the frame has no toolbar
 }
 
 void CMainFrame::OnFileNew(wxCommandEvent&)

@@ -21,6 +21,7 @@ class CDirectoryPane;
 class CLeftView;
 class CLumoNewsReaderView;
 class FavoritesReporter;
+class FrameToolBar;
 class ProfileStore;
 
 class CMainFrame : public wxFrame, public CommandSink
@@ -44,6 +45,7 @@ public:
     CLeftView* LeftView() const { return m_leftView; }
     CDirectoryPane* DirectoryPane() const { return m_directoryPane; }
     CLumoNewsReaderView* HtmlView() const { return m_htmlView; }
+    FrameToolBar& ToolBar() const { return *m_toolBar; }
     // The pane that has (or last had) the keyboard focus; the tree at start.
     wxWindow* ActivePane() const;
 
@@ -68,6 +70,9 @@ public:
     // The text of the status bar's indicator panes for the current key locks.
     void UpdateIndicators();
 
+    // Ctrl+D: the add dialog with the page on screen filled in.
+    void KeepThisPage();
+
 private:
     bool OnCreateClient();
     void CreateMenuBar();
@@ -81,7 +86,6 @@ private:
     void OnMinimize(wxCommandEvent& event);
     void OnViewStatusBar(wxCommandEvent& event);
     void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
-    void OnUpdateViewToolbar(wxUpdateUIEvent& event);
     void OnFileNew(wxCommandEvent& event);
     void OnFileOpen(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);
@@ -100,8 +104,6 @@ private:
     void OnCharHook(wxKeyEvent& event);
 
     void RecordWindowSize();
-    // Ctrl+D: the add dialog with the page on screen filled in.
-    void KeepThisPage();
     // Keeps the place the window has when neither maximised nor minimised.
     void TrackNormalPlacement();
     bool InNormalState() const;
@@ -112,6 +114,7 @@ private:
     wxSplitterWindow* m_wndSplitter = nullptr;
     FrameCommands m_commands;
     wxStatusBar* m_wndStatusBar = nullptr;
+    std::unique_ptr<FrameToolBar> m_toolBar;
     CDirectoryPane* m_directoryPane = nullptr;
     CLeftView* m_leftView = nullptr;
     CLumoNewsReaderView* m_htmlView = nullptr;

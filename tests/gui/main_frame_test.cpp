@@ -224,13 +224,6 @@ TEST_F(MainFrameTest, StatusBarStartsHiddenAndViewStatusTogglesIt)
 
     Command(ID_VIEW_STATUS_BAR);
     EXPECT_FALSE(bar->IsShown());
-
-    // The toolbar item does nothing and never shows checked.
-    std::string before = SettingsText();
-    Command(ID_VIEW_TOOLBAR);
-    EXPECT_FALSE(Checked(ID_VIEW_TOOLBAR));
-    EXPECT_EQ(m_frame->GetToolBar(), nullptr);
-    EXPECT_EQ(SettingsText(), before);
 }
 
 TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
