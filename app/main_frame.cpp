@@ -17,6 +17,7 @@
 #include <wx/textentry.h>
 
 #include "app/globals.h"
+#include "app/menu_additions.h"
 #include "app/message_box.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
@@ -206,6 +207,7 @@ void CMainFrame::CreateMenuBar()
         }
         bar->Append(menu, spec.title);
     }
+    AppendViewCommandsToMenus(*bar);
     SetMenuBar(bar);
 }
 

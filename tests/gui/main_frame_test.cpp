@@ -164,7 +164,11 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemInOrderWithoutFalseKeyHints)
         EXPECT_EQ(bar->GetMenuLabel(m).utf8_string(), expected[m].first);
         wxMenu* menu = bar->GetMenu(m);
         const auto& items = expected[m].second;
-        ASSERT_EQ(menu->GetMenuItemCount(), items.size()) << expected[m].first;
+        // Only further commands may follow, after a separator.
+        ASSERT_GE(menu->GetMenuItemCount(), items.size()) << expected[m].first;
+        if (menu->GetMenuItemCount() > items.size()) {
+            EXPECT_TRUE(menu->FindItemByPosition(items.size())->IsSeparator());
+        }
         for (size_t i = 0; i < items.size(); ++i) {
             wxMenuItem* item = menu->FindItemByPosition(i);
             if (items[i].id == wxID_SEPARATOR) {
