@@ -34,7 +34,7 @@ const ToolSpec kTools[] = {
     {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", "F5"},
     {ID_TOOL_HOME, "Home", "go-home", nullptr},
     {0, nullptr, nullptr, nullptr},
-    {ID_READER_VIEW, "Reader view", "x-office-document", "F9"},
+    {ID_READER_VIEW, "Reader view", "view-paged", "F9"},
     {ID_ZOOM_OUT, "Zoom out", "zoom-out", "Ctrl+-"},
     {ID_ZOOM_IN, "Zoom in", "zoom-in", "Ctrl++"},
     {ID_FIND_IN_PAGE, "Find in page", "edit-find", "Ctrl+F"},
@@ -46,11 +46,11 @@ wxString ToolTip(const ToolSpec& tool)
     return tool.key ? wxString::Format("%s (%s)", tool.name, tool.key) : wxString(tool.name);
 }
 
-// The icon of that name in the desktop's theme (its symbolic form when the
-// theme has only that), or an empty one.
+// The icon of that name in the desktop's theme, in its symbolic form when
+// the theme has one (so that all the buttons look alike), or an empty one.
 wxBitmap Icon(const char* name)
 {
-    for (const std::string& id : {std::string(name), std::string(name) + "-symbolic"}) {
+    for (const std::string& id : {std::string(name) + "-symbolic", std::string(name)}) {
         wxBitmap icon = wxArtProvider::GetBitmap(id, wxART_TOOLBAR);
         if (icon.IsOk())
             return icon;
