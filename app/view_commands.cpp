@@ -15,6 +15,18 @@
 namespace lumo {
 namespace {
 
+// Whether there is a page to go back to: the blank page the engine starts
+// with is none of the user's.
+bool HasPageBehind(wxWebView* page)
+{
+    if (!page || !page->CanGoBack())
+        return false;
+    for (const auto& item : page->GetBackwardHistory())
+        if (item->GetUrl() != "about:blank")
+            return true;
+    return false;
+}
+
 void Run(CMainFrame& frame, int id)
 {
     CLumoNewsReaderView* pane = frame.HtmlView();
@@ -102,7 +114,7 @@ bool CanRunViewCommand(CMainFrame& frame, int id)
         return !pane->PageAddress().empty();
     case ID_TOOL_BACK:
         // Back also leaves the reader view.
-        return pane->ReaderShown() || (page && page->CanGoBack());
+        return pane->ReaderShown() || HasPageBehind(page);
     case ID_TOOL_FORWARD:
         return page && page->CanGoForward();
     default:

@@ -40,7 +40,6 @@ protected:
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
         g_strAppDir = m_dir.Path();
-        m_profile->Write(kIndexPage, 1);
     }
 
     void TearDown() override { DestroyFrame(); }
@@ -162,7 +161,7 @@ TEST_F(ToolBarTest, ShowsHidesIsKeptAndItsButtonsActWhenTheyCan)
                      tools[i].first.c_str());
     }
 
-    // A blank page: nowhere to go back or forward to, no article to read.
+    // The start page: nowhere to go back or forward to, no article to read.
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     ASSERT_TRUE(WaitFor([&] { return !m_frame->HtmlView()->IsLoading(); }));
     EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, true, true, false, true, true, true}));
