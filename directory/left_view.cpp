@@ -736,7 +736,8 @@ bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
             menu.AppendSeparator(); // the favorite's own changes
         for (const auto& [which, label] : kLabels)
             if (which == command)
-                menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command), label);
+                menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command),
+                            wxString::FromUTF8(label));
     }
     const int chosen = GetPopupMenuSelectionFromUser(menu, where);
     if (chosen != wxID_NONE)

@@ -224,15 +224,19 @@ TEST_F(WebPaneTest, OtherSchemesAndDownloadsGoToOtherProgramsAndFailuresAreSaid)
     EXPECT_EQ(m_urls.opened.back(), "tel:+15550100");
 
     // When nothing can be started it is said: in the status bar when shown,
-    // else in a message.
+    // else over the page.
     m_urls.succeed = false;
     ClickPage(100, 30);
     EXPECT_TRUE(
         WaitFor([&] { return Status().find("No program could be started") == 0; }, seconds(5)))
         << Status();
     m_frame->GetStatusBar()->Hide();
-    wxTEST_DIALOG(m_view->NavigateTo("mailto:desk@example.com"),
-                  wxExpectModal<wxMessageDialog>(wxOK).Describe("no mail program"));
+    m_frame->SendSizeEvent();
+    m_view->NavigateTo("mailto:desk@example.com");
+    EXPECT_TRUE(WaitFor(
+        [&] { return m_view->PaneNotice() == CannotOpenMessage("mailto:desk@example.com"); },
+        seconds(5)))
+        << m_view->PaneNotice();
 
     // The blank start page is a true empty page.
     m_view->NavigateTo("about:blank");
