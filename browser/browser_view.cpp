@@ -24,6 +24,7 @@
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
 #include "ui/accessibility.h"
+#include "ui/key_map.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -304,71 +305,79 @@ void CLumoNewsReaderView::FocusPage()
         SetFocus();
 }
 
+KeyPlace CLumoNewsReaderView::FocusPlace() const
+{
+    if (PageHasFocus())
+        return KeyPlace::Page;
+    for (wxWindow* window = FindFocus(); window; window = window->GetParent())
+        if (m_findBar && window == m_findBar)
+            return KeyPlace::FindBar;
+    return KeyPlace::Elsewhere;
+}
+
 bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
 {
-    const int key = event.GetKeyCode();
-    const int modifiers = event.GetModifiers();
-    const auto inFindBar = [this] {
-        for (wxWindow* window = FindFocus(); window; window = window->GetParent())
-            if (window == m_findBar)
-                return true;
-        return false;
-    };
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && FindBarShown() && inFindBar()) {
+    const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
+                          static_cast<int>(event.GetUnicodeKey())};
+    for (KeyCommand command : KeyMeanings(press, FocusPlace()))
+        if (RunKeyCommand(command))
+            return true;
+    return false;
+}
+
+bool CLumoNewsReaderView::RunKeyCommand(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::CloseFindBar:
+        if (!FindBarShown())
+            return false;
         CloseFindBar();
         return true;
-    }
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && ReaderShown()) {
+    case KeyCommand::LeaveReader:
+        if (!ReaderShown())
+            return false;
         ToggleReader();
         return true;
-    }
-    if (key == WXK_F9 && modifiers == wxMOD_NONE && m_engine) {
+    case KeyCommand::ToggleReader:
+        if (!m_engine)
+            return false;
         ToggleReader();
         return true;
-    }
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
+    case KeyCommand::StopLoading:
         if (!IsLoading())
             return false; // the page's own Escape
         StopLoading();
         return true;
-    }
-    if ((key == WXK_F5 && modifiers == wxMOD_NONE) || (key == 'R' && modifiers == wxMOD_CONTROL)) {
+    case KeyCommand::Reload:
         Reload();
         return true;
-    }
-    // Zoom: Ctrl++ (or Ctrl+=), Ctrl+-, Ctrl+0, with or without Shift.
-    if ((modifiers & ~wxMOD_SHIFT) == wxMOD_CONTROL) {
-        if (key == '+' || key == '=' || key == WXK_NUMPAD_ADD) {
-            ZoomBy(1);
-            return true;
-        }
-        if (key == '-' || key == '_' || key == WXK_NUMPAD_SUBTRACT) {
-            ZoomBy(-1);
-            return true;
-        }
-        if (key == '0' || key == WXK_NUMPAD0) {
-            ZoomBy(0);
-            return true;
-        }
-    }
-    // Find in page: Ctrl+F while the page has the focus, F3 and Shift+F3.
-    if (key == 'F' && modifiers == wxMOD_CONTROL && PageHasFocus()) {
+    case KeyCommand::ZoomIn:
+        ZoomBy(1);
+        return true;
+    case KeyCommand::ZoomOut:
+        ZoomBy(-1);
+        return true;
+    case KeyCommand::ZoomReset:
+        ZoomBy(0);
+        return true;
+    case KeyCommand::OpenFindBar:
         OpenFindBar();
         return true;
-    }
-    if (key == WXK_F3 && (modifiers == wxMOD_NONE || modifiers == wxMOD_SHIFT) &&
-        (FindBarShown() || PageHasFocus())) {
-        FindAgain(modifiers == wxMOD_SHIFT);
+    case KeyCommand::FindNext:
+    case KeyCommand::FindPrevious:
+        if (!FindBarShown() && !PageHasFocus())
+            return false;
+        FindAgain(command == KeyCommand::FindPrevious);
         return true;
-    }
-    if (modifiers == wxMOD_ALT && (key == WXK_LEFT || key == WXK_RIGHT)) {
-        if (key == WXK_LEFT)
-            GoBack();
-        else
-            GoForward();
+    case KeyCommand::Back:
+        GoBack();
         return true;
+    case KeyCommand::Forward:
+        GoForward();
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 // --- Reader view -----------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "app/document.h"
 #include "browser/web_engine.h"
+#include "ui/key_map.h"
 
 class wxButton;
 class wxKeyEvent;
@@ -69,6 +70,12 @@ public:
     // Alt+Right go back and forward, F9 shows and leaves the reader view.
     // False when the key is none of them (or Esc with nothing to end).
     bool HandleKey(const wxKeyEvent& event);
+    // Runs one of the pane's key commands (a meaning the key table gives a
+    // key); false when it does not apply now (Esc with nothing to end).
+    bool RunKeyCommand(KeyCommand command);
+    // Where the focus is, as far as the pane's keys go: the page, the find
+    // bar or elsewhere.
+    KeyPlace FocusPlace() const;
 
     // Starts the web engine now if it has not started yet, and returns it
     // (nullptr when no engine is available).
