@@ -33,7 +33,6 @@ inline constexpr const char* kReaderZoomKey = "(reader)";
 // What the status bar says when the reader view finds no article.
 inline constexpr const char* kNoArticleMessage = "This page has no article for the reader view";
 
-class FindBar;
 class LoadProgressLine;
 class PaneBadge;
 class ProfileStore;
@@ -179,10 +178,12 @@ private:
     // The site of the page shown and its zoom.
     std::string m_pageHost;
     int m_zoomPercent = 100;
+    // The zoom, or a note, shown over the page for a moment.
     PaneBadge* m_badge = nullptr;
     // The strip that offers the reader view.
     wxPanel* m_readerBar = nullptr;
     wxButton* m_readerButton = nullptr;
+    // Made when it first opens.
     FindBar* m_findBar = nullptr;
 };
 
