@@ -30,6 +30,7 @@
 #include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
+#include "ui/key_map.h"
 
 namespace lumo {
 
@@ -210,9 +211,22 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         GtkGetTreeView(), "key-press-event",
         G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
             view->m_byKeyboard = true;
+            // The tree's own keys, once the window left them alone.
+            KeyStroke press;
+            if (key->keyval == GDK_KEY_Return)
+                press.code = WXK_RETURN;
+            else if (key->keyval == GDK_KEY_KP_Enter)
+                press.code = WXK_NUMPAD_ENTER;
+            const guint state = key->state & gtk_accelerator_get_default_mod_mask();
+            press.modifiers =
+                (state & GDK_SHIFT_MASK ? wxMOD_SHIFT : 0) |
+                (state & GDK_CONTROL_MASK ? wxMOD_CONTROL : 0) |
+                (state & GDK_MOD1_MASK ? wxMOD_ALT : 0) |
+                (state & ~(GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK) ? wxMOD_META : 0);
+            const std::vector<KeyCommand> meanings =
+                KeyMeanings(press, KeyPlace::Tree, KeyTaker::Tree);
             // Shift+Enter opens the paper in the user's web browser.
-            const bool enter = key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter;
-            if (!enter || (key->state & gtk_accelerator_get_default_mod_mask()) != GDK_SHIFT_MASK)
+            if (meanings.empty() || meanings.front() != KeyCommand::OpenInWebBrowser)
                 return FALSE;
             view->RunPaperCommand(PaperCommand::OpenInWebBrowser, ToItem(view->GetSelection()));
             return TRUE;

@@ -361,6 +361,14 @@ TEST_F(BrowserViewTest, FindBarOpenedAgainSelectsItsTextForTyping)
             << m_view->FindCount();
         m_view->CloseFindBar();
     }
+
+    // The window closed with the bar open and its text offered: the field's
+    // selection watch ends before the bar does.
+    m_view->OpenFindBar();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+    delete m_frame;
+    m_frame = nullptr;
+    wxTheApp->ProcessPendingEvents();
 }
 
 // The status bar names the link under the pointer, and forgets it when
