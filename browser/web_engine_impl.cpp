@@ -14,7 +14,6 @@
 #include <wx/timer.h>
 #include <wx/webview.h>
 
-#include "browser/gobject_ptr.h"
 #include "browser/load_failure.h"
 #include "browser/navigation_policy.h"
 #include "browser/new_window_catcher.h"
