@@ -143,12 +143,6 @@ void PageProcessGuard::NavigationAnswered()
     m_navigationAnswer.Stop();
 }
 
-void PageProcessGuard::Commit()
-{
-    m_committed = true;
-    m_watchdog.Stop();
-}
-
 void PageProcessGuard::Stop()
 {
     m_watchdog.Stop();

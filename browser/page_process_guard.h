@@ -63,7 +63,9 @@ public:
     // The page process took up the navigation: it asked about it, or began it.
     void NavigationAnswered();
     // The navigation's page is shown.
-    void Commit();
+    void Commit() { m_committed = true; }
+    // No more checks whether the page process answers the navigation.
+    void StopWatchdog() { m_watchdog.Stop(); }
     // The navigation is over (its page loaded, or it was stopped): it never
     // runs again.
     void ForgetNavigation() { m_pending = nullptr; }

@@ -423,6 +423,7 @@ private:
             m_host.OnLoadProgress(LoadingHost(), 0.0);
             break;
         case WEBKIT_LOAD_COMMITTED:
+            m_guard->Commit();
             // What the program asked for is now shown: from here on, only
             // the page asks for addresses, and a click on the last page
             // counts no longer.
@@ -433,7 +434,7 @@ private:
             m_committedUri = UriOf(m_native);
             m_reader->ForgetAnswers();
             m_host.OnPageCommitted(m_committedUri);
-            m_guard->Commit();
+            m_guard->StopWatchdog();
             m_secureAttempt.Stop();
             m_visit.secureTry.clear();
             break;
