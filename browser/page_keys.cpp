@@ -82,14 +82,13 @@ void SendTab(GtkWidget* page, bool backwards)
     if (!window)
         return;
     const guint keyval = backwards ? GDK_KEY_ISO_Left_Tab : GDK_KEY_Tab;
-    GdkKeymapKey* keys = nullptr;
+    g_autofree GdkKeymapKey* keys = nullptr;
     gint count = 0;
     guint16 keycode = 0;
     if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), GDK_KEY_Tab, &keys,
                                           &count) &&
         count > 0)
         keycode = static_cast<guint16>(keys[0].keycode);
-    g_free(keys);
     for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
         GdkEvent* event = gdk_event_new(type);
         event->key.window = GDK_WINDOW(g_object_ref(window));
