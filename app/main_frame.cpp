@@ -128,6 +128,35 @@ ScreenRect StartPlacement(const ProfileStore& profile)
     return kDefaultWindowRect;
 }
 
+// The menu command an accelerator of the key table gives.
+int MenuIdOf(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::New:
+        return wxID_NEW;
+    case KeyCommand::Open:
+        return wxID_OPEN;
+    case KeyCommand::Save:
+        return wxID_SAVE;
+    case KeyCommand::Print:
+        return wxID_PRINT;
+    case KeyCommand::Undo:
+        return wxID_UNDO;
+    case KeyCommand::Cut:
+        return wxID_CUT;
+    case KeyCommand::Copy:
+        return wxID_COPY;
+    case KeyCommand::Paste:
+        return wxID_PASTE;
+    case KeyCommand::NextPane:
+        return ToWxId(ID_NEXT_PANE);
+    case KeyCommand::PreviousPane:
+        return ToWxId(ID_PREV_PANE);
+    default:
+        return wxID_NONE;
+    }
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(ProfileStore& profile, FavoritesReporter& reporter)
@@ -213,23 +242,19 @@ void CMainFrame::CreateMenuBar()
 
 void CMainFrame::CreateAccelerators()
 {
-    wxAcceleratorEntry entries[] = {
-        {wxACCEL_CTRL, 'N', wxID_NEW},
-        {wxACCEL_CTRL, 'O', wxID_OPEN},
-        {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_CTRL, 'P', wxID_PRINT},
-        {wxACCEL_CTRL, 'Z', wxID_UNDO},
-        {wxACCEL_CTRL, 'X', wxID_CUT},
-        {wxACCEL_CTRL, 'C', wxID_COPY},
-        {wxACCEL_CTRL, 'V', wxID_PASTE},
-        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_NORMAL, WXK_F6, ToWxId(ID_NEXT_PANE)},
-        {wxACCEL_SHIFT, WXK_F6, ToWxId(ID_PREV_PANE)},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(entries), entries));
+    // The key table's accelerators, each for its menu command.
+    std::vector<wxAcceleratorEntry> entries;
+    for (const KeyBinding& key : AcceleratorKeys()) {
+        int flags = wxACCEL_NORMAL;
+        if (key.modifiers & wxMOD_CONTROL)
+            flags |= wxACCEL_CTRL;
+        if (key.modifiers & wxMOD_ALT)
+            flags |= wxACCEL_ALT;
+        if (key.modifiers & wxMOD_SHIFT)
+            flags |= wxACCEL_SHIFT;
+        entries.emplace_back(flags, key.code, MenuIdOf(key.command));
+    }
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(entries.size()), entries.data()));
 }
 
 bool CMainFrame::OnCreateClient()
@@ -569,41 +594,50 @@ void CMainFrame::UpdateIndicators()
     m_wndStatusBar->SetStatusText(scroll ? "SCRL" : "", 3);
 }
 
+KeyPlace CMainFrame::FocusPlace() const
+{
+    wxWindow* focus = FindFocus();
+    if (m_directoryPane && focus && focus == m_directoryPane->SearchField())
+        return KeyPlace::SearchField;
+    if (m_leftView && focus && (focus == m_leftView || focus == m_leftView->GetMainWindow()))
+        return KeyPlace::Tree;
+    return m_htmlView ? m_htmlView->FocusPlace() : KeyPlace::Elsewhere;
+}
+
+bool CMainFrame::RunKeyCommand(KeyCommand command, const wxKeyEvent& event)
+{
+    if (!m_directoryPane)
+        return m_htmlView && m_htmlView->RunKeyCommand(command);
+    switch (command) {
+    case KeyCommand::FindNewspaper:
+        m_directoryPane->FocusSearch();
+        return true;
+    case KeyCommand::KeepPage:
+        KeepThisPage();
+        return true;
+    case KeyCommand::PaperMenu:
+        // Once the key is done with: a menu opened inside its handling closes at once.
+        CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
+        return true;
+    case KeyCommand::SearchWithLetter:
+        m_directoryPane->StartSearch(event.GetUnicodeKey());
+        return true;
+    default:
+        return m_directoryPane->RunKeyCommand(command) ||
+               (m_htmlView && m_htmlView->RunKeyCommand(command));
+    }
+}
+
 void CMainFrame::OnCharHook(wxKeyEvent& event)
 {
-    const int key = event.GetKeyCode();
-    const int modifiers = event.GetModifiers();
-    if (m_directoryPane) {
-        // Ctrl+E finds a newspaper from anywhere in the window.
-        if (key == 'E' && modifiers == wxMOD_CONTROL) {
-            m_directoryPane->FocusSearch();
+    // What the key means where the focus is, tried in the key table's order;
+    // the browser pane's keys work wherever the focus is in the window.
+    const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
+                          static_cast<int>(event.GetUnicodeKey())};
+    for (KeyCommand command : KeyMeanings(press, FocusPlace()))
+        if (RunKeyCommand(command, event))
             return;
-        }
-        // Ctrl+D keeps the page on screen among the favorites.
-        if (key == 'D' && modifiers == wxMOD_CONTROL) {
-            KeepThisPage();
-            return;
-        }
-        if (m_directoryPane->HandleKey(key, modifiers))
-            return;
-        wxWindow* focus = FindFocus();
-        const bool inTree = focus == m_leftView || focus == m_leftView->GetMainWindow();
-        // The menu key and Shift+F10 show a paper's menu.
-        if (inTree && (key == WXK_MENU || (key == WXK_F10 && modifiers == wxMOD_SHIFT))) {
-            // Once the key is done with: a menu opened inside its handling closes at once.
-            CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
-            return;
-        }
-        // A letter typed in the tree starts a search with it.
-        const wxChar letter = event.GetUnicodeKey();
-        if (inTree && letter > ' ' && letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
-            m_directoryPane->StartSearch(letter);
-            return;
-        }
-    }
-    // The browser pane's keys work wherever the focus is in the window.
-    if (!m_htmlView || !m_htmlView->HandleKey(event))
-        event.Skip();
+    event.Skip();
 }
 
 void CMainFrame::OnIdle(wxIdleEvent& event)

@@ -10,6 +10,7 @@
 #include "app/document.h"
 #include "app/frame_commands.h"
 #include "app/window_placement.h"
+#include "ui/key_map.h"
 
 class wxSplitterWindow;
 class wxFileHistory;
@@ -102,6 +103,10 @@ private:
     void OnChildFocus(wxChildFocusEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    // Where the focus is, for the key table.
+    KeyPlace FocusPlace() const;
+    // Runs one meaning of a key; false when it does not apply now.
+    bool RunKeyCommand(KeyCommand command, const wxKeyEvent& event);
 
     void RecordWindowSize();
     // Keeps the place the window has when neither maximised nor minimised.

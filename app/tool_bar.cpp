@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "app/view_commands.h"
 #include "browser/browser_view.h"
+#include "ui/key_map.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -25,25 +26,30 @@ struct ToolSpec
     int id; // 0: a separator
     const char* name;
     const char* icon; // a name of the desktop's icon theme
-    const char* key;  // the key that does the same, or nullptr
+    bool hasKey;
+    KeyCommand key; // the key's command that does the same, when it has one
 };
 
 const ToolSpec kTools[] = {
-    {ID_TOOL_BACK, "Back", "go-previous", "Alt+Left"},
-    {ID_TOOL_FORWARD, "Forward", "go-next", "Alt+Right"},
-    {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", "F5"},
-    {ID_TOOL_HOME, "Home", "go-home", nullptr},
-    {0, nullptr, nullptr, nullptr},
-    {ID_READER_VIEW, "Reader view", "view-paged", "F9"},
-    {ID_ZOOM_OUT, "Zoom out", "zoom-out", "Ctrl+-"},
-    {ID_ZOOM_IN, "Zoom in", "zoom-in", "Ctrl++"},
-    {ID_FIND_IN_PAGE, "Find in page", "edit-find", "Ctrl+F"},
+    {ID_TOOL_BACK, "Back", "go-previous", true, KeyCommand::Back},
+    {ID_TOOL_FORWARD, "Forward", "go-next", true, KeyCommand::Forward},
+    {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", true, KeyCommand::Reload},
+    {ID_TOOL_HOME, "Home", "go-home", false, {}},
+    {0, nullptr, nullptr, false, {}},
+    {ID_READER_VIEW, "Reader view", "view-paged", true, KeyCommand::ToggleReader},
+    {ID_ZOOM_OUT, "Zoom out", "zoom-out", true, KeyCommand::ZoomOut},
+    {ID_ZOOM_IN, "Zoom in", "zoom-in", true, KeyCommand::ZoomIn},
+    {ID_FIND_IN_PAGE, "Find in page", "edit-find", true, KeyCommand::OpenFindBar},
 };
-const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", "Esc"};
+const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", true,
+                            KeyCommand::StopLoading};
 
+// The name and, from the window's key table, the key.
 wxString ToolTip(const ToolSpec& tool)
 {
-    return tool.key ? wxString::Format("%s (%s)", tool.name, tool.key) : wxString(tool.name);
+    const std::string key = tool.hasKey ? KeyText(tool.key) : std::string();
+    return key.empty() ? wxString(tool.name)
+                       : wxString::Format("%s (%s)", tool.name, wxString::FromUTF8(key));
 }
 
 // The icon of that name in the desktop's theme, in its symbolic form when

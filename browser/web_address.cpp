@@ -210,34 +210,6 @@ std::string_view ReasonText(FailureReason reason)
     return EntryFor(reason).text;
 }
 
-FailureReason ClassifyLoadFailure(FailureReason byCode, std::string_view message,
-                                  bool networkAvailable)
-{
-    const auto says = [message](std::string_view text) {
-        return message.find(text) != std::string_view::npos;
-    };
-    FailureReason reason = byCode;
-    // No name server could be asked, or no route leads out: the network.
-    if (says("Temporary failure in name resolution") || says("Temporarily unable to resolve") ||
-        says("Network is unreachable") || says("No route to host"))
-        reason = FailureReason::NotConnected;
-    else if (reason == FailureReason::Other) {
-        // The network process passes some errors on by their text only.
-        if (says("resolv") || says("Name or service not known"))
-            reason = FailureReason::NameNotFound;
-        else if (says("refused"))
-            reason = FailureReason::Refused;
-        else if (says("timed out"))
-            reason = FailureReason::TimedOut;
-        else if (says("unreachable"))
-            reason = FailureReason::NotConnected;
-    }
-    if (!networkAvailable && (reason == FailureReason::NameNotFound ||
-                              reason == FailureReason::TimedOut || reason == FailureReason::Other))
-        reason = FailureReason::NotConnected;
-    return reason;
-}
-
 std::string FailurePageAddress(std::string_view address, std::string_view name,
                                FailureReason reason)
 {

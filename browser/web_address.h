@@ -63,13 +63,6 @@ enum class FailureReason
 // The reason in plain words, as the failure page says it.
 std::string_view ReasonText(FailureReason reason);
 
-// Why a load failed: `byCode` as the engine's error code tells it (Other when
-// the code says nothing), made more precise by the error's text, on a
-// computer with or without a network. With none, or with no name server
-// within reach, the network is the reason given, never the address.
-FailureReason ClassifyLoadFailure(FailureReason byCode, std::string_view message,
-                                  bool networkAvailable);
-
 // The address of the pane's failure page for `address` (the paper's name
 // heads it and is its title), under the program's own scheme.
 std::string FailurePageAddress(std::string_view address, std::string_view name,

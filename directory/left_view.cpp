@@ -30,6 +30,7 @@
 #include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
+#include "ui/key_map.h"
 
 namespace lumo {
 
@@ -182,7 +183,7 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         G_CALLBACK(+[](GtkWidget* widget, gint x, gint y, gboolean byKeyboard, GtkTooltip* tooltip,
                        CLeftView* view) -> gboolean {
             GtkTreeView* tree = GTK_TREE_VIEW(widget);
-            GtkTreePath* path = nullptr;
+            g_autoptr(GtkTreePath) path = nullptr;
             GtkTreeIter row;
             if (!gtk_tree_view_get_tooltip_context(tree, &x, &y, byKeyboard, nullptr, &path, &row))
                 return FALSE;
@@ -191,7 +192,6 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
                 gtk_tooltip_set_text(tooltip, name.c_str());
                 gtk_tree_view_set_tooltip_row(tree, tooltip, path);
             }
-            gtk_tree_path_free(path);
             return !name.empty();
         }),
         this);
@@ -210,9 +210,22 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         GtkGetTreeView(), "key-press-event",
         G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
             view->m_byKeyboard = true;
+            // The tree's own keys, once the window left them alone.
+            KeyStroke press;
+            if (key->keyval == GDK_KEY_Return)
+                press.code = WXK_RETURN;
+            else if (key->keyval == GDK_KEY_KP_Enter)
+                press.code = WXK_NUMPAD_ENTER;
+            const guint state = key->state & gtk_accelerator_get_default_mod_mask();
+            press.modifiers =
+                (state & GDK_SHIFT_MASK ? wxMOD_SHIFT : 0) |
+                (state & GDK_CONTROL_MASK ? wxMOD_CONTROL : 0) |
+                (state & GDK_MOD1_MASK ? wxMOD_ALT : 0) |
+                (state & ~(GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK) ? wxMOD_META : 0);
+            const std::vector<KeyCommand> meanings =
+                KeyMeanings(press, KeyPlace::Tree, KeyTaker::Tree);
             // Shift+Enter opens the paper in the user's web browser.
-            const bool enter = key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter;
-            if (!enter || (key->state & gtk_accelerator_get_default_mod_mask()) != GDK_SHIFT_MASK)
+            if (meanings.empty() || meanings.front() != KeyCommand::OpenInWebBrowser)
                 return FALSE;
             view->RunPaperCommand(PaperCommand::OpenInWebBrowser, ToItem(view->GetSelection()));
             return TRUE;
@@ -401,9 +414,8 @@ void CLeftView::PlaceCursorWithoutSelecting()
             return FALSE;
         },
         nullptr, nullptr);
-    GtkTreePath* first = gtk_tree_path_new_first();
+    g_autoptr(GtkTreePath) first = gtk_tree_path_new_first();
     gtk_tree_view_set_cursor(view, first, nullptr, FALSE);
-    gtk_tree_path_free(first);
     gtk_tree_selection_set_select_function(selection, nullptr, nullptr, nullptr);
 #endif
 }
@@ -660,7 +672,7 @@ bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
     // The row under the pointer gets its menu without being selected: the
     // native tree would select it, and selecting a paper opens it.
     if (button->type == GDK_BUTTON_PRESS) {
-        GtkTreePath* path = nullptr;
+        g_autoptr(GtkTreePath) path = nullptr;
         GtkTreeIter row;
         if (gtk_tree_view_get_path_at_pos(tree, static_cast<gint>(button->x),
                                           static_cast<gint>(button->y), &path, nullptr, nullptr,
@@ -670,7 +682,6 @@ bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
             // Once the click is over, at the pointer.
             CallAfter([this, item] { ShowPaperMenu(item); });
         }
-        gtk_tree_path_free(path);
     }
     return true;
 }
@@ -684,22 +695,19 @@ std::string CLeftView::ClippedName(Item item) const
     const std::string& name = tree.GetItemText(item);
 #ifdef __WXGTK__
     GtkTreeView* view = GTK_TREE_VIEW(const_cast<CLeftView*>(this)->GtkGetTreeView());
-    GtkTreePath* path = gtk_tree_path_new();
+    g_autoptr(GtkTreePath) path = gtk_tree_path_new();
     for (Item at = item; tree.IsValid(at); at = tree.GetParent(at))
         gtk_tree_path_prepend_index(path, static_cast<gint>(m_model->Position(at)));
     GtkTreeViewColumn* column = gtk_tree_view_get_column(view, 0);
     GdkRectangle cell{};
     gtk_tree_view_get_cell_area(view, path, column, &cell);
-    gtk_tree_path_free(path);
     gint padding = 0;
-    GList* renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    g_autoptr(GList) renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
     if (renderers)
         gtk_cell_renderer_get_padding(GTK_CELL_RENDERER(renderers->data), &padding, nullptr);
-    g_list_free(renderers);
-    PangoLayout* layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), name.c_str());
+    g_autoptr(PangoLayout) layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), name.c_str());
     int width = 0;
     pango_layout_get_pixel_size(layout, &width, nullptr);
-    g_object_unref(layout);
     // A row out of sight has no width: it shows nothing to clip.
     if (cell.width > 0 && width + 2 * padding > cell.width)
         return name;

@@ -106,6 +106,8 @@ public:
     void SelectionChanged(Item item);
     // Opens the page a keyboard walk rests on now, if one waits.
     void OpenPendingPage();
+    // Whether a page chosen by the keys waits for them to rest.
+    bool PageWaitsToOpen() const { return m_pendingOpen.IsRunning(); }
 
     // The tree on screen, and the mapping between its ids and the control's items.
     const DirectoryTree& Items() const;

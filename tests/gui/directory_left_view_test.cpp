@@ -166,7 +166,7 @@ protected:
         m_view = new CLeftView(m_frame, m_doc, *m_profile, m_reporter);
         m_doc.m_pHtmlView = &m_browser;
         m_frame->Show();
-        Settle();
+        ASSERT_TRUE(WaitFor([&] { return gtk_widget_get_mapped(m_frame->GetHandle()) != 0; }));
     }
 
     void TearDown() override
@@ -188,7 +188,7 @@ protected:
     void InitialUpdate()
     {
         m_view->OnInitialUpdate();
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     const DirectoryTree& Tree() const { return m_view->Items(); }
@@ -225,7 +225,7 @@ protected:
         GtkTreePath* path = NativePath(Tree(), item);
         gtk_tree_view_set_cursor(TreeView(), path, nullptr, FALSE);
         gtk_tree_path_free(path);
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     // A click with a mouse button (the first unless told) on the row of a visible item.
@@ -233,7 +233,7 @@ protected:
     {
         GtkTreePath* path = NativePath(Tree(), item);
         gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
         GdkRectangle cell;
         gtk_tree_view_get_cell_area(TreeView(), path, gtk_tree_view_get_column(TreeView(), 0),
                                     &cell);
@@ -259,7 +259,7 @@ protected:
             gtk_main_do_event(event);
             gdk_event_free(event);
         }
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     // A key typed into the focused tree.
@@ -290,7 +290,7 @@ protected:
             gtk_main_do_event(event);
             gdk_event_free(event);
         }
-        Settle(std::chrono::milliseconds(30));
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     void FocusTree()
@@ -578,9 +578,9 @@ TEST_F(LeftViewSelectionTest, LeafSetsCaptionOpensItsAddressAndShowsTheWaitCurso
 
     // Collapsing the branch moves the selection away; choosing the leaf again opens it again.
     m_view->Collapse(CLeftView::ToViewItem(Branch(kNationalBranch)));
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     m_view->Expand(CLeftView::ToViewItem(Branch(kNationalBranch)));
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     Click(Child(Branch(kNationalBranch), "CNN "));
     EXPECT_EQ(m_browser.opened.size(), 2u);
 
@@ -656,7 +656,8 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
     EXPECT_EQ(Caption(), Tree().GetItemText(national[10]) + " - Lumo News Reader");
     EXPECT_EQ(g_strCurrentURL, SlotURL(national[10]));
     EXPECT_TRUE(WaitFor([&] { return m_browser.opened.size() == 2; }));
-    Settle(std::chrono::milliseconds(400));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_browser.opened,
               (std::vector<std::string>{SlotURL(national[0]), SlotURL(national[10])}));
     // Enter opens where the keys are, without waiting.
@@ -668,7 +669,7 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
 TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem)
 {
     FocusTree();
-    Settle(std::chrono::milliseconds(100));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // taking the focus selects no row
     Type(GDK_KEY_c);
     Type(GDK_KEY_n);
@@ -687,7 +688,8 @@ TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem
     Type(GDK_KEY_c);
     EXPECT_EQ(Selected(), Region("[DC]Dist. of Columbia"));
     Type(GDK_KEY_Escape);
-    Settle(std::chrono::milliseconds(400));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_browser.opened.size(), 1u);
 }
 
@@ -798,11 +800,11 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
     ASSERT_EQ(m_browser.opened.size(), 1u);
 
     m_view->BuildCatalogTree(2);
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // a build discards the selection
     ExpectExpansionAfterBuild();
     m_view->BuildCatalogTree(1);
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     ExpectExpansionAfterBuild();
     EXPECT_EQ(TakeSnapshot(), first);
     EXPECT_EQ(m_view->URLCount(), 2 + 2701);
@@ -1014,13 +1016,14 @@ TEST_F(LeftViewTest, LongNamesEndWithAnEllipsisAndShowWholeAsATooltip)
 {
     InitialUpdate();
     m_frame->SetClientSize(wxSize(220, 600));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitFor([&] { return m_view->GetSize().x <= 220; }));
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
     const Item longName = Child(Branch(kNationalBranch), "Minneapolis-St. Paul Star Tribune");
     const Item shortName = Child(Branch(kNationalBranch), "CNN ");
     GtkTreePath* path = NativePath(Tree(), longName);
     gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
     gtk_tree_path_free(path);
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
     EXPECT_EQ(m_view->ClippedName(longName), "Minneapolis-St. Paul Star Tribune");
     EXPECT_EQ(m_view->ClippedName(shortName), "");
 

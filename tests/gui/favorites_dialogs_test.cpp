@@ -847,8 +847,10 @@ TEST_F(RealModalTest, KeysRightAfterOpeningReachNewTheNameFieldAndTheList)
             WhenActive<CDlgCfgFav>([&](CDlgCfgFav&) {
                 addedByKeys = ListRows(list).size() == 3;
                 for (int tab = 0; tab < 3 && wxWindow::FindFocus() != list.List(); ++tab) {
+                    const wxWindow* before = wxWindow::FindFocus();
                     PressKey(XK_Tab);
-                    Settle(std::chrono::milliseconds(100));
+                    WaitFor([&] { return wxWindow::FindFocus() != before; },
+                            std::chrono::seconds(2));
                 }
                 listReached = wxWindow::FindFocus() == list.List();
                 list.EndModal(wxID_CANCEL);
@@ -912,7 +914,7 @@ TEST_F(FavoritesDialogsTest, EnterAndDoubleClickOnTheShownList)
     ASSERT_TRUE(WaitFor([&] { return dlg.IsActive(); }));
     list->SetFocus();
     list->SetCurrentItem(list->RowToItem(1));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::WaitForFrames(list));
 
     std::vector<std::string> opened;
     auto record = [&](CDlgCfgAddFavorite& add) {
@@ -939,9 +941,14 @@ TEST_F(FavoritesDialogsTest, EnterAndDoubleClickOnTheShownList)
     {
         CountDialogs dialogs;
         doubleClick(wxPoint(list->GetClientSize().x / 2, list->GetClientSize().y - 10));
-        Settle(std::chrono::milliseconds(500));
+        // The clicks were in the queue before what the call queues.
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
         EXPECT_EQ(dialogs.count, 0);
     }
+    // The next clicks come after the double-click time, as a new double-click.
+    gint doubleClickMs = 400;
+    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &doubleClickMs, nullptr);
+    Settle(std::chrono::milliseconds(doubleClickMs + 100));
 
     const wxRect firstRow = list->GetItemRect(list->RowToItem(0));
     ASSERT_FALSE(firstRow.IsEmpty());

@@ -74,7 +74,7 @@ protected:
         ASSERT_TRUE(m_frame->Create());
         m_frame->InitialUpdate();
         m_frame->Show();
-        Settle();
+        ASSERT_TRUE(WaitFor([&] { return gtk_widget_get_mapped(m_frame->GetHandle()) != 0; }));
     }
 
     void DestroyFrame()
@@ -310,9 +310,8 @@ int HiddenPixelsOfMenu(wxMenu* menu)
         opened =
             WaitFor([&] { return gtk_widget_get_mapped(popup) != 0; }, std::chrono::seconds(2));
     }
-    if (!opened)
+    if (!opened || !WaitFor([&] { return gtk_widget_get_allocated_height(popup) > 1; }))
         return -1;
-    Settle(std::chrono::milliseconds(200));
     int popupHeight = gtk_widget_get_allocated_height(popup);
     int hidden = 0;
     GList* items = gtk_container_get_children(GTK_CONTAINER(menu->m_menu));
@@ -344,7 +343,7 @@ TEST_F(MainFrameTest, EveryMenuShowsAllItsItemsAfterASkinChange)
         ASSERT_EQ(HiddenPixelsOfMenu(bar->GetMenu(i)), 0) << bar->GetMenuLabelText(i);
     Command(ID_SKIN_XP);
     ASSERT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     for (size_t i = 0; i < bar->GetMenuCount(); ++i)
         EXPECT_EQ(HiddenPixelsOfMenu(bar->GetMenu(i)), 0) << bar->GetMenuLabelText(i);
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
@@ -359,17 +358,16 @@ TEST_F(MainFrameTest, WindowSizeFollowsEverySizeChange)
     m_frame->Maximize(true);
     if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
         GTEST_SKIP() << "no window manager to maximise windows";
-    Settle();
-    EXPECT_EQ(m_profile->Get(kWindowSize), 3);
+    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 3; }));
     m_frame->Maximize(false);
     WaitFor([&] { return !m_frame->IsMaximized(); }, std::chrono::seconds(3));
-    Settle();
-    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 5; }));
     m_frame->Maximize(true);
     WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3));
-    Settle();
+    ASSERT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 3; }));
     Command(ID_MINIMIZE);
-    Settle(std::chrono::milliseconds(300));
+    WaitFor([&] { return m_frame->IsIconized(); }, std::chrono::seconds(3));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_profile->Get(kWindowSize), 5);
 }
 
@@ -388,12 +386,12 @@ TEST_F(MainFrameTest, WindowStartedMaximisedReturnsToItsKeptSize)
         ShowWithShowCommand(*m_frame, kShowMaximized);
         if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
             GTEST_SKIP() << "no window manager to maximise windows";
-        Settle(std::chrono::milliseconds(300));
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
         m_frame->Maximize(false); // as the title bar's double-click does
         EXPECT_TRUE(
             WaitFor([&] { return m_frame->GetSize() == expected; }, std::chrono::seconds(5)))
             << m_frame->GetSize().x << "x" << m_frame->GetSize().y;
-        Settle(std::chrono::milliseconds(300));
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
         EXPECT_EQ(m_frame->GetSize(), expected);
         DestroyFrame();
         // The size is kept for the next start.
@@ -511,9 +509,12 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Form - Lumo News Reader"; }));
     web->RunScript("var a = document.getElementById('a'); a.focus(); a.select();");
     m_frame->LeftView()->SetFocus();
-    Settle();
+    ASSERT_TRUE(
+        WaitFor([&] { return gtk_widget_is_focus(m_frame->LeftView()->GtkGetTreeView()) != 0; }));
     Command(wxID_COPY);
-    Settle();
+    // Whatever the page was asked, it answered before this script's result.
+    web->RunScript("1");
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     {
         wxTextDataObject text;
         ASSERT_TRUE(wxTheClipboard->Open());
@@ -553,10 +554,11 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
     m_frame->HtmlView()->NavigateTo("file://" + m_dir.File("long.html"));
     ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Long - Lumo News Reader"; }));
     m_frame->LeftView()->SetFocus();
-    Settle();
+    ASSERT_TRUE(
+        WaitFor([&] { return gtk_widget_is_focus(m_frame->LeftView()->GtkGetTreeView()) != 0; }));
     ASSERT_TRUE(lumo::test::PressKey(XK_F6));
     ASSERT_TRUE(WaitFor([&] { return m_frame->ActivePane() == m_frame->HtmlView(); }));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->PageHasFocus(); }));
     lumo::test::PressKey(XK_Next);
     wxString scrolled;
     EXPECT_TRUE(WaitFor(
@@ -787,7 +789,7 @@ TEST_F(MainFrameTest, BackAndForwardKeysWorkFromThePageAfterALinkIsFollowed)
     ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Front - Lumo News Reader"; }));
     m_frame->Raise();
     ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::WaitForPaint(m_frame->HtmlView()->WebView()));
     ASSERT_TRUE(lumo::test::ClickAt(m_frame->HtmlView()->WebView()->GetScreenRect().GetPosition() +
                                     wxPoint(100, 100)));
     ASSERT_TRUE(WaitFor([&] { return m_frame->GetTitle() == "Article - Lumo News Reader"; }));
@@ -949,7 +951,7 @@ TEST_F(MainFrameTest, SearchFieldKeepsItsWidthWhateverTheCountSays)
     EXPECT_GE(before, pane->GetClientSize().x - pane->FromDIP(8));
     for (const char* text : {"tribune", "zzzzzz"}) {
         field->SetValue(text);
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
         EXPECT_EQ(field->GetSize().x, before) << text;
         const wxRect count = pane->MatchCount()->GetRect();
         EXPECT_TRUE(pane->MatchCount()->IsShown()) << text;

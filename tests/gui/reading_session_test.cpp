@@ -487,7 +487,6 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              PressKey(XK_F6);
              WaitFor([&] { return View()->PageHasFocus(); });
              PressKey(XK_Tab);
-             lumo::test::Settle(milliseconds(300));
              PressKey(XK_Return);
              progressSeen = Glimpse([&] { return View()->ShowsLoadProgress(); });
          },
@@ -561,7 +560,7 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              PressKey(XK_f, true);
              WaitFor([&] { return FocusNow() == Focus::FindField; });
              // A glance at the bar, which searches its text again, before typing.
-             lumo::test::Settle(milliseconds(1000));
+             WaitFor([&] { return View()->FindCount().StartsWith("1 of"); });
              type("cables");
          },
          with(article, Focus::FindField,
