@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <gtk/gtk.h>
+#include <mutex>
 
 #include "browser/web_environment.h"
 
@@ -56,6 +57,21 @@ void RestartProgram(const std::string& address)
     execv("/proc/self/exe", argv.data());
 }
 
+// Where a restart would resume, noted on the main thread for the fatal
+// message's handler, which may run on any thread and so reads only this.
+struct ResumePoint
+{
+    std::mutex lock;
+    std::string address;
+    bool restartable = false; // the program itself, running its main loop
+};
+
+ResumePoint& Resume()
+{
+    static ResumePoint point;
+    return point;
+}
+
 // The engine ends the whole process (a fatal log message) when a page
 // process dies before it could report itself, for example when it is
 // killed in its first milliseconds; nothing can continue inside this
@@ -66,9 +82,17 @@ void OnFatalLogMessage(const gchar* domain, GLogLevelFlags level, const gchar* m
     std::string_view text = message ? message : "";
     bool launchFailed = text.starts_with("readPIDFromPeer") ||
                         text.starts_with("Failed to read pid from child process");
-    // Only the program itself, running its main loop, restarts.
-    if (launchFailed && gtk_main_level() > 0)
-        RestartProgram(PageProcessGuard::ResumeAddress());
+    if (launchFailed) {
+        std::string address;
+        bool restartable = false;
+        // Never waits: the thread that holds the lock may be the one stopped here.
+        if (std::unique_lock<std::mutex> hold(Resume().lock, std::try_to_lock); hold) {
+            address = Resume().address;
+            restartable = Resume().restartable;
+        }
+        if (restartable)
+            RestartProgram(address);
+    }
     g_log_default_handler(domain, level, message, nullptr);
 }
 
@@ -112,6 +136,15 @@ std::string PageProcessGuard::ResumeAddress()
     return Guards().empty() ? std::string() : Guards().front()->m_owner.ShownAddress();
 }
 
+void PageProcessGuard::NoteResumePoint()
+{
+    std::string address = ResumeAddress();
+    const bool restartable = gtk_main_level() > 0;
+    std::lock_guard<std::mutex> hold(Resume().lock);
+    Resume().address = std::move(address);
+    Resume().restartable = restartable;
+}
+
 void PageProcessGuard::NewVisit(bool answerBounded)
 {
     m_reloadedAfterCrash = false;
@@ -132,6 +165,7 @@ void PageProcessGuard::RunPending()
 {
     m_navigationAnswered = false;
     m_pending();
+    NoteResumePoint();
     m_watchdog.Start(kWatchdogMs);
     if (m_answerBounded && !m_endedHungProcess)
         m_navigationAnswer.StartOnce(kNavigationAnswerMs);
@@ -248,6 +282,7 @@ void PageProcessGuard::OnWebProcessTerminated(WebKitWebProcessTerminationReason 
 
 void PageProcessGuard::CheckMemory()
 {
+    NoteResumePoint();
     const std::size_t limit = WebProcessMemoryLimit();
     for (const WebProcessUsage& process : WebProcessesOfThisProgram()) {
         if (process.residentBytes > limit) {

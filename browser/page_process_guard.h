@@ -63,7 +63,11 @@ public:
     // The page process took up the navigation: it asked about it, or began it.
     void NavigationAnswered();
     // The navigation's page is shown.
-    void Commit() { m_committed = true; }
+    void Commit()
+    {
+        m_committed = true;
+        NoteResumePoint();
+    }
     // No more checks whether the page process answers the navigation.
     void StopWatchdog() { m_watchdog.Stop(); }
     // The navigation is over (its page loaded, or it was stopped): it never
@@ -80,6 +84,9 @@ public:
 
     // The owner of the first guard alive, for the address a restart reopens.
     static std::string ResumeAddress();
+    // Notes where a restart after a fatal engine message would resume
+    // (main thread only; the message may come on any thread).
+    static void NoteResumePoint();
 
 private:
     void RunPending();
