@@ -100,8 +100,11 @@ FrameToolBar::FrameToolBar(CMainFrame& frame, ProfileStore& profile)
     m_frame.Bind(
         wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Check(IsShown()); },
         ToWxId(ID_VIEW_TOOLBAR));
-    if (m_profile.GetProfileInt(kToolbarSection, kToolbarShownKey, 0) != 0)
-        Show(true);
+    // Shown as it was kept, without writing the choice again.
+    if (m_profile.GetProfileInt(kToolbarSection, kToolbarShownKey, 0) != 0) {
+        Create();
+        m_frame.SendSizeEvent();
+    }
 }
 
 bool FrameToolBar::IsShown() const
