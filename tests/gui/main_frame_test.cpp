@@ -37,6 +37,7 @@
 #include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "gui_test_support.h"
+#include "main_frame_fixture.h"
 #include "temp_dir.h"
 #include "ui/accessibility.h"
 
@@ -51,38 +52,13 @@ namespace {
 
 using lumo::test::CapturingReporter;
 
-class MainFrameTest : public testing::Test
+class MainFrameTest : public lumo::test::MainFrameFixture
 {
 protected:
-    void SetUp() override
-    {
-        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
-        m_profile = std::make_unique<ProfileStore>(*m_settings);
-        g_strAppDir = m_dir.Path();
-    }
-
     void TearDown() override
     {
         DestroyFrame();
         ExitSkin();
-    }
-
-    void MakeFrame()
-    {
-        DestroyFrame();
-        m_frame = new CMainFrame(*m_profile, m_reporter);
-        ASSERT_TRUE(m_frame->Create());
-        m_frame->InitialUpdate();
-        m_frame->Show();
-        ASSERT_TRUE(WaitFor([&] { return gtk_widget_get_mapped(m_frame->GetHandle()) != 0; }));
-    }
-
-    void DestroyFrame()
-    {
-        // Deleted at once: a frame left for later would outlive this test's settings.
-        delete m_frame;
-        m_frame = nullptr;
-        wxTheApp->ProcessPendingEvents();
     }
 
     bool Checked(int id)
@@ -105,13 +81,6 @@ protected:
         std::string path = m_dir.File("settings/LumoNewsReader.conf");
         return lumo::test::FileExists(path) ? lumo::test::ReadFile(path) : "<none>";
     }
-
-    TempDir m_dir;
-    SettingsFile m_settings;
-    std::unique_ptr<ProfileStore> m_profile;
-    CapturingReporter m_reporter;
-    CMainFrame* m_frame = nullptr;
-    RecordedUrlOpens m_urls;
 };
 
 struct ExpectedItem

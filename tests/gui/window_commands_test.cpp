@@ -36,6 +36,7 @@
 #include "favorites/favorite_edits.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
+#include "main_frame_fixture.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -69,33 +70,14 @@ Answer<wxTextEntryDialog> Typed(std::string offered, std::string typed)
     });
 }
 
-class WindowCommandsTest : public testing::Test
+class WindowCommandsTest : public lumo::test::MainFrameFixture
 {
 protected:
-    void SetUp() override
-    {
-        m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
-        m_profile = std::make_unique<ProfileStore>(*m_settings);
-        g_strAppDir = m_dir.Path();
-    }
-
-    void TearDown() override { DestroyFrame(); }
-
+    // A new window, its start page loaded.
     void MakeFrame()
     {
-        DestroyFrame();
-        m_frame = new CMainFrame(*m_profile, m_reporter);
-        ASSERT_TRUE(m_frame->Create());
-        m_frame->InitialUpdate();
-        m_frame->Show();
+        MainFrameFixture::MakeFrame();
         ASSERT_TRUE(WaitFor([&] { return Pane()->WebView() && !Pane()->IsLoading(); }));
-    }
-
-    void DestroyFrame()
-    {
-        delete m_frame;
-        m_frame = nullptr;
-        wxTheApp->ProcessPendingEvents();
     }
 
     CLumoNewsReaderView* Pane() const { return m_frame->HtmlView(); }
@@ -142,12 +124,6 @@ protected:
         return gtk_bin_get_child(GTK_BIN(gtk_toolbar_get_nth_item(GTK_TOOLBAR(native), position)));
     }
 
-    lumo::test::TempDir m_dir;
-    SettingsFile m_settings;
-    std::unique_ptr<ProfileStore> m_profile;
-    lumo::test::CapturingReporter m_reporter;
-    CMainFrame* m_frame = nullptr;
-    lumo::test::RecordedUrlOpens m_urls;
     lumo::test::LocalWebServer m_server;
 };
 
