@@ -3,7 +3,6 @@
 #include <iterator>
 
 #include <wx/event.h>
-#include <wx/webview.h>
 
 #include "app/main_frame.h"
 #include "app/message_box.h"
@@ -14,18 +13,6 @@
 
 namespace lumo {
 namespace {
-
-// Whether there is a page to go back to: the blank page the engine starts
-// with is none of the user's.
-bool HasPageBehind(wxWebView* page)
-{
-    if (!page || !page->CanGoBack())
-        return false;
-    for (const auto& item : page->GetBackwardHistory())
-        if (item->GetUrl() != "about:blank")
-            return true;
-    return false;
-}
 
 void Run(CMainFrame& frame, int id)
 {
@@ -88,16 +75,16 @@ bool CanRunViewCommand(CMainFrame& frame, int id)
     CLumoNewsReaderView* pane = frame.HtmlView();
     if (!pane)
         return false;
-    wxWebView* page = pane->WebView();
+    const bool page = pane->HasPage();
     switch (id) {
     case ID_PAGE_RELOAD:
     case ID_FIND_IN_PAGE:
-        return page != nullptr;
+        return page;
     case ID_PAGE_STOP:
         return pane->IsLoading();
     case ID_PAGE_RELOAD_OR_STOP:
     case ID_TOOL_HOME:
-        return page != nullptr;
+        return page;
     case ID_READER_VIEW:
         return pane->ReaderOffered() || pane->ReaderShown();
     case ID_ZOOM_IN:
@@ -113,10 +100,9 @@ bool CanRunViewCommand(CMainFrame& frame, int id)
     case ID_ADD_THIS_PAGE:
         return !pane->PageAddress().empty();
     case ID_TOOL_BACK:
-        // Back also leaves the reader view.
-        return pane->ReaderShown() || HasPageBehind(page);
+        return pane->CanGoBack();
     case ID_TOOL_FORWARD:
-        return page && page->CanGoForward();
+        return pane->CanGoForward();
     default:
         return false;
     }

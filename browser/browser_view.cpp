@@ -186,6 +186,16 @@ void CLumoNewsReaderView::GoForward()
     m_engine->GoForward();
 }
 
+bool CLumoNewsReaderView::CanGoBack() const
+{
+    return m_engine && (m_engine->ReaderShown() || m_engine->CanGoBack());
+}
+
+bool CLumoNewsReaderView::CanGoForward() const
+{
+    return m_engine && m_engine->CanGoForward();
+}
+
 void CLumoNewsReaderView::Reload()
 {
     if (!m_engine)

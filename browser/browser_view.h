@@ -59,6 +59,9 @@ public:
     void NavigateTo(std::string url, std::string name = {}) override;
     void GoBack() override;
     void GoForward() override;
+    // Back also leaves the reader view.
+    bool CanGoBack() const;
+    bool CanGoForward() const;
     void Reload();
     void StopLoading();
     bool IsLoading() const;
@@ -89,6 +92,8 @@ public:
     // screen (or after kEngineStartLatestMs, should it never show).
     void CreateBrowserOnceShown();
     WebEngine* Engine() const { return m_engine.get(); }
+    // Whether the web engine is loaded, so that the pane can show pages.
+    bool HasPage() const { return m_engine != nullptr; }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
     // The page's window or, while it is shown, the reader view's.

@@ -135,6 +135,22 @@ public:
             NavigateInPage([this] { webkit_web_view_go_forward(m_native); });
     }
 
+    bool CanGoBack() const override
+    {
+        GList* back =
+            webkit_back_forward_list_get_back_list(webkit_web_view_get_back_forward_list(m_native));
+        bool found = false;
+        for (GList* item = back; item && !found; item = item->next) {
+            const char* uri =
+                webkit_back_forward_list_item_get_uri(WEBKIT_BACK_FORWARD_LIST_ITEM(item->data));
+            found = uri && std::string_view(uri) != "about:blank";
+        }
+        g_list_free(back);
+        return found;
+    }
+
+    bool CanGoForward() const override { return webkit_web_view_can_go_forward(m_native); }
+
     void Reload() override
     {
         if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native))) {
