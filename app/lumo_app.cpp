@@ -5,15 +5,15 @@
 #include <wx/log.h>
 #include <wx/weakref.h>
 
-#include "app/app_paths.h"
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_engine.h"
+#include "common/app_paths.h"
+#include "common/file_replacement.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
 #include "favorites/favorites_store.h"
-#include "favorites/file_replacement.h"
 #include "ui/app_icon.h"
 
 #ifdef __WXGTK__

@@ -7,8 +7,8 @@
 #include <wx/app.h>
 #include <wx/toplevel.h>
 
-#include "app/message_box.h"
-#include "app/settings.h"
+#include "common/settings.h"
+#include "favorites/message_box_reporter.h"
 
 class wxConfigBase;
 class wxFileHistory;

@@ -1,6 +1,6 @@
-#include "app/app_paths.h"
 #include "app/lumo_app.h"
 #include "browser/web_environment.h"
+#include "common/app_paths.h"
 #include "directory/left_view.h"
 
 wxIMPLEMENT_APP_NO_MAIN(lumo::CLumoNewsReaderApp);

@@ -16,13 +16,13 @@
 #include <wx/statusbr.h>
 #include <wx/textentry.h>
 
-#include "app/globals.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
-#include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"

@@ -7,9 +7,9 @@
 
 #include <wx/frame.h>
 
-#include "app/document.h"
-#include "app/frame_commands.h"
-#include "app/window_placement.h"
+#include "common/document.h"
+#include "common/frame_commands.h"
+#include "common/window_placement.h"
 
 class wxSplitterWindow;
 class wxFileHistory;

@@ -16,13 +16,13 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include "app/frame_commands.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "common/frame_commands.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "ui/accessibility.h"
 
 #ifdef __WXGTK__

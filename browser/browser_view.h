@@ -14,8 +14,8 @@
 #include <wx/panel.h>
 #include <wx/timer.h>
 
-#include "app/document.h"
 #include "browser/web_engine.h"
+#include "common/document.h"
 
 class wxButton;
 class wxKeyEvent;

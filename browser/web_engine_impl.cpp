@@ -19,7 +19,6 @@
 #include <wx/timer.h>
 #include <wx/webview.h>
 
-#include "app/resource_ids.h"
 #include "browser/new_window_catcher.h"
 #include "browser/page_keys.h"
 #include "browser/reader_page.h"
@@ -28,6 +27,7 @@
 #include "browser/web_address.h"
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
+#include "common/resource_ids.h"
 
 #include <webkit2/webkit2.h>
 

@@ -18,13 +18,13 @@
 #include <gtk/gtk.h>
 #endif
 
-#include "app/app_paths.h"
-#include "app/frame_commands.h"
-#include "app/globals.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "favorites/dlg_cfg_add_favorite.h"

@@ -10,7 +10,7 @@
 #include <wx/dataview.h>
 #include <wx/timer.h>
 
-#include "app/document.h"
+#include "common/document.h"
 #include "directory/directory_search.h"
 #include "directory/directory_tree.h"
 #include "favorites/favorites_store.h"

@@ -5,8 +5,9 @@
 
 #include <wx/dialog.h>
 
-#include "app/message_box.h"
+#include "common/message_box.h"
 #include "favorites/favorites_store.h"
+#include "favorites/message_box_reporter.h"
 
 class wxButton;
 class wxStaticText;

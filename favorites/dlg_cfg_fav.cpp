@@ -12,7 +12,7 @@
 #include <gtk/gtk.h>
 #endif
 
-#include "app/resource_ids.h"
+#include "common/resource_ids.h"
 #include "favorites/dlg_cfg_add_favorite.h"
 
 namespace lumo {

@@ -7,10 +7,11 @@
 #include <wx/dataview.h>
 #include <wx/dialog.h>
 
-#include "app/app_paths.h"
-#include "app/globals.h"
-#include "app/message_box.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/message_box.h"
 #include "favorites/favorites_store.h"
+#include "favorites/message_box_reporter.h"
 
 class wxInitDialogEvent;
 

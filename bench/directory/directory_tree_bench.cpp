@@ -25,8 +25,8 @@
 
 #include <gtk/gtk.h>
 
-#include "app/globals.h"
-#include "app/settings.h"
+#include "common/globals.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"

@@ -24,11 +24,11 @@
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"

@@ -33,11 +33,11 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_tree.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"

@@ -22,16 +22,16 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "app/globals.h"
 #include "app/lumo_app.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
-#include "app/url_opener.h"
-#include "app/window_placement.h"
 #include "browser/browser_view.h"
 #include "capturing_reporter.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
+#include "common/window_placement.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"

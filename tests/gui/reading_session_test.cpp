@@ -31,14 +31,14 @@
 #include <wx/txtstrm.h>
 #include <wx/webview.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"

@@ -10,11 +10,11 @@
 
 #include <wx/config.h>
 
-#include "app/app_paths.h"
-#include "app/frame_commands.h"
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "temp_dir.h"
 
 using namespace lumo;

@@ -11,9 +11,9 @@
 
 #include <wx/config.h>
 
-#include "app/settings.h"
-#include "app/window_placement.h"
 #include "capturing_reporter.h"
+#include "common/settings.h"
+#include "common/window_placement.h"
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
 #include "temp_dir.h"

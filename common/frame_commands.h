@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
+#include "common/settings.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "common/globals.h"
 
 namespace lumo {
 

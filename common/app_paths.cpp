@@ -1,6 +1,6 @@
-#include "app/app_paths.h"
+#include "common/app_paths.h"
 
-#include "browser/web_address.h"
+#include "common/address_text.h"
 
 #include <cerrno>
 #include <unistd.h>

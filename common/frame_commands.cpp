@@ -1,9 +1,9 @@
-#include "app/frame_commands.h"
+#include "common/frame_commands.h"
 
-#include "app/app_paths.h"
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
 
 namespace lumo {
 
@@ -15,8 +15,7 @@ FrameCommands::FrameCommands(ProfileStore& store, CommandSink& sink)
 
 bool FrameCommands::Execute(int commandId)
 {
-    switch (commandId)
-    {
+    switch (commandId) {
     case ID_BROWSE_HOME:
         Home();
         return true;
@@ -66,8 +65,7 @@ bool FrameCommands::Execute(int commandId)
 
 std::optional<bool> FrameCommands::IsChecked(int commandId) const
 {
-    switch (commandId)
-    {
+    switch (commandId) {
     case ID_CATALOG_BY_AREA:
         return m_nCataView == 1;
     case ID_CATALOG_BY_CONTENT:
