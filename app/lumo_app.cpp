@@ -10,7 +10,6 @@
 #include "browser/web_engine.h"
 #include "common/app_paths.h"
 #include "common/file_replacement.h"
-#include "common/globals.h"
 #include "common/message_box.h"
 #include "common/resource_ids.h"
 #include "favorites/favorites_store.h"
@@ -119,7 +118,7 @@ bool CLumoNewsReaderApp::OnInit()
         InitializeSkin(skin);
 
     // What saves cut short by an earlier end of the program left behind.
-    RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
+    RemoveLeftoverSaves(FavoritesFilePath());
     RemoveLeftoverReplacements(SettingsFilePath());
 
     m_reporter.Hold();
@@ -158,7 +157,6 @@ bool CLumoNewsReaderApp::OnInit()
             frame->SetIcons(AppIconBundle());
     });
 
-    g_strAppDir = AppDirFor(CurrentDirectory());
     frame->SetTitle(wxString(kAppName) + " " + kVersionText);
     return true;
 }

@@ -476,7 +476,7 @@ void CMainFrame::KeepThisPage()
 
 void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
 {
-    BackupFavorites(".", m_reporter);
+    BackupFavorites(ProgramDirectory(), m_reporter);
 }
 
 void CMainFrame::OnAbout(wxCommandEvent&)

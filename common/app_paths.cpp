@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace lumo {
@@ -28,9 +29,37 @@ std::optional<std::string> CurrentDirectory()
     }
 }
 
+namespace {
+
+std::string& ProgramDirectoryValue()
+{
+    static std::string dir;
+    return dir;
+}
+
+} // namespace
+
+const std::string& ProgramDirectory()
+{
+    std::string& dir = ProgramDirectoryValue();
+    if (dir.empty())
+        dir = AppDirFor(CurrentDirectory());
+    return dir;
+}
+
+void SetProgramDirectory(std::string dir)
+{
+    ProgramDirectoryValue() = std::move(dir);
+}
+
 std::string FavoritesFilePath(const std::string& appDir)
 {
     return appDir + "/Favorites.xml";
+}
+
+std::string FavoritesFilePath()
+{
+    return FavoritesFilePath(ProgramDirectory());
 }
 
 std::string HelpFileUrl(const std::string& appDir)

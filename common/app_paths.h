@@ -16,8 +16,20 @@ std::string AppDirFor(const std::optional<std::string>& currentDir);
 // The process's current directory, or nullopt when the system cannot report it.
 std::optional<std::string> CurrentDirectory();
 
+// The program directory, where the program reads its favorites and its help
+// page: settled once at start, in main, from the current directory (see
+// AppDirFor). Read while it is not settled (windows built without main), it
+// is settled then the same way.
+const std::string& ProgramDirectory();
+// Settles the program directory at `dir`; an empty `dir` leaves it to be
+// settled when it is next read.
+void SetProgramDirectory(std::string dir);
+
 // "<dir>/Favorites.xml", appended without any normalisation (the root gives "//Favorites.xml").
 std::string FavoritesFilePath(const std::string& appDir);
+// The favorites file the program reads, adds to, edits and backs up: the one
+// of the program directory.
+std::string FavoritesFilePath();
 
 // A well-formed file URL of "<dir>/readme.htm": every byte of the path that is
 // not unreserved is percent-escaped, so '#', '%', '?' and blanks survive.

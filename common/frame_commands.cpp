@@ -53,7 +53,7 @@ bool FrameCommands::Execute(int commandId)
         UseCurrent(g_strCurrentURL);
         return true;
     case ID_HELP_CONTENT:
-        ShowHelpContent(g_strAppDir);
+        ShowHelpContent(ProgramDirectory());
         return true;
     case ID_HELP_PRODUCT:
         ShowProductHomepage();

@@ -2,7 +2,6 @@
 
 namespace lumo {
 
-std::string g_strAppDir;
 std::string g_strCurrentURL;
 
 } // namespace lumo

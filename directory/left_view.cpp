@@ -27,7 +27,6 @@
 #include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
-#include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
 
@@ -243,12 +242,10 @@ void CLeftView::OnInitialUpdate()
     m_doc.m_pLeftView = this;
     m_nURLCount = 0;
     m_strURL.assign(kInitialURLSlots, std::string());
-    if (g_strAppDir.empty())
-        g_strAppDir = AppDirFor(CurrentDirectory());
     BuildCatalogTree(m_profile.Get(kCataView));
     // A favorites file that cannot be read is named once.
     const std::string unreadable =
-        UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath(g_strAppDir));
+        UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath());
     if (!unreadable.empty())
         m_reporter.ShowMessage(unreadable);
     // Named once built: a tree with an accessible announces each row that an
@@ -330,7 +327,7 @@ void CLeftView::ReadFavoritesAhead(std::string path)
 
 CLeftView::Item CLeftView::StartWithFavorites()
 {
-    const std::string path = FavoritesFilePath(g_strAppDir);
+    const std::string path = FavoritesFilePath();
     std::optional<FavoritesPart> favorites;
     if (m_favoritesRead) {
         favorites = MakeFavoritesPart(path, std::move(*m_favoritesRead));
@@ -421,7 +418,7 @@ void CLeftView::RefreshFavorites()
         shown.push_back({full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
     }
     std::vector<FavoriteEntry> stored =
-        FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
+        FavoritesStore(FavoritesFilePath(), m_reporter).LoadFavorites();
     std::vector<FavoriteEntry> storedSorted = stored;
     auto byText = [](const FavoriteEntry& a, const FavoriteEntry& b) {
         return std::tie(a.title, a.url) < std::tie(b.title, b.url);
@@ -635,7 +632,7 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
     }
     case PaperCommand::AddToMyFavorites:
         // The rules and messages of a favorite typed into the add dialog.
-        if (!FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).AddFavorite(name, url))
+        if (!FavoritesStore(FavoritesFilePath(), m_reporter).AddFavorite(name, url))
             return false;
         m_reporter.ShowMessage(kMsgSuccessfully);
         RefreshFavorites();

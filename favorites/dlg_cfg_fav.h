@@ -8,7 +8,6 @@
 #include <wx/dialog.h>
 
 #include "common/app_paths.h"
-#include "common/globals.h"
 #include "common/message_box.h"
 #include "favorites/favorites_store.h"
 #include "favorites/message_box_reporter.h"
@@ -58,7 +57,7 @@ class CDlgCfgFav : public wxDialog
 {
 public:
     explicit CDlgCfgFav(wxWindow* parent = nullptr,
-                        std::string favoritesPath = FavoritesFilePath(g_strAppDir));
+                        std::string favoritesPath = FavoritesFilePath());
 
     FavoritesList* List() const { return m_list; }
 

@@ -25,6 +25,7 @@
 
 #include <gtk/gtk.h>
 
+#include "common/app_paths.h"
 #include "common/globals.h"
 #include "common/settings.h"
 #include "directory/catalogue.h"
@@ -91,7 +92,7 @@ public:
         char dir[] = "/tmp/lumo-bench-XXXXXX";
         m_dir = mkdtemp(dir);
         WriteFavoritesFile(m_dir + "/Favorites.xml", favorites);
-        g_strAppDir = m_dir;
+        SetProgramDirectory(m_dir);
         m_settings = OpenSettingsFile(m_dir + "/settings.conf");
         m_profile = std::make_unique<ProfileStore>(*m_settings);
         frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));

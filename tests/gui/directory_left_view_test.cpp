@@ -26,6 +26,7 @@
 
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
 #include "common/globals.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
@@ -158,7 +159,7 @@ class LeftViewTest : public testing::Test
 protected:
     void SetUp() override
     {
-        g_strAppDir = m_dir.Path();
+        SetProgramDirectory(m_dir.Path());
         g_strCurrentURL = "lumo://start/";
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -176,7 +177,7 @@ protected:
         // The frame goes at idle time; it must not outlive the pane's document and browser.
         wxTheApp->ProcessIdle();
         EXPECT_TRUE(wxTopLevelWindows.IsEmpty());
-        g_strAppDir.clear();
+        SetProgramDirectory({});
         g_strCurrentURL.clear();
     }
 
@@ -825,9 +826,9 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
     // A re-initialisation empties the table and builds again, leaving the program directory.
     WriteFavorites("");
-    g_strAppDir = m_dir.Path();
+    SetProgramDirectory(m_dir.Path());
     InitialUpdate();
-    EXPECT_EQ(g_strAppDir, m_dir.Path());
+    EXPECT_EQ(ProgramDirectory(), m_dir.Path());
     EXPECT_EQ(m_view->URLCount(), 2701);
     EXPECT_EQ(m_view->URLTable().size(), kInitialURLSlots);
     EXPECT_TRUE(std::all_of(m_view->URLTable().begin() + 2701, m_view->URLTable().end(),
@@ -836,10 +837,10 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
 TEST_F(LeftViewTest, InitialUpdateSettlesAnEmptyProgramDirectory)
 {
-    g_strAppDir.clear();
+    SetProgramDirectory({});
     InitialUpdate();
-    EXPECT_FALSE(g_strAppDir.empty());
-    EXPECT_EQ(g_strAppDir, wxGetCwd().utf8_string());
+    EXPECT_FALSE(ProgramDirectory().empty());
+    EXPECT_EQ(ProgramDirectory(), wxGetCwd().utf8_string());
 }
 
 // Asks the accessibility bus, from outside the process, for the tree's rows.

@@ -27,6 +27,7 @@
 #include "app/skin.h"
 #include "browser/browser_view.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
 #include "common/globals.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
@@ -58,7 +59,7 @@ protected:
     {
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
-        g_strAppDir = m_dir.Path();
+        SetProgramDirectory(m_dir.Path());
     }
 
     void TearDown() override
@@ -432,6 +433,7 @@ TEST_F(MainFrameTest, BackupCommandCopiesTheFavoritesOfTheCurrentDirectory)
     WriteFile(program.File("Favorites.xml"), "<Favorites/>\n");
     std::string saved = wxGetCwd().utf8_string();
     ASSERT_TRUE(wxSetWorkingDirectory(program.Path()));
+    SetProgramDirectory(program.Path());
     MakeFrame();
     Command(ID_FAVORITES_BACKUP);
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
@@ -467,6 +469,7 @@ TEST_F(MainFrameTest, OpenLeavesTheProgramDirectoryToBackupAndSaveWritesAnEmptyD
     WriteFile(other.File("some.txt"), "text");
     std::string saved = wxGetCwd().utf8_string();
     wxSetWorkingDirectory(wxString::FromUTF8(program.Path()));
+    SetProgramDirectory(program.Path());
     MakeFrame();
     // The keys show the dialogs; cancelled, they change nothing.
     wxTEST_DIALOG(Command(wxID_OPEN), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));

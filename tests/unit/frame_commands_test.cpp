@@ -220,7 +220,7 @@ TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceInter
 
 TEST_F(FrameCommandsTest, HelpOpensTheHelpFileOfTheProgramDirectory)
 {
-    g_strAppDir = "/opt/Lumo News#1/100%";
+    SetProgramDirectory("/opt/Lumo News#1/100%");
     m_commands->Execute(ID_HELP_CONTENT);
     EXPECT_EQ(m_sink.calls,
               std::vector<std::string>{"go file:///opt/Lumo%20News%231/100%25/readme.htm"});
