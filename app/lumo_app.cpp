@@ -69,10 +69,10 @@ void MaximizeOnceShownAtNormalSize(wxTopLevelWindow& window)
 } // namespace
 #endif
 
-void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
+void ShowWithShowCommand(wxTopLevelWindow& window, WindowShow showCommand)
 {
     switch (showCommand) {
-    case kShowMaximized:
+    case WindowShow::Maximized:
 #ifdef __WXGTK__
         MaximizeOnceShownAtNormalSize(window);
         window.Show();
@@ -81,9 +81,9 @@ void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
         window.Show();
 #endif
         break;
-    case 2: // minimised
-    case 6: // minimise
-    case 7: // minimised, not active
+    case WindowShow::Minimized:
+    case WindowShow::Minimize:
+    case WindowShow::MinimizedInactive:
         window.Show();
         window.Iconize(true);
         break;
@@ -112,9 +112,8 @@ bool CLumoNewsReaderApp::OnInit()
         m_config->SetPath("/");
     }
 
-    int windowSize = m_profile->Get(kWindowSize);
-    int skinStyle = m_profile->Get(kSkinStyle);
-    if (const char* skin = SkinFileForStyle(skinStyle))
+    const WindowShow windowSize = m_profile->Get(kWindowSize);
+    if (const char* skin = SkinFileForStyle(m_profile->Get(kSkinStyle)))
         InitializeSkin(skin);
 
     // What saves cut short by an earlier end of the program left behind.

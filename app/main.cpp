@@ -1,7 +1,7 @@
 #include "app/lumo_app.h"
 #include "browser/web_environment.h"
 #include "common/app_paths.h"
-#include "directory/left_view.h"
+#include "directory/favorites_read_ahead.h"
 
 wxIMPLEMENT_APP_NO_MAIN(lumo::CLumoNewsReaderApp);
 
@@ -16,6 +16,6 @@ int main(int argc, char** argv)
     PrepareWebEngineEnvironment();
     StartWebSandboxProbe();
     SetProgramDirectory(AppDirFor(CurrentDirectory()));
-    CLeftView::ReadFavoritesAhead(FavoritesFilePath());
+    FavoritesReadAhead::Start(FavoritesFilePath());
     return wxEntry(argc, argv);
 }

@@ -282,7 +282,7 @@ wxWindow* CMainFrame::ActivePane() const
     return m_activePane;
 }
 
-void CMainFrame::BuildCatalogTree(int arrangement)
+void CMainFrame::BuildCatalogTree(CataView arrangement)
 {
     if (m_doc.m_pLeftView)
         m_doc.m_pLeftView->BuildCatalogTree(arrangement);
@@ -491,7 +491,8 @@ void CMainFrame::OnExit(wxCommandEvent&)
 
 void CMainFrame::RecordWindowSize()
 {
-    m_profile.Write(kWindowSize, IsMaximized() && !IsIconized() ? kShowMaximized : kShowNormal);
+    m_profile.Write(kWindowSize,
+                    IsMaximized() && !IsIconized() ? WindowShow::Maximized : WindowShow::Normal);
 }
 
 bool CMainFrame::InNormalState() const

@@ -48,7 +48,7 @@ public:
     wxWindow* ActivePane() const;
 
     // CommandSink: what the commands do to the panes.
-    void BuildCatalogTree(int arrangement) override;
+    void BuildCatalogTree(CataView arrangement) override;
     void LoadSkin(const std::string& path) override;
     void NavigateTo(const std::string& url) override;
     void GoBack() override;

@@ -77,18 +77,20 @@ std::string HelpFileUrl(const std::string& appDir)
     return "file://" + PercentEncode(single, "/");
 }
 
-const char* SkinFileForStyle(int skinStyle)
+const char* SkinFileForStyle(SkinStyle skinStyle)
 {
-    switch (skinStyle) {
-    case 1:
-        return "Skin/XPCorona.ssk";
-    case 2:
-        return "Skin/Minimized.ssk";
-    case 3:
-        return "Skin/SoftCrystal.ssk";
-    default:
-        return nullptr;
-    }
+    for (const SkinNames& skin : kSkins)
+        if (skin.style == skinStyle)
+            return skin.file;
+    return nullptr;
+}
+
+const char* ReaderSkinName(SkinStyle skinStyle)
+{
+    for (const SkinNames& skin : kSkins)
+        if (skin.style == skinStyle)
+            return skin.readerName;
+    return ReaderSkinName(SkinStyle::Minimized);
 }
 
 } // namespace lumo

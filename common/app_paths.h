@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "common/settings.h"
+
 namespace lumo {
 
 // The longest current directory the program takes as its program directory.
@@ -35,8 +37,24 @@ std::string FavoritesFilePath();
 // not unreserved is percent-escaped, so '#', '%', '?' and blanks survive.
 std::string HelpFileUrl(const std::string& appDir);
 
-// The skin file of a SkinStyle value, relative to the current directory, or
-// nullptr for a value outside 1 to 3.
-const char* SkinFileForStyle(int skinStyle);
+// The skins: each style's file, relative to the current directory, and the
+// name the reader view's page is tinted by.
+struct SkinNames
+{
+    SkinStyle style;
+    const char* file;
+    const char* readerName;
+};
+inline constexpr SkinNames kSkins[] = {
+    {SkinStyle::XPCorona, "Skin/XPCorona.ssk", "xp"},
+    {SkinStyle::Minimized, "Skin/Minimized.ssk", "mini"},
+    {SkinStyle::SoftCrystal, "Skin/SoftCrystal.ssk", "soft"},
+};
+
+// The skin file of a style, or nullptr for a stored value that names none.
+const char* SkinFileForStyle(SkinStyle skinStyle);
+// The reader view's name for a style; the Minimized skin's for a stored value
+// that names none.
+const char* ReaderSkinName(SkinStyle skinStyle);
 
 } // namespace lumo

@@ -127,9 +127,10 @@ private:
 void BuildCatalogTree(benchmark::State& state)
 {
     Pane pane(static_cast<int>(state.range(0)));
-    int arrangement = 1;
+    CataView arrangement = CataView::ByArea;
     for (auto _ : state) {
-        arrangement = 3 - arrangement; // as the two catalogue commands alternate
+        // As the two catalogue commands alternate.
+        arrangement = arrangement == CataView::ByArea ? CataView::ByContent : CataView::ByArea;
         auto start = Clock::now();
         pane.view->BuildCatalogTree(arrangement);
         CatchUp();

@@ -107,7 +107,7 @@ TEST_F(BrowserViewTest, EngineKeepsItsStorageAndCacheInAWebFolderOfItsOwn)
 TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
 {
     std::string stored = Page("stored.html", "Stored Page");
-    m_profile->Write(kIndexPage, 3);
+    m_profile->Write(kIndexPage, IndexPage::Current);
     m_profile->WriteProfileString(kSettingsSection, kIndexPageURL, stored);
     m_view->OnInitialUpdate();
     StartBrowser();
@@ -119,7 +119,7 @@ TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
         m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
         m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
         m_frame->Show();
-        m_profile->Write(kIndexPage, value);
+        m_profile->Write(kIndexPage, IndexPage{value});
         m_view->OnInitialUpdate();
         StartBrowser();
         Settle(std::chrono::milliseconds(500));

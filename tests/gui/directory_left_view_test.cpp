@@ -706,7 +706,7 @@ TEST_F(LeftViewTest, EmptyMyFavoritesActsAsALeafThatOpensNothing)
 TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
 {
     WriteFavorites(FavoriteXml("Zeta", "https://z.example/") + FavoriteXml("alpha", "https://a/"));
-    CLeftView::ReadFavoritesAhead(m_dir.File("Favorites.xml"));
+    FavoritesReadAhead::Start(m_dir.File("Favorites.xml"));
     InitialUpdate();
     std::vector<std::string> shown;
     for (Item item : Tree().GetChildren(Branch(kMyFavoritesBranch)))
@@ -717,8 +717,8 @@ TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
     TempDir other;
     WriteFile(other.File("Favorites.xml"),
               FavoritesFile(FavoriteXml("Elsewhere", "https://e.example/")));
-    CLeftView::ReadFavoritesAhead(other.File("Favorites.xml"));
-    m_view->BuildCatalogTree(1);
+    FavoritesReadAhead::Start(other.File("Favorites.xml"));
+    m_view->BuildCatalogTree(CataView::ByArea);
     EXPECT_EQ(Tree().GetChildren(Branch(kMyFavoritesBranch)).size(), 2u);
     EXPECT_TRUE(m_reporter.messages.empty());
 }
@@ -798,11 +798,11 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
     SelectNatively(Child(Branch(kWorldBranch), "Irish Times"));
     ASSERT_EQ(m_browser.opened.size(), 1u);
 
-    m_view->BuildCatalogTree(2);
+    m_view->BuildCatalogTree(CataView::ByContent);
     Settle();
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // a build discards the selection
     ExpectExpansionAfterBuild();
-    m_view->BuildCatalogTree(1);
+    m_view->BuildCatalogTree(CataView::ByArea);
     Settle();
     ExpectExpansionAfterBuild();
     EXPECT_EQ(TakeSnapshot(), first);
