@@ -16,16 +16,16 @@
 #include <wx/statusbr.h>
 #include <wx/textentry.h>
 
-#include "app/globals.h"
 #include "app/menu_additions.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
 #include "app/tool_bar.h"
-#include "app/url_opener.h"
 #include "app/view_commands.h"
 #include "browser/browser_view.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"
@@ -312,7 +312,7 @@ wxWindow* CMainFrame::ActivePane() const
     return m_activePane;
 }
 
-void CMainFrame::BuildCatalogTree(int arrangement)
+void CMainFrame::BuildCatalogTree(CataView arrangement)
 {
     if (m_doc.m_pLeftView)
         m_doc.m_pLeftView->BuildCatalogTree(arrangement);
@@ -501,7 +501,7 @@ void CMainFrame::KeepThisPage()
 
 void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
 {
-    BackupFavorites(".", m_reporter);
+    BackupFavorites(ProgramDirectory(), m_reporter);
 }
 
 void CMainFrame::OnAbout(wxCommandEvent&)
@@ -516,7 +516,8 @@ void CMainFrame::OnExit(wxCommandEvent&)
 
 void CMainFrame::RecordWindowSize()
 {
-    m_profile.Write(kWindowSize, IsMaximized() && !IsIconized() ? kShowMaximized : kShowNormal);
+    m_profile.Write(kWindowSize,
+                    IsMaximized() && !IsIconized() ? WindowShow::Maximized : WindowShow::Normal);
 }
 
 bool CMainFrame::InNormalState() const

@@ -7,9 +7,9 @@
 
 #include <wx/frame.h>
 
-#include "app/document.h"
-#include "app/frame_commands.h"
-#include "app/window_placement.h"
+#include "common/document.h"
+#include "common/frame_commands.h"
+#include "common/window_placement.h"
 #include "ui/key_map.h"
 
 class wxSplitterWindow;
@@ -51,7 +51,7 @@ public:
     wxWindow* ActivePane() const;
 
     // CommandSink: what the commands do to the panes.
-    void BuildCatalogTree(int arrangement) override;
+    void BuildCatalogTree(CataView arrangement) override;
     void LoadSkin(const std::string& path) override;
     void NavigateTo(const std::string& url) override;
     void GoBack() override;

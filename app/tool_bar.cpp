@@ -8,10 +8,10 @@
 #include <wx/toolbar.h>
 
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/view_commands.h"
 #include "browser/browser_view.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "ui/key_map.h"
 
 #ifdef __WXGTK__

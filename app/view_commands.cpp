@@ -5,10 +5,10 @@
 #include <wx/event.h>
 
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/url_opener.h"
 #include "browser/browser_view.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/url_opener.h"
 #include "directory/directory_pane.h"
 
 namespace lumo {

@@ -12,16 +12,17 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include "app/frame_commands.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
 #include "browser/find_bar.h"
 #include "browser/load_progress_line.h"
 #include "browser/pane_badge.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "ui/accessibility.h"
 #include "ui/key_map.h"
 
@@ -97,10 +98,11 @@ bool CLumoNewsReaderView::ShowsLoadProgress() const
 
 void CLumoNewsReaderView::OnInitialUpdate()
 {
-    int indexPage = m_profile.Get(kIndexPage);
-    std::optional<std::string> first = FirstPageFor(
-        indexPage, indexPage == 3 ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
-                                  : std::string());
+    const IndexPage indexPage = m_profile.Get(kIndexPage);
+    std::optional<std::string> first =
+        FirstPageFor(indexPage, indexPage == IndexPage::Current
+                                    ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
+                                    : std::string());
     // Started again after the web engine failed: back to the page shown.
     if (const char* resume = getenv(kResumeAddressVariable)) {
         first = std::string(resume);
@@ -359,9 +361,7 @@ void CLumoNewsReaderView::ToggleReader()
         m_engine->CloseReader();
         return;
     }
-    static constexpr const char* kSkinNames[] = {"xp", "mini", "soft"};
-    const int skin = m_profile.Get(kSkinStyle);
-    m_engine->ShowReader(skin >= 1 && skin <= 3 ? kSkinNames[skin - 1] : "mini");
+    m_engine->ShowReader(ReaderSkinName(m_profile.Get(kSkinStyle)));
 }
 
 void CLumoNewsReaderView::OnReaderOffered(bool)

@@ -13,9 +13,9 @@
 #include <wx/panel.h>
 #include <wx/timer.h>
 
-#include "app/document.h"
 #include "browser/find_bar.h"
 #include "browser/web_engine.h"
+#include "common/document.h"
 #include "ui/key_map.h"
 
 class wxButton;

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "app/resource_ids.h"
 #include "browser/view_address.h"
 #include "browser/web_address.h"
 #include "browser/web_engine.h"
+#include "common/resource_ids.h"
 
 namespace lumo {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "app/resource_ids.h"
 #include "browser/web_address.h"
+#include "common/resource_ids.h"
 #include "res/embedded.h"
 
 #ifdef __WXGTK__

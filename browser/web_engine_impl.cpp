@@ -26,6 +26,7 @@
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
 #include "browser/web_view_hardening.h"
+#include "common/resource_ids.h"
 
 #include <webkit2/webkit2.h>
 

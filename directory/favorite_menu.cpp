@@ -1,6 +1,6 @@
 // The changes a favorite's row offers in its menu under "My Favorites".
-#include "app/app_paths.h"
-#include "app/globals.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
 #include "directory/left_view.h"
 #include "favorites/favorite_edits.h"
 
@@ -13,7 +13,7 @@ bool CLeftView::EditFavoriteRow(PaperCommand command, Item item)
                               : command == PaperCommand::ChangeAddress ? FavoriteEdit::ChangeAddress
                                                                        : FavoriteEdit::Remove;
     const bool selected = ToItem(GetSelection()) == item;
-    const FavoritesStore store(FavoritesFilePath(g_strAppDir), m_reporter);
+    const FavoritesStore store(FavoritesFilePath(), m_reporter);
     if (!EditFavorite(this, store, m_reporter, edit, entry))
         return false;
     RefreshFavorites();

@@ -2,8 +2,8 @@
 
 #include <wx/textdlg.h>
 
-#include "app/message_box.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/message_box.h"
 #include "favorites/dlg_cfg_add_favorite.h"
 
 namespace lumo {

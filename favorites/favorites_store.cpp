@@ -1,6 +1,6 @@
 #include "favorites/favorites_store.h"
 
-#include "favorites/file_replacement.h"
+#include "common/file_replacement.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>

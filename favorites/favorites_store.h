@@ -35,6 +35,8 @@ inline constexpr const char* kMsgNoXmlParser =
 inline constexpr const char* kMsgAccessNodeFailure = "Access node failure!";
 inline constexpr const char* kMsgSameContentExists =
     "The same content already exist, delete it then add new!";
+// Said once a favorite was added or deleted.
+inline constexpr const char* kMsgSuccessfully = "Successfully!";
 
 // Why a change could not be saved; the file is left as it was.
 inline constexpr const char* kMsgSaveReadOnly =

@@ -13,13 +13,13 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "app/document.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "browser/web_environment.h"
 #include "browser_pane_fixture.h"
+#include "common/document.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -107,7 +107,7 @@ TEST_F(BrowserViewTest, EngineKeepsItsStorageAndCacheInAWebFolderOfItsOwn)
 TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
 {
     std::string stored = Page("stored.html", "Stored Page");
-    m_profile->Write(kIndexPage, 3);
+    m_profile->Write(kIndexPage, IndexPage::Current);
     m_profile->WriteProfileString(kSettingsSection, kIndexPageURL, stored);
     m_view->OnInitialUpdate();
     StartBrowser();
@@ -119,7 +119,7 @@ TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
         m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
         m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
         m_frame->Show();
-        m_profile->Write(kIndexPage, value);
+        m_profile->Write(kIndexPage, IndexPage{value});
         m_view->OnInitialUpdate();
         StartBrowser();
         ASSERT_TRUE(lumo::test::WaitForQueuedEvents());

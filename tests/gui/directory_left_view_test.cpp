@@ -24,11 +24,12 @@
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"
@@ -158,7 +159,7 @@ class LeftViewTest : public testing::Test
 protected:
     void SetUp() override
     {
-        g_strAppDir = m_dir.Path();
+        SetProgramDirectory(m_dir.Path());
         g_strCurrentURL = "lumo://start/";
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -176,7 +177,7 @@ protected:
         // The frame goes at idle time; it must not outlive the pane's document and browser.
         wxTheApp->ProcessIdle();
         EXPECT_TRUE(wxTopLevelWindows.IsEmpty());
-        g_strAppDir.clear();
+        SetProgramDirectory({});
         g_strCurrentURL.clear();
     }
 
@@ -707,7 +708,7 @@ TEST_F(LeftViewTest, EmptyMyFavoritesActsAsALeafThatOpensNothing)
 TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
 {
     WriteFavorites(FavoriteXml("Zeta", "https://z.example/") + FavoriteXml("alpha", "https://a/"));
-    CLeftView::ReadFavoritesAhead(m_dir.File("Favorites.xml"));
+    FavoritesReadAhead::Start(m_dir.File("Favorites.xml"));
     InitialUpdate();
     std::vector<std::string> shown;
     for (Item item : Tree().GetChildren(Branch(kMyFavoritesBranch)))
@@ -718,8 +719,8 @@ TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
     TempDir other;
     WriteFile(other.File("Favorites.xml"),
               FavoritesFile(FavoriteXml("Elsewhere", "https://e.example/")));
-    CLeftView::ReadFavoritesAhead(other.File("Favorites.xml"));
-    m_view->BuildCatalogTree(1);
+    FavoritesReadAhead::Start(other.File("Favorites.xml"));
+    m_view->BuildCatalogTree(CataView::ByArea);
     EXPECT_EQ(Tree().GetChildren(Branch(kMyFavoritesBranch)).size(), 2u);
     EXPECT_TRUE(m_reporter.messages.empty());
 }
@@ -799,11 +800,11 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
     SelectNatively(Child(Branch(kWorldBranch), "Irish Times"));
     ASSERT_EQ(m_browser.opened.size(), 1u);
 
-    m_view->BuildCatalogTree(2);
+    m_view->BuildCatalogTree(CataView::ByContent);
     ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // a build discards the selection
     ExpectExpansionAfterBuild();
-    m_view->BuildCatalogTree(1);
+    m_view->BuildCatalogTree(CataView::ByArea);
     ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     ExpectExpansionAfterBuild();
     EXPECT_EQ(TakeSnapshot(), first);
@@ -827,9 +828,9 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
     // A re-initialisation empties the table and builds again, leaving the program directory.
     WriteFavorites("");
-    g_strAppDir = m_dir.Path();
+    SetProgramDirectory(m_dir.Path());
     InitialUpdate();
-    EXPECT_EQ(g_strAppDir, m_dir.Path());
+    EXPECT_EQ(ProgramDirectory(), m_dir.Path());
     EXPECT_EQ(m_view->URLCount(), 2701);
     EXPECT_EQ(m_view->URLTable().size(), kInitialURLSlots);
     EXPECT_TRUE(std::all_of(m_view->URLTable().begin() + 2701, m_view->URLTable().end(),
@@ -838,10 +839,10 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
 TEST_F(LeftViewTest, InitialUpdateSettlesAnEmptyProgramDirectory)
 {
-    g_strAppDir.clear();
+    SetProgramDirectory({});
     InitialUpdate();
-    EXPECT_FALSE(g_strAppDir.empty());
-    EXPECT_EQ(g_strAppDir, wxGetCwd().utf8_string());
+    EXPECT_FALSE(ProgramDirectory().empty());
+    EXPECT_EQ(ProgramDirectory(), wxGetCwd().utf8_string());
 }
 
 // Asks the accessibility bus, from outside the process, for the tree's rows.

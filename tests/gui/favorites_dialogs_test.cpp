@@ -33,11 +33,12 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_tree.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -621,8 +622,8 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndTheTree
     WriteFile(elsewhere.File("Favorites.xml"), FavoritesXml({{"Wrong", "https://wrong/"}}));
     const wxString oldCwd = wxGetCwd();
     ASSERT_TRUE(wxSetWorkingDirectory(wxString::FromUTF8(elsewhere.Path())));
-    const std::string oldAppDir = g_strAppDir;
-    g_strAppDir = m_dir.Path();
+    const std::string oldAppDir = ProgramDirectory();
+    SetProgramDirectory(m_dir.Path());
 
     SettingsFile settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
     ProfileStore profile(*settings);
@@ -683,7 +684,7 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndTheTree
     delete frame;
     wxTheApp->SetTopWindow(nullptr);
     wxTheApp->ProcessPendingEvents();
-    g_strAppDir = oldAppDir;
+    SetProgramDirectory(oldAppDir);
     wxSetWorkingDirectory(oldCwd);
 }
 
@@ -771,7 +772,7 @@ protected:
 
 TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
 {
-    g_strAppDir = m_dir.Path();
+    SetProgramDirectory(m_dir.Path());
     MessageBoxAnswers answers;
     answers.expected = {{"Successfully!", wxID_OK},
                         {"Determined to delete?", wxID_YES},

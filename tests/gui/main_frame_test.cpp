@@ -22,16 +22,17 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "app/globals.h"
 #include "app/lumo_app.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
-#include "app/url_opener.h"
-#include "app/window_placement.h"
 #include "browser/browser_view.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
+#include "common/window_placement.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -210,21 +211,21 @@ TEST_F(MainFrameTest, CommandsMoveCheckMarksAndStoreChoices)
     Command(ID_SKIN_XP);
     EXPECT_TRUE(Checked(ID_SKIN_XP));
     EXPECT_FALSE(Checked(ID_SKIN_MINI));
-    EXPECT_EQ(m_profile->Get(kSkinStyle), 1);
+    EXPECT_EQ(m_profile->Get(kSkinStyle), SkinStyle::XPCorona);
 
     Command(ID_HOMEPAGE_USE_BLANK);
     EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_BLANK));
     EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_DEFAULT));
-    EXPECT_EQ(m_profile->Get(kIndexPage), 1);
+    EXPECT_EQ(m_profile->Get(kIndexPage), IndexPage::Blank);
 
     Command(ID_CATALOG_BY_CONTENT);
-    EXPECT_EQ(m_profile->Get(kCataView), 2);
-    EXPECT_EQ(m_frame->Commands().CataView(), 2);
+    EXPECT_EQ(m_profile->Get(kCataView), CataView::ByContent);
+    EXPECT_EQ(m_frame->Commands().CataView(), CataView::ByContent);
 
     // Cut and save keys reach cut and save, never the skins.
     Command(wxID_CUT);
     EXPECT_TRUE(Checked(ID_SKIN_XP));
-    EXPECT_EQ(m_profile->Get(kSkinStyle), 1);
+    EXPECT_EQ(m_profile->Get(kSkinStyle), SkinStyle::XPCorona);
 
     Command(ID_HELP_PRODUCT);
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{kProductWebPage});
@@ -257,7 +258,7 @@ TEST_F(MainFrameTest, SkinCommandsChangeTheLookAtOnce)
     // A broken skin file changes nothing on screen, yet the choice is stored.
     Command(ID_SKIN_SOFT);
     EXPECT_STREQ(CurrentSkinPath(), "Skin/XPCorona.ssk");
-    EXPECT_EQ(m_profile->Get(kSkinStyle), 3);
+    EXPECT_EQ(m_profile->Get(kSkinStyle), SkinStyle::SoftCrystal);
     EXPECT_TRUE(Checked(ID_SKIN_SOFT));
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
 }
@@ -323,21 +324,21 @@ TEST_F(MainFrameTest, WindowSizeFollowsEverySizeChange)
     MakeFrame();
     m_frame->SetSize(wxSize(700, 500));
     m_frame->SendSizeEvent();
-    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+    EXPECT_EQ(m_profile->Get(kWindowSize), WindowShow::Normal);
     m_frame->Maximize(true);
     if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
         GTEST_SKIP() << "no window manager to maximise windows";
-    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 3; }));
+    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == WindowShow::Maximized; }));
     m_frame->Maximize(false);
     WaitFor([&] { return !m_frame->IsMaximized(); }, std::chrono::seconds(3));
-    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 5; }));
+    EXPECT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == WindowShow::Normal; }));
     m_frame->Maximize(true);
     WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3));
-    ASSERT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return m_profile->Get(kWindowSize) == WindowShow::Maximized; }));
     Command(ID_MINIMIZE);
     WaitFor([&] { return m_frame->IsIconized(); }, std::chrono::seconds(3));
     ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
-    EXPECT_EQ(m_profile->Get(kWindowSize), 5);
+    EXPECT_EQ(m_profile->Get(kWindowSize), WindowShow::Normal);
 }
 
 TEST_F(MainFrameTest, WindowStartedMaximisedReturnsToItsKeptSize)
@@ -352,7 +353,7 @@ TEST_F(MainFrameTest, WindowStartedMaximisedReturnsToItsKeptSize)
         m_frame = new CMainFrame(*m_profile, m_reporter);
         ASSERT_TRUE(m_frame->Create());
         m_frame->InitialUpdate();
-        ShowWithShowCommand(*m_frame, kShowMaximized);
+        ShowWithShowCommand(*m_frame, WindowShow::Maximized);
         if (!WaitFor([&] { return m_frame->IsMaximized(); }, std::chrono::seconds(3)))
             GTEST_SKIP() << "no window manager to maximise windows";
         ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
@@ -374,7 +375,7 @@ TEST_F(MainFrameTest, HomeHelpAndGoToOpenTheirPagesInThePane)
 {
     WriteFile(m_dir.File("readme.htm"),
               "<html><head><title>Help Here</title></head><body>help</body></html>");
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     Command(ID_HELP_CONTENT);
@@ -396,6 +397,7 @@ TEST_F(MainFrameTest, BackupCommandCopiesTheFavoritesOfTheCurrentDirectory)
     WriteFile(program.File("Favorites.xml"), "<Favorites/>\n");
     std::string saved = wxGetCwd().utf8_string();
     ASSERT_TRUE(wxSetWorkingDirectory(program.Path()));
+    SetProgramDirectory(program.Path());
     MakeFrame();
     Command(ID_FAVORITES_BACKUP);
     wxSetWorkingDirectory(wxString::FromUTF8(saved));
@@ -431,6 +433,7 @@ TEST_F(MainFrameTest, OpenLeavesTheProgramDirectoryToBackupAndSaveWritesAnEmptyD
     WriteFile(other.File("some.txt"), "text");
     std::string saved = wxGetCwd().utf8_string();
     wxSetWorkingDirectory(wxString::FromUTF8(program.Path()));
+    SetProgramDirectory(program.Path());
     MakeFrame();
     // The keys show the dialogs; cancelled, they change nothing.
     wxTEST_DIALOG(Command(wxID_OPEN), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
@@ -455,7 +458,7 @@ TEST_F(MainFrameTest, OpenLeavesTheProgramDirectoryToBackupAndSaveWritesAnEmptyD
 
 TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
 {
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     wxWebView* web = m_frame->HtmlView()->WebView();
@@ -556,7 +559,7 @@ TEST_F(MainFrameTest, PaneKeysSwitchPanesAndEditKeysWorkInsideThePage)
 TEST_F(MainFrameTest, FindingANewspaperFiltersTheTreeOpensItAndGivesTheTreeBack)
 {
     using lumo::test::PressKey;
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     m_frame->Raise();
     ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
@@ -681,7 +684,7 @@ protected:
 TEST_F(MainFrameTest, PapersOpenElsewhereAndNewFavoritesShowAtOnce)
 {
     WriteFile(m_dir.File("Favorites.xml"), "<Favorites>\n</Favorites>\n");
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     CLeftView* tree = m_frame->LeftView();
     auto find = [&](const std::string& text) {
@@ -745,7 +748,7 @@ TEST_F(MainFrameTest, PapersOpenElsewhereAndNewFavoritesShowAtOnce)
 TEST_F(MainFrameTest, BackAndForwardKeysWorkFromThePageAfterALinkIsFollowed)
 {
     using lumo::test::PressKey;
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     WriteFile(m_dir.File("article.html"),
@@ -781,7 +784,7 @@ TEST_F(MainFrameTest, BackAndForwardKeysWorkFromThePageAfterALinkIsFollowed)
 TEST_F(MainFrameTest, TabWalksFromTheFieldToTheTreeToThePageAndShiftTabBack)
 {
     using lumo::test::PressKey;
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     WriteFile(m_dir.File("links.html"),
@@ -846,7 +849,7 @@ TEST_F(MainFrameTest, TabWalksFromTheFieldToTheTreeToThePageAndShiftTabBack)
 TEST_F(MainFrameTest, TextFieldsTakeTheClipboardKeys)
 {
     using lumo::test::PressKey;
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     ASSERT_TRUE(WaitFor([&] { return m_frame->HtmlView()->WebView() != nullptr; }));
     WriteFile(m_dir.File("page.html"),
@@ -912,7 +915,7 @@ TEST_F(MainFrameTest, TextFieldsTakeTheClipboardKeys)
 // the pane's width, and the count shows whole.
 TEST_F(MainFrameTest, SearchFieldKeepsItsWidthWhateverTheCountSays)
 {
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     CDirectoryPane* pane = m_frame->DirectoryPane();
     wxTextCtrl* field = pane->SearchField();

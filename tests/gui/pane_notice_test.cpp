@@ -11,8 +11,8 @@
 #include <wx/popupwin.h>
 #include <wx/statusbr.h>
 
-#include "app/url_opener.h"
 #include "browser_pane_fixture.h"
+#include "common/url_opener.h"
 #include "local_web_server.h"
 #include "ui/accessibility.h"
 

@@ -10,7 +10,7 @@
 #include <wx/panel.h>
 #include <wx/sizer.h>
 
-#include "app/url_opener.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "ui/accessibility.h"
 #include "ui/hyperlink.h"

@@ -19,14 +19,14 @@
 #include <wx/testing.h>
 #include <wx/webview.h>
 
-#include "app/document.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
 #include "browser_pane_fixture.h"
+#include "common/document.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
 #include "temp_dir.h"

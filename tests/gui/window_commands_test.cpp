@@ -21,15 +21,15 @@
 #include <wx/textdlg.h>
 #include <wx/toolbar.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -303,7 +303,7 @@ TEST_F(WindowCommandsTest, FavoriteIsRenamedReaddressedAndRemovedInTheFileAndThe
                second + "</Favorite>\n</Favorites>\n";
     };
     WriteFile(path, file("<title>Beta</title><url>https://b.example/</url>"));
-    m_profile->Write(kIndexPage, 1);
+    m_profile->Write(kIndexPage, IndexPage::Blank);
     MakeFrame();
     CLeftView* tree = m_frame->LeftView();
     const auto row = [&](const std::string& name) {

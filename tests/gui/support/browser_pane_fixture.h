@@ -10,9 +10,9 @@
 #include <wx/frame.h>
 #include <wx/webview.h>
 
-#include "app/document.h"
-#include "app/settings.h"
 #include "browser/browser_view.h"
+#include "common/document.h"
+#include "common/settings.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 

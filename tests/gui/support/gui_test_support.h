@@ -8,7 +8,7 @@
 #include <wx/gdicmn.h>
 #include <wx/modalhook.h>
 
-#include "app/url_opener.h"
+#include "common/url_opener.h"
 
 class wxWebView;
 class wxWindow;

@@ -9,10 +9,10 @@
 
 #include <wx/app.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/settings.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
+#include "common/settings.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -25,7 +25,7 @@ protected:
     {
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
-        g_strAppDir = m_dir.Path();
+        SetProgramDirectory(m_dir.Path());
     }
 
     void TearDown() override { DestroyFrame(); }

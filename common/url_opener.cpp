@@ -1,4 +1,4 @@
-#include "app/url_opener.h"
+#include "common/url_opener.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 
 #include <gio/gio.h>
 
-#include "browser/web_address.h"
+#include "common/address_text.h"
 
 namespace lumo {
 namespace {
