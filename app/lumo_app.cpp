@@ -5,15 +5,14 @@
 #include <wx/log.h>
 #include <wx/weakref.h>
 
-#include "app/app_paths.h"
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
 #include "app/skin.h"
 #include "browser/web_engine.h"
+#include "common/app_paths.h"
+#include "common/file_replacement.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
 #include "favorites/favorites_store.h"
-#include "favorites/file_replacement.h"
 #include "ui/app_icon.h"
 
 #ifdef __WXGTK__
@@ -70,10 +69,10 @@ void MaximizeOnceShownAtNormalSize(wxTopLevelWindow& window)
 } // namespace
 #endif
 
-void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
+void ShowWithShowCommand(wxTopLevelWindow& window, WindowShow showCommand)
 {
     switch (showCommand) {
-    case kShowMaximized:
+    case WindowShow::Maximized:
 #ifdef __WXGTK__
         MaximizeOnceShownAtNormalSize(window);
         window.Show();
@@ -82,9 +81,9 @@ void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand)
         window.Show();
 #endif
         break;
-    case 2: // minimised
-    case 6: // minimise
-    case 7: // minimised, not active
+    case WindowShow::Minimized:
+    case WindowShow::Minimize:
+    case WindowShow::MinimizedInactive:
         window.Show();
         window.Iconize(true);
         break;
@@ -113,13 +112,12 @@ bool CLumoNewsReaderApp::OnInit()
         m_config->SetPath("/");
     }
 
-    int windowSize = m_profile->Get(kWindowSize);
-    int skinStyle = m_profile->Get(kSkinStyle);
-    if (const char* skin = SkinFileForStyle(skinStyle))
+    const WindowShow windowSize = m_profile->Get(kWindowSize);
+    if (const char* skin = SkinFileForStyle(m_profile->Get(kSkinStyle)))
         InitializeSkin(skin);
 
     // What saves cut short by an earlier end of the program left behind.
-    RemoveLeftoverSaves(FavoritesFilePath(AppDirFor(CurrentDirectory())));
+    RemoveLeftoverSaves(FavoritesFilePath());
     RemoveLeftoverReplacements(SettingsFilePath());
 
     m_reporter.Hold();
@@ -158,7 +156,6 @@ bool CLumoNewsReaderApp::OnInit()
             frame->SetIcons(AppIconBundle());
     });
 
-    g_strAppDir = AppDirFor(CurrentDirectory());
     frame->SetTitle(wxString(kAppName) + " " + kVersionText);
     return true;
 }

@@ -7,8 +7,8 @@
 #include <wx/app.h>
 #include <wx/toplevel.h>
 
-#include "app/message_box.h"
-#include "app/settings.h"
+#include "common/settings.h"
+#include "favorites/message_box_reporter.h"
 
 class wxConfigBase;
 class wxFileHistory;
@@ -40,7 +40,7 @@ private:
 // Shows a top-level window with a stored show command: 3 maximised, the
 // minimising commands (2, 6, 7) minimised, every other value in its normal
 // state (also 0, which would leave the program without a visible window).
-void ShowWithShowCommand(wxTopLevelWindow& window, int showCommand);
+void ShowWithShowCommand(wxTopLevelWindow& window, WindowShow showCommand);
 
 } // namespace lumo
 

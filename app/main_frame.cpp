@@ -16,14 +16,16 @@
 #include <wx/statusbr.h>
 #include <wx/textentry.h>
 
-#include "app/globals.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
+#include "app/menu_additions.h"
 #include "app/skin.h"
-#include "app/url_opener.h"
+#include "app/tool_bar.h"
+#include "app/view_commands.h"
 #include "browser/browser_view.h"
-#include "content_filter/blocking_settings.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"
@@ -81,10 +83,7 @@ const MenuSpec kMenus[] = {
       {ToWxId(ID_SKIN_SOFT), "&Soft", "Set skin as soft style", true}}},
     {"&View",
      {{ToWxId(ID_VIEW_STATUS_BAR), "Status", "Show or hide status bar", true},
-      {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true},
-      {0, nullptr, nullptr, false},
-      {ToWxId(ID_VIEW_BLOCK_ADS), content_filter::kBlockAdsAndTrackersLabel,
-       "Block ads and trackers in the pages shown", true}}},
+      {ToWxId(ID_VIEW_TOOLBAR), "Toolbar", "Show or hide toolbar", true}}},
     {"&Help",
      {{ToWxId(ID_HELP_CONTENT), "Content and Index", "Show help content", false},
       {ToWxId(ID_HELP_PRODUCT), "Product Homepage", "Show help product", false},
@@ -127,6 +126,35 @@ ScreenRect StartPlacement(const ProfileStore& profile)
             return *fitted;
     }
     return kDefaultWindowRect;
+}
+
+// The menu command an accelerator of the key table gives.
+int MenuIdOf(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::New:
+        return wxID_NEW;
+    case KeyCommand::Open:
+        return wxID_OPEN;
+    case KeyCommand::Save:
+        return wxID_SAVE;
+    case KeyCommand::Print:
+        return wxID_PRINT;
+    case KeyCommand::Undo:
+        return wxID_UNDO;
+    case KeyCommand::Cut:
+        return wxID_CUT;
+    case KeyCommand::Copy:
+        return wxID_COPY;
+    case KeyCommand::Paste:
+        return wxID_PASTE;
+    case KeyCommand::NextPane:
+        return ToWxId(ID_NEXT_PANE);
+    case KeyCommand::PreviousPane:
+        return ToWxId(ID_PREV_PANE);
+    default:
+        return wxID_NONE;
+    }
 }
 
 } // namespace
@@ -172,9 +200,6 @@ bool CMainFrame::Create()
     Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ToWxId(ID_FAVORITES_BACKUP));
     Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolbar, this, ToWxId(ID_VIEW_TOOLBAR));
-    Bind(wxEVT_MENU, &CMainFrame::OnViewBlockAds, this, ToWxId(ID_VIEW_BLOCK_ADS));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBlockAds, this, ToWxId(ID_VIEW_BLOCK_ADS));
     Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
     Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
     Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
@@ -192,6 +217,8 @@ bool CMainFrame::Create()
     Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
+    BindViewCommands(*this);
+    m_toolBar = std::make_unique<FrameToolBar>(*this, m_profile);
     return true;
 }
 
@@ -209,28 +236,25 @@ void CMainFrame::CreateMenuBar()
         }
         bar->Append(menu, spec.title);
     }
+    AppendViewCommandsToMenus(*bar);
     SetMenuBar(bar);
 }
 
 void CMainFrame::CreateAccelerators()
 {
-    wxAcceleratorEntry entries[] = {
-        {wxACCEL_CTRL, 'N', wxID_NEW},
-        {wxACCEL_CTRL, 'O', wxID_OPEN},
-        {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_CTRL, 'P', wxID_PRINT},
-        {wxACCEL_CTRL, 'Z', wxID_UNDO},
-        {wxACCEL_CTRL, 'X', wxID_CUT},
-        {wxACCEL_CTRL, 'C', wxID_COPY},
-        {wxACCEL_CTRL, 'V', wxID_PASTE},
-        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_NORMAL, WXK_F6, ToWxId(ID_NEXT_PANE)},
-        {wxACCEL_SHIFT, WXK_F6, ToWxId(ID_PREV_PANE)},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(entries), entries));
+    // The key table's accelerators, each for its menu command.
+    std::vector<wxAcceleratorEntry> entries;
+    for (const KeyBinding& key : AcceleratorKeys()) {
+        int flags = wxACCEL_NORMAL;
+        if (key.modifiers & wxMOD_CONTROL)
+            flags |= wxACCEL_CTRL;
+        if (key.modifiers & wxMOD_ALT)
+            flags |= wxACCEL_ALT;
+        if (key.modifiers & wxMOD_SHIFT)
+            flags |= wxACCEL_SHIFT;
+        entries.emplace_back(flags, key.code, MenuIdOf(key.command));
+    }
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(entries.size()), entries.data()));
 }
 
 bool CMainFrame::OnCreateClient()
@@ -288,7 +312,7 @@ wxWindow* CMainFrame::ActivePane() const
     return m_activePane;
 }
 
-void CMainFrame::BuildCatalogTree(int arrangement)
+void CMainFrame::BuildCatalogTree(CataView arrangement)
 {
     if (m_doc.m_pLeftView)
         m_doc.m_pLeftView->BuildCatalogTree(arrangement);
@@ -348,26 +372,6 @@ void CMainFrame::OnViewStatusBar(wxCommandEvent&)
 void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
 {
     event.Check(m_wndStatusBar && m_wndStatusBar->IsShown());
-}
-
-void CMainFrame::OnUpdateViewToolbar(wxUpdateUIEvent& event)
-{
-    event.Check(false); // the frame has no toolbar
-}
-
-// Taken up by the pane at its next load.
-void CMainFrame::OnViewBlockAds(wxCommandEvent&)
-{
-    const bool on = m_profile.GetProfileInt(content_filter::kBlockingSection,
-                                            content_filter::kBlockingEnabledKey, 1) != 0;
-    m_profile.WriteProfileInt(content_filter::kBlockingSection, content_filter::kBlockingEnabledKey,
-                              on ? 0 : 1);
-}
-
-void CMainFrame::OnUpdateViewBlockAds(wxUpdateUIEvent& event)
-{
-    event.Check(m_profile.GetProfileInt(content_filter::kBlockingSection,
-                                        content_filter::kBlockingEnabledKey, 1) != 0);
 }
 
 void CMainFrame::OnFileNew(wxCommandEvent&)
@@ -497,7 +501,7 @@ void CMainFrame::KeepThisPage()
 
 void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
 {
-    BackupFavorites(".", m_reporter);
+    BackupFavorites(ProgramDirectory(), m_reporter);
 }
 
 void CMainFrame::OnAbout(wxCommandEvent&)
@@ -512,7 +516,8 @@ void CMainFrame::OnExit(wxCommandEvent&)
 
 void CMainFrame::RecordWindowSize()
 {
-    m_profile.Write(kWindowSize, IsMaximized() && !IsIconized() ? kShowMaximized : kShowNormal);
+    m_profile.Write(kWindowSize,
+                    IsMaximized() && !IsIconized() ? WindowShow::Maximized : WindowShow::Normal);
 }
 
 bool CMainFrame::InNormalState() const
@@ -590,41 +595,50 @@ void CMainFrame::UpdateIndicators()
     m_wndStatusBar->SetStatusText(scroll ? "SCRL" : "", 3);
 }
 
+KeyPlace CMainFrame::FocusPlace() const
+{
+    wxWindow* focus = FindFocus();
+    if (m_directoryPane && focus && focus == m_directoryPane->SearchField())
+        return KeyPlace::SearchField;
+    if (m_leftView && focus && (focus == m_leftView || focus == m_leftView->GetMainWindow()))
+        return KeyPlace::Tree;
+    return m_htmlView ? m_htmlView->FocusPlace() : KeyPlace::Elsewhere;
+}
+
+bool CMainFrame::RunKeyCommand(KeyCommand command, const wxKeyEvent& event)
+{
+    if (!m_directoryPane)
+        return m_htmlView && m_htmlView->RunKeyCommand(command);
+    switch (command) {
+    case KeyCommand::FindNewspaper:
+        m_directoryPane->FocusSearch();
+        return true;
+    case KeyCommand::KeepPage:
+        KeepThisPage();
+        return true;
+    case KeyCommand::PaperMenu:
+        // Once the key is done with: a menu opened inside its handling closes at once.
+        CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
+        return true;
+    case KeyCommand::SearchWithLetter:
+        m_directoryPane->StartSearch(event.GetUnicodeKey());
+        return true;
+    default:
+        return m_directoryPane->RunKeyCommand(command) ||
+               (m_htmlView && m_htmlView->RunKeyCommand(command));
+    }
+}
+
 void CMainFrame::OnCharHook(wxKeyEvent& event)
 {
-    const int key = event.GetKeyCode();
-    const int modifiers = event.GetModifiers();
-    if (m_directoryPane) {
-        // Ctrl+E finds a newspaper from anywhere in the window.
-        if (key == 'E' && modifiers == wxMOD_CONTROL) {
-            m_directoryPane->FocusSearch();
+    // What the key means where the focus is, tried in the key table's order;
+    // the browser pane's keys work wherever the focus is in the window.
+    const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
+                          static_cast<int>(event.GetUnicodeKey())};
+    for (KeyCommand command : KeyMeanings(press, FocusPlace()))
+        if (RunKeyCommand(command, event))
             return;
-        }
-        // Ctrl+D keeps the page on screen among the favorites.
-        if (key == 'D' && modifiers == wxMOD_CONTROL) {
-            KeepThisPage();
-            return;
-        }
-        if (m_directoryPane->HandleKey(key, modifiers))
-            return;
-        wxWindow* focus = FindFocus();
-        const bool inTree = focus == m_leftView || focus == m_leftView->GetMainWindow();
-        // The menu key and Shift+F10 show a paper's menu.
-        if (inTree && (key == WXK_MENU || (key == WXK_F10 && modifiers == wxMOD_SHIFT))) {
-            // Once the key is done with: a menu opened inside its handling closes at once.
-            CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
-            return;
-        }
-        // A letter typed in the tree starts a search with it.
-        const wxChar letter = event.GetUnicodeKey();
-        if (inTree && letter > ' ' && letter != WXK_DELETE && (modifiers & ~wxMOD_SHIFT) == 0) {
-            m_directoryPane->StartSearch(letter);
-            return;
-        }
-    }
-    // The browser pane's keys work wherever the focus is in the window.
-    if (!m_htmlView || !m_htmlView->HandleKey(event))
-        event.Skip();
+    event.Skip();
 }
 
 void CMainFrame::OnIdle(wxIdleEvent& event)

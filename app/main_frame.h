@@ -7,9 +7,10 @@
 
 #include <wx/frame.h>
 
-#include "app/document.h"
-#include "app/frame_commands.h"
-#include "app/window_placement.h"
+#include "common/document.h"
+#include "common/frame_commands.h"
+#include "common/window_placement.h"
+#include "ui/key_map.h"
 
 class wxSplitterWindow;
 class wxFileHistory;
@@ -21,6 +22,7 @@ class CDirectoryPane;
 class CLeftView;
 class CLumoNewsReaderView;
 class FavoritesReporter;
+class FrameToolBar;
 class ProfileStore;
 
 class CMainFrame : public wxFrame, public CommandSink
@@ -44,11 +46,13 @@ public:
     CLeftView* LeftView() const { return m_leftView; }
     CDirectoryPane* DirectoryPane() const { return m_directoryPane; }
     CLumoNewsReaderView* HtmlView() const { return m_htmlView; }
+    FrameToolBar& ToolBar() const { return *m_toolBar; }
+    ProfileStore& Profile() const { return m_profile; }
     // The pane that has (or last had) the keyboard focus; the tree at start.
     wxWindow* ActivePane() const;
 
     // CommandSink: what the commands do to the panes.
-    void BuildCatalogTree(int arrangement) override;
+    void BuildCatalogTree(CataView arrangement) override;
     void LoadSkin(const std::string& path) override;
     void NavigateTo(const std::string& url) override;
     void GoBack() override;
@@ -68,6 +72,9 @@ public:
     // The text of the status bar's indicator panes for the current key locks.
     void UpdateIndicators();
 
+    // Ctrl+D: the add dialog with the page on screen filled in.
+    void KeepThisPage();
+
 private:
     bool OnCreateClient();
     void CreateMenuBar();
@@ -81,9 +88,6 @@ private:
     void OnMinimize(wxCommandEvent& event);
     void OnViewStatusBar(wxCommandEvent& event);
     void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
-    void OnUpdateViewToolbar(wxUpdateUIEvent& event);
-    void OnViewBlockAds(wxCommandEvent& event);
-    void OnUpdateViewBlockAds(wxUpdateUIEvent& event);
     void OnFileNew(wxCommandEvent& event);
     void OnFileOpen(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);
@@ -100,10 +104,12 @@ private:
     void OnChildFocus(wxChildFocusEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    // Where the focus is, for the key table.
+    KeyPlace FocusPlace() const;
+    // Runs one meaning of a key; false when it does not apply now.
+    bool RunKeyCommand(KeyCommand command, const wxKeyEvent& event);
 
     void RecordWindowSize();
-    // Ctrl+D: the add dialog with the page on screen filled in.
-    void KeepThisPage();
     // Keeps the place the window has when neither maximised nor minimised.
     void TrackNormalPlacement();
     bool InNormalState() const;
@@ -114,6 +120,7 @@ private:
     wxSplitterWindow* m_wndSplitter = nullptr;
     FrameCommands m_commands;
     wxStatusBar* m_wndStatusBar = nullptr;
+    std::unique_ptr<FrameToolBar> m_toolBar;
     CDirectoryPane* m_directoryPane = nullptr;
     CLeftView* m_leftView = nullptr;
     CLumoNewsReaderView* m_htmlView = nullptr;

@@ -28,14 +28,13 @@ void ForgetSizes(GtkWidget* widget, gpointer = nullptr)
 // arrows. Letting every item measure itself afresh shows them all again.
 void ForgetMenuSizes()
 {
-    GList* windows = gtk_window_list_toplevels();
+    g_autoptr(GList) windows = gtk_window_list_toplevels();
     for (GList* node = windows; node; node = node->next) {
         GtkWindow* window = GTK_WINDOW(node->data);
         if (gtk_window_get_window_type(window) == GTK_WINDOW_POPUP &&
             GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(window))))
             ForgetSizes(GTK_WIDGET(window));
     }
-    g_list_free(windows);
 }
 #endif
 
@@ -45,8 +44,8 @@ int ApplySkin(const char* path)
     GdkScreen* screen = gdk_screen_get_default();
     if (!path || !screen)
         return 0;
-    GtkCssProvider* provider = gtk_css_provider_new();
-    GError* error = nullptr;
+    g_autoptr(GtkCssProvider) provider = gtk_css_provider_new();
+    g_autoptr(GError) error = nullptr;
     // Any parse error counts as a broken skin: the old look stays.
     bool parseFailed = false;
     g_signal_connect(provider, "parsing-error",
@@ -54,19 +53,15 @@ int ApplySkin(const char* path)
                          *static_cast<bool*>(failed) = true;
                      }),
                      &parseFailed);
-    if (!gtk_css_provider_load_from_path(provider, path, &error) || parseFailed) {
-        if (error)
-            g_error_free(error);
-        g_object_unref(provider);
+    if (!gtk_css_provider_load_from_path(provider, path, &error) || parseFailed)
         return 0;
-    }
     if (g_provider) {
         gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(g_provider));
         g_object_unref(g_provider);
     }
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_provider = provider;
+    g_provider = g_steal_pointer(&provider);
     g_skinPath = path;
     ForgetMenuSizes();
     return 1;

@@ -1,30 +1,31 @@
 #include "browser/browser_view.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include <wx/button.h>
-#include <wx/dcclient.h>
 #include <wx/frame.h>
-#include <wx/popupwin.h>
 #include <wx/sizer.h>
-#include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include "app/frame_commands.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
+#include "browser/find_bar.h"
+#include "browser/load_progress_line.h"
+#include "browser/pane_badge.h"
 #include "browser/web_address.h"
 #include "browser/web_environment.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "content_filter/blocking_settings.h"
 #include "ui/accessibility.h"
+#include "ui/key_map.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -33,9 +34,6 @@
 namespace lumo {
 
 namespace {
-constexpr int kProgressLineHeight = 3;
-// The shortest time the progress line shows a load.
-constexpr std::chrono::milliseconds kProgressShownAtLeast{600};
 
 #ifdef __WXGTK__
 // The pane waiting for its window's first frame on screen.
@@ -74,77 +72,6 @@ gboolean OnWindowMapped(GtkWidget* window, GdkEvent*, WaitingForFirstFrame* wait
 
 } // namespace
 
-// A slim line along the top edge of the pane, as long as the load is far;
-// empty while nothing loads. It takes no keyboard focus.
-class LoadProgressLine : public wxWindow
-{
-public:
-    explicit LoadProgressLine(wxWindow* parent)
-        : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, kProgressLineHeight),
-                   wxBORDER_NONE)
-    {
-        SetName("Load progress");
-        // Nor does Tab stop on it on its way into the page.
-        SetCanFocus(false);
-        SetMinSize(wxSize(-1, kProgressLineHeight));
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-        Bind(wxEVT_PAINT, &LoadProgressLine::OnPaint, this);
-        m_hold.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Refresh(); });
-    }
-
-    void SetProgress(double progress)
-    {
-        if (!m_loading && !m_hold.IsRunning())
-            m_shownSince = std::chrono::steady_clock::now();
-        m_hold.Stop();
-        m_loading = true;
-        m_progress = std::clamp(progress, 0.0, 1.0);
-        Refresh();
-    }
-    void SetLoading(bool loading)
-    {
-        m_loading = loading;
-        // A load that ends at once (a paper tried again that fails again at
-        // once) still shows: the line stays a moment, run to its end.
-        const auto shown = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - m_shownSince);
-        if (!loading && shown < kProgressShownAtLeast) {
-            m_progress = 1.0;
-            m_hold.StartOnce(static_cast<int>((kProgressShownAtLeast - shown).count()));
-        }
-        Refresh();
-    }
-    bool IsLoading() const { return m_loading; }
-    // Whether the line shows a load: one under way or one just ended.
-    bool IsShowing() const { return m_loading || m_hold.IsRunning(); }
-
-    bool AcceptsFocus() const override { return false; }
-
-private:
-    void OnPaint(wxPaintEvent&)
-    {
-        wxPaintDC dc(this);
-        wxSize size = GetClientSize();
-        if (!IsShowing()) {
-            dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
-            dc.Clear();
-            return;
-        }
-        // At least a short stub, so that a load just begun shows at once.
-        int done = std::max(size.x / 20, static_cast<int>(size.x * m_progress));
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.SetBrush(wxBrush(wxColour(0xf0, 0x8a, 0x24)));
-        dc.DrawRectangle(0, 0, done, size.y);
-        dc.SetBrush(wxBrush(wxColour(0xd9, 0xe0, 0xec)));
-        dc.DrawRectangle(done, 0, size.x - done, size.y);
-    }
-
-    double m_progress = 0.0;
-    bool m_loading = false;
-    std::chrono::steady_clock::time_point m_shownSince;
-    wxTimer m_hold;
-};
-
 CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc,
                                          ProfileStore& profile)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER), m_doc(doc),
@@ -161,11 +88,6 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
 CLumoNewsReaderView::~CLumoNewsReaderView()
 {
     m_engine.reset(); // before its window goes with the pane's children
-#ifdef __WXGTK__
-    // The field goes with the pane's children, after this object.
-    if (m_findField)
-        g_signal_handlers_disconnect_by_data(m_findField->GetHandle(), this);
-#endif
     if (m_doc.m_pHtmlView == this)
         m_doc.m_pHtmlView = nullptr;
 }
@@ -177,10 +99,11 @@ bool CLumoNewsReaderView::ShowsLoadProgress() const
 
 void CLumoNewsReaderView::OnInitialUpdate()
 {
-    int indexPage = m_profile.Get(kIndexPage);
-    std::optional<std::string> first = FirstPageFor(
-        indexPage, indexPage == 3 ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
-                                  : std::string());
+    const IndexPage indexPage = m_profile.Get(kIndexPage);
+    std::optional<std::string> first =
+        FirstPageFor(indexPage, indexPage == IndexPage::Current
+                                    ? m_profile.GetProfileString(kSettingsSection, kIndexPageURL)
+                                    : std::string());
     // Started again after the web engine failed: back to the page shown.
     if (const char* resume = getenv(kResumeAddressVariable)) {
         first = std::string(resume);
@@ -267,6 +190,16 @@ void CLumoNewsReaderView::GoForward()
     m_engine->GoForward();
 }
 
+bool CLumoNewsReaderView::CanGoBack() const
+{
+    return m_engine && (m_engine->ReaderShown() || m_engine->CanGoBack());
+}
+
+bool CLumoNewsReaderView::CanGoForward() const
+{
+    return m_engine && m_engine->CanGoForward();
+}
+
 void CLumoNewsReaderView::Reload()
 {
     if (!m_engine)
@@ -307,71 +240,79 @@ void CLumoNewsReaderView::FocusPage()
         SetFocus();
 }
 
+KeyPlace CLumoNewsReaderView::FocusPlace() const
+{
+    if (PageHasFocus())
+        return KeyPlace::Page;
+    for (wxWindow* window = FindFocus(); window; window = window->GetParent())
+        if (m_findBar && window == m_findBar)
+            return KeyPlace::FindBar;
+    return KeyPlace::Elsewhere;
+}
+
 bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
 {
-    const int key = event.GetKeyCode();
-    const int modifiers = event.GetModifiers();
-    const auto inFindBar = [this] {
-        for (wxWindow* window = FindFocus(); window; window = window->GetParent())
-            if (window == m_findBar)
-                return true;
-        return false;
-    };
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && FindBarShown() && inFindBar()) {
+    const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
+                          static_cast<int>(event.GetUnicodeKey())};
+    for (KeyCommand command : KeyMeanings(press, FocusPlace()))
+        if (RunKeyCommand(command))
+            return true;
+    return false;
+}
+
+bool CLumoNewsReaderView::RunKeyCommand(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::CloseFindBar:
+        if (!FindBarShown())
+            return false;
         CloseFindBar();
         return true;
-    }
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && ReaderShown()) {
+    case KeyCommand::LeaveReader:
+        if (!ReaderShown())
+            return false;
         ToggleReader();
         return true;
-    }
-    if (key == WXK_F9 && modifiers == wxMOD_NONE && m_engine) {
+    case KeyCommand::ToggleReader:
+        if (!m_engine)
+            return false;
         ToggleReader();
         return true;
-    }
-    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
+    case KeyCommand::StopLoading:
         if (!IsLoading())
             return false; // the page's own Escape
         StopLoading();
         return true;
-    }
-    if ((key == WXK_F5 && modifiers == wxMOD_NONE) || (key == 'R' && modifiers == wxMOD_CONTROL)) {
+    case KeyCommand::Reload:
         Reload();
         return true;
-    }
-    // Zoom: Ctrl++ (or Ctrl+=), Ctrl+-, Ctrl+0, with or without Shift.
-    if ((modifiers & ~wxMOD_SHIFT) == wxMOD_CONTROL) {
-        if (key == '+' || key == '=' || key == WXK_NUMPAD_ADD) {
-            ZoomBy(1);
-            return true;
-        }
-        if (key == '-' || key == '_' || key == WXK_NUMPAD_SUBTRACT) {
-            ZoomBy(-1);
-            return true;
-        }
-        if (key == '0' || key == WXK_NUMPAD0) {
-            ZoomBy(0);
-            return true;
-        }
-    }
-    // Find in page: Ctrl+F while the page has the focus, F3 and Shift+F3.
-    if (key == 'F' && modifiers == wxMOD_CONTROL && PageHasFocus()) {
+    case KeyCommand::ZoomIn:
+        ZoomBy(1);
+        return true;
+    case KeyCommand::ZoomOut:
+        ZoomBy(-1);
+        return true;
+    case KeyCommand::ZoomReset:
+        ZoomBy(0);
+        return true;
+    case KeyCommand::OpenFindBar:
         OpenFindBar();
         return true;
-    }
-    if (key == WXK_F3 && (modifiers == wxMOD_NONE || modifiers == wxMOD_SHIFT) &&
-        (FindBarShown() || PageHasFocus())) {
-        FindAgain(modifiers == wxMOD_SHIFT);
+    case KeyCommand::FindNext:
+    case KeyCommand::FindPrevious:
+        if (!FindBarShown() && !PageHasFocus())
+            return false;
+        FindAgain(command == KeyCommand::FindPrevious);
         return true;
-    }
-    if (modifiers == wxMOD_ALT && (key == WXK_LEFT || key == WXK_RIGHT)) {
-        if (key == WXK_LEFT)
-            GoBack();
-        else
-            GoForward();
+    case KeyCommand::Back:
+        GoBack();
         return true;
+    case KeyCommand::Forward:
+        GoForward();
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 // --- Reader view -----------------------------------------------------------------
@@ -423,9 +364,7 @@ void CLumoNewsReaderView::ToggleReader()
         m_engine->CloseReader();
         return;
     }
-    static constexpr const char* kSkinNames[] = {"xp", "mini", "soft"};
-    const int skin = m_profile.Get(kSkinStyle);
-    m_engine->ShowReader(skin >= 1 && skin <= 3 ? kSkinNames[skin - 1] : "mini");
+    m_engine->ShowReader(ReaderSkinName(m_profile.Get(kSkinStyle)));
 }
 
 void CLumoNewsReaderView::OnReaderOffered(bool)
@@ -445,16 +384,13 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
     ApplyKeptZoom();
     UpdateReaderBar();
     // An open find bar searches what is now on screen.
-    if (FindBarShown() && !m_findField->IsEmpty())
-        Find(false);
+    if (FindBarShown() && !m_findBar->Field()->IsEmpty())
+        m_findBar->Find(false);
 }
 
 void CLumoNewsReaderView::OnNoArticle()
 {
-    if (wxStatusBar* bar = ShownStatusBar())
-        bar->SetStatusText(kNoArticleMessage, 0);
-    else
-        wxBell();
+    ShowNotice(kNoArticleMessage);
 }
 
 wxWindow* CLumoNewsReaderView::ShownWebWindow() const
@@ -528,86 +464,13 @@ void CLumoNewsReaderView::ShowBadge(const wxString& text, bool zoom, int shownMs
     wxWindow* page = ShownWebWindow();
     if (!page || !page->IsShownOnScreen())
         return;
-    if (!m_zoomBadge) {
-        // Drawn here rather than by a label, which the skins would restyle.
-        m_zoomBadge = new wxPopupWindow(this);
-        m_zoomBadge->SetBackgroundStyle(wxBG_STYLE_PAINT);
-        m_zoomBadge->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
-            wxPaintDC dc(m_zoomBadge);
-            dc.SetBackground(wxBrush(wxColour(0x33, 0x33, 0x33)));
-            dc.Clear();
-            dc.SetFont(m_badgeFont);
-            dc.SetTextForeground(*wxWHITE);
-            const wxSize extent = dc.GetTextExtent(m_badgeText);
-            const wxSize size = m_zoomBadge->GetClientSize();
-            dc.DrawText(m_badgeText, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
-        });
-        m_zoomBadgeFont = GetFont().Scale(1.6).Bold();
-        m_zoomBadgeTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { m_zoomBadge->Hide(); });
-    }
-    // The zoom in large type, the same size for every level; a note in the
-    // pane's own type, as wide as it needs (at most the page's width).
-    m_badgeText = text;
-    m_badgeFont = zoom ? m_zoomBadgeFont : GetFont().Bold();
-    wxClientDC measure(this);
-    measure.SetFont(m_badgeFont);
-    const wxSize extent = measure.GetTextExtent(zoom ? wxString("300 %") : text);
-    const wxRect area = page->GetScreenRect();
-    m_zoomBadge->SetSize(std::min(extent.x + FromDIP(24), area.width), extent.y + FromDIP(12));
-    m_zoomBadge->Move(area.x + (area.width - m_zoomBadge->GetSize().x) / 2,
-                      area.y + (area.height - m_zoomBadge->GetSize().y) / 2);
-    m_zoomBadge->Show();
-    m_zoomBadge->Refresh();
-    m_zoomBadgeTimer.StartOnce(shownMs);
+    if (!m_badge)
+        m_badge = new PaneBadge(this);
+    m_badge->ShowText(text, zoom ? PaneBadge::Kind::Zoom : PaneBadge::Kind::Note,
+                      page->GetScreenRect(), shownMs);
 }
 
 // --- Find in page ----------------------------------------------------------------
-
-void CLumoNewsReaderView::CreateFindBar()
-{
-    m_findBar = new wxPanel(this, wxID_ANY);
-    m_findBar->SetName("Find in page");
-    m_findField = new wxTextCtrl(m_findBar, wxID_ANY, wxString(), wxDefaultPosition,
-                                 wxSize(FromDIP(240), -1), wxTE_PROCESS_ENTER);
-    m_findField->SetHint("Find in page");
-    SetAccessibleName(m_findField, "Find in page");
-    auto* previous = new wxButton(m_findBar, wxID_ANY, "Previous");
-    auto* next = new wxButton(m_findBar, wxID_ANY, "Next");
-    m_findCount = new wxStaticText(m_findBar, wxID_ANY, wxString());
-    auto* close = new wxButton(m_findBar, wxID_ANY, "Close");
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    const int gap = FromDIP(4);
-    row->Add(m_findField, wxSizerFlags().CenterVertical().Border(wxALL, gap));
-    row->Add(previous, wxSizerFlags().CenterVertical().Border(wxTOP | wxBOTTOM, gap));
-    row->Add(next, wxSizerFlags().CenterVertical().Border(wxALL, gap));
-    row->Add(m_findCount, wxSizerFlags(1).CenterVertical().Border(wxLEFT, gap));
-    row->Add(close, wxSizerFlags().CenterVertical().Border(wxALL, gap));
-    m_findBar->SetSizer(row);
-    GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
-    m_findField->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Find(false); });
-    // The text offered again stays selected until the user does something
-    // in the field: it drops its selection whenever another window takes
-    // the desktop's selection, as the page does when its own selection
-    // changes (a match found, the focus gone).
-#ifdef __WXGTK__
-    g_signal_connect(m_findField->GetHandle(), "notify::selection-bound",
-                     G_CALLBACK(+[](GObject*, GParamSpec*, CLumoNewsReaderView* view) {
-                         view->KeepFindTextSelected();
-                     }),
-                     this);
-#endif
-    const auto userActs = [this](wxEvent& event) {
-        m_findTextOffered = false;
-        event.Skip();
-    };
-    m_findField->Bind(wxEVT_KEY_DOWN, userActs);
-    m_findField->Bind(wxEVT_LEFT_DOWN, userActs);
-    m_findField->Bind(wxEVT_TEXT_ENTER,
-                      [this](wxCommandEvent&) { FindAgain(wxGetKeyState(WXK_SHIFT)); });
-    previous->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(true); });
-    next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { FindAgain(false); });
-    close->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CloseFindBar(); });
-}
 
 bool CLumoNewsReaderView::FindBarShown() const
 {
@@ -616,40 +479,23 @@ bool CLumoNewsReaderView::FindBarShown() const
 
 wxString CLumoNewsReaderView::FindCount() const
 {
-    return m_findCount ? m_findCount->GetLabel() : wxString();
+    return m_findBar ? m_findBar->CountText() : wxString();
+}
+
+wxTextCtrl* CLumoNewsReaderView::FindField() const
+{
+    return m_findBar ? m_findBar->Field() : nullptr;
 }
 
 void CLumoNewsReaderView::OpenFindBar()
 {
     if (!m_engine)
         return;
-    if (!m_findBar)
-        CreateFindBar();
-    m_findBar->Show();
-    Layout();
-    m_findField->SetFocus();
-    // The text of the last search, selected so that typing replaces it.
-    m_findField->SelectAll();
-    m_findTextOffered = true;
-    if (!m_findField->IsEmpty())
-        Find(false);
-}
-
-void CLumoNewsReaderView::KeepFindTextSelected()
-{
-#ifdef __WXGTK__
-    // Gone elsewhere, the field leaves the desktop's selection to others.
-    if (!gtk_widget_is_focus(m_findField->GetHandle()))
-        m_findTextOffered = false;
-#endif
-    long from = 0, to = 0;
-    m_findField->GetSelection(&from, &to);
-    if (!m_findTextOffered || from != to || m_findField->IsEmpty())
-        return;
-    CallAfter([this] {
-        if (m_findTextOffered)
-            m_findField->SelectAll();
-    });
+    if (!m_findBar) {
+        m_findBar = new FindBar(this, *this);
+        GetSizer()->Add(m_findBar, wxSizerFlags().Expand());
+    }
+    m_findBar->Open();
 }
 
 void CLumoNewsReaderView::FindAgain(bool backwards)
@@ -657,57 +503,31 @@ void CLumoNewsReaderView::FindAgain(bool backwards)
     if (!FindBarShown())
         OpenFindBar();
     else
-        Find(backwards);
-}
-
-void CLumoNewsReaderView::Find(bool backwards)
-{
-    if (!m_engine || !m_findField)
-        return;
-    const std::string text = m_findField->GetValue().utf8_string();
-    if (text.empty()) {
-        m_engine->Find(std::string(), false);
-        m_findMatches = m_findCurrent = 0;
-        m_findCount->SetLabel(wxString());
-        return;
-    }
-    m_findBackwards = backwards;
-    m_engine->Find(text, backwards);
-}
-
-void CLumoNewsReaderView::OnFindResult(unsigned matches, bool newText)
-{
-    if (!m_findCount)
-        return;
-    // A new text starts at its first match (its last, searching backwards);
-    // next and previous walk round the matches counted then.
-    if (newText) {
-        m_findMatches = matches;
-        m_findCurrent = matches == 0 ? 0 : (m_findBackwards ? matches : 1);
-    } else if (matches == 0 || m_findMatches == 0) {
-        m_findCurrent = 0;
-    } else if (m_findBackwards) {
-        m_findCurrent = m_findCurrent > 1 ? m_findCurrent - 1 : m_findMatches;
-    } else {
-        m_findCurrent = m_findCurrent < m_findMatches ? m_findCurrent + 1 : 1;
-    }
-    m_findCount->SetLabel(m_findCurrent == 0
-                              ? wxString("Not found")
-                              : wxString::Format("%u of %u", m_findCurrent, m_findMatches));
-    m_findBar->Layout();
+        m_findBar->Find(backwards);
 }
 
 void CLumoNewsReaderView::CloseFindBar()
 {
-    if (!FindBarShown())
-        return;
+    if (m_findBar)
+        m_findBar->Close();
+}
+
+void CLumoNewsReaderView::SearchPage(const std::string& text, bool backwards)
+{
     if (m_engine)
-        m_engine->Find(std::string(), false);
-    m_findMatches = m_findCurrent = 0;
-    m_findTextOffered = false;
-    m_findBar->Hide();
+        m_engine->Find(text, backwards);
+}
+
+void CLumoNewsReaderView::FindBarClosed()
+{
     Layout();
     FocusPage();
+}
+
+void CLumoNewsReaderView::OnFindResult(unsigned matches, bool newText)
+{
+    if (m_findBar)
+        m_findBar->OnFindResult(matches, newText);
 }
 
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
@@ -730,11 +550,7 @@ void CLumoNewsReaderView::Open(const std::string& url)
     if (OpenUrlOutside(url))
         return;
     // Nothing could be started: say so rather than do nothing.
-    const std::string text = CannotOpenMessage(url);
-    if (wxStatusBar* bar = ShownStatusBar())
-        bar->SetStatusText(wxString::FromUTF8(text), 0);
-    else
-        AppMessageBox(text);
+    ShowNotice(CannotOpenMessage(url));
 }
 
 void CLumoNewsReaderView::OnNewWindow(const std::string& url)
@@ -779,13 +595,23 @@ void CLumoNewsReaderView::ShowNotice(const std::string& text)
         bar->SetStatusText(wxString::FromUTF8(text), 0);
         return;
     }
-    // No status bar: a note in the pane, for a few seconds.
-    ShowBadge(wxString::FromUTF8(text), false, 3000);
+    // No status bar: a note in the pane, for a few seconds, and for a
+    // screen reader a notification, named before it shows so that its
+    // showing tells the text.
+    const wxString notice = wxString::FromUTF8(text);
+    const bool made = m_badge;
+    if (made)
+        AnnounceNotice(m_badge, notice);
+    ShowBadge(notice, false, kNoticeShownMs);
+    if (PaneNotice() != notice)
+        AppMessageBox(text); // no page on screen to show it over
+    else if (!made)
+        AnnounceNotice(m_badge, notice);
 }
 
 wxString CLumoNewsReaderView::PaneNotice() const
 {
-    return m_zoomBadge && m_zoomBadge->IsShown() ? m_badgeText : wxString();
+    return m_badge ? m_badge->ShownText() : wxString();
 }
 
 wxStatusBar* CLumoNewsReaderView::ShownStatusBar() const

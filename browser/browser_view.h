@@ -10,17 +10,16 @@
 #include <optional>
 #include <string>
 
-#include <wx/font.h>
 #include <wx/panel.h>
 #include <wx/timer.h>
 
-#include "app/document.h"
+#include "browser/find_bar.h"
 #include "browser/web_engine.h"
+#include "common/document.h"
+#include "ui/key_map.h"
 
 class wxButton;
 class wxKeyEvent;
-class wxPopupWindow;
-class wxStaticText;
 class wxTextCtrl;
 class wxStatusBar;
 
@@ -31,16 +30,23 @@ inline constexpr int kZoomSteps[] = {30, 50, 67, 80, 90, 100, 110, 125, 150, 175
 inline constexpr const char* kZoomSection = "Zoom";
 // The reader view's zoom, in that group: no site's host has brackets.
 inline constexpr const char* kReaderZoomKey = "(reader)";
-// What the status bar says when the reader view finds no article.
+// What the reader view's key says when the page has no article (in the
+// status bar, or in the pane while the status bar is hidden).
 inline constexpr const char* kNoArticleMessage = "This page has no article for the reader view";
+// How long a message shows in the pane while there is no status bar.
+inline constexpr int kNoticeShownMs = 4000;
 
-class ProfileStore;
 class LoadProgressLine;
+class PaneBadge;
+class ProfileStore;
 
 // The longest the web engine waits for the window to show before it starts.
 inline constexpr int kEngineStartLatestMs = 1000;
 
-class CLumoNewsReaderView : public wxPanel, public BrowserPane, private WebEngineHost
+class CLumoNewsReaderView : public wxPanel,
+                            public BrowserPane,
+                            private WebEngineHost,
+                            private FindBarHost
 {
 public:
     CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& profile);
@@ -53,6 +59,9 @@ public:
     void NavigateTo(std::string url, std::string name = {}) override;
     void GoBack() override;
     void GoForward() override;
+    // Back also leaves the reader view.
+    bool CanGoBack() const;
+    bool CanGoForward() const;
     void Reload();
     void StopLoading();
     bool IsLoading() const;
@@ -69,6 +78,12 @@ public:
     // Alt+Right go back and forward, F9 shows and leaves the reader view.
     // False when the key is none of them (or Esc with nothing to end).
     bool HandleKey(const wxKeyEvent& event);
+    // Runs one of the pane's key commands (a meaning the key table gives a
+    // key); false when it does not apply now (Esc with nothing to end).
+    bool RunKeyCommand(KeyCommand command);
+    // Where the focus is, as far as the pane's keys go: the page, the find
+    // bar or elsewhere.
+    KeyPlace FocusPlace() const;
 
     // Starts the web engine now if it has not started yet, and returns it
     // (nullptr when no engine is available).
@@ -77,6 +92,8 @@ public:
     // screen (or after kEngineStartLatestMs, should it never show).
     void CreateBrowserOnceShown();
     WebEngine* Engine() const { return m_engine.get(); }
+    // Whether the web engine is loaded, so that the pane can show pages.
+    bool HasPage() const { return m_engine != nullptr; }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
     wxWindow* WebWindow() const { return m_engine ? m_engine->Window() : nullptr; }
     // The page's window or, while it is shown, the reader view's.
@@ -118,7 +135,7 @@ public:
     bool FindBarShown() const;
     // What the bar's count reads: "3 of 17", "Not found" or empty.
     wxString FindCount() const;
-    wxTextCtrl* FindField() const { return m_findField; }
+    wxTextCtrl* FindField() const;
 
 private:
     void OnTitleChanged(const std::string& title) override;
@@ -143,10 +160,8 @@ private:
     // The key of [Zoom] the page on screen keeps its zoom under.
     std::string ZoomKey() const;
     void ApplyKeptZoom();
-    void CreateFindBar();
-    // Selects the text offered again when something else took its selection.
-    void KeepFindTextSelected();
-    void Find(bool backwards);
+    void SearchPage(const std::string& text, bool backwards) override;
+    void FindBarClosed() override;
     void ShowZoomBadge();
     // Shows `text` over the middle of the page for `shownMs`: the zoom
     // badge, or a note when there is no status bar.
@@ -174,24 +189,13 @@ private:
     // The site of the page shown and its zoom.
     std::string m_pageHost;
     int m_zoomPercent = 100;
-    wxPopupWindow* m_zoomBadge = nullptr;
-    wxFont m_zoomBadgeFont;
-    wxFont m_badgeFont;
-    wxString m_badgeText;
-    wxTimer m_zoomBadgeTimer;
+    // The zoom, or a note, shown over the page for a moment.
+    PaneBadge* m_badge = nullptr;
     // The strip that offers the reader view.
     wxPanel* m_readerBar = nullptr;
     wxButton* m_readerButton = nullptr;
-    // The find bar and where the search stands.
-    wxPanel* m_findBar = nullptr;
-    wxTextCtrl* m_findField = nullptr;
-    wxStaticText* m_findCount = nullptr;
-    unsigned m_findMatches = 0;
-    unsigned m_findCurrent = 0;
-    bool m_findBackwards = false;
-    // The bar shows the last text again, selected, and the user has not
-    // touched it yet.
-    bool m_findTextOffered = false;
+    // Made when it first opens.
+    FindBar* m_findBar = nullptr;
     // A page waits for the ad and tracker filters.
     bool m_preparingFilters = false;
     // What the engine last had to say, until the next page is asked for.

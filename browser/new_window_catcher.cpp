@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "browser/gobject_ptr.h"
+#include "browser/web_view_hardening.h"
+
 namespace lumo {
 namespace {
 
@@ -17,21 +20,6 @@ bool IsAddressToOpen(const char* uri)
 
 } // namespace
 
-gboolean AnswerScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer)
-{
-    switch (webkit_script_dialog_get_dialog_type(dialog)) {
-    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
-        break;
-    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-        webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
-        break;
-    default:
-        break;
-    }
-    return TRUE; // handled: nothing is shown
-}
-
 void DisconnectAllHandlers(gpointer instance, const char* signal)
 {
     // Matching on the signal alone disconnects nothing: find them one by one.
@@ -44,7 +32,7 @@ void DisconnectAllHandlers(gpointer instance, const char* signal)
 struct NewWindowCatcher::Unshown
 {
     NewWindowCatcher* owner = nullptr;
-    WebKitWebView* view = nullptr;
+    GObjectPtr<WebKitWebView> view;
     bool handedOn = false;
     guint destroySource = 0;
 };
@@ -92,15 +80,15 @@ GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationActio
     // new window's first navigation: an unshown view waits for it.
     auto unshown = std::make_unique<Unshown>();
     unshown->owner = catcher;
-    unshown->view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(view));
-    g_object_ref_sink(unshown->view);
-    g_signal_connect(unshown->view, "decide-policy", G_CALLBACK(OnUnshownDecidePolicy),
+    unshown->view.reset(
+        WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_related_view(view))));
+    HardenWebView(unshown->view.get());
+    g_signal_connect(unshown->view.get(), "decide-policy", G_CALLBACK(OnUnshownDecidePolicy),
                      unshown.get());
-    g_signal_connect(unshown->view, "close", G_CALLBACK(OnUnshownClose), unshown.get());
-    g_signal_connect(unshown->view, "script-dialog", G_CALLBACK(AnswerScriptDialog), nullptr);
+    g_signal_connect(unshown->view.get(), "close", G_CALLBACK(OnUnshownClose), unshown.get());
     Unshown& added = *catcher->m_views.emplace_back(std::move(unshown));
     catcher->ScheduleDestroy(added, kUnusedLifetimeMs);
-    return GTK_WIDGET(added.view);
+    return GTK_WIDGET(added.view.get());
 }
 
 gboolean NewWindowCatcher::OnUnshownDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -168,9 +156,8 @@ void NewWindowCatcher::Destroy(Unshown* unshown)
 {
     if (unshown->destroySource)
         g_source_remove(unshown->destroySource);
-    g_signal_handlers_disconnect_by_data(unshown->view, unshown);
-    gtk_widget_destroy(GTK_WIDGET(unshown->view));
-    g_object_unref(unshown->view);
+    g_signal_handlers_disconnect_by_data(unshown->view.get(), unshown);
+    gtk_widget_destroy(GTK_WIDGET(unshown->view.get()));
     m_views.remove_if([unshown](const std::unique_ptr<Unshown>& p) { return p.get() == unshown; });
 }
 

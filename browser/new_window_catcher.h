@@ -19,12 +19,6 @@ namespace lumo {
 // Takes every handler connected so far off `instance`'s `signal`.
 void DisconnectAllHandlers(gpointer instance, const char* signal);
 
-// The one answer to a script's dialog in every web view of the program
-// ("script-dialog"): nothing is shown. A confirm is answered "no", a prompt
-// gets no text, and a page's leave prompt always lets the navigation go on:
-// the user never sees the question, so no page can hold the pane with it.
-gboolean AnswerScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer);
-
 class NewWindowCatcher
 {
 public:

@@ -6,20 +6,20 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include "ui/key_map.h"
+
 namespace lumo {
 namespace {
 
-// The wx key code of a key the window may use, or 0 for a key only the page
-// has a use for (typing, moving about, Tab, Enter).
-int ProgramKeyCode(const GdkEventKey* key)
+// The wx key code of a key typed in the page, or 0 for one the window has
+// no name for.
+int WxKeyCode(const GdkEventKey* key)
 {
     const guint keyval = key->keyval;
     if (keyval == GDK_KEY_Escape)
         return WXK_ESCAPE;
     if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12)
         return WXK_F1 + static_cast<int>(keyval - GDK_KEY_F1);
-    if (!(key->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
-        return 0;
     switch (keyval) {
     case GDK_KEY_Left:
     case GDK_KEY_KP_Left:
@@ -43,10 +43,22 @@ int ProgramKeyCode(const GdkEventKey* key)
     return c > ' ' && c < 0x7f ? static_cast<int>(c) : 0;
 }
 
+int WxModifiers(const GdkEventKey* key)
+{
+    int modifiers = wxMOD_NONE;
+    if (key->state & GDK_CONTROL_MASK)
+        modifiers |= wxMOD_CONTROL;
+    if (key->state & GDK_MOD1_MASK)
+        modifiers |= wxMOD_ALT;
+    if (key->state & GDK_SHIFT_MASK)
+        modifiers |= wxMOD_SHIFT;
+    return modifiers;
+}
+
 gboolean OnPageKeyPress(GtkWidget*, GdkEventKey* key, wxWindow* window)
 {
-    const int code = ProgramKeyCode(key);
-    if (code == 0)
+    const int code = WxKeyCode(key);
+    if (!PageOffersToWindow(code, WxModifiers(key)))
         return FALSE;
     wxKeyEvent event(wxEVT_CHAR_HOOK);
     event.SetEventObject(window);
@@ -70,14 +82,13 @@ void SendTab(GtkWidget* page, bool backwards)
     if (!window)
         return;
     const guint keyval = backwards ? GDK_KEY_ISO_Left_Tab : GDK_KEY_Tab;
-    GdkKeymapKey* keys = nullptr;
+    g_autofree GdkKeymapKey* keys = nullptr;
     gint count = 0;
     guint16 keycode = 0;
     if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), GDK_KEY_Tab, &keys,
                                           &count) &&
         count > 0)
         keycode = static_cast<guint16>(keys[0].keycode);
-    g_free(keys);
     for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
         GdkEvent* event = gdk_event_new(type);
         event->key.window = GDK_WINDOW(g_object_ref(window));

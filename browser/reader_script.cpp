@@ -1,5 +1,6 @@
 #include "browser/reader_script.h"
 
+#include <memory>
 #include <string>
 
 #include "res/embedded.h"
@@ -13,32 +14,25 @@ using Answer = std::function<void(JSCValue*)>;
 
 std::string StringProperty(JSCValue* object, const char* name)
 {
-    JSCValue* value = jsc_value_object_get_property(object, name);
+    g_autoptr(JSCValue) value = jsc_value_object_get_property(object, name);
     std::string out;
     if (value && jsc_value_is_string(value)) {
-        char* text = jsc_value_to_string(value);
+        g_autofree char* text = jsc_value_to_string(value);
         out = text ? text : "";
-        g_free(text);
     }
-    if (value)
-        g_object_unref(value);
     return out;
 }
 
 void OnEvaluated(GObject* source, GAsyncResult* result, gpointer data)
 {
     auto* answer = static_cast<Answer*>(data);
-    GError* error = nullptr;
-    JSCValue* value =
+    std::unique_ptr<Answer> owned(answer);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(JSCValue) value =
         webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
     // Cancelled: whoever asked is gone or asks no more.
     if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
         (*answer)(value);
-    if (error)
-        g_error_free(error);
-    if (value)
-        g_object_unref(value);
-    delete answer;
 }
 
 void RunReaderScript(WebKitWebView* view, const char* mode, GCancellable* cancel, Answer answer)

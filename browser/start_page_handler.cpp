@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "app/resource_ids.h"
 #include "browser/web_address.h"
+#include "common/resource_ids.h"
 #include "res/embedded.h"
 
 #ifdef __WXGTK__
@@ -51,25 +51,23 @@ void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer)
         // The pane's failure page, made from its address.
         std::string html = FailurePageHtml(*failed);
         gsize size = html.size();
-        GInputStream* stream =
+        g_autoptr(GInputStream) stream =
             g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
         webkit_uri_scheme_request_finish(request, stream, size, "text/html");
-        g_object_unref(stream);
         return;
     }
     const res::EmbeddedFile* file = res::FindStartPageFile(StartPageFileNameForUri(uri ? uri : ""));
     if (!file) {
-        GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "Not part of the start page");
+        g_autoptr(GError) error =
+            g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "Not part of the start page");
         webkit_uri_scheme_request_finish_error(request, error);
-        g_error_free(error);
         return;
     }
     // The bytes live as long as the program; the stream only borrows them.
-    GInputStream* stream =
+    g_autoptr(GInputStream) stream =
         g_memory_input_stream_new_from_data(file->bytes.data(), file->bytes.size(), nullptr);
     std::string mime(file->mimeType);
     webkit_uri_scheme_request_finish(request, stream, file->bytes.size(), mime.c_str());
-    g_object_unref(stream);
 }
 
 } // namespace

@@ -87,6 +87,10 @@ public:
     virtual void LoadURL(const std::string& url, const std::string& name) = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
+    // Whether there is a page of the user's to go back to (the blank page the
+    // engine starts with is none), and one to go forward to.
+    virtual bool CanGoBack() const = 0;
+    virtual bool CanGoForward() const = 0;
     virtual void Reload() = 0;
     virtual void StopLoading() = 0;
     virtual bool IsLoading() const = 0;

@@ -117,14 +117,9 @@ bool SameAnswers(GtkTreeModel* gtkModel, const GtkTreeIter& row, DirectoryTree::
         (toolkitNext && toolkitIter.user_data != servedIter.user_data))
         return false;
     GtkTreeIter at = row;
-    GtkTreePath* toolkitPath = Lookups().getPath(gtkModel, &at);
-    GtkTreePath* servedPath = ServedPath(model, &at);
-    const bool samePath =
-        toolkitPath && servedPath && gtk_tree_path_compare(toolkitPath, servedPath) == 0;
-    if (toolkitPath)
-        gtk_tree_path_free(toolkitPath);
-    gtk_tree_path_free(servedPath);
-    return samePath;
+    g_autoptr(GtkTreePath) toolkitPath = Lookups().getPath(gtkModel, &at);
+    g_autoptr(GtkTreePath) servedPath = ServedPath(model, &at);
+    return toolkitPath && servedPath && gtk_tree_path_compare(toolkitPath, servedPath) == 0;
 }
 
 // Whether the control's rows are what the lookups rely on: wx's own model

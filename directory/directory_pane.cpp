@@ -78,32 +78,26 @@ void CDirectoryPane::EndSearch()
     m_tree->SetFocus();
 }
 
-bool CDirectoryPane::HandleKey(int key, int modifiers)
+bool CDirectoryPane::RunKeyCommand(KeyCommand command)
 {
-    wxWindow* focus = FindFocus();
-    if (focus == m_field && modifiers == wxMOD_NONE) {
-        switch (key) {
-        case WXK_DOWN:
-            return m_tree->IsFiltered() && m_tree->SelectFirstMatch(false);
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-            return m_tree->IsFiltered() && m_tree->SelectFirstMatch(true);
-        case WXK_ESCAPE:
-            if (m_field->IsEmpty())
-                return false;
-            EndSearch();
-            return true;
-        default:
+    switch (command) {
+    case KeyCommand::SelectFirstMatch:
+        return m_tree->IsFiltered() && m_tree->SelectFirstMatch(false);
+    case KeyCommand::OpenFirstMatch:
+        return m_tree->IsFiltered() && m_tree->SelectFirstMatch(true);
+    case KeyCommand::EndSearch:
+        if (m_field->IsEmpty())
             return false;
-        }
+        EndSearch();
+        return true;
+    case KeyCommand::BackToSearch:
+        if (!m_tree->IsFiltered())
+            return false;
+        FocusSearch();
+        return true;
+    default:
+        return false;
     }
-    if (focus == m_tree->GetMainWindow() || focus == m_tree) {
-        if (key == WXK_ESCAPE && modifiers == wxMOD_NONE && m_tree->IsFiltered()) {
-            FocusSearch();
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace lumo

@@ -3,6 +3,8 @@
 // directory tree.
 #include <wx/panel.h>
 
+#include "ui/key_map.h"
+
 class wxStaticText;
 class wxTextCtrl;
 
@@ -35,8 +37,9 @@ public:
     // A letter typed while the tree has the focus starts a search with it.
     void StartSearch(wxChar letter);
 
-    // The pane's keys while the focus is in it; true when the key was used.
-    bool HandleKey(int key, int modifiers);
+    // Runs one of the pane's key commands (the key table's meanings of a key
+    // while the focus is in the pane); false when it does not apply now.
+    bool RunKeyCommand(KeyCommand command);
 
 private:
     void OnText(wxCommandEvent& event);

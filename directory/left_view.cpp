@@ -1,8 +1,6 @@
 #include "directory/left_view.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <future>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -12,24 +10,22 @@
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
-#include <libxml/parser.h>
-
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 #endif
 
-#include "app/app_paths.h"
-#include "app/frame_commands.h"
-#include "app/globals.h"
-#include "app/message_box.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/globals.h"
+#include "common/message_box.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
-#include "favorites/dlg_cfg_add_favorite.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
+#include "ui/key_map.h"
 
 namespace lumo {
 
@@ -59,95 +55,6 @@ DirectoryTree::ItemId FindByTextPath(const DirectoryTree& tree,
         item = *found;
     }
     return item;
-}
-
-// The catalogue's items: its three branches, the regions and the papers.
-std::size_t CatalogueItemCount()
-{
-    return 3 + Regions().size() + Catalogue().size();
-}
-
-// The start of the tree, made from the favorites file: the root, "My
-// Favorites" and its leaves in the order the branch shows them (equal names
-// in file order), with room for the catalogue that follows. The slots follow
-// the file from 1 (0 is no entry's) and hold the addresses. Made on the
-// reading thread when the file is read ahead.
-struct FavoritesPart
-{
-    std::string path;
-    DirectoryTree tree;
-    std::vector<std::string> slots;
-    std::size_t count = 0;
-    std::vector<std::string> messages;
-    FavoritesFileState state = FavoritesFileState::Read;
-};
-
-FavoritesPart MakeFavoritesPart(std::string path, std::vector<FavoriteEntry> read)
-{
-    // Sorted by the first eight bytes of each folded title, read as one
-    // number, and only where those are equal by the whole titles.
-    struct Keyed
-    {
-        std::uint64_t prefix;
-        std::size_t place;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(read.size());
-    for (std::size_t i = 0; i < read.size(); ++i) {
-        std::uint64_t prefix = 0;
-        const std::string folded = FoldDisplayText(std::string_view(read[i].title).substr(0, 8));
-        for (std::size_t b = 0; b < 8; ++b)
-            prefix = prefix << 8 | (b < folded.size() ? static_cast<unsigned char>(folded[b]) : 0);
-        keyed.push_back({prefix, i});
-    }
-    std::sort(keyed.begin(), keyed.end(), [&read](const Keyed& a, const Keyed& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        if (int order = CompareDisplayText(read[a.place].title, read[b.place].title))
-            return order < 0;
-        return a.place < b.place;
-    });
-
-    FavoritesPart part{std::move(path), {}, {}, read.size(), {}};
-    const std::size_t slots = std::max(kInitialURLSlots, 1 + read.size() + CatalogueItemCount());
-    part.slots.reserve(slots);
-    part.slots.emplace_back();
-    for (FavoriteEntry& entry : read)
-        part.slots.push_back(std::move(entry.url));
-    part.slots.resize(slots);
-    part.tree.Reserve(2 + read.size() + CatalogueItemCount());
-    const auto root =
-        part.tree.InsertItem(DirectoryTree::kTop, kAppName, DirectoryTree::Position::Last);
-    const auto branch =
-        part.tree.InsertItem(root, std::string(kMyFavoritesBranch), DirectoryTree::Position::Last);
-    // Each after the last, instead of moving the ones after it.
-    for (const Keyed& entry : keyed)
-        part.tree.InsertItem(branch, std::move(read[entry.place].title),
-                             DirectoryTree::Position::Sorted, static_cast<int>(1 + entry.place));
-    return part;
-}
-
-FavoritesPart ReadFavoritesPart(const std::string& path, FavoritesReporter& reporter)
-{
-    FavoritesFileState state = FavoritesFileState::Read;
-    FavoritesPart part =
-        MakeFavoritesPart(path, FavoritesStore(path, reporter).LoadFavorites(&state));
-    part.state = state;
-    return part;
-}
-
-// Keeps what reading the file says, to be said on the main thread.
-class CollectingReporter : public FavoritesReporter
-{
-public:
-    void ShowMessage(const std::string& utf8Text) override { messages.push_back(utf8Text); }
-    std::vector<std::string> messages;
-};
-
-std::future<FavoritesPart>& FavoritesAhead()
-{
-    static std::future<FavoritesPart> ahead;
-    return ahead;
 }
 
 } // namespace
@@ -182,7 +89,7 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         G_CALLBACK(+[](GtkWidget* widget, gint x, gint y, gboolean byKeyboard, GtkTooltip* tooltip,
                        CLeftView* view) -> gboolean {
             GtkTreeView* tree = GTK_TREE_VIEW(widget);
-            GtkTreePath* path = nullptr;
+            g_autoptr(GtkTreePath) path = nullptr;
             GtkTreeIter row;
             if (!gtk_tree_view_get_tooltip_context(tree, &x, &y, byKeyboard, nullptr, &path, &row))
                 return FALSE;
@@ -191,7 +98,6 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
                 gtk_tooltip_set_text(tooltip, name.c_str());
                 gtk_tree_view_set_tooltip_row(tree, tooltip, path);
             }
-            gtk_tree_path_free(path);
             return !name.empty();
         }),
         this);
@@ -210,9 +116,22 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         GtkGetTreeView(), "key-press-event",
         G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
             view->m_byKeyboard = true;
+            // The tree's own keys, once the window left them alone.
+            KeyStroke press;
+            if (key->keyval == GDK_KEY_Return)
+                press.code = WXK_RETURN;
+            else if (key->keyval == GDK_KEY_KP_Enter)
+                press.code = WXK_NUMPAD_ENTER;
+            const guint state = key->state & gtk_accelerator_get_default_mod_mask();
+            press.modifiers =
+                (state & GDK_SHIFT_MASK ? wxMOD_SHIFT : 0) |
+                (state & GDK_CONTROL_MASK ? wxMOD_CONTROL : 0) |
+                (state & GDK_MOD1_MASK ? wxMOD_ALT : 0) |
+                (state & ~(GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK) ? wxMOD_META : 0);
+            const std::vector<KeyCommand> meanings =
+                KeyMeanings(press, KeyPlace::Tree, KeyTaker::Tree);
             // Shift+Enter opens the paper in the user's web browser.
-            const bool enter = key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter;
-            if (!enter || (key->state & gtk_accelerator_get_default_mod_mask()) != GDK_SHIFT_MASK)
+            if (meanings.empty() || meanings.front() != KeyCommand::OpenInWebBrowser)
                 return FALSE;
             view->RunPaperCommand(PaperCommand::OpenInWebBrowser, ToItem(view->GetSelection()));
             return TRUE;
@@ -243,12 +162,10 @@ void CLeftView::OnInitialUpdate()
     m_doc.m_pLeftView = this;
     m_nURLCount = 0;
     m_strURL.assign(kInitialURLSlots, std::string());
-    if (g_strAppDir.empty())
-        g_strAppDir = AppDirFor(CurrentDirectory());
     BuildCatalogTree(m_profile.Get(kCataView));
     // A favorites file that cannot be read is named once.
     const std::string unreadable =
-        UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath(g_strAppDir));
+        UnreadableFavoritesMessage(m_favoritesState, FavoritesFilePath());
     if (!unreadable.empty())
         m_reporter.ShowMessage(unreadable);
     // Named once built: a tree with an accessible announces each row that an
@@ -256,7 +173,7 @@ void CLeftView::OnInitialUpdate()
     SetAccessibleName(this, kDirectoryAccessibleName);
 }
 
-void CLeftView::BuildCatalogTree(int /*arrangement*/)
+void CLeftView::BuildCatalogTree(CataView /*arrangement*/)
 {
     // Both arrangements show the same tree; the value only tells which command asked.
     const Item root = StartWithFavorites();
@@ -315,40 +232,13 @@ CLeftView::Item CLeftView::AddLeaf(Item parent, std::string_view text, std::stri
     return leaf;
 }
 
-void CLeftView::ReadFavoritesAhead(std::string path)
-{
-    if (FavoritesAhead().valid())
-        return;
-    xmlInitParser(); // once, on this thread, before another thread parses
-    FavoritesAhead() = std::async(std::launch::async, [path = std::move(path)] {
-        CollectingReporter reporter;
-        FavoritesPart favorites = ReadFavoritesPart(path, reporter);
-        favorites.messages = std::move(reporter.messages);
-        return favorites;
-    });
-}
-
 CLeftView::Item CLeftView::StartWithFavorites()
 {
-    const std::string path = FavoritesFilePath(g_strAppDir);
-    std::optional<FavoritesPart> favorites;
-    if (m_favoritesRead) {
-        favorites = MakeFavoritesPart(path, std::move(*m_favoritesRead));
-        m_favoritesRead.reset();
-    } else if (FavoritesAhead().valid()) {
-        favorites = FavoritesAhead().get();
-        if (favorites->path == path)
-            for (const std::string& message : favorites->messages)
-                m_reporter.ShowMessage(message);
-        else
-            favorites.reset();
-    }
-    if (!favorites)
-        favorites = ReadFavoritesPart(path, m_reporter);
-    m_favoritesState = favorites->state;
-    m_building = std::move(favorites->tree);
-    m_strURL = std::move(favorites->slots);
-    m_nURLCount = 1 + static_cast<int>(favorites->count);
+    FavoritesPart favorites = m_favorites.Next(FavoritesFilePath(), m_reporter);
+    m_favoritesState = favorites.state;
+    m_building = std::move(favorites.tree);
+    m_strURL = std::move(favorites.slots);
+    m_nURLCount = 1 + static_cast<int>(favorites.count);
     return m_building.GetChildren(DirectoryTree::kTop).front();
 }
 
@@ -375,9 +265,7 @@ void CLeftView::ShowTree(DirectoryTree tree, bool expandMarked)
 
 void CLeftView::ShowBuiltTree()
 {
-    m_search.reset(); // indexed at the first search, not at every build
-    if (std::exchange(m_filtered, false) && m_searchEndedByBuild)
-        m_searchEndedByBuild();
+    m_searchState.EndForBuild();
     m_fullShown = false; // the tree shown until now is no longer the whole one
     ShowTree(std::move(m_building), true);
     m_fullShown = true;
@@ -401,9 +289,8 @@ void CLeftView::PlaceCursorWithoutSelecting()
             return FALSE;
         },
         nullptr, nullptr);
-    GtkTreePath* first = gtk_tree_path_new_first();
+    g_autoptr(GtkTreePath) first = gtk_tree_path_new_first();
     gtk_tree_view_set_cursor(view, first, nullptr, FALSE);
-    gtk_tree_path_free(first);
     gtk_tree_selection_set_select_function(selection, nullptr, nullptr, nullptr);
 #endif
 }
@@ -421,7 +308,7 @@ void CLeftView::RefreshFavorites()
         shown.push_back({full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
     }
     std::vector<FavoriteEntry> stored =
-        FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).LoadFavorites();
+        FavoritesStore(FavoritesFilePath(), m_reporter).LoadFavorites();
     std::vector<FavoriteEntry> storedSorted = stored;
     auto byText = [](const FavoriteEntry& a, const FavoriteEntry& b) {
         return std::tie(a.title, a.url) < std::tie(b.title, b.url);
@@ -431,7 +318,7 @@ void CLeftView::RefreshFavorites()
     if (shown == storedSorted)
         return;
     // The build below shows what was just read instead of reading it again.
-    m_favoritesRead = std::move(stored);
+    m_favorites.Keep(std::move(stored));
 
     // What the user sees of the tree, by texts: the ids move with the branch.
     std::vector<std::vector<std::string>> expanded;
@@ -469,17 +356,17 @@ void CLeftView::RefreshFavorites()
 std::size_t CLeftView::ShowMatches(std::string_view query)
 {
     if (FoldForSearch(query).empty()) {
-        if (!m_filtered)
+        if (!m_searchState.IsFiltered())
             return 0;
         // The full tree as it was before the search, with the paper on
         // screen selected: the one opened last, also from the results.
-        m_filtered = false;
+        m_searchState.End();
         ShowTree(FullTree(), false);
-        for (Item item : m_expandedBefore)
+        for (Item item : m_searchState.ExpandedBefore())
             Expand(ToViewItem(item));
-        Item selected = FindByTextPath(FullTree(), m_paperOnScreen);
-        if (selected == DirectoryTree::kTop && FullTree().IsValid(m_selectedBefore))
-            selected = m_selectedBefore;
+        Item selected = FindByTextPath(FullTree(), m_searchState.PaperOnScreen());
+        if (selected == DirectoryTree::kTop && FullTree().IsValid(m_searchState.SelectedBefore()))
+            selected = m_searchState.SelectedBefore();
         if (selected != DirectoryTree::kTop) {
             m_handled = selected; // shown again, not opened again
             ExpandAncestors(ToViewItem(selected));
@@ -490,19 +377,16 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
         }
         return 0;
     }
-    if (!m_filtered) {
-        m_expandedBefore.clear();
+    if (!m_searchState.IsFiltered()) {
+        std::vector<Item> expanded;
         const DirectoryTree& full = FullTree();
         for (Item item = 1; item <= full.GetCount(); ++item)
             if (full.HasChildren(item) && IsExpanded(ToViewItem(item)))
-                m_expandedBefore.push_back(item);
-        m_selectedBefore = ToItem(GetSelection());
-        m_filtered = true;
+                expanded.push_back(item);
+        m_searchState.Begin(std::move(expanded), ToItem(GetSelection()));
     }
-    if (!m_search)
-        m_search = std::make_unique<DirectorySearch>(FullTree(), m_strURL);
-    const std::vector<Item> leaves = m_search->Find(query);
-    ShowTree(m_search->Filtered(leaves, m_origin), true);
+    std::vector<Item> leaves;
+    ShowTree(m_searchState.Find(query, FullTree(), m_strURL, leaves), true);
     PlaceCursorWithoutSelecting();
     return leaves.size();
 }
@@ -576,10 +460,9 @@ void CLeftView::SelectionChanged(Item item)
     m_pendingName = tree.GetItemText(item);
     // The paper by its place in the whole tree, which a search's results
     // show under other ids.
-    const Item inFullTree = !m_filtered              ? item
-                            : item < m_origin.size() ? m_origin[item]
-                                                     : DirectoryTree::kTop;
-    m_pendingPath = m_filtered ? TextPath(FullTree(), inFullTree) : TextPath(tree, item);
+    const Item inFullTree = m_searchState.InFullTree(item);
+    m_pendingPath =
+        m_searchState.IsFiltered() ? TextPath(FullTree(), inFullTree) : TextPath(tree, item);
     // A walk through the tree by keys opens only the paper it rests on.
     if (m_byKeyboard)
         m_pendingOpen.StartOnce(kQuietWalkMs);
@@ -605,6 +488,9 @@ std::vector<CLeftView::PaperCommand> CLeftView::PaperCommands(Item item) const
     const std::vector<std::string> path = TextPath(Items(), item);
     if (path.size() < 2 || path[1] != kMyFavoritesBranch)
         commands.push_back(PaperCommand::AddToMyFavorites);
+    else
+        commands.insert(commands.end(),
+                        {PaperCommand::Rename, PaperCommand::ChangeAddress, PaperCommand::Remove});
     return commands;
 }
 
@@ -635,11 +521,15 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
     }
     case PaperCommand::AddToMyFavorites:
         // The rules and messages of a favorite typed into the add dialog.
-        if (!FavoritesStore(FavoritesFilePath(g_strAppDir), m_reporter).AddFavorite(name, url))
+        if (!FavoritesStore(FavoritesFilePath(), m_reporter).AddFavorite(name, url))
             return false;
         m_reporter.ShowMessage(kMsgSuccessfully);
         RefreshFavorites();
         return true;
+    case PaperCommand::Rename:
+    case PaperCommand::ChangeAddress:
+    case PaperCommand::Remove:
+        return EditFavoriteRow(command, item);
     }
     return false;
 }
@@ -653,7 +543,7 @@ bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
     // The row under the pointer gets its menu without being selected: the
     // native tree would select it, and selecting a paper opens it.
     if (button->type == GDK_BUTTON_PRESS) {
-        GtkTreePath* path = nullptr;
+        g_autoptr(GtkTreePath) path = nullptr;
         GtkTreeIter row;
         if (gtk_tree_view_get_path_at_pos(tree, static_cast<gint>(button->x),
                                           static_cast<gint>(button->y), &path, nullptr, nullptr,
@@ -663,7 +553,6 @@ bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
             // Once the click is over, at the pointer.
             CallAfter([this, item] { ShowPaperMenu(item); });
         }
-        gtk_tree_path_free(path);
     }
     return true;
 }
@@ -677,22 +566,19 @@ std::string CLeftView::ClippedName(Item item) const
     const std::string& name = tree.GetItemText(item);
 #ifdef __WXGTK__
     GtkTreeView* view = GTK_TREE_VIEW(const_cast<CLeftView*>(this)->GtkGetTreeView());
-    GtkTreePath* path = gtk_tree_path_new();
+    g_autoptr(GtkTreePath) path = gtk_tree_path_new();
     for (Item at = item; tree.IsValid(at); at = tree.GetParent(at))
         gtk_tree_path_prepend_index(path, static_cast<gint>(m_model->Position(at)));
     GtkTreeViewColumn* column = gtk_tree_view_get_column(view, 0);
     GdkRectangle cell{};
     gtk_tree_view_get_cell_area(view, path, column, &cell);
-    gtk_tree_path_free(path);
     gint padding = 0;
-    GList* renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    g_autoptr(GList) renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
     if (renderers)
         gtk_cell_renderer_get_padding(GTK_CELL_RENDERER(renderers->data), &padding, nullptr);
-    g_list_free(renderers);
-    PangoLayout* layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), name.c_str());
+    g_autoptr(PangoLayout) layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), name.c_str());
     int width = 0;
     pango_layout_get_pixel_size(layout, &width, nullptr);
-    g_object_unref(layout);
     // A row out of sight has no width: it shows nothing to clip.
     if (cell.width > 0 && width + 2 * padding > cell.width)
         return name;
@@ -716,15 +602,22 @@ bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
         {PaperCommand::OpenInWebBrowser, "Open in Web Browser"},
         {PaperCommand::CopyAddress, "Copy Address"},
         {PaperCommand::AddToMyFavorites, "Add to My Favorites"},
+        {PaperCommand::Rename, "Rename…"},
+        {PaperCommand::ChangeAddress, "Change Address…"},
+        {PaperCommand::Remove, "Remove…"},
     };
     const std::vector<PaperCommand> commands = PaperCommands(item);
     if (commands.empty())
         return false;
     wxMenu menu;
-    for (PaperCommand command : commands)
+    for (PaperCommand command : commands) {
+        if (command == PaperCommand::Rename)
+            menu.AppendSeparator(); // the favorite's own changes
         for (const auto& [which, label] : kLabels)
             if (which == command)
-                menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command), label);
+                menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command),
+                            wxString::FromUTF8(label));
+    }
     const int chosen = GetPopupMenuSelectionFromUser(menu, where);
     if (chosen != wxID_NONE)
         RunPaperCommand(static_cast<PaperCommand>(chosen - wxID_HIGHEST - 1), item);
@@ -743,7 +636,7 @@ void CLeftView::OpenPendingPage()
         return;
     }
     if (!url.empty() && m_doc.m_pHtmlView) {
-        m_paperOnScreen = m_pendingPath;
+        m_searchState.SetPaperOnScreen(m_pendingPath);
         m_doc.m_pHtmlView->NavigateTo(url, m_pendingName);
     }
 }

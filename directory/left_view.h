@@ -10,9 +10,11 @@
 #include <wx/dataview.h>
 #include <wx/timer.h>
 
-#include "app/document.h"
+#include "common/document.h"
 #include "directory/directory_search.h"
 #include "directory/directory_tree.h"
+#include "directory/favorites_read_ahead.h"
+#include "directory/tree_search_state.h"
 #include "favorites/favorites_store.h"
 
 #ifdef __WXGTK__
@@ -26,17 +28,11 @@ class DirectoryModel;
 class FavoritesReporter;
 class ProfileStore;
 
-// The text of the branch that holds the user's favorites.
-inline constexpr std::string_view kMyFavoritesBranch = "My Favorites";
 // What a screen reader calls the tree.
 inline constexpr const char* kDirectoryAccessibleName = "Newspapers";
 
 // How long the keys must rest on a paper before its page opens.
 inline constexpr int kQuietWalkMs = 300;
-
-// The address table starts with this many entries (entry 0 is never used);
-// a build with more leaves than that makes it grow.
-inline constexpr std::size_t kInitialURLSlots = 4096;
 
 // Shows the user's favorites and the built-in catalogue as one tree on a
 // native tree control, and opens the selected newspaper in the browser pane.
@@ -54,15 +50,9 @@ public:
     // arrangement.
     void OnInitialUpdate();
 
-    // Starts reading the favorites file at `path` on a thread of its own,
-    // and putting its entries in the order the tree shows them, while the
-    // window is being built; the next build takes them from there (and says
-    // what reading the file had to say) instead of reading the file again.
-    static void ReadFavoritesAhead(std::string path);
-
     // Builds the whole tree anew: favorites, then the catalogue. Both
     // arrangements show the same tree.
-    void BuildCatalogTree(int arrangement) override;
+    void BuildCatalogTree(CataView arrangement) override;
 
     // What the context menu of a paper offers.
     enum class PaperCommand
@@ -71,6 +61,9 @@ public:
         OpenInWebBrowser,
         CopyAddress,
         AddToMyFavorites, // catalogue papers only
+        Rename,           // favorites only, as are the two below
+        ChangeAddress,
+        Remove,
     };
     // The commands a row offers: none for branches and rows without an address.
     std::vector<PaperCommand> PaperCommands(Item item) const;
@@ -103,6 +96,8 @@ public:
     void SelectionChanged(Item item);
     // Opens the page a keyboard walk rests on now, if one waits.
     void OpenPendingPage();
+    // Whether a page chosen by the keys waits for them to rest.
+    bool PageWaitsToOpen() const { return m_pendingOpen.IsRunning(); }
 
     // The tree on screen, and the mapping between its ids and the control's items.
     const DirectoryTree& Items() const;
@@ -114,11 +109,11 @@ public:
     // compare brings the full tree back with the expansion and selection it
     // had before the search. Returns the number of newspapers shown.
     std::size_t ShowMatches(std::string_view query);
-    bool IsFiltered() const { return m_filtered; }
+    bool IsFiltered() const { return m_searchState.IsFiltered(); }
     // Called when a new build replaces the results of a search.
     void SetSearchEndedByBuild(std::function<void()> ended)
     {
-        m_searchEndedByBuild = std::move(ended);
+        m_searchState.SetEndedByBuild(std::move(ended));
     }
     // Selects the first newspaper shown and moves the focus to it; its page
     // opens at once or as at the end of a keyboard walk. False when none shows.
@@ -138,6 +133,9 @@ private:
     bool OnRightButton(GtkTreeView* tree, const GdkEventButton* button);
 #endif
     std::string AddressOf(Item item) const;
+    // Rename, ChangeAddress and Remove of a favorite's row: the file changed
+    // and shown at once, the selection kept (on the favorite, renamed).
+    bool EditFavoriteRow(PaperCommand command, Item item);
     Item AppendBranch(Item parent, std::string_view text);
     // A leaf sorted among its siblings, item data = the next free entry,
     // which receives the address.
@@ -158,8 +156,8 @@ private:
     // The tree being built; the control keeps showing the previous one until
     // the build hands this one over whole.
     DirectoryTree m_building;
-    // The favorites file as just read, for the next build to show.
-    std::optional<std::vector<FavoriteEntry>> m_favoritesRead;
+    // Where the next build takes the favorites from.
+    FavoritesReadAhead m_favorites;
     // What the last build found of the favorites file.
     FavoritesFileState m_favoritesState = FavoritesFileState::Read;
     std::vector<std::string> m_strURL;
@@ -167,24 +165,14 @@ private:
     // The item whose selection was handled last, so that selecting it again
     // (a click on the selected row) opens nothing twice.
     Item m_handled = DirectoryTree::kTop;
-    // The whole tree of the last build and its search index; while a search
-    // shows, the expansion and selection the full tree had before it.
     // The whole tree as last built. Right after a build the model holds it,
     // and it is copied here only when first needed: by a search, a refresh,
     // or before the model shows another tree.
     DirectoryTree m_full;
     bool m_fullShown = false;
-    std::unique_ptr<DirectorySearch> m_search;
-    bool m_filtered = false;
-    std::vector<Item> m_expandedBefore;
-    Item m_selectedBefore = DirectoryTree::kTop;
-    // For each item of the search's results, its id in the whole tree.
-    std::vector<Item> m_origin;
-    // The paper opened last, by the texts from the root down to it; it is
-    // the one selected when the whole tree comes back after a search.
-    std::vector<std::string> m_paperOnScreen;
+    // What a search shows, and what the whole tree had before it.
+    TreeSearchState m_searchState;
     std::vector<std::string> m_pendingPath;
-    std::function<void()> m_searchEndedByBuild;
     // The page a keyboard walk rests on, opened when the keys have rested.
     bool m_byKeyboard = false;
     wxTimer m_pendingOpen;

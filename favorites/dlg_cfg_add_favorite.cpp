@@ -12,8 +12,8 @@
 #include <gtk/gtk.h>
 #endif
 
-#include "app/resource_ids.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/resource_ids.h"
 
 namespace lumo {
 namespace {

@@ -5,8 +5,9 @@
 
 #include <wx/dialog.h>
 
-#include "app/message_box.h"
+#include "common/message_box.h"
 #include "favorites/favorites_store.h"
+#include "favorites/message_box_reporter.h"
 
 class wxButton;
 class wxStaticText;
@@ -27,7 +28,6 @@ inline constexpr const char* kAddFavoriteTitle = "Add/Modify My Favorite";
 inline constexpr const char* kEditFavoriteTitle = "Edit My Favorites";
 inline constexpr const char* kFavNameLabel = "Newspapers, magazines Name";
 inline constexpr const char* kFavURLLabel = "Newspapers, magazines URL";
-inline constexpr const char* kMsgSuccessfully = "Successfully!";
 inline constexpr const char* kMsgConfirmDelete = "Determined to delete?";
 
 // Adds a favorite (add mode: two empty fields and Save) or deletes one (edit

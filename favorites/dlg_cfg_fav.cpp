@@ -12,7 +12,7 @@
 #include <gtk/gtk.h>
 #endif
 
-#include "app/resource_ids.h"
+#include "common/resource_ids.h"
 #include "favorites/dlg_cfg_add_favorite.h"
 
 namespace lumo {
@@ -188,13 +188,13 @@ void CDlgCfgFav::OnDblclkList(wxDataViewEvent& event)
 
 void ShowEditFavoritesDialog(wxWindow* parent)
 {
-    CDlgCfgFav dlg(parent, FavoritesFilePath(g_strAppDir));
+    CDlgCfgFav dlg(parent, FavoritesFilePath());
     dlg.ShowModal();
 }
 
 int ShowAddPageDialog(wxWindow* parent, const std::string& name, const std::string& url)
 {
-    CDlgCfgAddFavorite dlg(parent, FavoritesFilePath(g_strAppDir), false, wxString::FromUTF8(name),
+    CDlgCfgAddFavorite dlg(parent, FavoritesFilePath(), false, wxString::FromUTF8(name),
                            wxString::FromUTF8(url));
     return dlg.ShowModal();
 }

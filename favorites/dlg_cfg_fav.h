@@ -7,10 +7,10 @@
 #include <wx/dataview.h>
 #include <wx/dialog.h>
 
-#include "app/app_paths.h"
-#include "app/globals.h"
-#include "app/message_box.h"
+#include "common/app_paths.h"
+#include "common/message_box.h"
 #include "favorites/favorites_store.h"
+#include "favorites/message_box_reporter.h"
 
 class wxInitDialogEvent;
 
@@ -57,7 +57,7 @@ class CDlgCfgFav : public wxDialog
 {
 public:
     explicit CDlgCfgFav(wxWindow* parent = nullptr,
-                        std::string favoritesPath = FavoritesFilePath(g_strAppDir));
+                        std::string favoritesPath = FavoritesFilePath());
 
     FavoritesList* List() const { return m_list; }
 

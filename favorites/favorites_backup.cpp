@@ -1,6 +1,6 @@
 #include "favorites/favorites_backup.h"
 
-#include "favorites/file_replacement.h"
+#include "common/file_replacement.h"
 
 #include <array>
 #include <cstdio>

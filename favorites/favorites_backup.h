@@ -22,7 +22,7 @@ enum class BackupResult
 };
 
 // Copies "Favorites.xml" to "Favorites.xml.bk" in `dir` (the program passes
-// ".", the current directory at the moment of the command), in blocks of 512
+// the program directory, whose Favorites.xml it reads), in blocks of 512
 // bytes until a read returns fewer, and shows one message through the
 // reporter. The copy goes to a temporary file that replaces the old backup
 // only once it is complete and on disk: a failed copy leaves the old backup as

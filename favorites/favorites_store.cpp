@@ -1,6 +1,6 @@
 #include "favorites/favorites_store.h"
 
-#include "favorites/file_replacement.h"
+#include "common/file_replacement.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
@@ -779,6 +779,23 @@ bool AppendEntry(xmlNode* root, const FavoriteEntry& entry)
     return AddText(root, layout.after);
 }
 
+// Gives the last child of `entry` named `name` (the one read) `text` as
+// its only content.
+bool ReplaceEntryText(xmlNode* entry, const char* name, const std::string& text)
+{
+    xmlNode* element = nullptr;
+    for (xmlNode* child = entry->children; child; child = child->next)
+        if (IsNamed(child, name))
+            element = child;
+    if (!element)
+        return false;
+    while (xmlNode* child = element->children) {
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+    }
+    return AddText(element, text);
+}
+
 // Removes an entry and the white space that indents it, so that no empty
 // line is left where it was.
 void RemoveEntry(xmlNode* element)
@@ -1151,6 +1168,52 @@ bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& 
     if (change->match)
         RemoveEntry(change->match);
     return Save(change->document, m_path, m_reporter);
+}
+
+FavoritesStore::EntryEdit FavoritesStore::ChangeFavorite(const FavoriteEntry& entry,
+                                                         const FavoriteEntry* changed) const
+{
+    FavoriteEntry typed;
+    if (changed) {
+        typed = {TrimFavoriteText(changed->title), TrimFavoriteText(changed->url)};
+        if (typed.title.size() > kMaxFavoriteTextLength ||
+            typed.url.size() > kMaxFavoriteTextLength) {
+            m_reporter.ShowMessage(kMsgTextTooLong);
+            return EntryEdit::Failed;
+        }
+        if (typed.title.empty() || typed.url.empty() || !CanHold(typed, m_reporter))
+            return EntryEdit::Failed;
+    }
+    SilentXmlErrors silent;
+    FolderLock lock(m_path, m_reporter);
+    if (!lock.Held()) {
+        m_reporter.ShowMessage(kMsgSaveBusy);
+        return EntryEdit::Failed;
+    }
+    std::optional<Change> change = StartChange(m_path, m_reporter, entry.title, entry.url, false);
+    if (!change)
+        return EntryEdit::Failed;
+    if (!change->match)
+        return EntryEdit::Gone;
+    if (!changed) {
+        RemoveEntry(change->match);
+    } else {
+        if (typed == change->wanted)
+            return EntryEdit::Done; // nothing to write
+        xmlNode* same = nullptr;
+        if (!FindEntry(change->root, typed, same))
+            return EntryEdit::Failed;
+        if (same) {
+            m_reporter.ShowMessage(kMsgSameContentExists);
+            return EntryEdit::Failed;
+        }
+        if (!ReplaceEntryText(change->match, "title", typed.title) ||
+            !ReplaceEntryText(change->match, "url", typed.url)) {
+            m_reporter.ShowMessage(kMsgSaveFailed);
+            return EntryEdit::Failed;
+        }
+    }
+    return Save(change->document, m_path, m_reporter) ? EntryEdit::Done : EntryEdit::Failed;
 }
 
 } // namespace lumo

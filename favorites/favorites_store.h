@@ -35,6 +35,8 @@ inline constexpr const char* kMsgNoXmlParser =
 inline constexpr const char* kMsgAccessNodeFailure = "Access node failure!";
 inline constexpr const char* kMsgSameContentExists =
     "The same content already exist, delete it then add new!";
+// Said once a favorite was added or deleted.
+inline constexpr const char* kMsgSuccessfully = "Successfully!";
 
 // Why a change could not be saved; the file is left as it was.
 inline constexpr const char* kMsgSaveReadOnly =
@@ -186,6 +188,25 @@ public:
     // saying why when the file cannot be read or has no `Favorites` document
     // element; with a kMsgSave... message when the save fails.
     bool DeleteFavorite(const std::string& name, const std::string& url) const;
+
+    // What a change of one entry came to.
+    enum class EntryEdit
+    {
+        Done,
+        // No entry reads as the one to change any more: another program
+        // changed the file meanwhile. Nothing is written or said.
+        Gone,
+        Failed, // a message said why; the file is left as it was
+    };
+    // Changes the first entry that reads as `entry` (both trimmed): gives it
+    // the name and address of `changed`, trimmed, in place (the rest of the
+    // entry and of the file is kept), or removes it when `changed` is null.
+    // One change under the lock of AddFavorite, with its rules and messages:
+    // kMsgTextTooLong, the characters XML cannot carry, kMsgSameContentExists
+    // when another entry already reads as the changed pair, the kMsgSave...
+    // messages. Failed without a message when a changed text is empty after
+    // trimming.
+    EntryEdit ChangeFavorite(const FavoriteEntry& entry, const FavoriteEntry* changed) const;
 
 private:
     std::string m_path;

@@ -5,7 +5,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/resource_ids.h"
+#include "common/resource_ids.h"
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/hyperlink.h"

@@ -60,6 +60,22 @@ wxString GetAccessibleName(const wxWindow* window)
     return wxString();
 }
 
+void AnnounceNotice(wxWindow* window, const wxString& text)
+{
+#ifdef __WXGTK__
+    if (AtkObject* accessible = AccessibleOf(window)) {
+        atk_object_set_role(accessible, ATK_ROLE_NOTIFICATION);
+        atk_object_set_name(accessible, text.utf8_str());
+        // What screen readers present a notification on.
+        if (window->IsShown())
+            atk_object_notify_state_change(accessible, ATK_STATE_SHOWING, TRUE);
+    }
+#else
+    wxUnusedVar(window);
+    wxUnusedVar(text);
+#endif
+}
+
 ReadableStatusBar::ReadableStatusBar(wxWindow* parent, wxWindowID id, long style,
                                      const wxString& name)
     : wxStatusBar(parent, id, style, name)

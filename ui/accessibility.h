@@ -25,6 +25,12 @@ void SetAccessibleRole(wxWindow* window, AccessibleRole role);
 // The name a screen reader reads for the window (empty when it has none).
 wxString GetAccessibleName(const wxWindow* window);
 
+// Tells a screen reader, as a notification, what a window drawn by the
+// program shows: the window takes the notification role and `text` as its
+// name. A window on screen is announced at once with the new text; a hidden
+// one is announced by the toolkit when it shows.
+void AnnounceNotice(wxWindow* window, const wxString& text);
+
 // A status bar whose first field a screen reader reads: the bar is named by
 // that field's text, whichever way the text changes.
 class ReadableStatusBar : public wxStatusBar

@@ -6,8 +6,8 @@
 #include <wx/renderer.h>
 #include <wx/utils.h>
 
-#include "app/resource_ids.h"
-#include "app/url_opener.h"
+#include "common/resource_ids.h"
+#include "common/url_opener.h"
 #include "ui/accessibility.h"
 
 namespace lumo {

@@ -45,12 +45,12 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include "app/document.h"
-#include "app/settings.h"
 #include "browser/browser_view.h"
 #include "browser/content_blocking.h"
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
+#include "common/document.h"
+#include "common/settings.h"
 #include "content_filter/blocking_settings.h"
 #include "local_web_server.h"
 

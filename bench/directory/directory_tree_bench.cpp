@@ -25,8 +25,9 @@
 
 #include <gtk/gtk.h>
 
-#include "app/globals.h"
-#include "app/settings.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"
@@ -91,7 +92,7 @@ public:
         char dir[] = "/tmp/lumo-bench-XXXXXX";
         m_dir = mkdtemp(dir);
         WriteFavoritesFile(m_dir + "/Favorites.xml", favorites);
-        g_strAppDir = m_dir;
+        SetProgramDirectory(m_dir);
         m_settings = OpenSettingsFile(m_dir + "/settings.conf");
         m_profile = std::make_unique<ProfileStore>(*m_settings);
         frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(320, 800));
@@ -126,9 +127,10 @@ private:
 void BuildCatalogTree(benchmark::State& state)
 {
     Pane pane(static_cast<int>(state.range(0)));
-    int arrangement = 1;
+    CataView arrangement = CataView::ByArea;
     for (auto _ : state) {
-        arrangement = 3 - arrangement; // as the two catalogue commands alternate
+        // As the two catalogue commands alternate.
+        arrangement = arrangement == CataView::ByArea ? CataView::ByContent : CataView::ByArea;
         auto start = Clock::now();
         pane.view->BuildCatalogTree(arrangement);
         CatchUp();

@@ -24,11 +24,11 @@
 
 #include <gtk/gtk.h>
 
-#include "app/document.h"
-#include "app/settings.h"
 #include "browser/browser_view.h"
 #include "browser/web_engine.h"
 #include "browser/web_environment.h"
+#include "common/document.h"
+#include "common/settings.h"
 
 using namespace lumo;
 using Clock = std::chrono::steady_clock;

@@ -13,13 +13,13 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "app/document.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
-#include "app/url_opener.h"
 #include "browser/browser_view.h"
 #include "browser/web_environment.h"
 #include "browser_pane_fixture.h"
+#include "common/document.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -79,9 +79,9 @@ TEST_F(BrowserViewTest, EngineStartsOnlyOnceTheWindowIsOnScreen)
     // The window is not shown yet: the engine waits, as it would for a
     // window manager that has not mapped the window yet.
     m_frame->Hide();
-    Settle(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitFor([&] { return !m_frame->IsShownOnScreen(); }));
     m_view->OnInitialUpdate();
-    Settle(std::chrono::milliseconds(300));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_view->Engine(), nullptr);
     m_frame->Show();
     EXPECT_TRUE(WaitFor([&] { return m_view->Engine() != nullptr; }));
@@ -107,7 +107,7 @@ TEST_F(BrowserViewTest, EngineKeepsItsStorageAndCacheInAWebFolderOfItsOwn)
 TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
 {
     std::string stored = Page("stored.html", "Stored Page");
-    m_profile->Write(kIndexPage, 3);
+    m_profile->Write(kIndexPage, IndexPage::Current);
     m_profile->WriteProfileString(kSettingsSection, kIndexPageURL, stored);
     m_view->OnInitialUpdate();
     StartBrowser();
@@ -119,10 +119,11 @@ TEST_F(BrowserViewTest, StoredAddressOpensForThreeAndNothingForOtherValues)
         m_frame = new wxFrame(nullptr, wxID_ANY, "untouched", wxDefaultPosition, wxSize(600, 400));
         m_view = new CLumoNewsReaderView(m_frame, m_doc, *m_profile);
         m_frame->Show();
-        m_profile->Write(kIndexPage, value);
+        m_profile->Write(kIndexPage, IndexPage{value});
         m_view->OnInitialUpdate();
         StartBrowser();
-        Settle(std::chrono::milliseconds(500));
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
+        EXPECT_FALSE(m_view->IsLoading()) << value;
         EXPECT_EQ(Caption(), "untouched") << value;
         EXPECT_TRUE(Url().empty() || Url() == "about:blank") << value << ' ' << Url();
     }
@@ -187,23 +188,24 @@ TEST_F(BrowserViewTest, NewWindowOpensOutsideAndThePaneKeepsItsPage)
                                   "width:4000px;height:4000px'>open</a>");
     m_view->NavigateTo(opener);
     ASSERT_TRUE(WaitForCaption("Opener - Lumo News Reader"));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitForPaint());
     // A page may open a new window only from the user's own click: click the
     // link with a real pointer event.
     ASSERT_TRUE(
         lumo::test::ClickAt(m_view->WebView()->GetScreenRect().GetPosition() + wxPoint(100, 100)));
     ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.empty(); }));
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{target});
-    Settle(std::chrono::milliseconds(300));
+    // The engine decided on the click: out, and not in the pane.
     EXPECT_EQ(Url(), opener);
     EXPECT_EQ(Caption(), "Opener - Lumo News Reader");
 
     // A script cannot open one by itself.
     m_urls.opened.clear();
+    // (The engine hears of the window before the title that follows it.)
     m_view->NavigateTo(
-        Page("popup.html", "Popup", "<script>window.open('" + target + "');</script>"));
+        Page("popup.html", "Loading",
+             "<script>window.open('" + target + "'); document.title = 'Popup';</script>"));
     ASSERT_TRUE(WaitForCaption("Popup - Lumo News Reader"));
-    Settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(m_urls.opened.empty());
 }
 
@@ -359,6 +361,14 @@ TEST_F(BrowserViewTest, FindBarOpenedAgainSelectsItsTextForTyping)
             << m_view->FindCount();
         m_view->CloseFindBar();
     }
+
+    // The window closed with the bar open and its text offered: the field's
+    // selection watch ends before the bar does.
+    m_view->OpenFindBar();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == field; }));
+    delete m_frame;
+    m_frame = nullptr;
+    wxTheApp->ProcessPendingEvents();
 }
 
 // The status bar names the link under the pointer, and forgets it when
@@ -372,7 +382,7 @@ TEST_F(BrowserViewTest, StatusBarForgetsTheHoveredLinkWhenThePageChanges)
         Page("links.html", "Links",
              "<a href='" + target + "' style='display:block;width:4000px;height:4000px'>link</a>"));
     ASSERT_TRUE(WaitForCaption("Links - Lumo News Reader"));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitForPaint());
     const wxPoint inside = m_view->WebView()->GetScreenRect().GetPosition() + wxPoint(100, 100);
     ASSERT_TRUE(lumo::test::MovePointerTo(inside - wxPoint(10, 10)));
     ASSERT_TRUE(lumo::test::MovePointerTo(inside));

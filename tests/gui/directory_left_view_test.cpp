@@ -24,11 +24,12 @@
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "directory/left_view.h"
@@ -158,7 +159,7 @@ class LeftViewTest : public testing::Test
 protected:
     void SetUp() override
     {
-        g_strAppDir = m_dir.Path();
+        SetProgramDirectory(m_dir.Path());
         g_strCurrentURL = "lumo://start/";
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -166,7 +167,7 @@ protected:
         m_view = new CLeftView(m_frame, m_doc, *m_profile, m_reporter);
         m_doc.m_pHtmlView = &m_browser;
         m_frame->Show();
-        Settle();
+        ASSERT_TRUE(WaitFor([&] { return gtk_widget_get_mapped(m_frame->GetHandle()) != 0; }));
     }
 
     void TearDown() override
@@ -176,7 +177,7 @@ protected:
         // The frame goes at idle time; it must not outlive the pane's document and browser.
         wxTheApp->ProcessIdle();
         EXPECT_TRUE(wxTopLevelWindows.IsEmpty());
-        g_strAppDir.clear();
+        SetProgramDirectory({});
         g_strCurrentURL.clear();
     }
 
@@ -188,7 +189,7 @@ protected:
     void InitialUpdate()
     {
         m_view->OnInitialUpdate();
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     const DirectoryTree& Tree() const { return m_view->Items(); }
@@ -225,7 +226,7 @@ protected:
         GtkTreePath* path = NativePath(Tree(), item);
         gtk_tree_view_set_cursor(TreeView(), path, nullptr, FALSE);
         gtk_tree_path_free(path);
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     // A click with a mouse button (the first unless told) on the row of a visible item.
@@ -233,7 +234,7 @@ protected:
     {
         GtkTreePath* path = NativePath(Tree(), item);
         gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
         GdkRectangle cell;
         gtk_tree_view_get_cell_area(TreeView(), path, gtk_tree_view_get_column(TreeView(), 0),
                                     &cell);
@@ -259,7 +260,7 @@ protected:
             gtk_main_do_event(event);
             gdk_event_free(event);
         }
-        Settle();
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     // A key typed into the focused tree.
@@ -290,7 +291,7 @@ protected:
             gtk_main_do_event(event);
             gdk_event_free(event);
         }
-        Settle(std::chrono::milliseconds(30));
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     }
 
     void FocusTree()
@@ -578,9 +579,9 @@ TEST_F(LeftViewSelectionTest, LeafSetsCaptionOpensItsAddressAndShowsTheWaitCurso
 
     // Collapsing the branch moves the selection away; choosing the leaf again opens it again.
     m_view->Collapse(CLeftView::ToViewItem(Branch(kNationalBranch)));
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     m_view->Expand(CLeftView::ToViewItem(Branch(kNationalBranch)));
-    Settle();
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     Click(Child(Branch(kNationalBranch), "CNN "));
     EXPECT_EQ(m_browser.opened.size(), 2u);
 
@@ -656,7 +657,8 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
     EXPECT_EQ(Caption(), Tree().GetItemText(national[10]) + " - Lumo News Reader");
     EXPECT_EQ(g_strCurrentURL, SlotURL(national[10]));
     EXPECT_TRUE(WaitFor([&] { return m_browser.opened.size() == 2; }));
-    Settle(std::chrono::milliseconds(400));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_browser.opened,
               (std::vector<std::string>{SlotURL(national[0]), SlotURL(national[10])}));
     // Enter opens where the keys are, without waiting.
@@ -668,7 +670,7 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
 TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem)
 {
     FocusTree();
-    Settle(std::chrono::milliseconds(100));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // taking the focus selects no row
     Type(GDK_KEY_c);
     Type(GDK_KEY_n);
@@ -687,7 +689,8 @@ TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem
     Type(GDK_KEY_c);
     EXPECT_EQ(Selected(), Region("[DC]Dist. of Columbia"));
     Type(GDK_KEY_Escape);
-    Settle(std::chrono::milliseconds(400));
+    ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(m_browser.opened.size(), 1u);
 }
 
@@ -705,7 +708,7 @@ TEST_F(LeftViewTest, EmptyMyFavoritesActsAsALeafThatOpensNothing)
 TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
 {
     WriteFavorites(FavoriteXml("Zeta", "https://z.example/") + FavoriteXml("alpha", "https://a/"));
-    CLeftView::ReadFavoritesAhead(m_dir.File("Favorites.xml"));
+    FavoritesReadAhead::Start(m_dir.File("Favorites.xml"));
     InitialUpdate();
     std::vector<std::string> shown;
     for (Item item : Tree().GetChildren(Branch(kMyFavoritesBranch)))
@@ -716,8 +719,8 @@ TEST_F(LeftViewTest, FavoritesReadAheadAreShownOnlyForTheFileTheBuildShows)
     TempDir other;
     WriteFile(other.File("Favorites.xml"),
               FavoritesFile(FavoriteXml("Elsewhere", "https://e.example/")));
-    CLeftView::ReadFavoritesAhead(other.File("Favorites.xml"));
-    m_view->BuildCatalogTree(1);
+    FavoritesReadAhead::Start(other.File("Favorites.xml"));
+    m_view->BuildCatalogTree(CataView::ByArea);
     EXPECT_EQ(Tree().GetChildren(Branch(kMyFavoritesBranch)).size(), 2u);
     EXPECT_TRUE(m_reporter.messages.empty());
 }
@@ -797,12 +800,12 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
     SelectNatively(Child(Branch(kWorldBranch), "Irish Times"));
     ASSERT_EQ(m_browser.opened.size(), 1u);
 
-    m_view->BuildCatalogTree(2);
-    Settle();
+    m_view->BuildCatalogTree(CataView::ByContent);
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_EQ(Selected(), DirectoryTree::kTop); // a build discards the selection
     ExpectExpansionAfterBuild();
-    m_view->BuildCatalogTree(1);
-    Settle();
+    m_view->BuildCatalogTree(CataView::ByArea);
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     ExpectExpansionAfterBuild();
     EXPECT_EQ(TakeSnapshot(), first);
     EXPECT_EQ(m_view->URLCount(), 2 + 2701);
@@ -825,9 +828,9 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
     // A re-initialisation empties the table and builds again, leaving the program directory.
     WriteFavorites("");
-    g_strAppDir = m_dir.Path();
+    SetProgramDirectory(m_dir.Path());
     InitialUpdate();
-    EXPECT_EQ(g_strAppDir, m_dir.Path());
+    EXPECT_EQ(ProgramDirectory(), m_dir.Path());
     EXPECT_EQ(m_view->URLCount(), 2701);
     EXPECT_EQ(m_view->URLTable().size(), kInitialURLSlots);
     EXPECT_TRUE(std::all_of(m_view->URLTable().begin() + 2701, m_view->URLTable().end(),
@@ -836,10 +839,10 @@ TEST_F(LeftViewTest, RebuildingGivesTheSameTreeAndEveryLeafStillOpensItsOwnAddre
 
 TEST_F(LeftViewTest, InitialUpdateSettlesAnEmptyProgramDirectory)
 {
-    g_strAppDir.clear();
+    SetProgramDirectory({});
     InitialUpdate();
-    EXPECT_FALSE(g_strAppDir.empty());
-    EXPECT_EQ(g_strAppDir, wxGetCwd().utf8_string());
+    EXPECT_FALSE(ProgramDirectory().empty());
+    EXPECT_EQ(ProgramDirectory(), wxGetCwd().utf8_string());
 }
 
 // Asks the accessibility bus, from outside the process, for the tree's rows.
@@ -1014,13 +1017,14 @@ TEST_F(LeftViewTest, LongNamesEndWithAnEllipsisAndShowWholeAsATooltip)
 {
     InitialUpdate();
     m_frame->SetClientSize(wxSize(220, 600));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitFor([&] { return m_view->GetSize().x <= 220; }));
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
     const Item longName = Child(Branch(kNationalBranch), "Minneapolis-St. Paul Star Tribune");
     const Item shortName = Child(Branch(kNationalBranch), "CNN ");
     GtkTreePath* path = NativePath(Tree(), longName);
     gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
     gtk_tree_path_free(path);
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
     EXPECT_EQ(m_view->ClippedName(longName), "Minneapolis-St. Paul Star Tribune");
     EXPECT_EQ(m_view->ClippedName(shortName), "");
 

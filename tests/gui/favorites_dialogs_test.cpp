@@ -33,11 +33,12 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "browser/web_address.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_tree.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -621,8 +622,8 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndTheTree
     WriteFile(elsewhere.File("Favorites.xml"), FavoritesXml({{"Wrong", "https://wrong/"}}));
     const wxString oldCwd = wxGetCwd();
     ASSERT_TRUE(wxSetWorkingDirectory(wxString::FromUTF8(elsewhere.Path())));
-    const std::string oldAppDir = g_strAppDir;
-    g_strAppDir = m_dir.Path();
+    const std::string oldAppDir = ProgramDirectory();
+    SetProgramDirectory(m_dir.Path());
 
     SettingsFile settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
     ProfileStore profile(*settings);
@@ -683,7 +684,7 @@ TEST_F(FavoritesDialogsTest, ModifyCommandEditsTheProgramDirectoryFileAndTheTree
     delete frame;
     wxTheApp->SetTopWindow(nullptr);
     wxTheApp->ProcessPendingEvents();
-    g_strAppDir = oldAppDir;
+    SetProgramDirectory(oldAppDir);
     wxSetWorkingDirectory(oldCwd);
 }
 
@@ -771,7 +772,7 @@ protected:
 
 TEST_F(RealModalTest, AddAndDeleteFromTheModifyCommand)
 {
-    g_strAppDir = m_dir.Path();
+    SetProgramDirectory(m_dir.Path());
     MessageBoxAnswers answers;
     answers.expected = {{"Successfully!", wxID_OK},
                         {"Determined to delete?", wxID_YES},
@@ -847,8 +848,10 @@ TEST_F(RealModalTest, KeysRightAfterOpeningReachNewTheNameFieldAndTheList)
             WhenActive<CDlgCfgFav>([&](CDlgCfgFav&) {
                 addedByKeys = ListRows(list).size() == 3;
                 for (int tab = 0; tab < 3 && wxWindow::FindFocus() != list.List(); ++tab) {
+                    const wxWindow* before = wxWindow::FindFocus();
                     PressKey(XK_Tab);
-                    Settle(std::chrono::milliseconds(100));
+                    WaitFor([&] { return wxWindow::FindFocus() != before; },
+                            std::chrono::seconds(2));
                 }
                 listReached = wxWindow::FindFocus() == list.List();
                 list.EndModal(wxID_CANCEL);
@@ -912,7 +915,7 @@ TEST_F(FavoritesDialogsTest, EnterAndDoubleClickOnTheShownList)
     ASSERT_TRUE(WaitFor([&] { return dlg.IsActive(); }));
     list->SetFocus();
     list->SetCurrentItem(list->RowToItem(1));
-    Settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(lumo::test::WaitForFrames(list));
 
     std::vector<std::string> opened;
     auto record = [&](CDlgCfgAddFavorite& add) {
@@ -939,9 +942,14 @@ TEST_F(FavoritesDialogsTest, EnterAndDoubleClickOnTheShownList)
     {
         CountDialogs dialogs;
         doubleClick(wxPoint(list->GetClientSize().x / 2, list->GetClientSize().y - 10));
-        Settle(std::chrono::milliseconds(500));
+        // The clicks were in the queue before what the call queues.
+        ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
         EXPECT_EQ(dialogs.count, 0);
     }
+    // The next clicks come after the double-click time, as a new double-click.
+    gint doubleClickMs = 400;
+    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &doubleClickMs, nullptr);
+    Settle(std::chrono::milliseconds(doubleClickMs + 100));
 
     const wxRect firstRow = list->GetItemRect(list->RowToItem(0));
     ASSERT_FALSE(firstRow.IsEmpty());

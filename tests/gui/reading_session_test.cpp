@@ -31,14 +31,15 @@
 #include <wx/txtstrm.h>
 #include <wx/webview.h>
 
-#include "app/globals.h"
 #include "app/main_frame.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/skin.h"
 #include "browser/browser_view.h"
 #include "browser/web_address.h"
 #include "capturing_reporter.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -240,7 +241,7 @@ protected:
                                   favorite("Quillby Evening Post", m_post) + "</Favorites>\n");
         m_savedDir = wxGetCwd();
         ASSERT_TRUE(wxSetWorkingDirectory(m_program.Path()));
-        g_strAppDir = m_program.Path();
+        SetProgramDirectory(m_program.Path());
 
         auto serve = [&](const std::string& path, const std::string& html) {
             m_server.Route(path, WebResponse{200, "text/html; charset=utf-8", html, {}, 0});
@@ -267,7 +268,7 @@ protected:
         delete m_frame;
         wxTheApp->ProcessPendingEvents();
         ExitSkin();
-        g_strAppDir.clear();
+        SetProgramDirectory({});
         if (!m_savedDir.empty())
             wxSetWorkingDirectory(m_savedDir);
     }
@@ -487,7 +488,6 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              PressKey(XK_F6);
              WaitFor([&] { return View()->PageHasFocus(); });
              PressKey(XK_Tab);
-             lumo::test::Settle(milliseconds(300));
              PressKey(XK_Return);
              progressSeen = Glimpse([&] { return View()->ShowsLoadProgress(); });
          },
@@ -561,7 +561,7 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              PressKey(XK_f, true);
              WaitFor([&] { return FocusNow() == Focus::FindField; });
              // A glance at the bar, which searches its text again, before typing.
-             lumo::test::Settle(milliseconds(1000));
+             WaitFor([&] { return View()->FindCount().StartsWith("1 of"); });
              type("cables");
          },
          with(article, Focus::FindField,

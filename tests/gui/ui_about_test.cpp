@@ -9,8 +9,8 @@
 #include <wx/statbmp.h>
 #include <wx/testing.h>
 
-#include "app/resource_ids.h"
-#include "app/url_opener.h"
+#include "common/resource_ids.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "ui/about_dlg.h"
 #include "ui/accessibility.h"

@@ -10,7 +10,7 @@
 #include <wx/panel.h>
 #include <wx/sizer.h>
 
-#include "app/url_opener.h"
+#include "common/url_opener.h"
 #include "gui_test_support.h"
 #include "ui/accessibility.h"
 #include "ui/hyperlink.h"
@@ -136,7 +136,7 @@ TEST_F(HyperlinkTest, DrawnBlueThenRedUnderThePointerPurpleAfterOpeningBlueAfter
     ASSERT_TRUE(ClickAt(Centre(m_link)));
     ASSERT_TRUE(WaitFor([&] { return PixelsOfColour(m_link, CStaticLink::s_visitedColor) > 0; }));
     EXPECT_EQ(m_urls.opened, std::vector<std::string>{"https://example.test/news"});
-    Settle(std::chrono::milliseconds(150)); // purple lasts while the pointer stays
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents()); // purple lasts while the pointer stays
     EXPECT_EQ(m_link->GetTextColour(), CStaticLink::s_visitedColor);
 
     MoveAway();
@@ -159,7 +159,7 @@ TEST_F(HyperlinkTest, FailedOpenBeepsSaysSoAndLeavesTheLinkRed)
     EXPECT_EQ(
         messages.texts,
         std::vector<std::string>{"No program could be started to open https://example.test/news."});
-    Settle(std::chrono::milliseconds(150));
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
     EXPECT_TRUE(m_link->IsHovering());
     EXPECT_EQ(m_link->GetTextColour(), CStaticLink::s_hoverColor);
     EXPECT_GT(PixelsOfColour(m_link, CStaticLink::s_hoverColor), 0);
@@ -215,7 +215,7 @@ TEST_F(HyperlinkTest, FramedLinkKeepsTheNormalTextColourButStillOpens)
     ASSERT_TRUE(ClickAt(Centre(m_framed)));
     ASSERT_TRUE(WaitFor([&] { return m_urls.opened.size() == 1; }));
     EXPECT_EQ(m_urls.opened[0], "https://framed.test/");
-    Settle(std::chrono::milliseconds(150));
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_framed));
     EXPECT_GT(PixelsOfColour(m_framed, normalText), 0);
     for (const wxColour& colour :
          {CStaticLink::s_normalColor, CStaticLink::s_hoverColor, CStaticLink::s_visitedColor})

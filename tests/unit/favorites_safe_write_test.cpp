@@ -1,9 +1,9 @@
 // Writing the favorites file or its backup never destroys what was there:
 // a failed write leaves the old file byte for byte, and a file the user made
 // read-only is not replaced.
+#include "common/file_replacement.h"
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
-#include "favorites/file_replacement.h"
 
 #include "favorites_file_test.h"
 

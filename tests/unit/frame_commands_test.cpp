@@ -10,11 +10,11 @@
 
 #include <wx/config.h>
 
-#include "app/app_paths.h"
-#include "app/frame_commands.h"
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "app/settings.h"
+#include "common/app_paths.h"
+#include "common/frame_commands.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -27,7 +27,10 @@ namespace {
 class RecordingSink : public CommandSink
 {
 public:
-    void BuildCatalogTree(int arrangement) override { calls.push_back("build " + std::to_string(arrangement)); }
+    void BuildCatalogTree(CataView arrangement) override
+    {
+        calls.push_back("build " + std::to_string(static_cast<int>(arrangement)));
+    }
     void LoadSkin(const std::string& path) override { calls.push_back("skin " + path); }
     void NavigateTo(const std::string& url) override { calls.push_back("go " + url); }
     void GoBack() override { calls.push_back("back"); }
@@ -104,23 +107,23 @@ TEST_F(FrameCommandsTest, SkinCommandsLoadTheSkinMoveTheCheckAndStoreTheChoice)
               (std::vector<std::string>{"skin Skin/XPCorona.ssk", "skin Skin/SoftCrystal.ssk"}));
     EXPECT_TRUE(Checked(ID_SKIN_SOFT));
     EXPECT_FALSE(Checked(ID_SKIN_XP));
-    EXPECT_EQ(m_store->Get(kSkinStyle), 3);
+    EXPECT_EQ(m_store->Get(kSkinStyle), SkinStyle::SoftCrystal);
 
     Reopen();
-    EXPECT_EQ(m_commands->SkinStyle(), 3);
+    EXPECT_EQ(m_commands->SkinStyle(), SkinStyle::SoftCrystal);
     EXPECT_TRUE(Checked(ID_SKIN_SOFT));
 }
 
 TEST_F(FrameCommandsTest, UnknownStoredSkinChecksNothingAndAnySkinCanBeChosen)
 {
-    m_store->Write(kSkinStyle, 7);
+    m_store->Write(kSkinStyle, SkinStyle{7});
     Reopen();
     EXPECT_FALSE(Checked(ID_SKIN_XP));
     EXPECT_FALSE(Checked(ID_SKIN_MINI));
     EXPECT_FALSE(Checked(ID_SKIN_SOFT));
     m_commands->Execute(ID_SKIN_MINI);
     EXPECT_EQ(m_sink.calls, std::vector<std::string>{"skin Skin/Minimized.ssk"});
-    EXPECT_EQ(m_store->Get(kSkinStyle), 2);
+    EXPECT_EQ(m_store->Get(kSkinStyle), SkinStyle::Minimized);
 }
 
 TEST_F(FrameCommandsTest, CatalogueCommandsRebuildOnlyOnAChange)
@@ -129,7 +132,7 @@ TEST_F(FrameCommandsTest, CatalogueCommandsRebuildOnlyOnAChange)
     m_commands->Execute(ID_CATALOG_BY_CONTENT);
     m_commands->Execute(ID_CATALOG_BY_AREA);
     EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"build 2", "build 1"}));
-    EXPECT_EQ(m_store->Get(kCataView), 1);
+    EXPECT_EQ(m_store->Get(kCataView), CataView::ByArea);
     EXPECT_TRUE(Checked(ID_CATALOG_BY_AREA));
     m_commands->Execute(ID_CATALOG_BY_CONTENT);
     Reopen();
@@ -138,15 +141,14 @@ TEST_F(FrameCommandsTest, CatalogueCommandsRebuildOnlyOnAChange)
 
 TEST_F(FrameCommandsTest, BrowseCommandsGoToThePane)
 {
-    m_store->Write(kIndexPage, 1);
+    m_store->Write(kIndexPage, IndexPage::Blank);
     Reopen();
     m_commands->Execute(ID_BROWSE_HOME);
     m_commands->Execute(ID_BROWSE_BACK);
     m_commands->Execute(ID_BROWSE_FORWARD);
     m_commands->Execute(ID_HELP_PRODUCT);
-    EXPECT_EQ(m_sink.calls,
-              (std::vector<std::string>{"go lumo://start/", "back", "forward",
-                                        std::string("open ") + kProductWebPage}));
+    EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"go lumo://start/", "back", "forward",
+                                                      std::string("open ") + kProductWebPage}));
 }
 
 TEST_F(FrameCommandsTest, GoToOpensThePageOfEachChoice)
@@ -164,9 +166,8 @@ TEST_F(FrameCommandsTest, GoToOpensThePageOfEachChoice)
         {5, "https://stored.example/", "go https://stored.example/"},
         {3, "", "go "},
     };
-    for (const Case& c : cases)
-    {
-        m_store->Write(kIndexPage, c.indexPage);
+    for (const Case& c : cases) {
+        m_store->Write(kIndexPage, IndexPage{c.indexPage});
         m_store->WriteProfileString(kSettingsSection, kIndexPageURL, c.storedUrl);
         Reopen();
         m_sink.calls.clear();
@@ -183,7 +184,8 @@ TEST_F(FrameCommandsTest, GoToReadsTheStoredAddressEachTime)
     m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
     // Changed from outside while the program runs.
     SettingsFile otherConfig = OpenSettingsFile(Path());
-    ProfileStore(*otherConfig).WriteProfileString(kSettingsSection, kIndexPageURL, "https://new.example/");
+    ProfileStore(*otherConfig)
+        .WriteProfileString(kSettingsSection, kIndexPageURL, "https://new.example/");
     m_config = OpenSettingsFile(Path());
     m_sink.calls.clear();
     m_store = std::make_unique<ProfileStore>(*m_config);
@@ -196,7 +198,7 @@ TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceInter
 {
     // Before any newspaper was selected: the product's start page.
     m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
-    EXPECT_EQ(m_store->Get(kIndexPage), 3);
+    EXPECT_EQ(m_store->Get(kIndexPage), IndexPage::Current);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
 
     g_strCurrentURL = "https://first.example/";
@@ -204,7 +206,7 @@ TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceInter
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
 
     m_commands->Execute(ID_HOMEPAGE_USE_BLANK);
-    EXPECT_EQ(m_store->Get(kIndexPage), 1);
+    EXPECT_EQ(m_store->Get(kIndexPage), IndexPage::Blank);
     m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), "https://first.example/");
 
@@ -220,7 +222,7 @@ TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceInter
 
 TEST_F(FrameCommandsTest, HelpOpensTheHelpFileOfTheProgramDirectory)
 {
-    g_strAppDir = "/opt/Lumo News#1/100%";
+    SetProgramDirectory("/opt/Lumo News#1/100%");
     m_commands->Execute(ID_HELP_CONTENT);
     EXPECT_EQ(m_sink.calls,
               std::vector<std::string>{"go file:///opt/Lumo%20News%231/100%25/readme.htm"});
@@ -228,12 +230,15 @@ TEST_F(FrameCommandsTest, HelpOpensTheHelpFileOfTheProgramDirectory)
 
 TEST(FirstPage, FollowsIndexPage)
 {
-    EXPECT_EQ(FirstPageFor(2, "https://x.example/"), std::optional<std::string>(kProductStartPage));
-    EXPECT_EQ(FirstPageFor(3, "https://x.example/"), std::optional<std::string>("https://x.example/"));
-    EXPECT_EQ(FirstPageFor(3, ""), std::optional<std::string>(""));
-    EXPECT_EQ(FirstPageFor(3, " javascript:document.title=document.cookie"), std::nullopt);
+    EXPECT_EQ(FirstPageFor(IndexPage::Default, "https://x.example/"),
+              std::optional<std::string>(kProductStartPage));
+    EXPECT_EQ(FirstPageFor(IndexPage::Current, "https://x.example/"),
+              std::optional<std::string>("https://x.example/"));
+    EXPECT_EQ(FirstPageFor(IndexPage::Current, ""), std::optional<std::string>(""));
+    EXPECT_EQ(FirstPageFor(IndexPage::Current, " javascript:document.title=document.cookie"),
+              std::nullopt);
     for (int value : {0, 1, 4, -1, 99})
-        EXPECT_EQ(FirstPageFor(value, "https://x.example/"), std::nullopt) << value;
+        EXPECT_EQ(FirstPageFor(IndexPage{value}, "https://x.example/"), std::nullopt) << value;
 }
 
 TEST(AppPaths, ProgramDirectoryRule)
@@ -260,19 +265,18 @@ TEST(AppPaths, HelpUrlIsAWellFormedFileUrl)
 
 TEST(AppPaths, SkinFiles)
 {
-    EXPECT_STREQ(SkinFileForStyle(1), "Skin/XPCorona.ssk");
-    EXPECT_STREQ(SkinFileForStyle(2), "Skin/Minimized.ssk");
-    EXPECT_STREQ(SkinFileForStyle(3), "Skin/SoftCrystal.ssk");
-    EXPECT_EQ(SkinFileForStyle(0), nullptr);
-    EXPECT_EQ(SkinFileForStyle(4), nullptr);
+    EXPECT_STREQ(SkinFileForStyle(SkinStyle::XPCorona), "Skin/XPCorona.ssk");
+    EXPECT_STREQ(SkinFileForStyle(SkinStyle::Minimized), "Skin/Minimized.ssk");
+    EXPECT_STREQ(SkinFileForStyle(SkinStyle::SoftCrystal), "Skin/SoftCrystal.ssk");
+    EXPECT_EQ(SkinFileForStyle(SkinStyle{0}), nullptr);
+    EXPECT_EQ(SkinFileForStyle(SkinStyle{4}), nullptr);
 }
 
 TEST(AppPaths, CurrentDirectoryIsReadWhole)
 {
     TempDir dir;
     std::string deep = dir.Path();
-    while (deep.size() <= kMaxAppDirLength + 10)
-    {
+    while (deep.size() <= kMaxAppDirLength + 10) {
         deep += "/" + std::string(100, 'd');
         ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
     }

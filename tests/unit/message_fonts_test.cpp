@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSourceDir = fs::path(__FILE__).parent_path() / ".." / "..";
+const fs::path kSourceDir = fs::path(LUMO_SOURCE_DIR);
 
 // The source's \uXXXX and \xHH escapes replaced by what they stand for.
 std::string DecodeEscapes(std::string_view source)

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using lumo::res::EmbeddedFile;
 
 // The sources live beside this test in the source tree.
-const fs::path kResDir = fs::path(__FILE__).parent_path() / ".." / ".." / "res";
+const fs::path kResDir = fs::path(LUMO_SOURCE_DIR) / "res";
 
 std::string OnDisk(const fs::path& path)
 {

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kResDir = fs::path(__FILE__).parent_path() / ".." / ".." / "res";
+const fs::path kResDir = fs::path(LUMO_SOURCE_DIR) / "res";
 
 struct DocFree
 {

@@ -7,13 +7,14 @@
 #include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <utility>
 #include <vector>
 
 #include <wx/config.h>
 
-#include "app/settings.h"
-#include "app/window_placement.h"
 #include "capturing_reporter.h"
+#include "common/settings.h"
+#include "common/window_placement.h"
 #include "favorites/favorites_backup.h"
 #include "favorites/favorites_store.h"
 #include "temp_dir.h"
@@ -45,10 +46,10 @@ TEST(Settings, EmptyStoreGivesTheDefaultOfEveryKey)
 {
     TempDir dir;
     auto s = Open(dir.File("LumoNewsReader/LumoNewsReader.conf"));
-    EXPECT_EQ(s.store->Get(kWindowSize), 5);
-    EXPECT_EQ(s.store->Get(kSkinStyle), 2);
-    EXPECT_EQ(s.store->Get(kIndexPage), 2);
-    EXPECT_EQ(s.store->Get(kCataView), 1);
+    EXPECT_EQ(s.store->Get(kWindowSize), WindowShow::Normal);
+    EXPECT_EQ(s.store->Get(kSkinStyle), SkinStyle::Minimized);
+    EXPECT_EQ(s.store->Get(kIndexPage), IndexPage::Default);
+    EXPECT_EQ(s.store->Get(kCataView), CataView::ByArea);
     EXPECT_EQ(s.store->GetProfileString(kSettingsSection, kIndexPageURL), "");
     // Reading writes nothing.
     EXPECT_FALSE(lumo::test::FileExists(dir.File("LumoNewsReader/LumoNewsReader.conf")));
@@ -59,24 +60,57 @@ TEST(Settings, EveryWriteIsOnDiskAtOnceWithItsType)
     TempDir dir;
     std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
     auto writer = Open(path);
-    ASSERT_TRUE(writer.store->Write(kWindowSize, 3));
-    ASSERT_TRUE(writer.store->Write(kSkinStyle, 7));
-    ASSERT_TRUE(writer.store->Write(kCataView, 2));
+    ASSERT_TRUE(writer.store->Write(kWindowSize, WindowShow::Maximized));
+    ASSERT_TRUE(writer.store->Write(kSkinStyle, SkinStyle{7}));
+    ASSERT_TRUE(writer.store->Write(kCataView, CataView::ByContent));
     ASSERT_TRUE(writer.store->WriteProfileString(kSettingsSection, kIndexPageURL,
                                                  "https://example.org/?a=1&b=2"));
 
     // A second reader sees every value while the writer is still open.
     auto reader = Open(path);
-    EXPECT_EQ(reader.store->Get(kWindowSize), 3);
-    EXPECT_EQ(reader.store->Get(kSkinStyle), 7);
-    EXPECT_EQ(reader.store->Get(kCataView), 2);
-    EXPECT_EQ(reader.store->Get(kIndexPage), 2);
+    EXPECT_EQ(reader.store->Get(kWindowSize), WindowShow::Maximized);
+    EXPECT_EQ(reader.store->Get(kSkinStyle), SkinStyle{7});
+    EXPECT_EQ(reader.store->Get(kCataView), CataView::ByContent);
+    EXPECT_EQ(reader.store->Get(kIndexPage), IndexPage::Default);
     EXPECT_EQ(reader.store->GetProfileString(kSettingsSection, kIndexPageURL),
               "https://example.org/?a=1&b=2");
 
     std::string text = ReadFile(path);
     EXPECT_NE(text.find("[Settings_en]"), std::string::npos);
     EXPECT_NE(text.find("WindowSize=3"), std::string::npos);
+}
+
+TEST(Settings, EverySavedChoiceKeepsTheNumberUsersFilesHold)
+{
+    TempDir dir;
+    auto s = Open(dir.File("LumoNewsReader/LumoNewsReader.conf"));
+    auto stored = [&](const char* key) { return s.store->GetProfileInt(kSettingsSection, key, 0); };
+    const std::pair<WindowShow, int> shows[] = {{WindowShow::Minimized, 2},
+                                                {WindowShow::Maximized, 3},
+                                                {WindowShow::Normal, 5},
+                                                {WindowShow::Minimize, 6},
+                                                {WindowShow::MinimizedInactive, 7}};
+    for (auto [show, number] : shows) {
+        ASSERT_TRUE(s.store->Write(kWindowSize, show));
+        EXPECT_EQ(stored("WindowSize"), number);
+    }
+    const std::pair<SkinStyle, int> skins[] = {
+        {SkinStyle::XPCorona, 1}, {SkinStyle::Minimized, 2}, {SkinStyle::SoftCrystal, 3}};
+    for (auto [skin, number] : skins) {
+        ASSERT_TRUE(s.store->Write(kSkinStyle, skin));
+        EXPECT_EQ(stored("SkinStyle"), number);
+    }
+    const std::pair<IndexPage, int> pages[] = {
+        {IndexPage::Blank, 1}, {IndexPage::Default, 2}, {IndexPage::Current, 3}};
+    for (auto [page, number] : pages) {
+        ASSERT_TRUE(s.store->Write(kIndexPage, page));
+        EXPECT_EQ(stored("IndexPage"), number);
+    }
+    const std::pair<CataView, int> views[] = {{CataView::ByArea, 1}, {CataView::ByContent, 2}};
+    for (auto [view, number] : views) {
+        ASSERT_TRUE(s.store->Write(kCataView, view));
+        EXPECT_EQ(stored("CataView"), number);
+    }
 }
 
 TEST(Settings, AddressesRoundTripUnchanged)
@@ -108,13 +142,13 @@ TEST(Settings, CorruptFileGivesDefaultsForWhatCannotBeRead)
     WriteFile(path, "\x01\x02garbage without equals\n[Settings_en\nWindowSize=abc\n"
                     "[Settings_en]\nSkinStyle=3\nIndexPage=12x\nCataView=\n=5\n\xff\xfe\n");
     auto s = Open(path);
-    EXPECT_EQ(s.store->Get(kWindowSize), 5);
-    EXPECT_EQ(s.store->Get(kSkinStyle), 3);
-    EXPECT_EQ(s.store->Get(kIndexPage), 2);
-    EXPECT_EQ(s.store->Get(kCataView), 1);
+    EXPECT_EQ(s.store->Get(kWindowSize), WindowShow::Normal);
+    EXPECT_EQ(s.store->Get(kSkinStyle), SkinStyle::SoftCrystal);
+    EXPECT_EQ(s.store->Get(kIndexPage), IndexPage::Default);
+    EXPECT_EQ(s.store->Get(kCataView), CataView::ByArea);
     // The program keeps running and can still store its choices.
-    EXPECT_TRUE(s.store->Write(kCataView, 2));
-    EXPECT_EQ(Open(path).store->Get(kCataView), 2);
+    EXPECT_TRUE(s.store->Write(kCataView, CataView::ByContent));
+    EXPECT_EQ(Open(path).store->Get(kCataView), CataView::ByContent);
 }
 
 TEST(Settings, UnwritableStoreReportsFailureAndKeepsRunning)
@@ -123,7 +157,7 @@ TEST(Settings, UnwritableStoreReportsFailureAndKeepsRunning)
     // The settings folder's place is taken by a file, so nothing can be written there.
     WriteFile(dir.File("blocked"), "not a folder");
     auto s = Open(dir.File("blocked/LumoNewsReader.conf"));
-    EXPECT_FALSE(s.store->Write(kSkinStyle, 1));
+    EXPECT_FALSE(s.store->Write(kSkinStyle, SkinStyle::XPCorona));
     EXPECT_FALSE(s.store->WriteProfileString(kSettingsSection, kIndexPageURL, "x"));
     EXPECT_EQ(ReadFile(dir.File("blocked")), "not a folder");
 }
@@ -178,11 +212,11 @@ TEST(Settings, ALinkedFileStaysALinkAndAnUnchangedValueRewritesNothing)
     ASSERT_EQ(stat(target.c_str(), &before), 0);
     {
         auto s = Open(path);
-        EXPECT_TRUE(s.store->Write(kWindowSize, 5));
+        EXPECT_TRUE(s.store->Write(kWindowSize, WindowShow::Normal));
         struct stat after;
         ASSERT_EQ(stat(target.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino); // not written again
-        EXPECT_TRUE(s.store->Write(kWindowSize, 3));
+        EXPECT_TRUE(s.store->Write(kWindowSize, WindowShow::Maximized));
     }
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(ReadFile(target), "[Settings_en]\nWindowSize=3\n");
@@ -214,8 +248,8 @@ TEST(Settings, FilesBehindLinksAreWrittenOnlyWhenRegularAndTheUserIsToldOnce)
             auto s = Open(path);
             TellWhenSettingsCannotBeSaved(
                 *s.config, [&told](const std::string& text) { told.push_back(text); });
-            EXPECT_EQ(s.store->Get(kWindowSize), 5);
-            EXPECT_FALSE(s.store->Write(kWindowSize, 3));
+            EXPECT_EQ(s.store->Get(kWindowSize), WindowShow::Normal);
+            EXPECT_FALSE(s.store->Write(kWindowSize, WindowShow::Maximized));
             EXPECT_FALSE(s.store->WriteProfileString(kSettingsSection, kIndexPageURL, "x"));
             WriteNormalPlacement(*s.store, {30, 40, 800, 600});
         } // closing writes nothing either
@@ -250,7 +284,7 @@ TEST(Settings, FilesBehindLinksAreWrittenOnlyWhenRegularAndTheUserIsToldOnce)
     // A link to a file not there yet: the file is made where it points.
     std::filesystem::remove(path);
     std::filesystem::create_symlink(dir.File("new.conf"), path);
-    EXPECT_TRUE(Open(path).store->Write(kCataView, 2));
+    EXPECT_TRUE(Open(path).store->Write(kCataView, CataView::ByContent));
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(ReadFile(dir.File("new.conf")), "[Settings_en]\nCataView=2\n");
 }

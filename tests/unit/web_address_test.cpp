@@ -72,35 +72,3 @@ TEST(WebAddressTest, ScriptAndDataAddressesAreRefusedHoweverTheyAreWritten)
           "javascripts:x", "about:blank", "", "localhost:8080/data"})
         EXPECT_FALSE(IsRefusedAddress(allowed)) << allowed;
 }
-
-TEST(WebAddressTest, FailureWithoutANetworkBlamesTheNetworkNotTheAddress)
-{
-    const std::string_view unknown =
-        "Error resolving \u201cx.example\u201d: Name or service not known";
-    const std::string_view noServer =
-        "Error resolving \u201cx.example\u201d: Temporary failure in name resolution";
-    // Online, an unknown name is the address's fault; a name server out of
-    // reach is the network's.
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::NameNotFound, unknown, true),
-              FailureReason::NameNotFound);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::NameNotFound, noServer, true),
-              FailureReason::NotConnected);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Other, "Could not connect: Network is unreachable",
-                                  true),
-              FailureReason::NotConnected);
-    // Errors known by their text only.
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Other, unknown, true),
-              FailureReason::NameNotFound);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Other, "Connection refused", true),
-              FailureReason::Refused);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Other, "Socket I/O timed out", true),
-              FailureReason::TimedOut);
-    // Offline, the network comes first; what a site answered still counts.
-    for (FailureReason reason :
-         {FailureReason::NameNotFound, FailureReason::TimedOut, FailureReason::Other})
-        EXPECT_EQ(ClassifyLoadFailure(reason, unknown, false), FailureReason::NotConnected);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Refused, "Connection refused", false),
-              FailureReason::Refused);
-    EXPECT_EQ(ClassifyLoadFailure(FailureReason::Untrusted, "", false), FailureReason::Untrusted);
-    EXPECT_EQ(ReasonText(FailureReason::NotConnected).find("This computer is not connected"), 0u);
-}

@@ -10,9 +10,9 @@
 #include <wx/frame.h>
 #include <wx/webview.h>
 
-#include "app/document.h"
-#include "app/settings.h"
 #include "browser/browser_view.h"
+#include "common/document.h"
+#include "common/settings.h"
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -42,6 +42,17 @@ protected:
 
     std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
     std::string Url() const { return m_view->WebView()->GetCurrentURL().utf8_string(); }
+
+    std::string RunScript(const std::string& script)
+    {
+        wxString result;
+        m_view->WebView()->RunScript(wxString::FromUTF8(script), &result);
+        return result.utf8_string();
+    }
+
+    // Waits until the page on screen has drawn two frames since the call:
+    // what it shows can then take a click.
+    bool WaitForPaint() { return lumo::test::WaitForPaint(m_view->WebView()); }
 
     TempDir m_dir;
     SettingsFile m_settings;

@@ -1,6 +1,7 @@
 #include "gui_test_support.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include <wx/evtloop.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
+#include <wx/webview.h>
+#include <wx/window.h>
 
 #include "browser/web_environment.h"
 
@@ -15,6 +18,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
+#include <gtk/gtk.h>
 
 namespace lumo::test {
 
@@ -83,7 +87,7 @@ bool MovePointerTo(const wxPoint& screenPoint)
         return false;
     XTestFakeMotionEvent(display, -1, screenPoint.x, screenPoint.y, CurrentTime);
     XSync(display, False);
-    Settle(std::chrono::milliseconds(50));
+    WaitForQueuedEvents();
     return true;
 }
 
@@ -119,6 +123,56 @@ bool ClickAt(const wxPoint& screenPoint, unsigned button)
     XTestFakeButtonEvent(display, button, False, CurrentTime);
     XSync(display, False);
     return true;
+}
+
+bool WaitForQueuedEvents(std::chrono::milliseconds limit)
+{
+    // Posted twice: what ran first may have queued more.
+    auto reached = std::make_shared<int>(0);
+    wxTheApp->CallAfter([reached] {
+        *reached = 1;
+        wxTheApp->CallAfter([reached] { *reached = 2; });
+    });
+    return WaitFor([&] { return *reached == 2; }, limit);
+}
+
+bool WaitForPaint(wxWebView* view)
+{
+    const auto run = [view](const char* script) {
+        wxString result;
+        view->RunScript(script, &result);
+        return result;
+    };
+    run("window.lumoTestFrames = 0; requestAnimationFrame(function() {"
+        " requestAnimationFrame(function() { window.lumoTestFrames = 2; }); });");
+    return WaitFor([&] { return run("String(window.lumoTestFrames)") == "2"; });
+}
+
+bool WaitForFrames(wxWindow* window)
+{
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(window->GetHandle());
+    if (!clock)
+        return WaitForQueuedEvents();
+    const gint64 from = gdk_frame_clock_get_frame_counter(clock);
+    return WaitFor([&] {
+        if (gdk_frame_clock_get_frame_counter(clock) >= from + 2)
+            return true;
+        gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+        return false;
+    });
+}
+
+bool PopupMenuShown()
+{
+    GList* windows = gtk_window_list_toplevels();
+    bool shown = false;
+    for (GList* at = windows; at; at = at->next) {
+        GtkWidget* window = GTK_WIDGET(at->data);
+        GtkWidget* child = GTK_IS_BIN(window) ? gtk_bin_get_child(GTK_BIN(window)) : nullptr;
+        shown = shown || (child && GTK_IS_MENU(child) && gtk_widget_get_mapped(window));
+    }
+    g_list_free(windows);
+    return shown;
 }
 
 void Settle(std::chrono::milliseconds duration)

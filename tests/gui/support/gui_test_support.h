@@ -8,7 +8,10 @@
 #include <wx/gdicmn.h>
 #include <wx/modalhook.h>
 
-#include "app/url_opener.h"
+#include "common/url_opener.h"
+
+class wxWebView;
+class wxWindow;
 
 namespace lumo::test {
 
@@ -59,8 +62,23 @@ void PrepareGuiTestEnvironment();
 bool WaitFor(const std::function<bool()>& done,
              std::chrono::milliseconds limit = std::chrono::seconds(20));
 
+// Runs the event loop until everything queued before the call (events,
+// calls after) has run; false if that took longer than the limit.
+bool WaitForQueuedEvents(std::chrono::milliseconds limit = std::chrono::seconds(5));
+
 // Runs pending events for a short while (lets GTK settle after a change).
 void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
+
+// Waits until the page on screen in `view` has drawn two frames since the
+// call: what it shows can then take a click.
+bool WaitForPaint(wxWebView* view);
+
+// Waits until GTK has laid out and drawn `window`'s top window twice since
+// the call: sizes, scrolling and ellipses of a change are then in place.
+bool WaitForFrames(wxWindow* window);
+
+// Whether a pop-up menu (a context menu, a menu of the menu bar) is on screen.
+bool PopupMenuShown();
 
 // Clicks a pointer button (1 left, 3 right) at a point of the screen with a
 // real X pointer event (XTest); false when the display cannot do that.

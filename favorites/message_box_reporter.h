@@ -1,19 +1,11 @@
 #pragma once
-// The program's message box: the application title as caption, over the main window.
+// The favorites store's messages shown in the program's message box.
 #include <string>
 #include <vector>
-
-#include <wx/defs.h>
 
 #include "favorites/favorites_store.h"
 
 namespace lumo {
-
-int AppMessageBox(const std::string& text, long style = wxOK);
-
-// Opens the address outside the program; when no program could be started,
-// says so in a message box. True when it opened.
-bool OpenOutsideOrSay(const std::string& url);
 
 // Shows the favorites store's messages as message boxes. While another
 // program holds the favorites file, the windows keep being drawn and

@@ -1,9 +1,9 @@
-#include "app/frame_commands.h"
+#include "common/frame_commands.h"
 
-#include "app/app_paths.h"
-#include "app/globals.h"
-#include "app/resource_ids.h"
-#include "browser/web_address.h"
+#include "common/address_text.h"
+#include "common/app_paths.h"
+#include "common/globals.h"
+#include "common/resource_ids.h"
 
 namespace lumo {
 
@@ -15,8 +15,7 @@ FrameCommands::FrameCommands(ProfileStore& store, CommandSink& sink)
 
 bool FrameCommands::Execute(int commandId)
 {
-    switch (commandId)
-    {
+    switch (commandId) {
     case ID_BROWSE_HOME:
         Home();
         return true;
@@ -27,34 +26,34 @@ bool FrameCommands::Execute(int commandId)
         m_sink.GoForward();
         return true;
     case ID_CATALOG_BY_AREA:
-        CatalogBy(1);
+        CatalogBy(CataView::ByArea);
         return true;
     case ID_CATALOG_BY_CONTENT:
-        CatalogBy(2);
+        CatalogBy(CataView::ByContent);
         return true;
     case ID_SKIN_XP:
-        ChooseSkin(1);
+        ChooseSkin(SkinStyle::XPCorona);
         return true;
     case ID_SKIN_MINI:
-        ChooseSkin(2);
+        ChooseSkin(SkinStyle::Minimized);
         return true;
     case ID_SKIN_SOFT:
-        ChooseSkin(3);
+        ChooseSkin(SkinStyle::SoftCrystal);
         return true;
     case ID_HOMEPAGE_GOTO:
         GoToStartPage();
         return true;
     case ID_HOMEPAGE_USE_BLANK:
-        ChooseIndexPage(1);
+        ChooseIndexPage(IndexPage::Blank);
         return true;
     case ID_HOMEPAGE_USE_DEFAULT:
-        ChooseIndexPage(2);
+        ChooseIndexPage(IndexPage::Default);
         return true;
     case ID_HOMEPAGE_USE_CURRENT:
         UseCurrent(g_strCurrentURL);
         return true;
     case ID_HELP_CONTENT:
-        ShowHelpContent(g_strAppDir);
+        ShowHelpContent(ProgramDirectory());
         return true;
     case ID_HELP_PRODUCT:
         ShowProductHomepage();
@@ -66,30 +65,29 @@ bool FrameCommands::Execute(int commandId)
 
 std::optional<bool> FrameCommands::IsChecked(int commandId) const
 {
-    switch (commandId)
-    {
+    switch (commandId) {
     case ID_CATALOG_BY_AREA:
-        return m_nCataView == 1;
+        return m_nCataView == CataView::ByArea;
     case ID_CATALOG_BY_CONTENT:
-        return m_nCataView == 2;
+        return m_nCataView == CataView::ByContent;
     case ID_SKIN_XP:
-        return m_nSkinStyle == 1;
+        return m_nSkinStyle == SkinStyle::XPCorona;
     case ID_SKIN_MINI:
-        return m_nSkinStyle == 2;
+        return m_nSkinStyle == SkinStyle::Minimized;
     case ID_SKIN_SOFT:
-        return m_nSkinStyle == 3;
+        return m_nSkinStyle == SkinStyle::SoftCrystal;
     case ID_HOMEPAGE_USE_BLANK:
-        return m_nIndexPage == 1;
+        return m_nIndexPage == IndexPage::Blank;
     case ID_HOMEPAGE_USE_DEFAULT:
-        return m_nIndexPage == 2;
+        return m_nIndexPage == IndexPage::Default;
     case ID_HOMEPAGE_USE_CURRENT:
-        return m_nIndexPage == 3;
+        return m_nIndexPage == IndexPage::Current;
     default:
         return std::nullopt;
     }
 }
 
-void FrameCommands::CatalogBy(int arrangement)
+void FrameCommands::CatalogBy(lumo::CataView arrangement)
 {
     if (m_nCataView == arrangement)
         return;
@@ -98,7 +96,7 @@ void FrameCommands::CatalogBy(int arrangement)
     m_store.Write(kCataView, arrangement);
 }
 
-void FrameCommands::ChooseSkin(int skinStyle)
+void FrameCommands::ChooseSkin(lumo::SkinStyle skinStyle)
 {
     if (m_nSkinStyle == skinStyle)
         return;
@@ -108,7 +106,7 @@ void FrameCommands::ChooseSkin(int skinStyle)
     m_store.Write(kSkinStyle, skinStyle);
 }
 
-void FrameCommands::ChooseIndexPage(int indexPage)
+void FrameCommands::ChooseIndexPage(lumo::IndexPage indexPage)
 {
     if (m_nIndexPage == indexPage)
         return;
@@ -118,21 +116,21 @@ void FrameCommands::ChooseIndexPage(int indexPage)
 
 void FrameCommands::UseCurrent(const std::string& currentUrl)
 {
-    if (m_nIndexPage == 3)
+    if (m_nIndexPage == IndexPage::Current)
         return;
-    m_nIndexPage = 3;
-    m_store.Write(kIndexPage, 3);
+    m_nIndexPage = IndexPage::Current;
+    m_store.Write(kIndexPage, IndexPage::Current);
     m_store.WriteProfileString(kSettingsSection, kIndexPageURL, currentUrl);
 }
 
 void FrameCommands::GoToStartPage()
 {
-    if (m_nIndexPage == 1)
+    if (m_nIndexPage == IndexPage::Blank)
         m_sink.NavigateTo("about:blank");
-    else if (m_nIndexPage == 2)
+    else if (m_nIndexPage == IndexPage::Default)
         m_sink.NavigateTo(kProductStartPage);
-    else if (const std::optional<std::string> stored =
-                 FirstPageFor(3, m_store.GetProfileString(kSettingsSection, kIndexPageURL)))
+    else if (const std::optional<std::string> stored = FirstPageFor(
+                 IndexPage::Current, m_store.GetProfileString(kSettingsSection, kIndexPageURL)))
         m_sink.NavigateTo(*stored);
 }
 
@@ -151,12 +149,12 @@ void FrameCommands::ShowProductHomepage()
     m_sink.OpenExternal(kProductWebPage);
 }
 
-std::optional<std::string> FirstPageFor(int indexPage, const std::string& storedUrl)
+std::optional<std::string> FirstPageFor(IndexPage indexPage, const std::string& storedUrl)
 {
-    if (indexPage == 2)
+    if (indexPage == IndexPage::Default)
         return std::string(kProductStartPage);
     // A stored script or data address opens nothing.
-    if (indexPage == 3 && !IsRefusedAddress(storedUrl))
+    if (indexPage == IndexPage::Current && !IsRefusedAddress(storedUrl))
         return storedUrl;
     return std::nullopt;
 }

@@ -1,8 +1,7 @@
-#include "app/globals.h"
+#include "common/globals.h"
 
 namespace lumo {
 
-std::string g_strAppDir;
 std::string g_strCurrentURL;
 
 } // namespace lumo

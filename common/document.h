@@ -3,6 +3,8 @@
 // through which the frame's commands and the tree reach them.
 #include <string>
 
+#include "common/settings.h"
+
 namespace lumo {
 
 // The browser pane as the rest of the program uses it.
@@ -23,7 +25,7 @@ class TreePane
 {
 public:
     virtual ~TreePane() = default;
-    virtual void BuildCatalogTree(int arrangement) = 0;
+    virtual void BuildCatalogTree(CataView arrangement) = 0;
 };
 
 class CLumoNewsReaderDoc

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "common/settings.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,7 +11,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
-#include "favorites/file_replacement.h"
+#include "common/file_replacement.h"
 
 namespace lumo {
 namespace {

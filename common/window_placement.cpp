@@ -1,8 +1,8 @@
-#include "app/window_placement.h"
+#include "common/window_placement.h"
 
 #include <algorithm>
 
-#include "app/settings.h"
+#include "common/settings.h"
 
 namespace lumo {
 

@@ -1,9 +1,10 @@
-#include "app/app_paths.h"
+#include "common/app_paths.h"
 
-#include "browser/web_address.h"
+#include "common/address_text.h"
 
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace lumo {
@@ -28,9 +29,37 @@ std::optional<std::string> CurrentDirectory()
     }
 }
 
+namespace {
+
+std::string& ProgramDirectoryValue()
+{
+    static std::string dir;
+    return dir;
+}
+
+} // namespace
+
+const std::string& ProgramDirectory()
+{
+    std::string& dir = ProgramDirectoryValue();
+    if (dir.empty())
+        dir = AppDirFor(CurrentDirectory());
+    return dir;
+}
+
+void SetProgramDirectory(std::string dir)
+{
+    ProgramDirectoryValue() = std::move(dir);
+}
+
 std::string FavoritesFilePath(const std::string& appDir)
 {
     return appDir + "/Favorites.xml";
+}
+
+std::string FavoritesFilePath()
+{
+    return FavoritesFilePath(ProgramDirectory());
 }
 
 std::string HelpFileUrl(const std::string& appDir)
@@ -48,18 +77,20 @@ std::string HelpFileUrl(const std::string& appDir)
     return "file://" + PercentEncode(single, "/");
 }
 
-const char* SkinFileForStyle(int skinStyle)
+const char* SkinFileForStyle(SkinStyle skinStyle)
 {
-    switch (skinStyle) {
-    case 1:
-        return "Skin/XPCorona.ssk";
-    case 2:
-        return "Skin/Minimized.ssk";
-    case 3:
-        return "Skin/SoftCrystal.ssk";
-    default:
-        return nullptr;
-    }
+    for (const SkinNames& skin : kSkins)
+        if (skin.style == skinStyle)
+            return skin.file;
+    return nullptr;
+}
+
+const char* ReaderSkinName(SkinStyle skinStyle)
+{
+    for (const SkinNames& skin : kSkins)
+        if (skin.style == skinStyle)
+            return skin.readerName;
+    return ReaderSkinName(SkinStyle::Minimized);
 }
 
 } // namespace lumo

@@ -1,23 +1,14 @@
-#include "app/message_box.h"
+#include "favorites/message_box_reporter.h"
 
 #include <utility>
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/msgdlg.h>
 #include <wx/utils.h>
 
-#include "app/resource_ids.h"
-#include "app/url_opener.h"
+#include "common/message_box.h"
 
 namespace lumo {
-
-int AppMessageBox(const std::string& text, long style)
-{
-    // No explicit parent: wx places the box over the window in use, the main
-    // window or a dialog open on top of it.
-    return wxMessageBox(wxString::FromUTF8(text), kAppTitle, style, nullptr);
-}
 
 void MessageBoxReporter::ShowMessage(const std::string& utf8Text)
 {
@@ -51,17 +42,6 @@ bool MessageBoxReporter::WaitForLock(const std::function<bool()>& tryLock,
             wxTheApp->ProcessPendingEvents();
     }
     return true;
-}
-
-bool OpenOutsideOrSay(const std::string& url)
-{
-    if (OpenUrlOutside(url))
-        return true;
-    // An address that may not leave the program is refused as such; nothing
-    // was tried, so "no program could be started" would be wrong.
-    AppMessageBox(OutsideRouteOf(url) == OutsideRoute::Refused ? RefusedOutsideMessage(url)
-                                                               : CannotOpenMessage(url));
-    return false;
 }
 
 } // namespace lumo

@@ -1,4 +1,4 @@
-#include "app/url_opener.h"
+#include "common/url_opener.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 
 #include <gio/gio.h>
 
-#include "browser/web_address.h"
+#include "common/address_text.h"
 
 namespace lumo {
 namespace {
@@ -21,11 +21,8 @@ bool LaunchDefaultProgram(const std::string& url)
     }
     // mailto:, tel: and the like go to the desktop's handler of the scheme;
     // false when the desktop has none.
-    GError* error = nullptr;
-    gboolean launched = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
-    if (error)
-        g_error_free(error);
-    return launched;
+    g_autoptr(GError) error = nullptr;
+    return g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
 }
 
 UrlOpener& CurrentOpener()

@@ -1,4 +1,4 @@
-#include "favorites/file_replacement.h"
+#include "common/file_replacement.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -17,14 +17,48 @@ struct IntSetting
     int defaultValue;
 };
 
-inline constexpr IntSetting kWindowSize{"WindowSize", 5};
-inline constexpr IntSetting kSkinStyle{"SkinStyle", 2};
-inline constexpr IntSetting kIndexPage{"IndexPage", 2};
-inline constexpr IntSetting kCataView{"CataView", 1};
-inline constexpr const char* kIndexPageURL = "IndexPageURL"; // string, default empty
+// The saved choices. Each value is the number the settings file keeps for it;
+// only the profile store turns them into numbers and back. A number outside
+// the names below is kept as it is read (the code that uses it says what it
+// means).
+enum class WindowShow : int // how the main window shows at start
+{
+    Minimized = 2,
+    Maximized = 3,
+    Normal = 5,
+    Minimize = 6,
+    MinimizedInactive = 7,
+};
+enum class SkinStyle : int
+{
+    XPCorona = 1,
+    Minimized = 2,
+    SoftCrystal = 3,
+};
+enum class IndexPage : int // the page the browser pane opens at start
+{
+    Blank = 1,
+    Default = 2,
+    Current = 3,
+};
+enum class CataView : int // how the tree arranges the newspapers
+{
+    ByArea = 1,
+    ByContent = 2,
+};
 
-inline constexpr int kShowMaximized = 3;
-inline constexpr int kShowNormal = 5;
+// A key that holds one of the saved choices above.
+template <class Choice> struct ChoiceSetting
+{
+    const char* key;
+    Choice defaultValue;
+};
+
+inline constexpr ChoiceSetting<WindowShow> kWindowSize{"WindowSize", WindowShow::Normal};
+inline constexpr ChoiceSetting<SkinStyle> kSkinStyle{"SkinStyle", SkinStyle::Minimized};
+inline constexpr ChoiceSetting<IndexPage> kIndexPage{"IndexPage", IndexPage::Default};
+inline constexpr ChoiceSetting<CataView> kCataView{"CataView", CataView::ByArea};
+inline constexpr const char* kIndexPageURL = "IndexPageURL"; // string, default empty
 
 // Reads and writes values of one config store the way the program's profile
 // functions do: absent or unreadable values give the caller's default, every
@@ -48,6 +82,15 @@ public:
     bool Write(const IntSetting& setting, int value)
     {
         return WriteProfileInt(kSettingsSection, setting.key, value);
+    }
+    template <class Choice> Choice Get(const ChoiceSetting<Choice>& setting) const
+    {
+        return static_cast<Choice>(
+            GetProfileInt(kSettingsSection, setting.key, static_cast<int>(setting.defaultValue)));
+    }
+    template <class Choice> bool Write(const ChoiceSetting<Choice>& setting, Choice value)
+    {
+        return WriteProfileInt(kSettingsSection, setting.key, static_cast<int>(value));
     }
 
     wxConfigBase& Config() { return m_config; }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
+#include "common/settings.h"
 
 namespace lumo {
 
@@ -15,7 +15,7 @@ class CommandSink
 {
 public:
     virtual ~CommandSink() = default;
-    virtual void BuildCatalogTree(int arrangement) = 0;
+    virtual void BuildCatalogTree(CataView arrangement) = 0;
     virtual void LoadSkin(const std::string& path) = 0;
     virtual void NavigateTo(const std::string& url) = 0;
     virtual void GoBack() = 0;
@@ -30,18 +30,18 @@ public:
     // Reads CataView, SkinStyle and IndexPage from the store.
     FrameCommands(ProfileStore& store, CommandSink& sink);
 
-    int CataView() const { return m_nCataView; }
-    int SkinStyle() const { return m_nSkinStyle; }
-    int IndexPage() const { return m_nIndexPage; }
+    lumo::CataView CataView() const { return m_nCataView; }
+    lumo::SkinStyle SkinStyle() const { return m_nSkinStyle; }
+    lumo::IndexPage IndexPage() const { return m_nIndexPage; }
 
     // Runs one of the commands below by its id; false for an id that is not one of them.
     bool Execute(int commandId);
     // The check mark of a command of this model; nullopt for an id it does not own.
     std::optional<bool> IsChecked(int commandId) const;
 
-    void CatalogBy(int arrangement);
-    void ChooseSkin(int skinStyle);
-    void ChooseIndexPage(int indexPage); // Use Blank (1) and Use Default (2)
+    void CatalogBy(lumo::CataView arrangement);
+    void ChooseSkin(lumo::SkinStyle skinStyle);
+    void ChooseIndexPage(lumo::IndexPage indexPage); // Use Blank and Use Default
     void UseCurrent(const std::string& currentUrl);
     void GoToStartPage();
     void Home();
@@ -51,16 +51,16 @@ public:
 private:
     ProfileStore& m_store;
     CommandSink& m_sink;
-    int m_nCataView;
-    int m_nSkinStyle;
-    int m_nIndexPage;
+    lumo::CataView m_nCataView;
+    lumo::SkinStyle m_nSkinStyle;
+    lumo::IndexPage m_nIndexPage;
 };
 
 // The page the browser pane opens at its first update for an IndexPage value:
-// the product's start page for 2, the stored address for 3 (also when empty),
-// and no page at all for any other value or for a stored script or data
-// address (javascript:, data:, blob:).
-std::optional<std::string> FirstPageFor(int indexPage, const std::string& storedUrl);
+// the product's start page for Default, the stored address for Current (also
+// when empty), and no page at all for any other value or for a stored script
+// or data address (javascript:, data:, blob:).
+std::optional<std::string> FirstPageFor(IndexPage indexPage, const std::string& storedUrl);
 
 // The main window's caption for a page's title or a paper's name (UTF-8):
 // the text, " - " and the application name. The text keeps no control

@@ -24,8 +24,6 @@ enum CommandId : int
     ID_HOMEPAGE_USE_BLANK = 32786,
     ID_HOMEPAGE_USE_DEFAULT = 32787,
     ID_HOMEPAGE_USE_CURRENT = 32788,
-    // Blocking of ads and trackers in the pane, on or off (no key).
-    ID_VIEW_BLOCK_ADS = 32789,
 
     // The framework's own commands that have no wx stock id.
     ID_VIEW_TOOLBAR = 59392,

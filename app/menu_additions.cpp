@@ -1,0 +1,113 @@
+#include "app/menu_additions.h"
+
+#include <string>
+#include <utility>
+
+#include <wx/menu.h>
+
+#include "app/view_commands.h"
+#include "content_filter/blocking_settings.h"
+#include "ui/key_map.h"
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+namespace lumo {
+namespace {
+
+struct AddedItem
+{
+    int id;
+    const char* label;
+    const char* help;
+    bool hasKey;
+    KeyCommand key;     // the key's command that does the same, when it has one
+    bool check = false; // an item that is on or off
+};
+
+struct AddedItems
+{
+    const char* menu;
+    std::initializer_list<AddedItem> items;
+};
+
+const AddedItems kAdded[] = {
+    {"&View",
+     {{ID_ZOOM_IN, "Zoom In", "Make the page larger", true, KeyCommand::ZoomIn},
+      {ID_ZOOM_OUT, "Zoom Out", "Make the page smaller", true, KeyCommand::ZoomOut},
+      {ID_ZOOM_ACTUAL, "Actual Size", "Show the page at its own size", true, KeyCommand::ZoomReset},
+      {ID_FIND_IN_PAGE, "Find in Page\u2026", "Find a text in the page", true,
+       KeyCommand::OpenFindBar},
+      {ID_READER_VIEW, "Reader View", "Show the article alone, or the page again", true,
+       KeyCommand::ToggleReader},
+      {ID_FIND_NEWSPAPER, "Find a Newspaper", "Find a newspaper in the tree by its name", true,
+       KeyCommand::FindNewspaper},
+      {ID_BLOCK_ADS,
+       content_filter::kBlockAdsAndTrackersLabel,
+       "Block ads and trackers in the pages shown",
+       false,
+       {},
+       true}}},
+    {"&Browse",
+     {{ID_PAGE_RELOAD, "Reload", "Load the page again", true, KeyCommand::Reload},
+      {ID_PAGE_STOP, "Stop", "Stop loading the page", true, KeyCommand::StopLoading},
+      {ID_OPEN_IN_WEB_BROWSER,
+       "Open in Web Browser",
+       "Open the page in your web browser",
+       false,
+       {}}}},
+    {"Favorites",
+     {{ID_ADD_THIS_PAGE, "Add This Page\u2026", "Keep the page on screen among the favorites", true,
+       KeyCommand::KeepPage}}},
+};
+
+// Shows the key (as the key table writes it: "Ctrl+F", "Ctrl++", "Esc")
+// beside the item, as a hint only: GTK is given no accelerator, so the key
+// goes where it always went.
+void ShowKey(wxMenuItem* item, std::string key)
+{
+#ifdef __WXGTK__
+    std::string accelerator;
+    for (const auto& [prefix, modifier] :
+         {std::pair<std::string, const char*>{"Ctrl+", "<Control>"},
+          {"Alt+", "<Alt>"},
+          {"Shift+", "<Shift>"}})
+        if (key.size() > prefix.size() && key.starts_with(prefix)) {
+            accelerator += modifier;
+            key.erase(0, prefix.size());
+        }
+    accelerator += key == "+" ? "plus" : key == "-" ? "minus" : key == "Esc" ? "Escape" : key;
+    GtkWidget* widget = item->GetMenuItem();
+    GtkWidget* label = widget ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
+    guint keyval = 0;
+    GdkModifierType modifiers = GdkModifierType(0);
+    gtk_accelerator_parse(accelerator.c_str(), &keyval, &modifiers);
+    if (label && GTK_IS_ACCEL_LABEL(label) && keyval != 0)
+        gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), keyval, modifiers);
+#else
+    wxUnusedVar(item);
+    wxUnusedVar(key);
+#endif
+}
+
+} // namespace
+
+void AppendViewCommandsToMenus(wxMenuBar& bar)
+{
+    for (const AddedItems& added : kAdded) {
+        const int index = bar.FindMenu(added.menu);
+        if (index == wxNOT_FOUND)
+            continue;
+        wxMenu* menu = bar.GetMenu(index);
+        menu->AppendSeparator();
+        for (const AddedItem& item : added.items) {
+            wxMenuItem* appended = menu->Append(item.id, wxString::FromUTF8(item.label), item.help,
+                                                item.check ? wxITEM_CHECK : wxITEM_NORMAL);
+            if (item.hasKey && !KeyText(item.key).empty())
+                ShowKey(appended, KeyText(item.key));
+        }
+    }
+}
+
+} // namespace lumo

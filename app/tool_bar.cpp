@@ -1,0 +1,156 @@
+#include "app/tool_bar.h"
+
+#include <string>
+
+#include <wx/artprov.h>
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/toolbar.h>
+
+#include "app/main_frame.h"
+#include "app/view_commands.h"
+#include "browser/browser_view.h"
+#include "common/resource_ids.h"
+#include "common/settings.h"
+#include "ui/key_map.h"
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
+namespace lumo {
+namespace {
+
+struct ToolSpec
+{
+    int id; // 0: a separator
+    const char* name;
+    const char* icon; // a name of the desktop's icon theme
+    bool hasKey;
+    KeyCommand key; // the key's command that does the same, when it has one
+};
+
+const ToolSpec kTools[] = {
+    {ID_TOOL_BACK, "Back", "go-previous", true, KeyCommand::Back},
+    {ID_TOOL_FORWARD, "Forward", "go-next", true, KeyCommand::Forward},
+    {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", true, KeyCommand::Reload},
+    {ID_TOOL_HOME, "Home", "go-home", false, {}},
+    {0, nullptr, nullptr, false, {}},
+    {ID_READER_VIEW, "Reader view", "view-paged", true, KeyCommand::ToggleReader},
+    {ID_ZOOM_OUT, "Zoom out", "zoom-out", true, KeyCommand::ZoomOut},
+    {ID_ZOOM_IN, "Zoom in", "zoom-in", true, KeyCommand::ZoomIn},
+    {ID_FIND_IN_PAGE, "Find in page", "edit-find", true, KeyCommand::OpenFindBar},
+};
+const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", true,
+                            KeyCommand::StopLoading};
+
+// The name and, from the window's key table, the key.
+wxString ToolTip(const ToolSpec& tool)
+{
+    const std::string key = tool.hasKey ? KeyText(tool.key) : std::string();
+    return key.empty() ? wxString(tool.name)
+                       : wxString::Format("%s (%s)", tool.name, wxString::FromUTF8(key));
+}
+
+// The icon of that name in the desktop's theme, in its symbolic form when
+// the theme has one (so that all the buttons look alike), or an empty one.
+wxBitmap Icon(const char* name)
+{
+    for (const std::string& id : {std::string(name) + "-symbolic", std::string(name)}) {
+        wxBitmap icon = wxArtProvider::GetBitmap(id, wxART_TOOLBAR);
+        if (icon.IsOk())
+            return icon;
+    }
+    wxImage blank(24, 24);
+    blank.InitAlpha();
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            blank.SetAlpha(x, y, 0);
+    return wxBitmap(blank);
+}
+
+// Gives the button at `position` the name a screen reader reads for it.
+void NameTool(wxToolBar* bar, int position, const char* name)
+{
+#ifdef __WXGTK__
+    // wx keeps the native toolbar in a box of its own.
+    GtkWidget* native = bar->GetHandle();
+    while (native && GTK_IS_BIN(native) && !GTK_IS_TOOLBAR(native))
+        native = gtk_bin_get_child(GTK_BIN(native));
+    if (!native || !GTK_IS_TOOLBAR(native))
+        return;
+    GtkToolItem* item = gtk_toolbar_get_nth_item(GTK_TOOLBAR(native), position);
+    GtkWidget* button = item ? gtk_bin_get_child(GTK_BIN(item)) : nullptr;
+    if (button)
+        atk_object_set_name(gtk_widget_get_accessible(button), name);
+#else
+    wxUnusedVar(bar);
+    wxUnusedVar(position);
+    wxUnusedVar(name);
+#endif
+}
+
+} // namespace
+
+FrameToolBar::FrameToolBar(CMainFrame& frame, ProfileStore& profile)
+    : m_frame(frame), m_profile(profile)
+{
+    m_frame.Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { Show(!IsShown()); }, ToWxId(ID_VIEW_TOOLBAR));
+    m_frame.Bind(
+        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Check(IsShown()); },
+        ToWxId(ID_VIEW_TOOLBAR));
+    // Shown as it was kept, without writing the choice again.
+    if (m_profile.GetProfileInt(kToolbarSection, kToolbarShownKey, 0) != 0) {
+        Create();
+        m_frame.SendSizeEvent();
+    }
+}
+
+bool FrameToolBar::IsShown() const
+{
+    return m_bar && m_bar->IsShown();
+}
+
+void FrameToolBar::Show(bool show)
+{
+    if (show && !m_bar)
+        Create();
+    if (m_bar && m_bar->IsShown() != show) {
+        m_bar->Show(show);
+        m_frame.SendSizeEvent();
+    }
+    m_profile.WriteProfileInt(kToolbarSection, kToolbarShownKey, show ? 1 : 0);
+}
+
+void FrameToolBar::Create()
+{
+    m_bar = m_frame.CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT, wxID_ANY, "Toolbar");
+    m_bar->SetToolBitmapSize(wxSize(24, 24));
+    for (const ToolSpec& tool : kTools) {
+        if (tool.id == 0)
+            m_bar->AddSeparator();
+        else
+            m_bar->AddTool(tool.id, tool.name, Icon(tool.icon), ToolTip(tool));
+    }
+    m_bar->Realize();
+    for (int position = 0; position < static_cast<int>(std::size(kTools)); ++position)
+        if (kTools[position].id != 0)
+            NameTool(m_bar, position, kTools[position].name);
+    m_bar->Bind(wxEVT_UPDATE_UI, &FrameToolBar::UpdateReloadOrStop, this, ID_PAGE_RELOAD_OR_STOP);
+}
+
+void FrameToolBar::UpdateReloadOrStop(wxUpdateUIEvent& event)
+{
+    event.Skip(); // the frame enables it
+    const bool loading = m_frame.HtmlView() && m_frame.HtmlView()->IsLoading();
+    if (loading == m_showsStop)
+        return;
+    m_showsStop = loading;
+    const ToolSpec& tool = loading ? kStopTool : kTools[2];
+    m_bar->SetToolNormalBitmap(tool.id, Icon(tool.icon));
+    m_bar->SetToolShortHelp(tool.id, ToolTip(tool));
+    NameTool(m_bar, 2, tool.name);
+}
+
+} // namespace lumo
