@@ -69,6 +69,22 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
     AssociateModel(m_model);
     // The control holds the model from here on; m_model stays valid as long as it does.
     m_model->DecRef();
+    ShapeNativeTree();
+    Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
+    // Enter on a row (and a double-click) opens a page still waiting at once.
+    Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OpenPendingPage(); });
+    m_pendingOpen.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenPendingPage(); });
+#ifndef __WXGTK__
+    Bind(wxEVT_DATAVIEW_ITEM_CONTEXT_MENU,
+         [this](wxDataViewEvent& event) { ShowPaperMenu(ToItem(event.GetItem())); });
+#endif
+    WatchNativeInput();
+}
+
+// The GTK tree under the control: tree lines, rows of one height, names
+// cut with an ellipsis and shown whole in a tooltip.
+void CLeftView::ShapeNativeTree()
+{
 #ifdef __WXGTK__
     m_model->ServeRowLookups(GTK_TREE_VIEW(GtkGetTreeView()));
     // Lines from every item to its children, as a classic tree draws them.
@@ -102,14 +118,12 @@ CLeftView::CLeftView(wxWindow* parent, CLumoNewsReaderDoc& doc, ProfileStore& pr
         }),
         this);
 #endif
-    Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CLeftView::OnTvnSelchanged, this);
-    // Enter on a row (and a double-click) opens a page still waiting at once.
-    Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OpenPendingPage(); });
-    m_pendingOpen.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenPendingPage(); });
-#ifndef __WXGTK__
-    Bind(wxEVT_DATAVIEW_ITEM_CONTEXT_MENU,
-         [this](wxDataViewEvent& event) { ShowPaperMenu(ToItem(event.GetItem())); });
-#endif
+}
+
+// Which hand moved the selection, the tree's own keys, and the right button
+// before the control selects the row with it.
+void CLeftView::WatchNativeInput()
+{
 #ifdef __WXGTK__
     // Which hand moved the selection: keys walk quietly, the pointer opens at once.
     g_signal_connect(

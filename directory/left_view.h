@@ -96,6 +96,8 @@ public:
     void SelectionChanged(Item item);
     // Opens the page a keyboard walk rests on now, if one waits.
     void OpenPendingPage();
+    void ShapeNativeTree();
+    void WatchNativeInput();
     // Whether a page chosen by the keys waits for them to rest.
     bool PageWaitsToOpen() const { return m_pendingOpen.IsRunning(); }
 

@@ -188,8 +188,12 @@ void BuildFrontPage(lumo::test::LocalWebServer& server, bool thirdParties)
         // Ad frames, each loading more of their own.
         for (int i = 1; i <= 4; ++i) {
             const std::string n = std::to_string(i);
-            std::string inside =
-                site.ThirdScript("http://tpc.googlesyndication.com/sodar/sodar2.js?f=" + n);
+            // What a reader sees of it: a banner.
+            std::string inside = "<div style='height:250px;background:#e8b923;color:#222;"
+                                 "font:bold 26px sans-serif;text-align:center;line-height:250px'>"
+                                 "Advertisement " +
+                                 n + "</div>";
+            inside += site.ThirdScript("http://tpc.googlesyndication.com/sodar/sodar2.js?f=" + n);
             inside += site.ThirdImage("http://ib.adnxs.com/getuid?slot=" + n);
             inside += site.ThirdImage("http://ad.doubleclick.net/ddm/ad/creative" + n + ".gif");
             ads += site.ThirdFrame(
@@ -354,6 +358,22 @@ int Run(bool on, bool front, const std::string& filters)
         loadMs[round] = Ms(Clock::now() - start);
         if (round == 0)
             firstRequests = server.Requests().size();
+    }
+    // A picture of the page as shown, when one is asked for.
+    if (const char* shot = std::getenv("LUMO_BENCH_SHOT")) {
+        cairo_surface_t* surface = nullptr;
+        webkit_web_view_get_snapshot(
+            native, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+            +[](GObject* source, GAsyncResult* result, gpointer out) {
+                *static_cast<cairo_surface_t**>(out) =
+                    webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+            },
+            &surface);
+        if (!WaitFor([&] { return surface != nullptr; }, std::chrono::seconds(10)) ||
+            cairo_surface_write_to_png(surface, shot) != CAIRO_STATUS_SUCCESS)
+            std::fprintf(stderr, "no picture of the page\n");
+        if (surface)
+            cairo_surface_destroy(surface);
     }
     // Late work of the page and the engine settles before memory is measured.
     const auto settle = Clock::now() + std::chrono::seconds(2);

@@ -217,7 +217,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
 
     // A list that is gone, and one that is no filter list: the fresh
     // filters stay in use.
-    m_server.Route("/lists/easyprivacy.txt", lumo::test::WebResponse{404, "text/html", "gone"});
+    m_server.Route("/lists/easyprivacy.txt", lumo::test::WebResponse{404, "text/html", "gone", {}});
     WriteSetting(kLastListUpdateKey, "0");
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 1; }));

@@ -415,8 +415,9 @@ TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
         EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
         const std::string text = InReader("document.body.innerText");
         EXPECT_NE(text.find(article.last), std::string::npos) << article.path;
-        if (article.html.find("Deep inside") != std::string::npos)
+        if (article.html.find("Deep inside") != std::string::npos) {
             EXPECT_NE(text.find("Deep inside the report"), std::string::npos);
+        }
         PressKey(WXK_F9);
         ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
         EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;

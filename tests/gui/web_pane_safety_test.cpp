@@ -666,9 +666,10 @@ TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
                 Caption() == "Next Paper - Lumo News Reader");
     })) << Url()
         << " " << Caption();
-    if (!Failure())
+    if (!Failure()) {
         EXPECT_TRUE(
             WaitFor([&] { return RunScript("document.body.innerText.trim()") == "next text"; }));
+    }
 
     // Dying while the plain address is asked for, after the secure one.
     m_server.Route("/later.html",

@@ -54,7 +54,7 @@ TEST(WebAddressTest, FailurePageKeepsNameAndAddressAndEscapesThem)
     EXPECT_EQ(html.find("<script"), std::string::npos);
 
     // An address the pane must not load gets no link, whatever a page put there.
-    FailurePage hostile{"javascript:alert(1)", "", FailureReason::Other};
+    FailurePage hostile{"javascript:alert(1)", "", FailureReason::Other, ""};
     html = FailurePageHtml(hostile);
     EXPECT_EQ(html.find("href=\"javascript"), std::string::npos);
     EXPECT_EQ(html.find("Try again"), std::string::npos);
