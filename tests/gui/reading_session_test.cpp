@@ -364,6 +364,11 @@ protected:
         }
         if (want.more)
             out << want.more();
+        // Why a failure page failed, when the step went wrong.
+        if (!out.str().empty() && View()->ShowsFailurePage())
+            if (auto failed =
+                    lumo::ParseFailurePageAddress(View()->WebView()->GetCurrentURL().utf8_string()))
+                out << " the failure page says " << lumo::ReasonText(failed->reason) << ";";
         return out.str();
     }
 
