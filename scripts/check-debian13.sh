@@ -86,8 +86,12 @@ scripts/setup.sh build
 command -v dbus-uuidgen >/dev/null && dbus-uuidgen --ensure
 echo "=== test suite: Debian 13 ($(. /etc/os-release && echo "$PRETTY_NAME")) ==="
 cd build
+# A test that fails is run once more: WebKitGTK 2.52 here now and then drops
+# a load with "WebKit encountered an internal error" under the tests that
+# storm it. One that fails twice fails the check; ctest names every test
+# that needed the second run.
 xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- ../tests/with_display.sh \
-    ctest --output-on-failure --timeout 600
+    ctest --output-on-failure --timeout 600 --repeat until-pass:2
 cpack -G DEB >/dev/null
 ls lumo-news-reader_*.deb
 '
