@@ -20,7 +20,8 @@ namespace {
 bool BlockingOn(CMainFrame& frame)
 {
     return frame.Profile().GetProfileInt(content_filter::kBlockingSection,
-                                         content_filter::kBlockingEnabledKey, 1) != 0;
+                                         content_filter::kBlockingEnabledKey,
+                                         content_filter::kBlockingEnabledByDefault ? 1 : 0) != 0;
 }
 
 void Run(CMainFrame& frame, int id)

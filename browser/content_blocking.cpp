@@ -40,6 +40,12 @@ std::chrono::milliseconds& UpdateDelay()
     return delay;
 }
 
+bool BlockingEnabledIn(wxConfigBase& config)
+{
+    return config.ReadBool(wxString("/") + kBlockingSection + "/" + kBlockingEnabledKey,
+                           kBlockingEnabledByDefault);
+}
+
 fs::path ShippedFolder()
 {
     if (!ShippedFolderSetting().empty())
@@ -407,8 +413,7 @@ void FilterLibrary::CheckForUpdate()
     if (m_state != State::Ready || m_updating)
         return;
     wxConfigBase* config = SettingsOfAnyPage();
-    if (!config ||
-        !config->ReadBool(wxString("/") + kBlockingSection + "/" + kBlockingEnabledKey, true))
+    if (!config || !BlockingEnabledIn(*config))
         return;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     wxString lastText;
@@ -681,8 +686,7 @@ wxConfigBase* PageContentBlocking::Settings() const
 bool PageContentBlocking::Enabled() const
 {
     wxConfigBase* config = Settings();
-    return !config ||
-           config->ReadBool(wxString("/") + kBlockingSection + "/" + kBlockingEnabledKey, true);
+    return !config || BlockingEnabledIn(*config);
 }
 
 bool PageContentBlocking::Allowed(const std::string& site) const

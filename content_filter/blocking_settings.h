@@ -16,6 +16,7 @@ namespace lumo::content_filter {
 inline constexpr const char* kBlockingSection = "ContentBlocking";
 // 1 (the default): ads and trackers are blocked in the pane; 0: nothing is.
 inline constexpr const char* kBlockingEnabledKey = "Enabled";
+inline constexpr bool kBlockingEnabledByDefault = true;
 // Where the lists are fetched from.
 inline constexpr const char* kEasyListAddressKey = "EasyListAddress";
 inline constexpr const char* kEasyPrivacyAddressKey = "EasyPrivacyAddress";

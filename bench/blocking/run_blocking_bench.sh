@@ -8,7 +8,7 @@
 #   build-dir  the CMake build directory (default ./build); build the targets
 #              content_blocking_bench and lumo-filter-convert there first
 #   runs       runs of each case (default 7, or $RUNS)
-# Runs under its own Xvfb (xvfb-run) and D-Bus session.
+# Runs under its own Xvfb (xvfb-run) and its own D-Bus (dbus-run-session).
 set -euo pipefail
 
 build_dir=$(realpath "${1:-build}")

@@ -260,10 +260,7 @@ TEST_F(WebPaneTest, AFailedPageNamesThePaperSaysWhyAndTriesAgain)
     m_view->FocusPage();
     ASSERT_TRUE(WaitFor([&] { return m_view->PageHasFocus(); }));
     lumo::test::PressKey(XK_Tab);
-    // Return once the page process has taken the Tab, as a user's would come:
-    // a round trip to it after the key is handled here.
-    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
-    RunScript("0");
+    ASSERT_TRUE(lumo::test::WaitForPageToTakeKeys(m_view->WebView()));
     lumo::test::PressKey(XK_Return);
     ASSERT_TRUE(WaitForCaption("Daily News")) << Caption();
     EXPECT_EQ(Url(), address);

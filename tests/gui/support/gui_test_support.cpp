@@ -148,6 +148,15 @@ bool WaitForPaint(wxWebView* view)
     return WaitFor([&] { return run("String(window.lumoTestFrames)") == "2"; });
 }
 
+bool WaitForPageToTakeKeys(wxWebView* view)
+{
+    if (!WaitForQueuedEvents())
+        return false;
+    wxString result;
+    view->RunScript("0", &result);
+    return true;
+}
+
 bool WaitForFrames(wxWindow* window)
 {
     GdkFrameClock* clock = gtk_widget_get_frame_clock(window->GetHandle());

@@ -73,6 +73,11 @@ void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
 // call: what it shows can then take a click.
 bool WaitForPaint(wxWebView* view);
 
+// Waits until the keys pressed so far have reached `view`'s page process:
+// handled here, then a round trip to that process behind them. A key pressed
+// next comes after them as a user's would.
+bool WaitForPageToTakeKeys(wxWebView* view);
+
 // Waits until GTK has laid out and drawn `window`'s top window twice since
 // the call: sizes, scrolling and ellipses of a change are then in place.
 bool WaitForFrames(wxWindow* window);
