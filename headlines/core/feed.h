@@ -10,7 +10,8 @@
 
 namespace headlines {
 
-struct FeedItem {
+struct FeedItem
+{
     // What makes the item itself across fetches: its guid or id, else its
     // link, else its title and date.
     std::string identity;
@@ -22,7 +23,8 @@ struct FeedItem {
     std::time_t published = 0;
 };
 
-struct ParsedFeed {
+struct ParsedFeed
+{
     std::string title; // plain text
     std::string link;  // the site's page, http or https only
     std::vector<FeedItem> items;

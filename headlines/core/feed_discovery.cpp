@@ -100,6 +100,7 @@ bool IsFeedLink(const xmlNode* element)
 std::vector<DiscoveredFeed> DiscoverFeeds(std::string_view html, const std::string& pageAddress)
 {
     std::vector<DiscoveredFeed> feeds;
+    const QuietXmlErrors quiet;
     const XmlDocPtr doc = ReadPage(html, pageAddress);
     if (!doc)
         return feeds;
@@ -113,8 +114,8 @@ std::vector<DiscoveredFeed> DiscoverFeeds(std::string_view html, const std::stri
         if (!address || std::any_of(feeds.begin(), feeds.end(),
                                     [&](const DiscoveredFeed& f) { return f.address == *address; }))
             continue;
-        feeds.push_back(
-            {std::move(*address), CollapseWhitespace(AttributeOf(element, "title").value_or(""))});
+        feeds.push_back({std::move(*address), CollapseWhitespace(ReplaceInvalidUtf8(
+                                                  AttributeOf(element, "title").value_or("")))});
     }
     return feeds;
 }

@@ -109,19 +109,10 @@ std::string RepairFeedBytes(std::string_view bytes)
 
 bool IsValidUtf8(std::string_view bytes)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = lead < 0x80                    ? 1
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                   : lead >= 0xE0                 ? 3
-                                   : lead >= 0xC2 && lead <= 0xDF ? 2
-                                                                  : 0;
-        if (length == 0 || i + length > bytes.size())
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = Utf8SequenceLength(bytes.substr(i));
+        if (length == 0)
             return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-                return false;
         i += length;
     }
     return true;
@@ -192,8 +183,9 @@ bool IsBlockElement(const xmlNode* node)
 }
 
 // The text of an element and its descendants, with a space where an element
-// that ends a block (a paragraph of inline XHTML) starts or ends. Entity
-// references are not followed.
+// that ends a block (a paragraph of inline XHTML) starts or ends, and U+FFFD
+// for bytes libxml2 passed on from a broken document. Entity references are
+// not followed.
 std::string TextOf(const xmlNode* node)
 {
     std::string text;
@@ -214,7 +206,7 @@ std::string TextOf(const xmlNode* node)
         }
         current = current == node ? nullptr : current->next;
     }
-    return text;
+    return ReplaceInvalidUtf8(text);
 }
 
 // RSS leaves open whether a title is text or HTML; feeds write both, so
@@ -301,7 +293,7 @@ ItemParts ReadRssItem(const xmlNode* item)
     // RSS 1.0 names each item by its rdf:about.
     if (xmlChar* about = xmlGetNsProp(item, XmlChars("about"), XmlChars(kRdfNs.data())); about) {
         if (parts.id.empty())
-            parts.id = TrimAscii(Chars(about));
+            parts.id = ReplaceInvalidUtf8(TrimAscii(Chars(about)));
         xmlFree(about);
     }
     return parts;
@@ -444,6 +436,7 @@ FeedParseResult ParseFeed(std::string_view bytes, const std::string& feedAddress
         return Failure("the document is empty");
     if (bytes.size() > kMaxFeedSize)
         return Failure("the document is larger than " + std::to_string(kMaxFeedSize >> 20) + " MB");
+    const QuietXmlErrors quiet;
     const XmlDocPtr doc = ReadDocument(bytes, feedAddress);
     const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
     if (!root)

@@ -188,23 +188,6 @@ const xmlNode* ChildNamed(const xmlNode* parent, std::string_view name)
 
 // ---- Writing -----------------------------------------------------------------
 
-// The length of the UTF-8 sequence at `text`, 0 when it is not one.
-std::size_t Utf8SequenceLength(std::string_view text)
-{
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80                    ? 1
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 // Text for an attribute or an element: markup characters and line breaks as
 // references (an attribute keeps them that way), bytes XML cannot hold
 // (control characters, broken UTF-8) as U+FFFD.
@@ -264,6 +247,7 @@ OpmlReadResult ReadOpml(std::string_view bytes)
     if (bytes.size() > kMaxOpmlFileSize)
         return Refused(kMsgTooLarge);
     std::string error;
+    const QuietXmlErrors quiet;
     const XmlDocPtr doc = ParseOpml(bytes, error);
     if (!doc)
         return Refused(error);

@@ -240,6 +240,47 @@ bool IsUtf8Continuation(char c)
 
 } // namespace
 
+std::size_t Utf8SequenceLength(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead < 0x80)
+        return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || length > text.size())
+        return 0;
+    // The second byte's range rules out overlong forms, surrogates and
+    // characters beyond U+10FFFF.
+    const auto second = static_cast<unsigned char>(text[1]);
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (!IsUtf8Continuation(text[k]))
+            return 0;
+    return length;
+}
+
+std::string ReplaceInvalidUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0)
+            out += "\uFFFD";
+        else
+            out.append(text, i, length);
+        i += std::max<std::size_t>(length, 1);
+    }
+    return out;
+}
+
 bool IsInlineHtmlElement(std::string_view name)
 {
     return std::binary_search(kInlineElements.begin(), kInlineElements.end(), name);

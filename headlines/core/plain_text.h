@@ -26,6 +26,14 @@ std::string CollapseWhitespace(std::string_view text);
 // separate nothing ("<b>Big</b>ger" reads "Bigger").
 bool IsInlineHtmlElement(std::string_view name);
 
+// The length of the UTF-8 sequence `text` starts with: 0 when it does not
+// start with one (a stray byte, an overlong form, a surrogate, a cut one).
+std::size_t Utf8SequenceLength(std::string_view text);
+
+// `text` with every byte that is not part of a UTF-8 sequence made U+FFFD:
+// libxml2 recovering from a broken document can pass such bytes on.
+std::string ReplaceInvalidUtf8(std::string_view text);
+
 // `text` when it has at most `limit` characters; else cut there (at a word's
 // end when one is near) with an ellipsis after it.
 std::string ShortenText(std::string_view text, std::size_t limit);

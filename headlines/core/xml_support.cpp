@@ -13,6 +13,7 @@ namespace headlines {
 namespace {
 
 void IgnoreXmlError(void*, xmlErrorPtr) {}
+void IgnoreGenericError(void*, const char*, ...) {}
 
 void InitXmlOnce()
 {
@@ -67,6 +68,21 @@ bool IsWebAddress(std::string_view address)
 }
 
 } // namespace
+
+QuietXmlErrors::QuietXmlErrors()
+    : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
+      m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext)
+{
+    InitXmlOnce();
+    xmlSetStructuredErrorFunc(nullptr, &IgnoreXmlError);
+    xmlSetGenericErrorFunc(nullptr, &IgnoreGenericError);
+}
+
+QuietXmlErrors::~QuietXmlErrors()
+{
+    xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+    xmlSetGenericErrorFunc(m_genericContext, m_generic);
+}
 
 void XmlParserDeleter::operator()(xmlParserCtxt* ctxt) const
 {

@@ -5,6 +5,7 @@
 // libxml2's global state after its one-time initialisation.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <memory>
 #include <optional>
@@ -23,6 +24,25 @@ struct XmlParserDeleter
 };
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 using XmlParserPtr = std::unique_ptr<xmlParserCtxt, XmlParserDeleter>;
+
+// For the length of one read, keeps libxml2 quiet on this thread: its
+// encoding and input layers report without a parser context, to the
+// thread's own error handlers (libxml2 keeps them per thread), which this
+// sets to nothing and puts back after.
+class QuietXmlErrors
+{
+public:
+    QuietXmlErrors();
+    ~QuietXmlErrors();
+    QuietXmlErrors(const QuietXmlErrors&) = delete;
+    QuietXmlErrors& operator=(const QuietXmlErrors&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_genericContext;
+};
 
 // A parser context whose errors go nowhere: a broken feed or page is an
 // ordinary case, not something to print. Null when libxml2 has no memory.

@@ -3,6 +3,7 @@
 // documents that are no feed or are hostile.
 #include "headlines/core/feed_dates.h"
 #include "headlines/core/feed_parser.h"
+#include "headlines/core/plain_text.h"
 
 #include "temp_dir.h"
 
@@ -58,7 +59,7 @@ TEST(FeedParserTest, ReadsRss2)
         "<item><title>Storm hits coast</title><link>/2024/storm</link>"
         "<description>&lt;p&gt;Winds of &lt;b&gt;120&lt;/b&gt; km/h.&lt;/p&gt;</description>"
         "<guid isPermaLink=\"false\">storm-1</guid><pubDate>Sat, 07 Sep 2002 09:42:31 GMT</pubDate>"
-        "</item><item><title>Second</title><link>https://other.example.org/b</link></item>"));
+        "</item><item xml:base=\"/world/\"><title>Second</title><link>b</link></item>"));
     EXPECT_EQ(feed.title, "The Daily");
     EXPECT_EQ(feed.link, "https://news.example.com/");
     ASSERT_EQ(feed.items.size(), 2u);
@@ -67,7 +68,7 @@ TEST(FeedParserTest, ReadsRss2)
     EXPECT_EQ(feed.items[0].summary, "Winds of 120 km/h.");
     EXPECT_EQ(feed.items[0].identity, "storm-1");
     EXPECT_EQ(feed.items[0].published, 1031391751);
-    EXPECT_EQ(feed.items[1].link, "https://other.example.org/b");
+    EXPECT_EQ(feed.items[1].link, "https://news.example.com/world/b");
     EXPECT_EQ(feed.items[1].published, 0);
 }
 
@@ -149,6 +150,14 @@ TEST(FeedParserTest, ToleratesTheFaultsOfRealFeeds)
         Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><rss><channel><title>Prix "
               "\xA4</title></channel></rss>");
     EXPECT_EQ(declared.title, "Prix \u20ac");
+
+    // A stray byte inside a tag of a UTF-8 document: libxml2 recovers and
+    // passes it on, the text keeps U+FFFD instead.
+    const ParsedFeed stray = Parse(Rss("<item><title>One</title\x86><description>"
+                                       "<p>Para</p\x86><p>two</p></description></item>"));
+    const std::string strayText = AllText(stray);
+    EXPECT_EQ(ReplaceInvalidUtf8(strayText), strayText);
+    EXPECT_THAT(strayText, HasSubstr("One"));
 
     // UTF-16, which the mending above must leave alone.
     const ParsedFeed wide =
