@@ -16,6 +16,9 @@ constexpr std::string_view kAtomNs = "http://www.w3.org/2005/Atom";
 constexpr std::string_view kAtom03Ns = "http://purl.org/atom/ns#";
 constexpr std::string_view kRss090Ns = "http://my.netscape.com/rdf/simple/0.9/";
 constexpr std::string_view kRss10Ns = "http://purl.org/rss/1.0/";
+// Namespaces some RSS 2.0 feeds of the early 2000s put their elements in.
+constexpr std::string_view kRss2UserlandNs = "http://backend.userland.com/rss2";
+constexpr std::string_view kRss2HarvardNs = "http://blogs.law.harvard.edu/tech/rss";
 constexpr std::string_view kRdfNs = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 constexpr std::string_view kDublinCoreNs = "http://purl.org/dc/elements/1.1/";
 constexpr std::string_view kContentNs = "http://purl.org/rss/1.0/modules/content/";
@@ -150,7 +153,8 @@ XmlDocPtr ReadDocument(std::string_view bytes, const std::string& address)
 bool IsRss(const xmlNode* node, std::string_view name)
 {
     const std::string_view ns = NamespaceOf(node);
-    return NameOf(node) == name && (ns.empty() || ns == kRss090Ns || ns == kRss10Ns);
+    return NameOf(node) == name && (ns.empty() || ns == kRss090Ns || ns == kRss10Ns ||
+                                    ns == kRss2UserlandNs || ns == kRss2HarvardNs);
 }
 
 bool IsAtom(const xmlNode* node, std::string_view name)
@@ -277,7 +281,8 @@ void ReadRssItemPart(const xmlNode* child, ItemParts& parts)
     } else if (IsRss(child, "guid") && parts.id.empty()) {
         parts.id = TrimAscii(TextOf(child));
         // A guid is the item's page unless it says otherwise.
-        if (!parts.link && AttributeOf(child, "isPermaLink").value_or("true") != "false")
+        if (!parts.link &&
+            !EqualsAsciiNoCase(AttributeOf(child, "isPermaLink").value_or(""), "false"))
             parts.link = LinkOf(child);
     } else if ((IsRss(child, "pubDate") || IsIn(child, kDublinCoreNs, "date")) &&
                parts.date.empty()) {

@@ -94,6 +94,10 @@ TEST(FeedParserTest, ReadsRss1AndRss090WithItemsBesideTheChannel)
         "<item><title>Ninety</title><link>http://news.example.com/90</link></item></rdf:RDF>");
     ASSERT_EQ(rss090.items.size(), 1u);
     EXPECT_EQ(rss090.items[0].identity, "http://news.example.com/90");
+
+    const ParsedFeed userland = Parse("<rss xmlns=\"http://backend.userland.com/rss2\"><channel>"
+                                      "<item><title>Namespaced</title></item></channel></rss>");
+    ASSERT_EQ(userland.items.size(), 1u);
 }
 
 TEST(FeedParserTest, ReadsAtomWithItsTextTypesLinksAndBases)
