@@ -9,6 +9,8 @@ namespace headlines {
 namespace {
 
 constexpr std::string_view kHost = "headlines";
+// Headlines in the page as it first shows (to the end of their group).
+constexpr std::size_t kHeadlinesShownFirst = 300;
 
 // Appends `text` as HTML text or attribute value: markup characters as
 // references, control characters dropped, bytes that are not UTF-8 as U+FFFD.
@@ -115,15 +117,6 @@ std::string DayHeading(std::time_t time, std::time_t now)
     return std::string(kWeekdays[LocalTime(time).tm_wday]) + " " + DateText(time, now, false);
 }
 
-std::string IsoTime(std::time_t time)
-{
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 constexpr const char* kStyle = R"css(
 :root { --ink: #1d2633; --muted: #56627a; --paper: #f5f7fb; --card: #ffffff;
   --line: #d9e0ec; --brand: #1c4aa3; --accent: #f08a24; --bad: #a4261c; }
@@ -146,13 +139,11 @@ nav a[aria-current] { font-weight: 700; text-decoration: none; color: var(--ink)
 .failures h2 { margin: 0.25rem 0; font-size: 1rem; color: var(--bad); }
 .failures ul { margin: 0.25rem 0; padding-left: 1.25rem; }
 ul.list { margin: 0; padding: 0; list-style: none; }
-ul.list li { padding: 0.3rem 0; border-bottom: 1px solid var(--line); }
+ul.list li { display: block; padding: 0.3rem 0; border-bottom: 1px solid var(--line); }
 ul.list a { color: var(--ink); text-decoration: none; }
-ul.list a:hover .title, ul.list a:focus .title { text-decoration: underline; }
-.title { font-weight: 400; }
-.unread .title { font-weight: 700; }
-.meta { color: var(--muted); font-size: 0.85rem; margin-left: 0.5rem; white-space: nowrap; }
-.hidden { position: absolute; width: 1px; height: 1px; overflow: hidden; clip: rect(0 0 0 0); }
+ul.list a:hover, ul.list a:focus { text-decoration: underline; }
+.unread { font-weight: 700; }
+.meta { color: var(--muted); font-size: 0.85rem; font-weight: 400; white-space: nowrap; }
 .empty { color: var(--muted); }
 @media (prefers-color-scheme: dark) {
   :root { --ink: #e4e9f2; --muted: #a7b2c6; --paper: #141a24; --card: #1d2533;
@@ -160,7 +151,8 @@ ul.list a:hover .title, ul.list a:focus .title { text-decoration: underline; }
 }
 )css";
 
-// Marks a clicked headline read at once and tells the program; replaces the
+// Puts in the headlines held back for the first screen; marks a clicked
+// headline read at once and tells the program; replaces the
 // content when the program hands in new content.
 constexpr const char* kScript = R"js(
 (function () {
@@ -174,8 +166,18 @@ constexpr const char* kScript = R"js(
     if (handlers && handlers.lumoHeadlines)
       handlers.lumoHeadlines.postMessage("read:" + link.getAttribute("data-item"));
   });
+  function more() { return document.getElementById("headlines-more"); }
+  requestAnimationFrame(function () {
+    setTimeout(function () {
+      var rest = more();
+      if (!rest) return;
+      content().appendChild(rest.content);
+      rest.remove();
+    }, 0);
+  });
   window.lumoHeadlines = {
     replace: function (html) {
+      if (more()) more().remove();
       var x = window.scrollX, y = window.scrollY;
       var focused = document.activeElement;
       var item = focused && focused.getAttribute ? focused.getAttribute("data-item") : null;
@@ -201,7 +203,14 @@ std::string Nonce()
 class ContentWriter
 {
 public:
-    ContentWriter(const HeadlinesView& view, std::string& out) : m_view(view), m_out(out) {}
+    // With `firstPart`, notes where the first group that ends after that
+    // many headlines ends (SplitAt).
+    ContentWriter(const HeadlinesView& view, std::string& out, std::size_t firstPart = 0)
+        : m_view(view), m_out(out), m_firstPart(firstPart)
+    {
+    }
+
+    std::size_t SplitAt() const { return m_splitAt ? m_splitAt : m_out.size(); }
 
     void Write()
     {
@@ -278,7 +287,9 @@ private:
         if (byPaper)
             if (const int unread = UnreadOf(headline.page); unread > 0)
                 m_out += " <span class=\"count\">" + std::to_string(unread) + " new</span>";
-        m_out += "</h2><ul class=\"list\">";
+        // Items shown as blocks, not list items (thousands of list markers
+        // slow the page down); the role keeps them a list for screen readers.
+        m_out += "</h2><ul class=\"list\" role=\"list\">";
     }
 
     void EndGroup()
@@ -286,30 +297,39 @@ private:
         if (m_inGroup)
             m_out += "</ul></section>";
         m_inGroup = false;
+        if (m_firstPart > 0 && m_splitAt == 0 && m_written >= m_firstPart)
+            m_splitAt = m_out.size();
     }
 
     void WriteHeadline(const Headline& headline)
     {
-        const std::string id = std::to_string(headline.id);
+        const std::string title = headline.title.empty() ? "(no title)" : headline.title;
+        const std::string when = RelativeTime(headline.time, m_view.now);
+        const bool byPaper = m_view.order == HeadlinesOrder::ByPaper;
+        ++m_written;
         m_out += headline.read ? "<li>" : "<li class=\"unread\">";
         if (headline.link.empty())
-            m_out += "<span>";
+            m_out += "<span";
         else {
             m_out += "<a href=\"";
             AppendEscaped(m_out, headline.link);
-            m_out += "\" data-item=\"" + id + "\">";
+            m_out += "\" data-item=\"" + std::to_string(headline.id) + "\"";
         }
-        m_out += "<span class=\"title\">";
-        AppendEscaped(m_out, headline.title.empty() ? "(no title)" : headline.title);
-        // The paper and the time are part of the link's text, for screen
-        // readers; by paper, the paper's name is said but not shown.
-        m_out += m_view.order == HeadlinesOrder::ByPaper
-                     ? "</span><span class=\"hidden\">, </span><span class=\"meta\"><span "
-                       "class=\"hidden\">"
-                     : "</span><span class=\"hidden\">, </span><span class=\"meta\"><span>";
-        AppendEscaped(m_out, headline.paper);
-        m_out += ", </span><time datetime=\"" + IsoTime(headline.time) + "\">" +
-                 RelativeTime(headline.time, m_view.now) + "</time></span>";
+        // What a screen reader says of a headline names its paper and time;
+        // by paper, the paper is said but not shown.
+        if (byPaper) {
+            m_out += " aria-label=\"";
+            AppendEscaped(m_out, title + ", " + headline.paper + ", " + when);
+            m_out += '"';
+        }
+        m_out += '>';
+        AppendEscaped(m_out, title);
+        m_out += "<span class=\"meta\">, ";
+        if (!byPaper) {
+            AppendEscaped(m_out, headline.paper);
+            m_out += ", ";
+        }
+        m_out += when + "</span>";
         m_out += headline.link.empty() ? "</span></li>" : "</a></li>";
     }
 
@@ -318,6 +338,9 @@ private:
     std::string m_groupKey;
     bool m_inGroup = false;
     int m_groups = 0;
+    std::size_t m_firstPart;
+    std::size_t m_written = 0;
+    std::size_t m_splitAt = 0;
 };
 
 void AppendJsString(std::string& out, std::string_view text)
@@ -359,7 +382,7 @@ std::string RelativeTime(std::time_t then, std::time_t now)
 std::string HeadlinesContentHtml(const HeadlinesView& view)
 {
     std::string out;
-    out.reserve(view.headlines.size() * 320 + 4096);
+    out.reserve(view.headlines.size() * 250 + 4096);
     ContentWriter(view, out).Write();
     return out;
 }
@@ -385,8 +408,21 @@ std::string HeadlinesPageHtml(const HeadlinesView& view)
                        ">By paper</a></nav><a class=\"mark-all\" href=\"" +
                        MarkAllReadAddress(view.order) +
                        "\">Mark All as Read</a></header>\n<main id=\"headlines-content\">";
-    page += HeadlinesContentHtml(view);
-    page += "</main>\n<script nonce=\"" + nonce + "\">" + kScript + "</script></body></html>\n";
+    // The first screenful goes in at once; the rest, parsed but not laid
+    // out, joins it once the page is on screen.
+    std::string content;
+    content.reserve(view.headlines.size() * 250 + 4096);
+    ContentWriter writer(view, content, kHeadlinesShownFirst);
+    writer.Write();
+    const std::string_view all = content;
+    page += all.substr(0, writer.SplitAt());
+    page += "</main>\n";
+    if (writer.SplitAt() < all.size()) {
+        page += "<template id=\"headlines-more\">";
+        page += all.substr(writer.SplitAt());
+        page += "</template>";
+    }
+    page += "<script nonce=\"" + nonce + "\">" + kScript + "</script></body></html>\n";
     return page;
 }
 

@@ -53,9 +53,11 @@ CREATE TABLE items(
     first_seen INTEGER NOT NULL,
     listed INTEGER NOT NULL,
     read INTEGER NOT NULL DEFAULT 0,
+    time INTEGER GENERATED ALWAYS AS (CASE WHEN published > 0 THEN published ELSE first_seen END),
     UNIQUE(feed, identity)
 );
 CREATE INDEX items_link ON items(link);
+CREATE INDEX items_time ON items(time);
 )sql";
 
 // Every column the program reads, to tell a file of another schema that
@@ -65,7 +67,7 @@ constexpr const char* kSchemaProbes[] = {
     "SELECT page, address, title, position FROM candidates",
     "SELECT id, address, page, paper, etag, last_modified, last_fetched, last_success, failure, "
     "failures, next_attempt, server_hold FROM feeds",
-    "SELECT id, feed, identity, title, link, summary, published, first_seen, listed, read "
+    "SELECT id, feed, identity, title, link, summary, published, first_seen, listed, read, time "
     "FROM items",
 };
 
@@ -401,8 +403,7 @@ StoredCounts HeadlinesStore::StoreFetched(const std::string& feedAddress, const 
         ++counts.updated;
     }
 
-    Statement drop(db, "DELETE FROM items WHERE feed = ? AND listed < ? AND "
-                       "(CASE WHEN published > 0 THEN published ELSE first_seen END) < ?");
+    Statement drop(db, "DELETE FROM items WHERE feed = ? AND listed < ? AND time < ?");
     drop.Bind(1, id).Bind(2, std::int64_t{now}).Bind(3, std::int64_t{now - kKeepUnlistedSeconds});
     const bool dropped = drop.Run() == SQLITE_DONE;
     counts.dropped = m_db->Changes();
@@ -449,16 +450,14 @@ std::vector<Headline> HeadlinesStore::ReadHeadlines(Statement& query)
     std::vector<Headline> headlines;
     while (query.Step())
         headlines.push_back({query.Int(0), query.Text(1), query.Text(2), query.Text(3),
-                             query.Text(4), query.Text(5), TimeOf(query.Int(6)),
-                             query.Int(7) != 0});
+                             query.Text(4), TimeOf(query.Int(5)), query.Int(6) != 0});
     return headlines;
 }
 
 namespace {
 
 constexpr const char* kHeadlineColumns =
-    "SELECT i.id, f.page, f.paper, i.title, i.link, i.summary, "
-    "CASE WHEN i.published > 0 THEN i.published ELSE i.first_seen END AS time, i.read "
+    "SELECT i.id, f.page, f.paper, i.title, i.link, i.time, i.read "
     "FROM items i JOIN feeds f ON f.id = i.feed ";
 
 } // namespace
@@ -468,8 +467,8 @@ std::vector<Headline> HeadlinesStore::Headlines(HeadlinesOrder order, int limit)
     const std::string sql =
         std::string(kHeadlineColumns) +
         (order == HeadlinesOrder::ByPaper
-             ? "ORDER BY f.paper COLLATE NOCASE, f.page, time DESC, i.id DESC LIMIT ?"
-             : "ORDER BY time DESC, i.id DESC LIMIT ?");
+             ? "ORDER BY f.paper COLLATE NOCASE, f.page, i.time DESC, i.id DESC LIMIT ?"
+             : "ORDER BY i.time DESC, i.id DESC LIMIT ?");
     Statement query(m_db->Handle(), sql);
     query.Bind(1, limit);
     return ReadHeadlines(query);
@@ -478,7 +477,7 @@ std::vector<Headline> HeadlinesStore::Headlines(HeadlinesOrder order, int limit)
 std::vector<Headline> HeadlinesStore::HeadlinesOfPaper(const std::string& page, int limit)
 {
     Statement query(m_db->Handle(), std::string(kHeadlineColumns) +
-                                        "WHERE f.page = ? ORDER BY time DESC, i.id DESC LIMIT ?");
+                                        "WHERE f.page = ? ORDER BY i.time DESC, i.id DESC LIMIT ?");
     query.Bind(1, page).Bind(2, limit);
     return ReadHeadlines(query);
 }

@@ -67,7 +67,6 @@ struct Headline
     std::string paper;
     std::string title;
     std::string link;
-    std::string summary;
     std::time_t time = 0; // published, else first seen
     bool read = false;
 };

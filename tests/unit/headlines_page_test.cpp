@@ -59,12 +59,12 @@ protected:
         m_view.now = kNow;
         m_view.headlines = {
             {1, "https://a.example/", "Alpha <Times>",
-             "Storm & \"flood\" <script>alert(1)</script>", "https://a.example/1?x=1&y=\"2\"", "",
+             "Storm & \"flood\" <script>alert(1)</script>", "https://a.example/1?x=1&y=\"2\"",
              kNow - 5 * 60, false},
-            {2, "https://b.example/", "Beta", "Bad \xff bytes\x01", "https://b.example/2", "",
+            {2, "https://b.example/", "Beta", "Bad \xff bytes\x01", "https://b.example/2",
              kNow - 3 * kHour, true},
-            {3, "https://a.example/", "Alpha <Times>", "Older", "", "", kNow - 20 * kHour, false},
-            {4, "https://b.example/", "Beta", "Last week", "https://b.example/4", "",
+            {3, "https://a.example/", "Alpha <Times>", "Older", "", kNow - 20 * kHour, false},
+            {4, "https://b.example/", "Beta", "Last week", "https://b.example/4",
              kNow - 8 * 24 * kHour, false}};
         m_view.papers = {{"https://a.example/", "Alpha <Times>", 2, 2},
                          {"https://b.example/", "Beta", 1, 2}};
@@ -86,7 +86,7 @@ TEST_F(HeadlinesPageTest, NewestFirstHasADayHeadingEachAndLinksThatSayPaperAndTi
     // A headline without a link is text, not a link.
     EXPECT_THAT(Texts(html, "//ul[@class='list']/li[not(a)]"),
                 ElementsAre("Older, Alpha <Times>, yesterday"));
-    EXPECT_THAT(Texts(html, "//li[@class='unread']//*[@class='title']"),
+    EXPECT_THAT(Texts(html, "//li[@class='unread']/*/text()[1]"),
                 ElementsAre("Storm & \"flood\" <script>alert(1)</script>", "Older", "Last week"));
     EXPECT_THAT(Texts(html, "//a[@data-item='1']/@href"),
                 ElementsAre("https://a.example/1?x=1&y=\"2\""));
@@ -110,13 +110,32 @@ TEST_F(HeadlinesPageTest, ByPaperHasAHeadingEachWithItsNewCountAndTheUpdateKeeps
                 ElementsAre("Alpha <Times> 2 new", "Beta 1 new"));
     EXPECT_THAT(Texts(html, "//a[@aria-current]"), ElementsAre("By paper"));
     EXPECT_THAT(Texts(html, "//section[ul[@class='list']][2]//a"),
+                ElementsAre("Bad \xef\xbf\xbd bytes, 3 h ago", "Last week, 7 Jun"));
+    EXPECT_THAT(Texts(html, "//section[ul[@class='list']][2]//a/@aria-label"),
                 ElementsAre("Bad \xef\xbf\xbd bytes, Beta, 3 h ago", "Last week, Beta, 7 Jun"));
 
     const std::string script = HeadlinesUpdateScript(m_view);
     EXPECT_THAT(script, Not(HasSubstr("<")));
     EXPECT_THAT(script, HasSubstr("&quot;flood&quot;"));
-    EXPECT_THAT(script, HasSubstr("class=\\\"title\\\"")); // no quote ends the string early
+    EXPECT_THAT(script, HasSubstr("class=\\\"meta\\\"")); // no quote ends the string early
     EXPECT_THAT(script, Not(HasSubstr("\n")));
+}
+
+TEST_F(HeadlinesPageTest, ABigPageShowsItsFirstDaysAtOnceAndHoldsTheRestWhole)
+{
+    m_view.headlines.clear();
+    const std::time_t noon = 1'749'988'800; // today, 12:00
+    for (int i = 0; i < 700; ++i)           // a hundred a day for a week
+        m_view.headlines.push_back({i, "https://a.example/", "Alpha", "H" + std::to_string(i),
+                                    "https://a.example/" + std::to_string(i),
+                                    noon - (i / 100) * 24 * kHour - (i % 100) * 300, false});
+    const std::string html = HeadlinesPageHtml(m_view);
+    EXPECT_EQ(Texts(html, "//main//li[a]").size(), 300u);
+    EXPECT_EQ(Texts(html, "//template[@id='headlines-more']//li[a]").size(), 400u);
+    EXPECT_THAT(Texts(html, "//template//h2"), ElementsAre("Thursday 12 June", "Wednesday 11 June",
+                                                           "Tuesday 10 June", "Monday 9 June"));
+    // The program's update puts in everything at once.
+    EXPECT_EQ(Texts(HeadlinesContentHtml(m_view), "//li[a]").size(), 700u);
 }
 
 TEST(HeadlinesAddressTest, RelativeTimesAndWhatEachAddressAsksFor)
