@@ -14,10 +14,23 @@ constexpr std::size_t kHeadlinesShownFirst = 300;
 
 // Appends `text` as HTML text or attribute value: markup characters as
 // references, control characters dropped, bytes that are not UTF-8 as U+FFFD.
+bool IsPlain(unsigned char c)
+{
+    return c >= 0x20 && c < 0x7f && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+}
+
 void AppendEscaped(std::string& out, std::string_view text)
 {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        if (IsPlain(c)) {
+            size_t end = i + 1;
+            while (end < text.size() && IsPlain(static_cast<unsigned char>(text[end])))
+                ++end;
+            out.append(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
         if (c < 0x80) {
             switch (c) {
             case '&':
@@ -78,14 +91,18 @@ std::tm LocalTime(std::time_t time)
     return local;
 }
 
+// Days since the epoch of the local date at `time`.
+long LocalDay(std::time_t time)
+{
+    const std::tm local = LocalTime(time);
+    const std::time_t wallClock = time + local.tm_gmtoff;
+    return static_cast<long>(wallClock / 86400 - (wallClock % 86400 < 0 ? 1 : 0));
+}
+
 // Whole calendar days from `then` to `now`, in local time.
 long DaysBetween(std::time_t then, std::time_t now)
 {
-    std::tm a = LocalTime(then), b = LocalTime(now);
-    // Noon on both days, read as UTC, so summer time cannot move a day.
-    a.tm_hour = b.tm_hour = 12;
-    a.tm_min = b.tm_min = a.tm_sec = b.tm_sec = 0;
-    return static_cast<long>((timegm(&b) - timegm(&a)) / 86400);
+    return LocalDay(now) - LocalDay(then);
 }
 
 // English names whatever the system's locale: the program's texts are English.

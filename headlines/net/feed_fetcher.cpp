@@ -136,7 +136,8 @@ struct Answer
     std::string etag;
     std::string lastModified;
     std::string retryAfter;
-    std::string error; // empty for a whole 2xx body or a 304
+    bool truncated = false;
+    std::string error; // empty for a 2xx body or a 304
 };
 
 } // namespace
@@ -189,9 +190,9 @@ private:
         SoupMessageHeaders* headers = RequestHeaders(m_message);
         soup_message_headers_replace(
             headers, "Accept",
-            m_what == "feed" ? "application/rss+xml, application/atom+xml, application/xml;q=0.9, "
-                               "text/xml;q=0.9, */*;q=0.5"
-                             : "text/html, application/xhtml+xml, */*;q=0.5");
+            !IsPage() ? "application/rss+xml, application/atom+xml, application/xml;q=0.9, "
+                        "text/xml;q=0.9, */*;q=0.5"
+                      : "text/html, application/xhtml+xml, */*;q=0.5");
         if (!m_request.etag.empty())
             soup_message_headers_replace(headers, "If-None-Match", m_request.etag.c_str());
         if (!m_request.lastModified.empty())
@@ -239,7 +240,7 @@ private:
         m_answer.etag = Header(headers, "ETag");
         m_answer.lastModified = Header(headers, "Last-Modified");
         const goffset length = soup_message_headers_get_content_length(headers);
-        if (length > 0 && static_cast<std::size_t>(length) > m_maxBytes) {
+        if (!IsPage() && length > 0 && static_cast<std::size_t>(length) > m_maxBytes) {
             Finish(TooLarge());
             return;
         }
@@ -296,7 +297,7 @@ private:
             me->m_bodyRead = true;
             me->Finish({});
         } else if (me->m_answer.body.size() > me->m_maxBytes)
-            me->Finish(me->TooLarge()); // at once: the rest is never read
+            me->AtLimit();
         else
             me->ReadNext();
     }
@@ -315,6 +316,24 @@ private:
         if (m_abortReason.empty())
             m_abortReason = reason.empty() ? "Cancelled" : reason;
         g_cancellable_cancel(m_cancellable);
+    }
+
+    bool IsPage() const
+    {
+        return m_what == "page";
+    }
+
+    // Past the limit, a feed is refused at once and a page is cut there (its
+    // head, which names the feeds, comes first); the rest is never read.
+    void AtLimit()
+    {
+        if (!IsPage()) {
+            Finish(TooLarge());
+            return;
+        }
+        m_answer.body.resize(m_maxBytes);
+        m_answer.truncated = true;
+        Finish({});
     }
 
     std::string TooLarge() const
@@ -475,6 +494,7 @@ void FeedFetcher::FetchPage(const std::string& address, std::function<void(PageF
         page.html = std::move(answer.body);
         page.finalAddress = std::move(answer.finalAddress);
         page.status = answer.status;
+        page.truncated = answer.truncated;
         page.error = std::move(answer.error);
         done(std::move(page));
     };

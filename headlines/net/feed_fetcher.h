@@ -58,6 +58,7 @@ struct PageFetchResult
 {
     bool ok = false;
     std::string html;
+    bool truncated = false; // only the first maxPageBytes were read
     std::string finalAddress;
     int status = 0;
     std::string error;
@@ -75,7 +76,7 @@ public:
 
     // The feed, asked for with the request's validators, parsed off the main thread.
     void FetchFeed(const FeedRequest& request, std::function<void(FeedFetchResult)> done);
-    // A paper's page, for the feeds it names (up to maxPageBytes).
+    // A paper's page, for the feeds it names; a longer one is cut at maxPageBytes.
     void FetchPage(const std::string& address, std::function<void(PageFetchResult)> done);
     // Fetches under way.
     int Pending() const;

@@ -150,6 +150,14 @@ TEST(HeadlinesAddressTest, RelativeTimesAndWhatEachAddressAsksFor)
     EXPECT_EQ(RelativeTime(noon - 13 * kHour, noon), "yesterday");
     EXPECT_EQ(RelativeTime(noon - 3 * 24 * kHour, noon), "3 days ago");
     EXPECT_EQ(RelativeTime(noon - 200 * 24 * kHour, noon), "28 Nov 2024");
+    // Days are the reader's local days, across a change to summer time.
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    const std::time_t mondayMorning = 1'743'404'400;                    // 31 March 2025, 09:00 CEST
+    EXPECT_EQ(RelativeTime(1'743'291'000, mondayMorning), "yesterday"); // 30 March, 00:30 CET
+    EXPECT_EQ(RelativeTime(1'743'287'400, mondayMorning), "2 days ago"); // 29 March, 23:30 CET
+    setenv("TZ", "UTC", 1);
+    tzset();
 
     using Action = HeadlinesRequest::Action;
     const auto parsed = [](const char* address) {
