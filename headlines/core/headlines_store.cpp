@@ -359,19 +359,10 @@ std::optional<std::int64_t> HeadlinesStore::FeedId(const std::string& feedAddres
     return query.Int(0);
 }
 
-StoredCounts HeadlinesStore::StoreFetched(const std::string& feedAddress, const ParsedFeed& feed,
-                                          const FeedValidators& validators, std::time_t now)
+bool HeadlinesStore::UpsertItems(std::int64_t feedId, const ParsedFeed& feed, std::time_t now,
+                                 StoredCounts& counts)
 {
-    StoredCounts counts;
-    Transaction transaction(*m_db);
     sqlite3* db = m_db->Handle();
-    const std::optional<std::int64_t> feedId = transaction.Began() ? FeedId(feedAddress) : 0;
-    if (!transaction.Began() || !feedId) {
-        counts.error = transaction.Began() ? "the feed is no longer followed" : m_db->LastError();
-        return counts;
-    }
-    const std::int64_t id = *feedId;
-
     // A date ahead of now (a wrong clock somewhere) would hold the top of the page.
     Statement insert(db, "INSERT INTO items(feed, identity, title, link, summary, published, "
                          "first_seen, listed) VALUES(?1, ?2, ?3, ?4, ?5, min(?6, ?7), ?7, ?7) "
@@ -384,41 +375,54 @@ StoredCounts HeadlinesStore::StoreFetched(const std::string& feedAddress, const 
             continue;
         for (Statement* statement : {&insert, &update}) {
             statement->Reset();
-            statement->Bind(1, id).Bind(2, item.identity).Bind(3, item.title).Bind(4, item.link);
-            statement->Bind(5, item.summary).Bind(6, std::int64_t{item.published});
-            statement->Bind(7, std::int64_t{now});
+            statement->Bind(1, feedId).Bind(2, item.identity).Bind(3, item.title);
+            statement->Bind(4, item.link).Bind(5, item.summary);
+            statement->Bind(6, std::int64_t{item.published}).Bind(7, std::int64_t{now});
         }
-        if (insert.Run() != SQLITE_DONE) {
-            counts.error = m_db->LastError();
-            return counts;
-        }
-        if (m_db->Changes() > 0) {
-            ++counts.added;
-            continue;
-        }
-        if (update.Run() != SQLITE_DONE) {
-            counts.error = m_db->LastError();
-            return counts;
-        }
-        ++counts.updated;
+        if (!Run(insert))
+            return false;
+        const bool added = m_db->Changes() > 0;
+        if (!added && !Run(update))
+            return false;
+        ++(added ? counts.added : counts.updated);
     }
+    return true;
+}
 
-    Statement drop(db, "DELETE FROM items WHERE feed = ? AND listed < ? AND time < ?");
-    drop.Bind(1, id).Bind(2, std::int64_t{now}).Bind(3, std::int64_t{now - kKeepUnlistedSeconds});
-    const bool dropped = drop.Run() == SQLITE_DONE;
-    counts.dropped = m_db->Changes();
-    const bool noted = Run(
-        Statement(
-            db, "UPDATE feeds SET etag = ?1, last_modified = ?2, last_fetched = ?3, "
-                "last_success = ?3, failure = '', failures = 0, next_attempt = 0, server_hold = 0 "
-                "WHERE id = ?4")
-            .Bind(1, validators.etag)
-            .Bind(2, validators.lastModified)
-            .Bind(3, std::int64_t{now})
-            .Bind(4, id));
-    counts.ok = dropped && noted && transaction.Commit();
-    if (!counts.ok)
+StoredCounts HeadlinesStore::StoreFetched(const std::string& feedAddress, const ParsedFeed& feed,
+                                          const FeedValidators& validators, std::time_t now)
+{
+    StoredCounts counts;
+    Transaction transaction(*m_db);
+    if (!transaction.Began()) {
         counts.error = m_db->LastError();
+        return counts;
+    }
+    const std::optional<std::int64_t> id = FeedId(feedAddress);
+    if (!id) {
+        counts.error = "the feed is no longer followed";
+        return counts;
+    }
+    sqlite3* db = m_db->Handle();
+    bool done = UpsertItems(*id, feed, now, counts) &&
+                Run(Statement(db, "DELETE FROM items WHERE feed = ? AND listed < ? AND time < ?")
+                        .Bind(1, *id)
+                        .Bind(2, std::int64_t{now})
+                        .Bind(3, std::int64_t{now - kKeepUnlistedSeconds}));
+    counts.dropped = done ? m_db->Changes() : 0;
+    done =
+        done && Run(Statement(db, "UPDATE feeds SET etag = ?1, last_modified = ?2, "
+                                  "last_fetched = ?3, last_success = ?3, failure = '', "
+                                  "failures = 0, next_attempt = 0, server_hold = 0 WHERE id = ?4")
+                        .Bind(1, validators.etag)
+                        .Bind(2, validators.lastModified)
+                        .Bind(3, std::int64_t{now})
+                        .Bind(4, *id));
+    counts.ok = done && transaction.Commit();
+    if (!counts.ok) {
+        counts.error = m_db->LastError();
+        counts.added = counts.updated = counts.dropped = 0;
+    }
     return counts;
 }
 

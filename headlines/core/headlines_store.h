@@ -180,6 +180,8 @@ private:
     static bool Run(Statement&& statement) { return Run(statement); }
     std::vector<Headline> ReadHeadlines(Statement& query);
     std::optional<std::int64_t> FeedId(const std::string& feedAddress);
+    bool UpsertItems(std::int64_t feedId, const ParsedFeed& feed, std::time_t now,
+                     StoredCounts& counts);
 
     std::unique_ptr<Database> m_db;
 };
