@@ -272,6 +272,13 @@ bool HeadlinesStore::SetFavoriteNoFeed(const std::string& page)
     return done && transaction.Commit();
 }
 
+bool HeadlinesStore::SetFavoriteNotFound(const std::string& page)
+{
+    return Run(Statement(m_db->Handle(), "INSERT INTO favorites(page, choice) VALUES(?, 3) "
+                                         "ON CONFLICT(page) DO UPDATE SET choice = 3")
+                   .Bind(1, page));
+}
+
 bool HeadlinesStore::ClearFavorite(const std::string& page)
 {
     Transaction transaction(*m_db);
@@ -293,6 +300,8 @@ FavoriteFeed HeadlinesStore::FeedOfFavorite(const std::string& page)
         return {};
     if (query.Int(0) == 2)
         return {FeedChoice::None, {}};
+    if (query.Int(0) == 3)
+        return {FeedChoice::NotFound, {}};
     return {FeedChoice::Feed, query.Text(1)};
 }
 

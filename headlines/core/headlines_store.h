@@ -25,6 +25,7 @@ enum class FeedChoice
     NotLookedFor, // nothing yet: the feed is still to be found
     Feed,         // this feed
     None,         // the user chose to follow no feed for it
+    NotFound,     // looked for on its page and in the usual places: none there
 };
 
 struct FavoriteFeed
@@ -139,6 +140,8 @@ public:
                          const std::string& feedAddress);
     // The user wants no feed for the favorite.
     bool SetFavoriteNoFeed(const std::string& page);
+    // The favorite's feed was looked for and none was found.
+    bool SetFavoriteNotFound(const std::string& page);
     // Forgets all about the favorite (removed, or to be looked at again).
     bool ClearFavorite(const std::string& page);
     FavoriteFeed FeedOfFavorite(const std::string& page);

@@ -47,6 +47,8 @@ public:
     // the user need not wait a day), a server's Retry-After is not.
     std::vector<std::string> StartDue(const std::vector<FeedRecord>& feeds, bool userAsked = false);
     void Finished(const std::string& feedAddress);
+    // How long a feed read rests before it is read again.
+    void SetInterval(std::time_t interval) { m_limits.interval = interval; }
     bool IsRunning(const std::string& feedAddress) const;
     int RunningCount() const { return static_cast<int>(m_running.size()); }
 
