@@ -20,7 +20,7 @@
 #include "app/skin.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "common/globals.h"
 #include "common/message_box.h"
 #include "common/resource_ids.h"

@@ -9,7 +9,7 @@
 
 #include "app/main_frame.h"
 #include "app/view_commands.h"
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
 #include "ui/key_map.h"

@@ -5,7 +5,7 @@
 #include <wx/event.h>
 
 #include "app/main_frame.h"
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "common/message_box.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"

@@ -45,10 +45,10 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include "browser/browser_view.h"
-#include "browser/content_blocking.h"
+#include "browser/engine/blocking/content_blocking.h"
+#include "browser/pane/browser_view.h"
+#include "browser/pane/web_environment.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
 #include "common/document.h"
 #include "common/settings.h"
 #include "content_filter/blocking_settings.h"

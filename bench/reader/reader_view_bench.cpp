@@ -24,9 +24,9 @@
 
 #include <gtk/gtk.h>
 
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
+#include "browser/pane/web_environment.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
 #include "common/document.h"
 #include "common/settings.h"
 

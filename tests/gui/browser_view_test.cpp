@@ -13,8 +13,8 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "browser/browser_view.h"
-#include "browser/web_environment.h"
+#include "browser/engine/engine_environment.h"
+#include "browser/pane/browser_view.h"
 #include "browser_pane_fixture.h"
 #include "common/document.h"
 #include "common/resource_ids.h"

@@ -3,8 +3,8 @@
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
 // lists fetched anew are used once compiled, and a failed update keeps them.
-#include "browser/content_blocking.h"
-#include "browser/web_environment.h"
+#include "browser/engine/blocking/content_blocking.h"
+#include "browser/engine/engine_environment.h"
 #include "browser_pane_fixture.h"
 #include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"

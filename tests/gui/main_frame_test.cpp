@@ -25,7 +25,7 @@
 #include "app/lumo_app.h"
 #include "app/main_frame.h"
 #include "app/skin.h"
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "capturing_reporter.h"
 #include "common/app_paths.h"
 #include "common/globals.h"

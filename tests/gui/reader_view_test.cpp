@@ -17,8 +17,8 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "browser/browser_view.h"
-#include "browser/reader_page.h"
+#include "browser/core/reader_page.h"
+#include "browser/pane/browser_view.h"
 #include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"

@@ -19,9 +19,9 @@
 #include <wx/testing.h>
 #include <wx/webview.h>
 
-#include "browser/browser_view.h"
-#include "browser/web_address.h"
-#include "browser/web_environment.h"
+#include "browser/core/web_address.h"
+#include "browser/engine/engine_environment.h"
+#include "browser/pane/browser_view.h"
 #include "browser_pane_fixture.h"
 #include "common/document.h"
 #include "common/resource_ids.h"

@@ -1,7 +1,7 @@
 // Addresses as the web pane loads them, and its failure page.
 #include <gtest/gtest.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 using namespace lumo;
 

@@ -10,7 +10,7 @@
 #include <wx/frame.h>
 #include <wx/webview.h>
 
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "common/document.h"
 #include "common/settings.h"
 #include "gui_test_support.h"

@@ -1,9 +1,9 @@
-#include "browser/new_window_catcher.h"
+#include "browser/engine/new_window_catcher.h"
 
 #include <cstring>
 
-#include "browser/gobject_ptr.h"
-#include "browser/web_view_hardening.h"
+#include "browser/engine/gobject_ptr.h"
+#include "browser/engine/web_view_hardening.h"
 
 namespace lumo {
 namespace {

@@ -13,7 +13,7 @@
 #include <wx/panel.h>
 #include <wx/timer.h>
 
-#include "browser/find_bar.h"
+#include "browser/pane/find_bar.h"
 #include "browser/web_engine.h"
 #include "common/document.h"
 #include "ui/key_map.h"

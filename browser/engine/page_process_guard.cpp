@@ -1,6 +1,6 @@
 // The page process guard: watches the page process of the pane's view and
 // ends, replaces or reloads it, so that no page holds or takes down the pane.
-#include "browser/page_process_guard.h"
+#include "browser/engine/page_process_guard.h"
 
 #include <algorithm>
 #include <csignal>
@@ -14,7 +14,8 @@
 #include <gtk/gtk.h>
 #include <mutex>
 
-#include "browser/web_environment.h"
+#include "browser/engine/engine_environment.h"
+#include "browser/web_engine.h"
 
 namespace lumo {
 namespace {

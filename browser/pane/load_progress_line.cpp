@@ -1,4 +1,4 @@
-#include "browser/load_progress_line.h"
+#include "browser/pane/load_progress_line.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 
 #include <glib.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 namespace lumo {
 

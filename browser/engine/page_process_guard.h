@@ -14,7 +14,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "browser/web_environment.h"
+#include "browser/pane/web_environment.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unistd.h>
 
-#include "browser/web_environment.h"
+#include "browser/engine/engine_environment.h"
 
 namespace lumo {
 namespace {

@@ -1,4 +1,4 @@
-#include "browser/pane_badge.h"
+#include "browser/pane/pane_badge.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "browser/page_keys.h"
+#include "browser/engine/page_keys.h"
 
 #include <wx/event.h>
 #include <wx/window.h>

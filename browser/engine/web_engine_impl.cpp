@@ -14,19 +14,19 @@
 #include <wx/timer.h>
 #include <wx/webview.h>
 
-#include "browser/content_blocking.h"
-#include "browser/load_failure.h"
-#include "browser/navigation_policy.h"
-#include "browser/new_window_catcher.h"
-#include "browser/page_keys.h"
-#include "browser/page_process_guard.h"
-#include "browser/reader_view.h"
-#include "browser/start_page_handler.h"
-#include "browser/view_address.h"
-#include "browser/web_address.h"
+#include "browser/core/load_failure.h"
+#include "browser/core/web_address.h"
+#include "browser/engine/blocking/content_blocking.h"
+#include "browser/engine/engine_environment.h"
+#include "browser/engine/navigation_policy.h"
+#include "browser/engine/new_window_catcher.h"
+#include "browser/engine/page_keys.h"
+#include "browser/engine/page_process_guard.h"
+#include "browser/engine/reader/reader_view.h"
+#include "browser/engine/start_page_handler.h"
+#include "browser/engine/view_address.h"
+#include "browser/engine/web_view_hardening.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
-#include "browser/web_view_hardening.h"
 #include "common/resource_ids.h"
 
 #include <webkit2/webkit2.h>

@@ -1,4 +1,4 @@
-#include "browser/content_blocking.h"
+#include "browser/engine/blocking/content_blocking.h"
 
 #include <algorithm>
 #include <ctime>
@@ -12,8 +12,8 @@
 
 #include <wx/config.h>
 
+#include "browser/engine/engine_environment.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
 

@@ -10,7 +10,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "browser/gobject_ptr.h"
+#include "browser/engine/gobject_ptr.h"
 
 class wxWebView;
 

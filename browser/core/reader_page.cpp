@@ -1,4 +1,4 @@
-#include "browser/reader_page.h"
+#include "browser/core/reader_page.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 namespace lumo {
 namespace {

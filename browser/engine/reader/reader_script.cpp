@@ -1,4 +1,4 @@
-#include "browser/reader_script.h"
+#include "browser/engine/reader/reader_script.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "browser/web_environment.h"
+#include "browser/engine/engine_environment.h"
 
 #ifdef __WXGTK__
 #include <webkit2/webkit2.h>

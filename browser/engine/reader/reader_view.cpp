@@ -1,5 +1,5 @@
 // The reader view: the article of the page on screen, in a web view of its own.
-#include "browser/reader_view.h"
+#include "browser/engine/reader/reader_view.h"
 
 #include <optional>
 #include <utility>
@@ -7,14 +7,14 @@
 #include <wx/sizer.h>
 #include <wx/webview.h>
 
-#include "browser/navigation_policy.h"
-#include "browser/new_window_catcher.h"
-#include "browser/reader_page.h"
-#include "browser/reader_script.h"
-#include "browser/view_address.h"
-#include "browser/web_address.h"
+#include "browser/core/reader_page.h"
+#include "browser/core/web_address.h"
+#include "browser/engine/navigation_policy.h"
+#include "browser/engine/new_window_catcher.h"
+#include "browser/engine/reader/reader_script.h"
+#include "browser/engine/view_address.h"
+#include "browser/engine/web_view_hardening.h"
 #include "browser/web_engine.h"
-#include "browser/web_view_hardening.h"
 
 namespace lumo {
 namespace {

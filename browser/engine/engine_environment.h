@@ -1,27 +1,7 @@
 #pragma once
-// Settings of the web engine that must be in place before it starts.
-
-namespace lumo {
-
-// Makes the web pane draw on machines without GPU acceleration and under a
-// virtual X server: WebKit's DMA-BUF renderer leaves the pane blank there, so
-// its documented fallback is switched on. A value the user set is kept.
-// Call before the first web view exists.
-void PrepareWebEngineEnvironment();
-
-// Starts finding out, in a child process, whether this system can run the web
-// engine's sandbox for page processes (bubblewrap present and allowed to make
-// namespaces). Called early at start-up so that the answer is ready when the
-// engine starts; later calls do nothing.
-void StartWebSandboxProbe();
-// The answer of the probe (started now if it was not), waiting for it if needed.
-bool WebSandboxSupported();
-
-// Turns on the engine's sandbox when `supported`; true when it is on. Must run
-// before the first web view exists; later calls change nothing.
-bool EnableWebSandbox(bool supported);
-
-} // namespace lumo
+// What the web engine module knows of its surroundings: the sandbox of its
+// page processes, the memory they use, the network, and where it keeps its
+// storage. Defined inside the module only.
 
 #include <cstddef>
 #include <functional>
@@ -30,13 +10,13 @@ bool EnableWebSandbox(bool supported);
 
 namespace lumo {
 
-// Set when the program starts itself again because the web engine could not
-// go on: the address the pane showed, opened in place of the start page.
-inline constexpr const char* kResumeAddressVariable = "LUMO_RESUME_ADDRESS";
-
 // Where, under the XDG data and cache homes, the web engine keeps its storage
 // and its cache: never in the program directory.
 inline constexpr const char* kWebStorageFolder = "lumo-news-reader/web";
+
+// Turns on the engine's sandbox when `supported`; true when it is on. Must run
+// before the first web view exists; later calls change nothing.
+bool EnableWebSandbox(bool supported);
 
 // The most resident memory a page process may use before it is ended: the
 // smaller of 2 GiB and a quarter of the machine's memory, unless set.

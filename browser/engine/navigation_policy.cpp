@@ -1,13 +1,13 @@
 // What a page in the pane may navigate to, decided on the engine's policy
 // questions about the page's view.
-#include "browser/navigation_policy.h"
+#include "browser/engine/navigation_policy.h"
 
 #include <optional>
 #include <string_view>
 #include <utility>
 
-#include "browser/view_address.h"
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
+#include "browser/engine/view_address.h"
 #include "browser/web_engine.h"
 #include "common/resource_ids.h"
 

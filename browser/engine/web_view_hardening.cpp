@@ -1,6 +1,6 @@
 // What every web view of the program gets: the same settings and the same
 // silent answers to a page's dialogs and requests.
-#include "browser/web_view_hardening.h"
+#include "browser/engine/web_view_hardening.h"
 
 namespace lumo {
 namespace {

@@ -1,4 +1,4 @@
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "browser/reader_page.h"
+#include "browser/core/reader_page.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _GCancellable GCancellable;

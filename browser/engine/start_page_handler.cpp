@@ -1,8 +1,8 @@
-#include "browser/start_page_handler.h"
+#include "browser/engine/start_page_handler.h"
 
 #include <map>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 #include "common/resource_ids.h"
 #include "res/embedded.h"
 

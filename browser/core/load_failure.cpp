@@ -1,5 +1,5 @@
 // Why a page failed to load, from the engine's error.
-#include "browser/load_failure.h"
+#include "browser/core/load_failure.h"
 
 #include <gio/gio.h>
 

@@ -1,4 +1,4 @@
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,11 +12,11 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include "browser/find_bar.h"
-#include "browser/load_progress_line.h"
-#include "browser/pane_badge.h"
-#include "browser/web_address.h"
-#include "browser/web_environment.h"
+#include "browser/core/web_address.h"
+#include "browser/pane/find_bar.h"
+#include "browser/pane/load_progress_line.h"
+#include "browser/pane/pane_badge.h"
+#include "browser/pane/web_environment.h"
 #include "common/app_paths.h"
 #include "common/frame_commands.h"
 #include "common/message_box.h"

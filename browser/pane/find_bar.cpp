@@ -1,4 +1,4 @@
-#include "browser/find_bar.h"
+#include "browser/pane/find_bar.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>
