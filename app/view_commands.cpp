@@ -17,11 +17,9 @@ namespace lumo {
 namespace {
 
 // On until the user turns it off; the pane takes it up at its next page.
-bool BlockingOn(CMainFrame& frame)
+content_filter::BlockingSettings Blocking(CMainFrame& frame)
 {
-    return frame.Profile().GetProfileInt(content_filter::kBlockingSection,
-                                         content_filter::kBlockingEnabledKey,
-                                         content_filter::kBlockingEnabledByDefault ? 1 : 0) != 0;
+    return content_filter::BlockingSettings(&frame.Profile().Config());
 }
 
 void Run(CMainFrame& frame, int id)
@@ -65,9 +63,7 @@ void Run(CMainFrame& frame, int id)
         frame.KeepThisPage();
         break;
     case ID_BLOCK_ADS:
-        frame.Profile().WriteProfileInt(content_filter::kBlockingSection,
-                                        content_filter::kBlockingEnabledKey,
-                                        BlockingOn(frame) ? 0 : 1);
+        Blocking(frame).SetEnabled(!Blocking(frame).Enabled());
         break;
     case ID_TOOL_BACK:
         frame.Commands().Execute(ID_BROWSE_BACK);
@@ -136,7 +132,7 @@ void BindViewCommands(CMainFrame& frame)
     const auto update = [&frame](wxUpdateUIEvent& event) {
         event.Enable(CanRunViewCommand(frame, event.GetId()));
         if (event.GetId() == ID_BLOCK_ADS)
-            event.Check(BlockingOn(frame));
+            event.Check(Blocking(frame).Enabled());
     };
     frame.Bind(wxEVT_MENU, run, ID_PAGE_RELOAD, ID_VIEW_COMMAND_LAST);
     frame.Bind(wxEVT_UPDATE_UI, update, ID_PAGE_RELOAD, ID_VIEW_COMMAND_LAST);

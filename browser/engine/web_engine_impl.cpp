@@ -16,7 +16,7 @@
 
 #include "browser/core/load_failure.h"
 #include "browser/core/web_address.h"
-#include "browser/engine/blocking/content_blocking.h"
+#include "browser/engine/blocking/page_blocking.h"
 #include "browser/engine/engine_environment.h"
 #include "browser/engine/navigation_policy.h"
 #include "browser/engine/new_window_catcher.h"

@@ -3,7 +3,8 @@
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
 // lists fetched anew are used once compiled, and a failed update keeps them.
-#include "browser/engine/blocking/content_blocking.h"
+#include "browser/engine/blocking/filter_library.h"
+#include "browser/engine/blocking/list_update.h"
 #include "browser/engine/engine_environment.h"
 #include "browser_pane_fixture.h"
 #include "common/resource_ids.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <set>
 
 #include <wx/statusbr.h>
 
@@ -113,10 +115,7 @@ protected:
         return picked;
     }
 
-    void WriteSetting(const char* key, const std::string& value)
-    {
-        m_profile->WriteProfileString(kBlockingSection, key, value);
-    }
+    BlockingSettings Blocking() { return BlockingSettings(m_settings.get()); }
 
     lumo::test::LocalWebServer m_server;
     int m_loads = 0;
@@ -146,8 +145,8 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     for (const char* path : Images)
         m_server.Route(path, image);
     m_server.Route("/news/page.html", page);
-    WriteSetting(kEasyListAddressKey, m_server.Url("/lists/easylist.txt"));
-    WriteSetting(kEasyPrivacyAddressKey, m_server.Url("/lists/easyprivacy.txt"));
+    Blocking().SetListAddresses(m_server.Url("/lists/easylist.txt"),
+                                m_server.Url("/lists/easyprivacy.txt"));
 
     // The first page waits for the filters compiled at the engine's start,
     // and the status bar says so.
@@ -176,21 +175,21 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // and blocked again from the same menu.
     EXPECT_FALSE(PickFromPageMenu(kBlockAdsLabel));
     ASSERT_TRUE(PickFromPageMenu(kAllowAdsLabel));
-    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "127.0.0.1");
+    EXPECT_EQ(Blocking().AllowedSites(), std::set<std::string>{"127.0.0.1"});
     EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
                       "ad-box=block");
     EXPECT_EQ(Requested("/tracker/pixel.png"), 1);
     ASSERT_TRUE(PickFromPageMenu(kBlockAdsLabel));
-    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "");
+    EXPECT_TRUE(Blocking().AllowedSites().empty());
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                       "ad-box=none");
 
     // Blocking turned off, and on again.
-    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 0);
+    Blocking().SetEnabled(false);
     EXPECT_FALSE(PickFromPageMenu(kAllowAdsLabel));
     EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
                       "ad-box=block");
-    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 1);
+    Blocking().SetEnabled(true);
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                       "ad-box=none");
 
@@ -207,7 +206,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     ASSERT_TRUE(
         WaitFor([] { return FilterListUpdateCount().switched == 1; }, std::chrono::seconds(60)))
         << FilterListUpdateCount().lastError;
-    EXPECT_NE(m_profile->GetProfileString(kBlockingSection, kLastListUpdateKey), "");
+    EXPECT_NE(Blocking().LastListUpdate(), 0);
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
                       "ad-box=none");
 
@@ -218,7 +217,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // A list that is gone, and one that is no filter list: the fresh
     // filters stay in use.
     m_server.Route("/lists/easyprivacy.txt", lumo::test::WebResponse{404, "text/html", "gone", {}});
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 1; }));
     EXPECT_NE(FilterListUpdateCount().lastError.find("404"), std::string::npos)
@@ -226,7 +225,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
 
     easyPrivacy.body = "<!doctype html><title>Welcome</title><p>Sign in to read on</p>";
     m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 2; }));
     EXPECT_EQ(FilterListUpdateCount().switched, 1);
@@ -244,7 +243,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     EXPECT_THAT(compiled(), testing::Contains("ContentRuleList-fresh-a-trackers-1"));
     easyPrivacy.body = "[Adblock Plus 2.0]\n/tracker/*\n";
     m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().switched == 2; }));
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "

@@ -1,0 +1,83 @@
+#pragma once
+// The filter lists fetched again from their published addresses (the
+// settings' EasyList and EasyPrivacy addresses) at most once every four
+// days: downloaded with the engine's libsoup, converted into content-blocker
+// rules on a worker thread, compiled into the library's store in the slot
+// the filters in use are not from, and switched to once compiled. A failed
+// update keeps the filters in use.
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gio/gio.h>
+
+#include "browser/engine/gobject_ptr.h"
+
+typedef struct _SoupSession SoupSession;
+typedef struct _SoupMessage SoupMessage;
+
+namespace lumo {
+
+// What became of the list updates so far.
+struct FilterListUpdates
+{
+    int started = 0;
+    int switched = 0; // fetched, converted, compiled and in use
+    int failed = 0;   // the filters in use were kept
+    std::string lastError;
+};
+
+class ListUpdater
+{
+public:
+    static ListUpdater& Get();
+
+    // The filters are ready: the lists are checked for the first time a
+    // while later (the start's own loads go first). Once only.
+    void Start();
+    // Checks now whether the lists are due, and fetches them if they are.
+    void CheckNow();
+
+    const FilterListUpdates& Updates() const { return m_updates; }
+    void SetFirstDelay(std::chrono::milliseconds delay) { m_firstDelay = delay; }
+
+private:
+    struct Download
+    {
+        std::string name; // "ads", "trackers"
+        std::string address;
+        std::string text;
+    };
+
+    ListUpdater() = default;
+    void WatchNetwork();
+    void StartUpdate();
+    void FetchNext();
+    static void Sent(GObject* source, GAsyncResult* result, gpointer);
+    static void Read(GObject* source, GAsyncResult* result, gpointer);
+    void Convert();
+    void Compile(std::vector<std::pair<std::string, std::string>> parts);
+    void Failed(const std::string& why);
+    static gboolean OnTimer(gpointer);
+
+    std::chrono::milliseconds m_firstDelay{60000};
+    bool m_started = false;
+    bool m_updating = false;
+    gulong m_networkWatch = 0;
+    FilterListUpdates m_updates;
+    GObjectPtr<SoupSession> m_session;
+    GObjectPtr<SoupMessage> m_message;
+    std::vector<Download> m_downloads;
+    std::size_t m_next = 0;
+};
+
+// How long after the filters are ready the lists are first checked for an
+// update (by default a minute).
+void SetListUpdateDelay(std::chrono::milliseconds delay);
+// Checks now whether the lists are due, and fetches them if they are.
+void CheckFilterListsNow();
+FilterListUpdates FilterListUpdateCount();
+
+} // namespace lumo
