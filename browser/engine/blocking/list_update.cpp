@@ -10,7 +10,6 @@
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
 #include "content_filter/filter_lists.h"
-#include "content_filter/list_schedule.h"
 
 // The lists are fetched with the libsoup the web engine itself links (2.4
 // under webkit2gtk-4.0, 3 under 4.1; its headers come with WebKit's): wx's
@@ -75,56 +74,60 @@ ListUpdater& ListUpdater::Get()
     return *updater;
 }
 
+ListUpdater::ListUpdater()
+    : m_schedule([] { return static_cast<std::int64_t>(std::time(nullptr)); },
+                 [this](std::optional<std::chrono::milliseconds> delay) { SetTimer(delay); })
+{
+}
+
 void ListUpdater::Start()
 {
-    if (m_started)
+    if (!m_networkWatch)
+        m_networkWatch = g_signal_connect(g_network_monitor_get_default(), "network-changed",
+                                          G_CALLBACK(OnNetworkChanged), nullptr);
+    m_schedule.Begin(m_firstDelay);
+}
+
+void ListUpdater::SetTimer(std::optional<std::chrono::milliseconds> delay)
+{
+    if (m_timer)
+        g_source_remove(m_timer);
+    m_timer = 0;
+    if (!delay)
         return;
-    m_started = true;
-    g_timeout_add(static_cast<guint>(m_firstDelay.count()), OnTimer, nullptr);
+    // Long waits to the second: the system wakes up less often for them.
+    if (*delay >= std::chrono::minutes(1))
+        m_timer = g_timeout_add_seconds(
+            static_cast<guint>(std::chrono::duration_cast<std::chrono::seconds>(*delay).count()),
+            OnTimer, nullptr);
+    else
+        m_timer = g_timeout_add(static_cast<guint>(delay->count()), OnTimer, nullptr);
 }
 
 gboolean ListUpdater::OnTimer(gpointer)
 {
-    Get().CheckNow();
+    ListUpdater& me = Get();
+    me.m_timer = 0;
+    me.m_schedule.TimerFired();
+    me.CheckNow();
     return G_SOURCE_REMOVE;
+}
+
+void ListUpdater::OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer)
+{
+    ListUpdater& me = Get();
+    if (me.m_schedule.NetworkChanged(available))
+        me.CheckNow();
 }
 
 void ListUpdater::CheckNow()
 {
     FilterLibrary& library = FilterLibrary::Get();
-    if (library.CurrentState() != FilterLibrary::State::Ready || m_updating || !library.HasUsers())
-        return;
     const BlockingSettings settings(library.UserSettings());
-    if (!settings.Enabled())
-        return;
-    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
-    const std::int64_t last = settings.LastListUpdate();
-    if (!ListUpdateDue(last, now)) {
-        // Checked again when due, or in six hours at the latest.
-        const std::int64_t wait =
-            std::min<std::int64_t>(last + kListUpdateIntervalSeconds - now + 1, 6 * 60 * 60);
-        g_timeout_add_seconds(static_cast<guint>(std::max<std::int64_t>(wait, 60)), OnTimer,
-                              nullptr);
-        return;
-    }
-    if (!NetworkAvailable()) {
-        WatchNetwork();
-        return;
-    }
-    StartUpdate();
-}
-
-void ListUpdater::WatchNetwork()
-{
-    if (m_networkWatch)
-        return;
-    m_networkWatch =
-        g_signal_connect(g_network_monitor_get_default(), "network-changed",
-                         G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer) {
-                             if (available)
-                                 Get().CheckNow();
-                         }),
-                         nullptr);
+    const bool allowed = library.CurrentState() == FilterLibrary::State::Ready &&
+                         library.HasUsers() && settings.Enabled();
+    if (m_schedule.Check(settings.LastListUpdate(), allowed, NetworkAvailable()))
+        StartUpdate();
 }
 
 void ListUpdater::StartUpdate()
@@ -132,8 +135,6 @@ void ListUpdater::StartUpdate()
     BlockingSettings settings(FilterLibrary::Get().UserSettings());
     // At most once every four days, whatever comes of it.
     settings.SetLastListUpdate(static_cast<std::int64_t>(std::time(nullptr)));
-    m_updating = true;
-    ++m_updates.started;
     m_downloads = {{"ads", settings.EasyListAddress(), {}},
                    {"trackers", settings.EasyPrivacyAddress(), {}}};
     m_next = 0;
@@ -257,8 +258,7 @@ void ListUpdater::Compile(std::vector<std::pair<std::string, std::string>> parts
             me.Failed(error);
             return;
         }
-        me.m_updating = false;
-        ++me.m_updates.switched;
+        me.m_schedule.Ended(true, {});
         FilterLibrary::Get().UseFresh(std::move(filters), ids);
     });
 }
@@ -267,9 +267,7 @@ void ListUpdater::Failed(const std::string& why)
 {
     g_message("ad and tracker lists not updated, the filters in use are kept: %s", why.c_str());
     m_downloads.clear();
-    m_updating = false;
-    ++m_updates.failed;
-    m_updates.lastError = why;
+    m_schedule.Ended(false, why);
 }
 
 void SetListUpdateDelay(std::chrono::milliseconds delay)

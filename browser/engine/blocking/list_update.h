@@ -7,6 +7,7 @@
 // update keeps the filters in use.
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,20 +15,14 @@
 #include <gio/gio.h>
 
 #include "browser/engine/gobject_ptr.h"
+#include "content_filter/list_schedule.h"
 
 typedef struct _SoupSession SoupSession;
 typedef struct _SoupMessage SoupMessage;
 
 namespace lumo {
 
-// What became of the list updates so far.
-struct FilterListUpdates
-{
-    int started = 0;
-    int switched = 0; // fetched, converted, compiled and in use
-    int failed = 0;   // the filters in use were kept
-    std::string lastError;
-};
+using content_filter::FilterListUpdates;
 
 class ListUpdater
 {
@@ -40,7 +35,7 @@ public:
     // Checks now whether the lists are due, and fetches them if they are.
     void CheckNow();
 
-    const FilterListUpdates& Updates() const { return m_updates; }
+    const FilterListUpdates& Updates() const { return m_schedule.Updates(); }
     void SetFirstDelay(std::chrono::milliseconds delay) { m_firstDelay = delay; }
 
 private:
@@ -51,8 +46,8 @@ private:
         std::string text;
     };
 
-    ListUpdater() = default;
-    void WatchNetwork();
+    ListUpdater();
+    void SetTimer(std::optional<std::chrono::milliseconds> delay);
     void StartUpdate();
     void FetchNext();
     static void Sent(GObject* source, GAsyncResult* result, gpointer);
@@ -61,12 +56,13 @@ private:
     void Compile(std::vector<std::pair<std::string, std::string>> parts);
     void Failed(const std::string& why);
     static gboolean OnTimer(gpointer);
+    static void OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer);
 
     std::chrono::milliseconds m_firstDelay{60000};
-    bool m_started = false;
-    bool m_updating = false;
+    content_filter::ListUpdateSchedule m_schedule;
+    // The schedule's one timer (0: none set).
+    guint m_timer = 0;
     gulong m_networkWatch = 0;
-    FilterListUpdates m_updates;
     GObjectPtr<SoupSession> m_session;
     GObjectPtr<SoupMessage> m_message;
     std::vector<Download> m_downloads;
