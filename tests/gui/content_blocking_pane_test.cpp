@@ -3,6 +3,7 @@
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
 // lists fetched anew are used once compiled, and a failed update keeps them.
+#include "blocking_report_page.h"
 #include "browser/engine/blocking/filter_library.h"
 #include "browser/engine/blocking/list_update.h"
 #include "browser/engine/engine_environment.h"
@@ -10,7 +11,6 @@
 #include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
-#include "local_web_server.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,36 +26,14 @@
 
 using namespace lumo;
 using namespace lumo::content_filter;
+using lumo::test::ServeBlockingReportPage;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
 namespace {
 
-constexpr const char* Image = R"(<svg xmlns="http://www.w3.org/2000/svg" width="1" height="1"/>)";
-const char* const Images[] = {"/ads/banner.png", "/tracker/pixel.png", "/img/photo.png"};
-
-// Reports in its title how each image fared and whether ".ad-box" shows.
-std::string ReportingPage()
-{
-    return R"(<!doctype html><html><head><title>loading</title></head><body>
-<div class="ad-box">ad</div>
-<script>
-const names = ['/ads/banner.png', '/tracker/pixel.png', '/img/photo.png'];
-const results = {};
-function report() {
-  if (Object.keys(results).length < names.length) return;
-  const box = getComputedStyle(document.querySelector('.ad-box')).display;
-  document.title = 'done ' + location.search + ' ' +
-                   names.map(n => n + '=' + results[n]).join(' ') + ' ad-box=' + box;
-}
-for (const n of names) {
-  const img = new Image();
-  img.onload = () => { results[n] = 'load'; report(); };
-  img.onerror = () => { results[n] = 'error'; report(); };
-  img.src = n;
-}
-</script></body></html>)";
-}
+const std::vector<std::string> kImages = {"/ads/banner.png", "/tracker/pixel.png",
+                                          "/img/photo.png"};
 
 void WriteFilters(const std::string& folder, const std::string& name, const std::string& list)
 {
@@ -79,8 +57,7 @@ protected:
     {
         if (!opened)
             Open();
-        const std::string query = "?" + std::to_string(m_loads);
-        const std::string start = "done " + query + " ";
+        const std::string start = "done /news/page.html?" + std::to_string(m_loads) + " ";
         WaitFor([&] { return m_view->PageTitle().starts_with(start); }, std::chrono::seconds(60));
         const std::string title = m_view->PageTitle();
         return title.starts_with(start) ? title.substr(start.size()) : "no report: " + title;
@@ -138,13 +115,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     SetListUpdateDelay(std::chrono::hours(24));
     SetNetworkAvailableCheck([] { return true; });
 
-    lumo::test::WebResponse image, page;
-    image.contentType = "image/svg+xml";
-    image.body = Image;
-    page.body = ReportingPage();
-    for (const char* path : Images)
-        m_server.Route(path, image);
-    m_server.Route("/news/page.html", page);
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
     Blocking().SetListAddresses(m_server.Url("/lists/easylist.txt"),
                                 m_server.Url("/lists/easyprivacy.txt"));
 
@@ -266,13 +237,7 @@ TEST_F(ContentBlockingPaneTest, FiltersThatCannotBePreparedLeavePagesUnfilteredA
               R"([{"trigger":{"url-filter":"(ads"},"action":{"type":"block"}}])");
     SetShippedFiltersFolder(broken);
 
-    lumo::test::WebResponse image, page;
-    image.contentType = "image/svg+xml";
-    image.body = Image;
-    page.body = ReportingPage();
-    for (const char* path : Images)
-        m_server.Route(path, image);
-    m_server.Route("/news/page.html", page);
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
 
     m_frame->CreateStatusBar();
     ASSERT_NE(m_view->CreateBrowser(), nullptr);
