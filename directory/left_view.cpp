@@ -365,7 +365,7 @@ void CLeftView::RefreshFavorites()
 
 std::size_t CLeftView::ShowMatches(std::string_view query)
 {
-    if (FoldForSearch(query).empty()) {
+    if (FoldForSearch(QueryForSearch(query)).empty()) {
         if (!m_searchState.IsFiltered())
             return 0;
         // The full tree as it was before the search, with the paper on
