@@ -111,21 +111,39 @@ public:
     }
 };
 
-// The window's normal place at start: the kept one fitted to the screens, or
-// the default size (x and y 0: the window manager places it).
+// The window's normal place at start: the kept one on the screens there are
+// now, or the default size in the middle of the main screen.
 ScreenRect StartPlacement(const ProfileStore& profile)
 {
-    if (std::optional<ScreenRect> kept = ReadNormalPlacement(profile)) {
-        std::vector<ScreenRect> areas;
-        for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
-            const wxRect area = wxDisplay(i).GetClientArea();
-            areas.push_back({area.x, area.y, area.width, area.height});
-        }
-        if (std::optional<ScreenRect> fitted = FitToScreens(*kept, areas))
-            return *fitted;
+    std::vector<ScreenRect> areas;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+        const wxRect area = wxDisplay(i).GetClientArea();
+        const ScreenRect rect{area.x, area.y, area.width, area.height};
+        if (wxDisplay(i).IsPrimary())
+            areas.insert(areas.begin(), rect);
+        else
+            areas.push_back(rect);
     }
-    return kDefaultWindowRect;
+    return PlaceOnScreens(ReadNormalPlacement(profile), areas);
 }
+
+#ifdef __WXGTK__
+// A window manager may place a new window by its own rules, whatever place
+// the program asked for: the window goes to its place once it is on screen.
+struct WantedPlace
+{
+    int x;
+    int y;
+};
+
+gboolean PlaceOnceMapped(GtkWidget* window, GdkEvent*, WantedPlace* wanted)
+{
+    gtk_window_move(GTK_WINDOW(window), wanted->x, wanted->y);
+    g_signal_handlers_disconnect_matched(window, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                         wanted);
+    return FALSE;
+}
+#endif
 
 } // namespace
 
@@ -146,11 +164,19 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     const ScreenRect start = StartPlacement(m_profile);
-    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition,
+    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxPoint(start.x, start.y),
                          wxSize(start.width, start.height)))
         return false;
-    if (start.x || start.y)
-        Move(start.x, start.y);
+#ifdef __WXGTK__
+    // The place is the user's (kept from the last run) or the middle of the
+    // screen, not a wish: said so to the window manager, and taken again once
+    // the window is on screen should the window manager place it elsewhere.
+    GdkGeometry unused{};
+    gtk_window_set_geometry_hints(GTK_WINDOW(m_widget), nullptr, &unused, GDK_HINT_USER_POS);
+    g_signal_connect_data(
+        m_widget, "map-event", G_CALLBACK(PlaceOnceMapped), new WantedPlace{start.x, start.y},
+        [](gpointer data, GClosure*) { delete static_cast<WantedPlace*>(data); }, GConnectFlags(0));
+#endif
     m_normalRect = start;
     SetName("Lumo News Reader");
 

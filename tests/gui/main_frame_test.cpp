@@ -11,6 +11,7 @@
 #include <wx/app.h>
 #include <wx/clipbrd.h>
 #include <wx/config.h>
+#include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/modalhook.h>
@@ -396,6 +397,25 @@ TEST_F(MainFrameTest, WindowStartedMaximisedReturnsToItsKeptSize)
         ASSERT_TRUE(stored.has_value());
         EXPECT_EQ(wxSize(stored->width, stored->height), expected);
     }
+}
+
+TEST_F(MainFrameTest, WindowOpensWhereItWasOrInTheMiddleOfTheScreen)
+{
+    WriteNormalPlacement(*m_profile, {100, 80, 700, 500});
+    MakeFrame();
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetRect() == wxRect(100, 80, 700, 500); },
+                        std::chrono::seconds(5)))
+        << m_frame->GetPosition().x << "," << m_frame->GetPosition().y;
+
+    // A first start: the middle of the screen.
+    DestroyFrame();
+    m_profile->Config().DeleteGroup(kWindowSection);
+    MakeFrame();
+    const wxRect screen = wxDisplay(0u).GetClientArea();
+    const wxPoint middle(screen.x + (screen.width - kDefaultWindowRect.width) / 2,
+                         screen.y + (screen.height - kDefaultWindowRect.height) / 2);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->GetPosition() == middle; }, std::chrono::seconds(5)))
+        << m_frame->GetPosition().x << "," << m_frame->GetPosition().y;
 }
 
 TEST_F(MainFrameTest, HomeHelpAndGoToOpenTheirPagesInThePane)
