@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include "ui/gdk_keys.h"
 #include "ui/key_map.h"
 
 namespace lumo {
@@ -43,22 +44,10 @@ int WxKeyCode(const GdkEventKey* key)
     return c > ' ' && c < 0x7f ? static_cast<int>(c) : 0;
 }
 
-int WxModifiers(const GdkEventKey* key)
-{
-    int modifiers = wxMOD_NONE;
-    if (key->state & GDK_CONTROL_MASK)
-        modifiers |= wxMOD_CONTROL;
-    if (key->state & GDK_MOD1_MASK)
-        modifiers |= wxMOD_ALT;
-    if (key->state & GDK_SHIFT_MASK)
-        modifiers |= wxMOD_SHIFT;
-    return modifiers;
-}
-
 gboolean OnPageKeyPress(GtkWidget*, GdkEventKey* key, wxWindow* window)
 {
     const int code = WxKeyCode(key);
-    if (!PageOffersToWindow(code, WxModifiers(key)))
+    if (!PageOffersToWindow(code, WxModifiersOf(key->state)))
         return FALSE;
     wxKeyEvent event(wxEVT_CHAR_HOOK);
     event.SetEventObject(window);
