@@ -118,9 +118,8 @@ struct Pane
 
     void PressF9()
     {
-        wxKeyEvent f9(wxEVT_CHAR_HOOK);
-        f9.m_keyCode = WXK_F9;
-        view->HandleKey(f9);
+        // What the window's key table runs for F9.
+        view->RunKeyCommand(KeyCommand::ToggleReader);
     }
 
     SettingsFile settings;

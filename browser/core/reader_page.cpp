@@ -9,6 +9,7 @@
 #include <libxml/tree.h>
 
 #include "browser/core/web_address.h"
+#include "common/address_text.h"
 
 namespace lumo {
 namespace {
@@ -40,14 +41,6 @@ constexpr size_t kMaxDepth = 200;
 template <size_t N> bool IsIn(const std::string_view (&list)[N], std::string_view name)
 {
     return std::find(std::begin(list), std::end(list), name) != std::end(list);
-}
-
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
 }
 
 void AppendEscaped(std::string& out, std::string_view text)

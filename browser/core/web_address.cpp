@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include <glib.h>
+
 namespace lumo {
 namespace {
 
@@ -100,6 +102,65 @@ std::optional<FailurePage> ParseFailurePageAddress(std::string_view uri)
                     page.reason = entry.reason;
     }
     return page;
+}
+
+std::optional<std::string> MailAddressForDesktop(std::string_view url)
+{
+    if (SchemeOf(url) != "mailto")
+        return std::nullopt;
+    std::string_view rest = url.substr(url.find(':') + 1);
+    rest = rest.substr(0, rest.find('#'));
+    const size_t question = rest.find('?');
+    const std::string_view recipients = rest.substr(0, question);
+    // Recipients that decode to more fields would be read as fields.
+    const std::string decodedRecipients = Lower(PercentDecode(recipients));
+    if (decodedRecipients.find_first_of("?&") != std::string::npos ||
+        decodedRecipients.find("attach") != std::string::npos)
+        return std::nullopt;
+    std::string out = "mailto:" + std::string(recipients);
+    std::string_view query =
+        question == std::string_view::npos ? std::string_view() : rest.substr(question + 1);
+    constexpr std::string_view kMailFields[] = {"to",      "cc",   "bcc",
+                                                "subject", "body", "in-reply-to"};
+    char separator = '?';
+    while (!query.empty()) {
+        const size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        const size_t eq = pair.find('=');
+        const std::string name = Lower(PercentDecode(pair.substr(0, eq)));
+        if (name.find("attach") != std::string::npos)
+            return std::nullopt;
+        if (std::find(std::begin(kMailFields), std::end(kMailFields), name) ==
+            std::end(kMailFields))
+            continue;
+        out += separator + name +
+               (eq == std::string_view::npos ? std::string() : std::string(pair.substr(eq)));
+        separator = '&';
+    }
+    return out;
+}
+
+std::string CleanTitle(std::string_view title)
+{
+    std::string out;
+    const char* at = title.data();
+    const char* end = title.data() + title.size();
+    while (at < end) {
+        const gunichar code = g_utf8_get_char_validated(at, end - at);
+        if (code == static_cast<gunichar>(-1) || code == static_cast<gunichar>(-2)) {
+            ++at; // no UTF-8 here
+            continue;
+        }
+        const char* next = g_utf8_next_char(at);
+        const GUnicodeType type = g_unichar_type(code);
+        if (type == G_UNICODE_LINE_SEPARATOR || type == G_UNICODE_PARAGRAPH_SEPARATOR)
+            out += ' ';
+        else if (type != G_UNICODE_FORMAT)
+            out.append(at, next);
+        at = next;
+    }
+    return out;
 }
 
 std::string FailurePageHtml(const FailurePage& page)

@@ -53,4 +53,19 @@ inline constexpr const char* kFailureRetryAddress = "lumo://start/retry";
 // is one the pane may load (http, https or file).
 std::string FailurePageHtml(const FailurePage& page);
 
+// The mailto: address handed to the desktop's mail program: the recipients
+// and only the fields a mail needs (to, cc, bcc, subject, body,
+// in-reply-to), their names read with escapes decoded; nothing when the
+// address is no mailto: one or a field would attach a file.
+std::optional<std::string> MailAddressForDesktop(std::string_view url);
+
+// What the user is told when a mail address was not handed on.
+inline constexpr const char* kRefusedMailMessage =
+    "Not opened: the mail address asks to attach files of this computer.";
+
+// A page's title as the window's caption may show it: line and paragraph
+// separators become blanks, and invisible format characters (Unicode's Cf:
+// direction marks, zero-width characters) go. Bytes that are no UTF-8 go too.
+std::string CleanTitle(std::string_view title);
+
 } // namespace lumo

@@ -3,6 +3,7 @@
 // page processes, the memory they use, the network, and where it keeps its
 // storage. Defined inside the module only.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <sys/types.h>
@@ -28,6 +29,16 @@ void SetWebProcessMemoryLimit(std::size_t bytes);
 // another check was set (an empty one puts the monitor back).
 bool NetworkAvailable();
 void SetNetworkAvailableCheck(std::function<bool()> check);
+
+// The time the engine tells a burst of pop-up windows by: the steady
+// clock, unless another was set (an empty one puts the steady clock back).
+std::chrono::steady_clock::time_point EngineNow();
+void SetEngineClock(std::function<std::chrono::steady_clock::time_point()> clock);
+
+// How long a navigation may go without the first data of its page before
+// it fails (30 s, unless set; 0 puts the default back).
+int NavigationAnswerLimitMs();
+void SetNavigationAnswerLimit(int ms);
 
 struct WebProcessUsage
 {

@@ -110,6 +110,9 @@ bool NavigationPolicy::OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPoli
         if (byProgram || navigation.inHistory || fromPageOf("file"))
             return false;
         webkit_policy_decision_ignore(decision);
+        // The user's click is told why nothing opened (the host refuses it).
+        if (byUser)
+            CallAfter([this, uri] { m_host.OnOpenOutside(uri); });
         return true;
     case SchemeRoute::Shown:
         break;

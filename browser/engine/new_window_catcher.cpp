@@ -37,8 +37,8 @@ struct NewWindowCatcher::Unshown
     guint destroySource = 0;
 };
 
-NewWindowCatcher::NewWindowCatcher(WebKitWebView* view, OpenHandler open)
-    : m_view(view), m_open(std::move(open))
+NewWindowCatcher::NewWindowCatcher(WebKitWebView* view, OpenHandler open, Clock clock)
+    : m_view(view), m_open(std::move(open)), m_clock(std::move(clock))
 {
     // The toolkit answers with the page's own view, which the engine cannot
     // take (it ends the program): this answer replaces it.
@@ -61,7 +61,7 @@ GtkWidget* NewWindowCatcher::OnCreate(WebKitWebView* view, WebKitNavigationActio
     auto* catcher = static_cast<NewWindowCatcher*>(self);
     // Requests in quick succession (a page opening windows in a loop) are
     // one: the first goes out, the rest get no window.
-    auto now = std::chrono::steady_clock::now();
+    auto now = catcher->m_clock();
     bool burst = catcher->m_lastRequest != std::chrono::steady_clock::time_point{} &&
                  now - catcher->m_lastRequest < kBurstInterval;
     catcher->m_lastRequest = now;

@@ -23,8 +23,11 @@ class NewWindowCatcher
 {
 public:
     using OpenHandler = std::function<void(const std::string& url)>;
+    // The time by which requests close together are told apart.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
     // Takes over `view`'s "create" signal from every handler connected so far.
-    NewWindowCatcher(WebKitWebView* view, OpenHandler open);
+    NewWindowCatcher(WebKitWebView* view, OpenHandler open,
+                     Clock clock = &std::chrono::steady_clock::now);
     ~NewWindowCatcher();
     NewWindowCatcher(const NewWindowCatcher&) = delete;
     NewWindowCatcher& operator=(const NewWindowCatcher&) = delete;
@@ -48,6 +51,7 @@ private:
 
     WebKitWebView* m_view;
     OpenHandler m_open;
+    Clock m_clock;
     std::list<std::unique_ptr<Unshown>> m_views;
     std::chrono::steady_clock::time_point m_lastRequest{};
     std::string m_pendingOpen;

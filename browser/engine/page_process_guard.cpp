@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <memory>
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +29,17 @@ constexpr int kWatchdogMs = 1000;
 constexpr int kNavigationAnswerMs = 1500;
 // How often the page processes' memory is measured.
 constexpr int kMemoryCheckMs = 500;
+// A page process that has not answered a probe in this time, while a
+// navigation waits for it, is busy with itself.
+constexpr int kProbeAnswerMs = 1500;
+// The script world the probes run in, apart from the page's own scripts.
+constexpr const char* kProbeWorld = "lumo-page-process-guard";
+
+struct ProbeAnswer
+{
+    PageProcessGuard* guard;
+    unsigned probe;
+};
 
 // The guards alive in this process.
 std::vector<PageProcessGuard*>& Guards()
@@ -165,11 +177,46 @@ void PageProcessGuard::Navigate(std::function<void()> start)
 void PageProcessGuard::RunPending()
 {
     m_navigationAnswered = false;
+    m_probeOpen = false;
     m_pending();
     NoteResumePoint();
     m_watchdog.Start(kWatchdogMs);
-    if (m_answerBounded && !m_endedHungProcess)
+    if (m_answerBounded && !m_endedHungProcess) {
         m_navigationAnswer.StartOnce(kNavigationAnswerMs);
+        // Leaving a page shown: its leave handlers run before the next
+        // page can come, and the probe queues behind them.
+        ProbePageProcess();
+    }
+}
+
+void PageProcessGuard::ProbePageProcess()
+{
+    if (m_probeOpen) {
+        if (std::chrono::steady_clock::now() - m_probeSent >=
+            std::chrono::milliseconds(kProbeAnswerMs))
+            EndHungProcess();
+        return;
+    }
+    m_probeOpen = true;
+    m_probeSent = std::chrono::steady_clock::now();
+    webkit_web_view_evaluate_javascript(
+        m_view, "0", -1, kProbeWorld, nullptr, nullptr,
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<ProbeAnswer> answer(static_cast<ProbeAnswer*>(data));
+            g_autoptr(GError) error = nullptr;
+            g_autoptr(JSCValue) value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
+            // The guard may have gone meanwhile.
+            if (std::find(Guards().begin(), Guards().end(), answer->guard) != Guards().end())
+                answer->guard->OnProbeAnswered(answer->probe);
+        },
+        new ProbeAnswer{this, ++m_probe});
+}
+
+void PageProcessGuard::OnProbeAnswered(unsigned probe)
+{
+    if (probe == m_probe)
+        m_probeOpen = false;
 }
 
 void PageProcessGuard::NavigationAnswered()
@@ -211,6 +258,8 @@ void PageProcessGuard::CheckNavigationAnswers()
     }
     if (!webkit_web_view_get_is_web_process_responsive(m_view))
         EndHungProcess();
+    else
+        ProbePageProcess();
 }
 
 // Ends the page process for the navigation under way; false when it was
@@ -243,6 +292,9 @@ void PageProcessGuard::OnResponsiveChanged()
 void PageProcessGuard::OnWebProcessTerminated(WebKitWebProcessTerminationReason reason)
 {
     m_owner.EndLoad();
+    // A probe sent to the process that went is never answered.
+    m_probeOpen = false;
+    ++m_probe;
     if (m_endingHungProcess) {
         // Ended for the user's navigation: run it in a fresh process.
         m_endingHungProcess = false;

@@ -6,6 +6,7 @@
 // else the pane's own failure page says so; and when the engine would end
 // the whole program over a process that failed to start, the program starts
 // again in its place, on the page it showed.
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -90,6 +91,12 @@ public:
 
 private:
     void RunPending();
+    // Asks the page process for a trivial answer, in a script world of the
+    // program's own; one still unanswered after kProbeAnswerMs means the
+    // process is busy with itself (a page's leave handler that spins), and
+    // it is ended for the navigation.
+    void ProbePageProcess();
+    void OnProbeAnswered(unsigned probe);
     void OnNavigationUnanswered();
     void CheckNavigationAnswers();
     bool EndHungProcess();
@@ -117,6 +124,10 @@ private:
     bool m_endedForMemory = false;
     int m_crashReloads = 0;
     int m_hungEnded = 0;
+    // The last probe sent, whether it is still unanswered, and when it went.
+    unsigned m_probe = 0;
+    bool m_probeOpen = false;
+    std::chrono::steady_clock::time_point m_probeSent{};
     wxTimer m_watchdog;
     wxTimer m_navigationAnswer;
     wxTimer m_memoryCheck;

@@ -10,11 +10,8 @@
 #include <string_view>
 #include <utility>
 
-#include <wx/datetime.h>
-#include <wx/timer.h>
 #include <wx/webview.h>
 
-#include "browser/core/load_failure.h"
 #include "browser/core/web_address.h"
 #include "browser/engine/blocking/page_blocking.h"
 #include "browser/engine/engine_environment.h"
@@ -22,6 +19,7 @@
 #include "browser/engine/new_window_catcher.h"
 #include "browser/engine/page_keys.h"
 #include "browser/engine/page_process_guard.h"
+#include "browser/engine/program_navigation.h"
 #include "browser/engine/reader/reader_view.h"
 #include "browser/engine/start_page_handler.h"
 #include "browser/engine/view_address.h"
@@ -34,28 +32,29 @@
 namespace lumo {
 namespace {
 
-// An https:// attempt that has not answered in this time gives way to http://.
-constexpr int kSecureAttemptMs = 4000;
-
 std::function<bool()>& NetworkCheck()
 {
     static std::function<bool()> check;
     return check;
 }
 
-bool IsCancellation(const GError* error)
+int& AnswerLimitMs()
 {
-    return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-           g_error_matches(error, WEBKIT_POLICY_ERROR,
-                           WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-           g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+    static int limit = 0;
+    return limit;
+}
+
+std::function<std::chrono::steady_clock::time_point()>& EngineClock()
+{
+    static std::function<std::chrono::steady_clock::time_point()> clock;
+    return clock;
 }
 
 class WebKitEngine : public WebEngine,
                      public wxEvtHandler,
                      private ReaderView::Owner,
                      private NavigationPolicy::Owner,
-                     private PageProcessGuard::Owner
+                     private ProgramNavigation::Owner
 {
 public:
     WebKitEngine(wxWebView* view, WebEngineHost& host)
@@ -71,18 +70,16 @@ public:
         // every policy itself.
         DisconnectAllHandlers(m_native, "decide-policy");
         m_newWindows = std::make_unique<NewWindowCatcher>(
-            m_native, [this](const std::string& url) { m_host.OnNewWindow(url); });
+            m_native, [this](const std::string& url) { m_host.OnNewWindow(url); }, &EngineNow);
         m_reader = std::make_unique<lumo::ReaderView>(m_webView, m_host, AsReaderOwner());
-        m_guard = std::make_unique<PageProcessGuard>(m_native, AsGuardOwner());
+        m_navigation = std::make_unique<ProgramNavigation>(m_native, AsNavigationOwner());
         m_policy = std::make_unique<NavigationPolicy>(m_native, m_host, AsPolicyOwner());
-        ConnectSignals();
-        m_secureAttempt.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { FallBackToPlainAddress(); });
+        ConnectViewSignals(m_native, m_webView);
         m_blocking = std::make_unique<PageContentBlocking>(m_native, m_host);
     }
 
     ~WebKitEngine() override
     {
-        m_secureAttempt.Stop();
         m_webView->Unbind(wxEVT_WEBVIEW_TITLE_CHANGED, &WebKitEngine::OnTitleChanged, this);
         m_newWindows.reset();
         if (WebKitWebView* reader = m_reader->Native()) {
@@ -94,7 +91,7 @@ public:
         // Back in their windows, which they go with.
         m_reader.reset();
         m_policy.reset();
-        m_guard.reset();
+        m_navigation.reset();
     }
 
     wxWindow* Window() override { return m_webView; }
@@ -113,32 +110,19 @@ public:
         }
         if (m_blocking->HoldUntilReady(address, [this, url, name] { LoadURL(url, name); }))
             return;
-        m_visit = Visit{};
-        m_visit.address = address;
-        m_visit.name = name;
-        std::optional<std::string> secure = SecureFirstAddress(address);
-        m_visit.secureTry = secure.value_or("");
-        std::string first = secure.value_or(address);
-        m_programUri = first;
-        m_blocking->ApplyFor(first);
-        // Away from a page shown, the page process must take the navigation
-        // up in time (see the page process guard).
-        m_guard->NewVisit(!m_committedUri.empty() && m_committedUri != "about:blank");
-        Navigate([this, first] { webkit_web_view_load_uri(m_native, first.c_str()); });
-        if (secure)
-            m_secureAttempt.StartOnce(kSecureAttemptMs);
+        m_navigation->Open(address, name);
     }
 
     void GoBack() override
     {
         if (webkit_web_view_can_go_back(m_native))
-            NavigateInPage([this] { webkit_web_view_go_back(m_native); });
+            m_navigation->InPage([this] { webkit_web_view_go_back(m_native); });
     }
 
     void GoForward() override
     {
         if (webkit_web_view_can_go_forward(m_native))
-            NavigateInPage([this] { webkit_web_view_go_forward(m_native); });
+            m_navigation->InPage([this] { webkit_web_view_go_forward(m_native); });
     }
 
     bool CanGoBack() const override
@@ -157,15 +141,7 @@ public:
 
     bool CanGoForward() const override { return webkit_web_view_can_go_forward(m_native); }
 
-    void Reload() override
-    {
-        if (std::optional<FailurePage> failed = ParseFailurePageAddress(UriOf(m_native))) {
-            // Reloading the failure page tries the paper again.
-            LoadURL(failed->address, failed->name);
-            return;
-        }
-        NavigateInPage([this] { webkit_web_view_reload(m_native); });
-    }
+    void Reload() override { m_navigation->Reload(); }
 
     void SetZoom(double level) override { webkit_web_view_set_zoom_level(ShownNative(), level); }
     double Zoom() const override { return webkit_web_view_get_zoom_level(ShownNative()); }
@@ -194,29 +170,14 @@ public:
         webkit_find_controller_search(finder, text.c_str(), options, kMaxFindMatches);
     }
 
-    std::string ShownAddress() const override
-    {
-        if (!m_visit.address.empty())
-            return m_visit.address;
-        std::string uri = UriOf(m_native);
-        if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri))
-            return failed->address;
-        return uri.empty() ? m_committedUri : uri;
-    }
+    std::string ShownAddress() const override { return m_navigation->ShownAddress(); }
 
     void StopLoading() override
     {
-        // Stopped means stopped: no plain address after the secure one, no
-        // navigation run again in a fresh process.
-        m_visit.secureTry.clear();
-        m_secureAttempt.Stop();
-        m_guard->Stop();
         m_blocking->DropHeldLoad();
-        webkit_web_view_stop_loading(m_native);
-        // A load stopped before it started reports nothing.
-        EndLoad();
+        m_navigation->Stop();
     }
-    bool IsLoading() const override { return m_loading; }
+    bool IsLoading() const override { return m_navigation->IsLoading(); }
 
     void Print() override { ShownWebView()->Print(); }
 
@@ -259,26 +220,15 @@ public:
     wxWindow* ReaderWindow() override { return m_reader->Window(); }
     std::string ReaderTitle() const override { return m_reader->Title(); }
 
-    int CrashReloadCount() const override { return m_guard->CrashReloads(); }
-    int HungProcessesEnded() const override { return m_guard->HungEnded(); }
-    bool ShowsFailurePage() const override
-    {
-        return ParseFailurePageAddress(UriOf(m_native)).has_value();
-    }
+    int CrashReloadCount() const override { return m_navigation->CrashReloads(); }
+    int HungProcessesEnded() const override { return m_navigation->HungEnded(); }
+    bool ShowsFailurePage() const override { return m_navigation->ShowsFailurePage(); }
 
 private:
     // The engine as its parts see it.
     NavigationPolicy::Owner& AsPolicyOwner() { return *this; }
-    PageProcessGuard::Owner& AsGuardOwner() { return *this; }
+    ProgramNavigation::Owner& AsNavigationOwner() { return *this; }
     ReaderView::Owner& AsReaderOwner() { return *this; }
-
-    // The navigation the program asked for last.
-    struct Visit
-    {
-        std::string address;   // as the pane loads it (http:// kept)
-        std::string name;      // heads the failure page
-        std::string secureTry; // the https:// address tried first, while it is tried
-    };
 
     WebKitWebView* ShownNative() const { return m_reader->Shown() ? m_reader->Native() : m_native; }
     wxWebView* ShownWebView() const { return m_reader->Shown() ? m_reader->Window() : m_webView; }
@@ -286,19 +236,8 @@ private:
     void OnTitleChanged(wxWebViewEvent& event)
     {
         std::string title = event.GetString().utf8_string();
-        if (!title.empty())
-            m_title = title;
+        m_navigation->NoteTitle(title);
         m_host.OnTitleChanged(title);
-    }
-
-    void ConnectSignals()
-    {
-        g_signal_connect(m_native, "load-changed", G_CALLBACK(LoadChangedThunk), this);
-        g_signal_connect(m_native, "load-failed", G_CALLBACK(LoadFailedThunk), this);
-        g_signal_connect(m_native, "load-failed-with-tls-errors", G_CALLBACK(TlsFailedThunk), this);
-        g_signal_connect(m_native, "notify::estimated-load-progress", G_CALLBACK(ProgressThunk),
-                         this);
-        ConnectViewSignals(m_native, m_webView);
     }
 
     // What the user does with the wheel, the menu, the keys and the pointer
@@ -337,188 +276,34 @@ private:
                          this);
     }
 
-    // --- Navigations of the user's -----------------------------------------
+    // --- What the program's navigation tells -------------------------------
 
-    // Starts a navigation of the user's, in a fresh page process when the
-    // page process does not answer.
-    void Navigate(std::function<void()> start)
+    void BeforeProgramLoad(const std::string& uri) override { m_blocking->ApplyFor(uri); }
+    void LoadProgress(const std::string& host, double progress) override
     {
-        m_fellBack = false;
-        m_secureAttempt.Stop();
-        m_guard->Navigate([this, start = std::move(start)] {
-            m_programLoadOpen = true;
-            start();
-        });
+        m_host.OnLoadProgress(host, progress);
     }
-
-    // Back, forward and reload: the page's own history, with a fresh chance
-    // of a reload after a crash.
-    void NavigateInPage(std::function<void()> start)
+    void LoadEnded() override { m_host.OnLoadEnded(); }
+    void PageCommitted(const std::string& uri) override
     {
-        m_visit = Visit{};
-        m_guard->NewVisit(false);
-        m_programUri.clear();
-        Navigate(std::move(start));
+        // A click on the last page counts no longer, and a link under the
+        // pointer belonged to the page that went.
+        m_policy->ForgetClick();
+        m_hovered.clear();
+        m_reader->ForgetAnswers();
+        m_host.OnPageCommitted(uri);
     }
-
-    void EndLoad() override
-    {
-        m_loading = false;
-        m_host.OnLoadEnded();
-    }
-
-    std::string PageUri() const override
-    {
-        return UriOf(m_native).empty() ? m_committedUri : UriOf(m_native);
-    }
-    std::string AskedAddress() const override { return m_visit.address; }
-    std::string ProgramUri() const override { return m_programUri; }
-
-    void ShowProcessFailure(const std::string& address, FailureReason reason) override
-    {
-        // The page is named as the user chose it, else by its last title.
-        ShowFailure(address, !m_visit.name.empty() ? m_visit.name : m_title, reason);
-    }
-
-    // --- Loading, failures and the secure address first -------------------
-
-    void ShowFailure(const std::string& address, const std::string& name, FailureReason reason)
-    {
-        m_visit.secureTry.clear();
-        m_secureAttempt.Stop();
-        NoteFailedTry(address, wxDateTime::Now().FormatISOTime().utf8_string());
-        std::string page =
-            FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
-        m_programUri = page;
-        m_programLoadOpen = true;
-        webkit_web_view_load_uri(m_native, page.c_str());
-    }
-
-    void FallBackToPlainAddress()
-    {
-        if (m_visit.secureTry.empty() || m_guard->Committed())
-            return;
-        m_visit.secureTry.clear();
-        // The page process has just answered for the secure address.
-        m_guard->SetAnswerBounded(false);
-        m_programUri = m_visit.address;
-        std::string plain = m_visit.address;
-        Navigate([this, plain] { webkit_web_view_load_uri(m_native, plain.c_str()); });
-        m_fellBack = true;
-    }
-
-    void OnLoadChanged(WebKitLoadEvent event)
-    {
-        if ((event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) &&
-            UriOf(m_native) == "about:blank") {
-            // An address the engine will not load (a port kept for other
-            // services) ends on an empty page in its place, with no failure
-            // reported: it is one.
-            if (event == WEBKIT_LOAD_COMMITTED && m_blankFinished &&
-                IsWebOrFilePage(m_startedUri)) {
-                ShowFailureFor(std::exchange(m_startedUri, std::string()),
-                               FailureReason::PortNotAllowed);
-                return;
-            }
-            // The pane's first, empty page has been shown once it ends:
-            // only then may an empty page stand for another address.
-            m_blankFinished = m_blankFinished || event == WEBKIT_LOAD_FINISHED;
-            // The pane's first, empty page may report in after the program has
-            // asked for another one: that is not the news of the navigation,
-            // though with none under way (stopped) it ends what loads.
-            if (!m_programUri.empty() && m_programUri != "about:blank") {
-                if (event == WEBKIT_LOAD_FINISHED && !m_guard->Pending() && m_loading)
-                    EndLoad();
-                return;
-            }
-        }
-        if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_COMMITTED)
-            m_guard->NavigationAnswered();
-        switch (event) {
-        case WEBKIT_LOAD_STARTED:
-            m_startedUri = UriOf(m_native);
-            // Leaving the empty page, the engine names the new address only
-            // once it is shown.
-            if (m_startedUri == "about:blank" && m_blankFinished && m_guard->Pending() &&
-                !m_guard->Committed())
-                m_startedUri = m_programUri;
-            m_loading = true;
-            m_host.OnLoadProgress(LoadingHost(), 0.0);
-            break;
-        case WEBKIT_LOAD_COMMITTED:
-            m_guard->Commit();
-            // What the program asked for is now shown: from here on, only
-            // the page asks for addresses, and a click on the last page
-            // counts no longer.
-            m_programLoadOpen = false;
-            m_policy->ForgetClick();
-            // A link under the pointer belonged to the page that went.
-            m_hovered.clear();
-            m_committedUri = UriOf(m_native);
-            m_reader->ForgetAnswers();
-            m_host.OnPageCommitted(m_committedUri);
-            m_guard->StopWatchdog();
-            m_secureAttempt.Stop();
-            m_visit.secureTry.clear();
-            break;
-        case WEBKIT_LOAD_FINISHED:
-            // The secure attempt that gave way ends too, while the user's
-            // navigation goes on at the plain address.
-            if (m_guard->Committed() || !std::exchange(m_fellBack, false))
-                m_guard->ForgetNavigation();
-            EndLoad();
-            m_reader->OfferIfArticle();
-            break;
-        default:
-            break;
-        }
-    }
-
-    bool OnLoadFailed(const char* failingUri, const GError* error)
-    {
-        if (IsCancellation(error))
-            return true;
-        FailureReason reason = ReasonFor(error, NetworkAvailable());
-        std::string failing = failingUri ? failingUri : "";
-        if (!m_visit.secureTry.empty() && reason != FailureReason::NameNotFound &&
-            reason != FailureReason::NotConnected) {
-            FallBackToPlainAddress();
-            return true;
-        }
-        ShowFailureFor(failing, reason);
-        return true;
-    }
-
-    bool OnTlsFailed(const char* failingUri)
-    {
-        if (!m_visit.secureTry.empty()) {
-            // Only the https:// tried in place of the user's own http://
-            // failed: the plain address is what the user asked for.
-            FallBackToPlainAddress();
-            return true;
-        }
-        ShowFailureFor(failingUri ? failingUri : "", FailureReason::Untrusted);
-        return true;
-    }
-
-    void ShowFailureFor(const std::string& failing, FailureReason reason)
-    {
-        // The program's own navigation keeps the paper's name and address as
-        // written; a link followed inside a page is named by its host.
-        bool programs = !m_guard->Committed() && !m_visit.address.empty();
-        ShowFailure(programs ? m_visit.address : failing, programs ? m_visit.name : "", reason);
-    }
+    void PageFinished() override { m_reader->OfferIfArticle(); }
 
     // --- What the navigation policy asks ------------------------------------
 
     bool IsProgramNavigation(const std::string& uri) const override
     {
-        // A page that asks for the same address later is only a page.
-        return m_programLoadOpen && !m_programUri.empty() && uri == m_programUri;
+        return m_navigation->IsProgramNavigation(uri);
     }
-    bool PageShownAsks() const override { return m_guard->Committed() || !m_guard->Pending(); }
-    std::string CommittedUri() const override { return m_committedUri; }
-    void NavigationAnswered() override { m_guard->NavigationAnswered(); }
+    bool PageShownAsks() const override { return m_navigation->PageShownAsks(); }
+    std::string CommittedUri() const override { return m_navigation->CommittedUri(); }
+    void NavigationAnswered() override { m_navigation->NavigationAnswered(); }
     void NavigationAsked(const Navigation& navigation) override
     {
         // The filters follow the page the user goes to, by a click or
@@ -527,22 +312,6 @@ private:
             m_blocking->ApplyFor(navigation.uri);
     }
     WebKitWebView* ReaderNative() const override { return m_reader->Native(); }
-
-    // The site being loaded: the one the program asked for while its
-    // navigation is under way (the view may still show the previous one).
-    std::string LoadingHost() const
-    {
-        std::string host = m_guard->Pending() ? HostOf(m_programUri) : std::string();
-        return host.empty() ? HostOf(UriOf(m_native)) : host;
-    }
-
-    void OnProgress()
-    {
-        m_loading = webkit_web_view_is_loading(m_native);
-        if (m_loading)
-            m_host.OnLoadProgress(LoadingHost(),
-                                  webkit_web_view_get_estimated_load_progress(m_native));
-    }
 
     void OnMouseTarget(WebKitHitTestResult* hit)
     {
@@ -561,29 +330,6 @@ private:
     }
 
     // --- Signal thunks -------------------------------------------------------
-
-    static void LoadChangedThunk(WebKitWebView*, WebKitLoadEvent event, gpointer self)
-    {
-        static_cast<WebKitEngine*>(self)->OnLoadChanged(event);
-    }
-
-    static gboolean LoadFailedThunk(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
-                                    gpointer self)
-    {
-        return static_cast<WebKitEngine*>(self)->OnLoadFailed(uri, error);
-    }
-
-    static gboolean TlsFailedThunk(WebKitWebView*, gchar* uri, GTlsCertificate*,
-                                   GTlsCertificateFlags, gpointer self)
-    {
-        return static_cast<WebKitEngine*>(self)->OnTlsFailed(uri);
-    }
-
-    static void ProgressThunk(WebKitWebView*, GParamSpec*, gpointer self)
-    {
-        static_cast<WebKitEngine*>(self)->OnProgress();
-    }
-
     // Ctrl with the wheel zooms; the page never sees that wheel.
     static gboolean ScrollThunk(WebKitWebView*, GdkEventScroll* scroll, gpointer self)
     {
@@ -642,18 +388,9 @@ private:
     WebEngineHost& m_host;
     std::unique_ptr<NewWindowCatcher> m_newWindows;
     std::unique_ptr<lumo::ReaderView> m_reader;
-    std::unique_ptr<PageProcessGuard> m_guard;
+    std::unique_ptr<ProgramNavigation> m_navigation;
     std::unique_ptr<NavigationPolicy> m_policy;
     std::unique_ptr<PageContentBlocking> m_blocking;
-    Visit m_visit;
-    // The address the program itself asked the engine for last, and whether
-    // that navigation is still on its way (until a page is shown).
-    std::string m_programUri;
-    bool m_programLoadOpen = false;
-    // The secure attempt gave way to the plain address: its own end is not
-    // that of the navigation.
-    bool m_fellBack = false;
-    bool m_loading = false;
     std::string m_hovered;
     std::string m_findText;
     // Steps to the next or previous match whose answers are still to come.
@@ -667,13 +404,6 @@ private:
     }
     // Beyond this many, a search in the page says "more than".
     static constexpr guint kMaxFindMatches = 1000;
-    std::string m_title;
-    std::string m_committedUri;
-    // The address the load under way started with, and whether an empty
-    // page was shown.
-    std::string m_startedUri;
-    bool m_blankFinished = false;
-    wxTimer m_secureAttempt;
 };
 
 // The engine names its storage (local storage, HSTS, media keys) and cache
@@ -709,6 +439,27 @@ bool NetworkAvailable()
 void SetNetworkAvailableCheck(std::function<bool()> check)
 {
     NetworkCheck() = std::move(check);
+}
+
+int NavigationAnswerLimitMs()
+{
+    constexpr int kDefaultMs = 30000;
+    return AnswerLimitMs() > 0 ? AnswerLimitMs() : kDefaultMs;
+}
+
+void SetNavigationAnswerLimit(int ms)
+{
+    AnswerLimitMs() = ms;
+}
+
+std::chrono::steady_clock::time_point EngineNow()
+{
+    return EngineClock() ? EngineClock()() : std::chrono::steady_clock::now();
+}
+
+void SetEngineClock(std::function<std::chrono::steady_clock::time_point()> clock)
+{
+    EngineClock() = std::move(clock);
 }
 
 } // namespace lumo

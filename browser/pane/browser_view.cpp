@@ -4,18 +4,18 @@
 #include <utility>
 
 #include <wx/button.h>
-#include <wx/frame.h>
+#include <wx/dcclient.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
-#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/weakref.h>
+#include <wx/webview.h>
 
 #include "browser/core/web_address.h"
 #include "browser/pane/find_bar.h"
 #include "browser/pane/load_progress_line.h"
-#include "browser/pane/pane_badge.h"
 #include "browser/pane/web_environment.h"
 #include "common/app_paths.h"
 #include "common/message_box.h"
@@ -34,6 +34,13 @@
 namespace lumo {
 
 namespace {
+
+// The site of a page of the web, which names it while it has no title.
+std::string SiteOf(const std::string& address)
+{
+    const std::string scheme = SchemeOf(address);
+    return scheme == "http" || scheme == "https" ? HostOf(address) : std::string();
+}
 
 #ifdef __WXGTK__
 // The pane waiting for its window's first frame on screen.
@@ -75,14 +82,42 @@ gboolean OnWindowMapped(GtkWidget* window, GdkEvent*, WaitingForFirstFrame* wait
 CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& doc,
                                          ProfileStore& profile)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER), m_doc(doc),
-      m_profile(profile)
+      m_profile(profile), m_progressLine(new LoadProgressLine(this)),
+      m_messages(this, *m_progressLine, [this] { return ShownWebWindow(); }), m_zoom(profile)
 {
     // No wxTAB_TRAVERSAL: Tab inside the page walks the page's links rather
     // than leaving for the tree.
     SetName("Browser pane");
-    m_progressLine = new LoadProgressLine(this);
     SetSizer(new wxBoxSizer(wxVERTICAL));
     GetSizer()->Add(m_progressLine, wxSizerFlags().Expand());
+    Bind(wxEVT_PAINT, [this](wxPaintEvent&) { PaintFocusRing(); });
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
+        // The page's widget tells the toolkit nothing when it loses the
+        // focus: the ring follows it here.
+        if (PageHasFocus() != m_focusRingShown) {
+            m_focusRingShown = !m_focusRingShown;
+            Refresh();
+        }
+        event.Skip();
+    });
+}
+
+int CLumoNewsReaderView::FocusRingWidth() const
+{
+    return FromDIP(2);
+}
+
+void CLumoNewsReaderView::PaintFocusRing()
+{
+    wxPaintDC dc(this);
+    wxWindow* page = ShownWebWindow();
+    if (!m_focusRingShown || !page)
+        return;
+    wxRect ring = page->GetRect();
+    ring.Inflate(FocusRingWidth());
+    dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT), FocusRingWidth()));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(ring.Deflate(FocusRingWidth() / 2));
 }
 
 CLumoNewsReaderView::~CLumoNewsReaderView()
@@ -149,7 +184,8 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
         m_engineFailed = true;
         return nullptr;
     }
-    GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand());
+    // A ring around the page, drawn while the page has the keyboard focus.
+    GetSizer()->Add(m_engine->Window(), wxSizerFlags(1).Expand().Border(wxALL, FocusRingWidth()));
     CreateReaderBar();
     Layout();
     if (m_pendingUrl) {
@@ -167,7 +203,15 @@ void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
         return;
     }
     m_engine->CloseReader();
-    m_engineNotice.clear();
+    m_messages.SetEngineNotice("");
+    // The paper's name stands in the caption until its page has a title.
+    const std::string address = NormalizeAddress(url);
+    m_paperName = CleanTitle(name);
+    if (m_paperName.empty())
+        m_paperName = SiteOf(address);
+    m_paperHost = HostOf(address);
+    if (!m_paperName.empty() && !IsRefusedAddress(url) && RouteOf(address) != SchemeRoute::Outside)
+        ShowCaption(m_paperName);
     m_engine->LoadURL(url, name);
 }
 
@@ -250,16 +294,6 @@ KeyPlace CLumoNewsReaderView::FocusPlace() const
     return KeyPlace::Elsewhere;
 }
 
-bool CLumoNewsReaderView::HandleKey(const wxKeyEvent& event)
-{
-    const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
-                          static_cast<int>(event.GetUnicodeKey())};
-    for (KeyCommand command : KeyMeanings(press, FocusPlace()))
-        if (RunKeyCommand(command))
-            return true;
-    return false;
-}
-
 bool CLumoNewsReaderView::RunKeyCommand(KeyCommand command)
 {
     switch (command) {
@@ -322,8 +356,8 @@ void CLumoNewsReaderView::CreateReaderBar()
     // At the foot of the pane, so that the page does not move when it shows.
     m_readerBar = new wxPanel(this, wxID_ANY);
     m_readerBar->SetName("Reader view bar");
-    m_readerButton = new wxButton(m_readerBar, wxID_ANY, "Reader view", wxDefaultPosition,
-                                  wxDefaultSize, wxBU_EXACTFIT);
+    // Its label clear of the button's edge, in every skin.
+    m_readerButton = new wxButton(m_readerBar, wxID_ANY, "Reader view");
     m_readerButton->SetWindowVariant(wxWINDOW_VARIANT_SMALL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->AddStretchSpacer();
@@ -376,10 +410,8 @@ void CLumoNewsReaderView::OnReaderShown(bool shown)
 {
     // The caption names what is on screen; the page's own title is kept for
     // the page (and for Ctrl+D, which keeps the page).
-    const std::string title = shown ? m_engine->ReaderTitle() : m_pageTitle;
-    if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
-    m_hoveredLink.clear();
+    ShowCaption(shown ? CleanTitle(m_engine->ReaderTitle()) : m_pageTitle);
+    m_messages.SetHoveredLink("");
     ShowStatus();
     ApplyKeptZoom();
     UpdateReaderBar();
@@ -402,39 +434,18 @@ wxWindow* CLumoNewsReaderView::ShownWebWindow() const
 
 // --- Zoom ----------------------------------------------------------------------
 
-std::string CLumoNewsReaderView::ZoomKey() const
-{
-    return ReaderShown() ? std::string(kReaderZoomKey) : m_pageHost;
-}
-
 void CLumoNewsReaderView::ApplyKeptZoom()
 {
-    const std::string key = ZoomKey();
-    const int kept = key.empty() ? 100 : m_profile.GetProfileInt(kZoomSection, key, 100);
-    m_zoomPercent = std::clamp(kept, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
     if (m_engine)
-        m_engine->SetZoom(m_zoomPercent / 100.0);
+        m_zoom.ApplyKept(*m_engine, ReaderShown());
 }
 
 void CLumoNewsReaderView::ZoomBy(int steps)
 {
     if (!m_engine)
         return;
-    int percent = 100;
-    if (steps > 0) {
-        const int* next =
-            std::upper_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoomPercent);
-        percent = next != std::end(kZoomSteps) ? *next : kZoomSteps[std::size(kZoomSteps) - 1];
-    } else if (steps < 0) {
-        const int* next =
-            std::lower_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoomPercent);
-        percent = next != std::begin(kZoomSteps) ? *(next - 1) : kZoomSteps[0];
-    }
-    m_zoomPercent = percent;
-    m_engine->SetZoom(percent / 100.0);
-    if (const std::string key = ZoomKey(); !key.empty())
-        m_profile.WriteProfileInt(kZoomSection, key, percent);
-    ShowZoomBadge();
+    m_zoom.Step(*m_engine, ReaderShown(), steps);
+    m_messages.ShowBadge(wxString::Format("%d %%", m_zoom.Percent()), true, 1200);
 }
 
 void CLumoNewsReaderView::OnZoomWheel(int steps)
@@ -446,28 +457,15 @@ void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
 {
     // Each site keeps the zoom it was last given. A page that comes while
     // the reader view is on screen gets its zoom when it shows.
-    m_pageHost = HostOf(uri);
+    m_zoom.SetPageHost(HostOf(uri));
+    // A page of another site than the paper's is named by its own site.
+    if (HostOf(uri) != m_paperHost && !ParseFailurePageAddress(uri))
+        m_paperName.clear();
     if (!ReaderShown())
         ApplyKeptZoom();
     // A link of the page that went is no longer under the pointer.
-    m_hoveredLink.clear();
+    m_messages.SetHoveredLink("");
     ShowStatus();
-}
-
-void CLumoNewsReaderView::ShowZoomBadge()
-{
-    ShowBadge(wxString::Format("%d %%", m_zoomPercent), true, 1200);
-}
-
-void CLumoNewsReaderView::ShowBadge(const wxString& text, bool zoom, int shownMs)
-{
-    wxWindow* page = ShownWebWindow();
-    if (!page || !page->IsShownOnScreen())
-        return;
-    if (!m_badge)
-        m_badge = new PaneBadge(this);
-    m_badge->ShowText(text, zoom ? PaneBadge::Kind::Zoom : PaneBadge::Kind::Note,
-                      page->GetScreenRect(), shownMs);
 }
 
 // --- Find in page ----------------------------------------------------------------
@@ -532,20 +530,44 @@ void CLumoNewsReaderView::OnFindResult(unsigned matches, bool newText)
 
 void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 {
-    m_pageTitle = title;
+    m_pageTitle = CleanTitle(title);
     if (ReaderShown())
         return; // the caption names the reader view until the page is back
-    if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(wxString::FromUTF8(WindowCaption(title)));
+    ShowCaption(m_pageTitle);
 }
 
-void CLumoNewsReaderView::Open(const std::string& url)
+void CLumoNewsReaderView::ShowCaption(const std::string& title)
+{
+    // A page without a title yet (each one for a moment as it comes) is
+    // named by the paper it belongs to, else by its site.
+    std::string shown = title;
+    if (shown.empty())
+        shown = !m_paperName.empty() ? m_paperName
+                                     : SiteOf(m_engine->View()->GetCurrentURL().utf8_string());
+    if (shown.empty())
+        return;
+    if (wxWindow* top = wxGetTopLevelParent(this))
+        top->SetLabel(wxString::FromUTF8(WindowCaption(shown)));
+}
+
+void CLumoNewsReaderView::Open(const std::string& asked)
 {
     // Only web, mail and phone addresses leave the program; anything else a
     // page (or a favorite) asks for is refused, and the user is told.
-    if (OutsideRouteOf(url) == OutsideRoute::Refused) {
-        ShowNotice(RefusedOutsideMessage(url));
+    if (OutsideRouteOf(asked) == OutsideRoute::Refused) {
+        ShowNotice(RefusedOutsideMessage(asked));
         return;
+    }
+    // A mail address goes with the fields of a mail only, and never with
+    // one that attaches a file, however its name is written.
+    std::string url = asked;
+    if (SchemeOf(asked) == "mailto") {
+        std::optional<std::string> mail = MailAddressForDesktop(asked);
+        if (!mail) {
+            ShowNotice(kRefusedMailMessage);
+            return;
+        }
+        url = *mail;
     }
     if (OpenUrlOutside(url))
         return;
@@ -565,7 +587,7 @@ void CLumoNewsReaderView::OnOpenOutside(const std::string& url)
 
 void CLumoNewsReaderView::OnLoadProgress(const std::string& host, double progress)
 {
-    m_loadingHost = host;
+    m_messages.SetLoadingHost(host);
     m_progressLine->SetProgress(progress);
     ShowStatus();
 }
@@ -578,7 +600,7 @@ void CLumoNewsReaderView::OnLoadEnded()
 
 void CLumoNewsReaderView::OnLinkHovered(const std::string& url)
 {
-    m_hoveredLink = url;
+    m_messages.SetHoveredLink(url);
     ShowStatus();
 }
 
@@ -589,57 +611,9 @@ void CLumoNewsReaderView::OnPageFocused()
     ShownWebWindow()->ProcessWindowEvent(event);
 }
 
-void CLumoNewsReaderView::ShowNotice(const std::string& text)
-{
-    if (wxStatusBar* bar = ShownStatusBar()) {
-        bar->SetStatusText(wxString::FromUTF8(text), 0);
-        return;
-    }
-    // No status bar: a note in the pane, for a few seconds, and for a
-    // screen reader a notification, named before it shows so that its
-    // showing tells the text.
-    const wxString notice = wxString::FromUTF8(text);
-    const bool made = m_badge;
-    if (made)
-        AnnounceNotice(m_badge, notice);
-    ShowBadge(notice, false, kNoticeShownMs);
-    if (PaneNotice() != notice)
-        AppMessageBox(text); // no page on screen to show it over
-    else if (!made)
-        AnnounceNotice(m_badge, notice);
-}
-
 wxString CLumoNewsReaderView::PaneNotice() const
 {
-    return m_badge ? m_badge->ShownText() : wxString();
-}
-
-wxStatusBar* CLumoNewsReaderView::ShownStatusBar() const
-{
-    auto* frame =
-        dynamic_cast<wxFrame*>(wxGetTopLevelParent(const_cast<CLumoNewsReaderView*>(this)));
-    wxStatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
-    return bar && bar->IsShown() ? bar : nullptr;
-}
-
-void CLumoNewsReaderView::ShowStatus()
-{
-    wxStatusBar* bar = ShownStatusBar();
-    if (!bar)
-        return;
-    const bool loading = m_progressLine->IsLoading();
-    std::string text;
-    if (!m_hoveredLink.empty())
-        text = m_hoveredLink;
-    else if (m_preparingFilters)
-        text = content_filter::kPreparingFiltersMessage;
-    else if (loading && !m_loadingHost.empty())
-        text = "Loading " + m_loadingHost + "\u2026";
-    else if (loading)
-        text = "Loading\u2026";
-    else
-        text = m_engineNotice.empty() ? std::string(kIdleMessage) : m_engineNotice;
-    bar->SetStatusText(wxString::FromUTF8(text), 0);
+    return m_messages.PaneNotice();
 }
 
 wxConfigBase* CLumoNewsReaderView::Settings()
@@ -650,6 +624,7 @@ wxConfigBase* CLumoNewsReaderView::Settings()
 void CLumoNewsReaderView::OnFiltersPreparing(bool preparing)
 {
     m_preparingFilters = preparing;
+    m_messages.SetPreparingFilters(preparing);
     // The line shows the wait; the load's own progress follows it.
     if (preparing)
         m_progressLine->SetProgress(0.0);
@@ -660,7 +635,7 @@ void CLumoNewsReaderView::OnNotice(const std::string& text)
 {
     // Said again in place of "Ready" until the next page asked for: the
     // load that follows it would take the line at once.
-    m_engineNotice = text;
+    m_messages.SetEngineNotice(text);
     ShowNotice(text);
 }
 

@@ -14,30 +14,22 @@
 #include <wx/timer.h>
 
 #include "browser/pane/find_bar.h"
+#include "browser/pane/pane_messages.h"
+#include "browser/pane/pane_zoom.h"
 #include "browser/web_engine.h"
 #include "common/document.h"
 #include "ui/key_map.h"
 
 class wxButton;
-class wxKeyEvent;
 class wxTextCtrl;
-class wxStatusBar;
 
 namespace lumo {
 
-// The zoom levels, in percent, that Ctrl++ and Ctrl+- step through.
-inline constexpr int kZoomSteps[] = {30, 50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
-inline constexpr const char* kZoomSection = "Zoom";
-// The reader view's zoom, in that group: no site's host has brackets.
-inline constexpr const char* kReaderZoomKey = "(reader)";
 // What the reader view's key says when the page has no article (in the
 // status bar, or in the pane while the status bar is hidden).
 inline constexpr const char* kNoArticleMessage = "This page has no article for the reader view";
-// How long a message shows in the pane while there is no status bar.
-inline constexpr int kNoticeShownMs = 4000;
 
 class LoadProgressLine;
-class PaneBadge;
 class ProfileStore;
 
 // The longest the web engine waits for the window to show before it starts.
@@ -73,13 +65,13 @@ public:
     // and Tab walks its links.
     void FocusPage();
     bool PageHasFocus() const { return m_engine && m_engine->PageHasFocus(); }
-    // The pane's keys, wherever the focus is in the main window: Esc stops a
-    // load (or leaves the reader view), F5 and Ctrl+R reload, Alt+Left and
-    // Alt+Right go back and forward, F9 shows and leaves the reader view.
-    // False when the key is none of them (or Esc with nothing to end).
-    bool HandleKey(const wxKeyEvent& event);
-    // Runs one of the pane's key commands (a meaning the key table gives a
-    // key); false when it does not apply now (Esc with nothing to end).
+    // Whether the ring around the page shows that the page has the keys.
+    bool ShowsFocusRing() const { return m_focusRingShown; }
+    // Runs one of the pane's key commands (a meaning the window's key table
+    // gives a key: Esc stops a load or leaves the reader view, F5 and Ctrl+R
+    // reload, Alt+Left and Alt+Right go back and forward, F9 shows and
+    // leaves the reader view); false when it does not apply now (Esc with
+    // nothing to end).
     bool RunKeyCommand(KeyCommand command);
     // Where the focus is, as far as the pane's keys go: the page, the find
     // bar or elsewhere.
@@ -112,7 +104,7 @@ public:
     // (0). The level is kept for the page's site in the settings group
     // "Zoom" and used whenever a page of that site shows.
     void ZoomBy(int steps);
-    int ZoomPercent() const { return m_zoomPercent; }
+    int ZoomPercent() const { return m_zoom.Percent(); }
     // The text shown over the page right now (a note given in the pane when
     // the status bar is hidden, or the zoom), or empty.
     wxString PaneNotice() const;
@@ -157,23 +149,18 @@ private:
     void OnNotice(const std::string& text) override;
     void CreateReaderBar();
     void UpdateReaderBar();
-    // The key of [Zoom] the page on screen keeps its zoom under.
-    std::string ZoomKey() const;
     void ApplyKeptZoom();
     void SearchPage(const std::string& text, bool backwards) override;
     void FindBarClosed() override;
-    void ShowZoomBadge();
-    // Shows `text` over the middle of the page for `shownMs`: the zoom
-    // badge, or a note when there is no status bar.
-    void ShowBadge(const wxString& text, bool zoom, int shownMs);
-    // One line for the user: in the status bar when it is shown, else
-    // briefly in the pane.
-    void ShowNotice(const std::string& text);
+    void ShowNotice(const std::string& text) { m_messages.ShowNotice(text); }
 
-    void Open(const std::string& url);
-    // The frame's status bar while it is shown, else nullptr.
-    wxStatusBar* ShownStatusBar() const;
-    void ShowStatus();
+    void Open(const std::string& asked);
+    // The ring around the page while it has the keyboard focus.
+    int FocusRingWidth() const;
+    void PaintFocusRing();
+    // Names the page on screen in the window's caption.
+    void ShowCaption(const std::string& title);
+    void ShowStatus() { m_messages.ShowStatus(); }
 
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
@@ -183,14 +170,15 @@ private:
     // The address (and name) asked for before the web engine was started.
     std::optional<std::pair<std::string, std::string>> m_pendingUrl;
     LoadProgressLine* m_progressLine = nullptr;
-    std::string m_loadingHost;
+    // The status line and the notes over the page.
+    PaneMessages m_messages;
+    PaneZoom m_zoom;
     std::string m_pageTitle;
-    std::string m_hoveredLink;
-    // The site of the page shown and its zoom.
-    std::string m_pageHost;
-    int m_zoomPercent = 100;
-    // The zoom, or a note, shown over the page for a moment.
-    PaneBadge* m_badge = nullptr;
+    // The paper asked for last (its name, else its site), which names its
+    // page until that has a title, and its site.
+    std::string m_paperName;
+    std::string m_paperHost;
+    bool m_focusRingShown = false;
     // The strip that offers the reader view.
     wxPanel* m_readerBar = nullptr;
     wxButton* m_readerButton = nullptr;
@@ -198,8 +186,6 @@ private:
     FindBar* m_findBar = nullptr;
     // A page waits for the ad and tracker filters.
     bool m_preparingFilters = false;
-    // What the engine last had to say, until the next page is asked for.
-    std::string m_engineNotice;
 };
 
 } // namespace lumo
