@@ -1,5 +1,5 @@
 #include "app/lumo_app.h"
-#include "browser/web_environment.h"
+#include "browser/pane/web_environment.h"
 #include "common/app_paths.h"
 #include "directory/favorites_read_ahead.h"
 

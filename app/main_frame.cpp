@@ -20,7 +20,7 @@
 #include "app/skin.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
 #include "common/globals.h"
 #include "common/message_box.h"
 #include "common/resource_ids.h"
@@ -30,7 +30,6 @@
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_fav.h"
 #include "favorites/favorites_backup.h"
-#include "ui/about_dlg.h"
 #include "ui/accessibility.h"
 
 #ifdef __WXGTK__
@@ -112,50 +111,39 @@ public:
     }
 };
 
-// The window's normal place at start: the kept one fitted to the screens, or
-// the default size (x and y 0: the window manager places it).
+// The window's normal place at start: the kept one on the screens there are
+// now, or the default size in the middle of the main screen.
 ScreenRect StartPlacement(const ProfileStore& profile)
 {
-    if (std::optional<ScreenRect> kept = ReadNormalPlacement(profile)) {
-        std::vector<ScreenRect> areas;
-        for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
-            const wxRect area = wxDisplay(i).GetClientArea();
-            areas.push_back({area.x, area.y, area.width, area.height});
-        }
-        if (std::optional<ScreenRect> fitted = FitToScreens(*kept, areas))
-            return *fitted;
+    std::vector<ScreenRect> areas;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+        const wxRect area = wxDisplay(i).GetClientArea();
+        const ScreenRect rect{area.x, area.y, area.width, area.height};
+        if (wxDisplay(i).IsPrimary())
+            areas.insert(areas.begin(), rect);
+        else
+            areas.push_back(rect);
     }
-    return kDefaultWindowRect;
+    return PlaceOnScreens(ReadNormalPlacement(profile), areas);
 }
 
-// The menu command an accelerator of the key table gives.
-int MenuIdOf(KeyCommand command)
+#ifdef __WXGTK__
+// A window manager may place a new window by its own rules, whatever place
+// the program asked for: the window goes to its place once it is on screen.
+struct WantedPlace
 {
-    switch (command) {
-    case KeyCommand::New:
-        return wxID_NEW;
-    case KeyCommand::Open:
-        return wxID_OPEN;
-    case KeyCommand::Save:
-        return wxID_SAVE;
-    case KeyCommand::Print:
-        return wxID_PRINT;
-    case KeyCommand::Undo:
-        return wxID_UNDO;
-    case KeyCommand::Cut:
-        return wxID_CUT;
-    case KeyCommand::Copy:
-        return wxID_COPY;
-    case KeyCommand::Paste:
-        return wxID_PASTE;
-    case KeyCommand::NextPane:
-        return ToWxId(ID_NEXT_PANE);
-    case KeyCommand::PreviousPane:
-        return ToWxId(ID_PREV_PANE);
-    default:
-        return wxID_NONE;
-    }
+    int x;
+    int y;
+};
+
+gboolean PlaceOnceMapped(GtkWidget* window, GdkEvent*, WantedPlace* wanted)
+{
+    gtk_window_move(GTK_WINDOW(window), wanted->x, wanted->y);
+    g_signal_handlers_disconnect_matched(window, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                         wanted);
+    return FALSE;
 }
+#endif
 
 } // namespace
 
@@ -176,11 +164,19 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     const ScreenRect start = StartPlacement(m_profile);
-    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxDefaultPosition,
+    if (!wxFrame::Create(nullptr, wxID_ANY, "LumoRadio", wxPoint(start.x, start.y),
                          wxSize(start.width, start.height)))
         return false;
-    if (start.x || start.y)
-        Move(start.x, start.y);
+#ifdef __WXGTK__
+    // The place is the user's (kept from the last run) or the middle of the
+    // screen, not a wish: said so to the window manager, and taken again once
+    // the window is on screen should the window manager place it elsewhere.
+    GdkGeometry unused{};
+    gtk_window_set_geometry_hints(GTK_WINDOW(m_widget), nullptr, &unused, GDK_HINT_USER_POS);
+    g_signal_connect_data(
+        m_widget, "map-event", G_CALLBACK(PlaceOnceMapped), new WantedPlace{start.x, start.y},
+        [](gpointer data, GClosure*) { delete static_cast<WantedPlace*>(data); }, GConnectFlags(0));
+#endif
     m_normalRect = start;
     SetName("Lumo News Reader");
 
@@ -191,25 +187,6 @@ bool CMainFrame::Create()
     if (!CreateStatusPanes())
         return false;
 
-    Bind(wxEVT_MENU, &CMainFrame::OnProgramCommand, this, ToWxId(ID_BROWSE_HOME),
-         ToWxId(ID_HOMEPAGE_USE_CURRENT));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateProgramCommand, this, ToWxId(ID_CATALOG_BY_CONTENT),
-         ToWxId(ID_HOMEPAGE_USE_CURRENT));
-    Bind(wxEVT_MENU, &CMainFrame::OnMinimize, this, ToWxId(ID_MINIMIZE));
-    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesModify, this, ToWxId(ID_FAVORITES_MODIFY));
-    Bind(wxEVT_MENU, &CMainFrame::OnFavoritesBackup, this, ToWxId(ID_FAVORITES_BACKUP));
-    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, ToWxId(ID_VIEW_STATUS_BAR));
-    Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
-    Bind(wxEVT_MENU, &CMainFrame::OnFilePrint, this, wxID_PRINT);
-    for (int id : {wxID_UNDO, wxID_CUT, wxID_COPY, wxID_PASTE})
-        Bind(wxEVT_MENU, &CMainFrame::OnEditCommand, this, id);
-    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ToWxId(ID_NEXT_PANE));
-    Bind(wxEVT_MENU, &CMainFrame::OnSwitchPane, this, ToWxId(ID_PREV_PANE));
-    Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
-    Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
     Bind(wxEVT_SIZE, &CMainFrame::OnSize, this);
     Bind(wxEVT_MOVE, &CMainFrame::OnMove, this);
     Bind(wxEVT_MAXIMIZE, &CMainFrame::OnWindowStateChanged, this);
@@ -217,8 +194,8 @@ bool CMainFrame::Create()
     Bind(wxEVT_CHILD_FOCUS, &CMainFrame::OnChildFocus, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
-    BindViewCommands(*this);
     m_toolBar = std::make_unique<FrameToolBar>(*this, m_profile);
+    BindCommands(*this);
     return true;
 }
 
@@ -252,7 +229,7 @@ void CMainFrame::CreateAccelerators()
             flags |= wxACCEL_ALT;
         if (key.modifiers & wxMOD_SHIFT)
             flags |= wxACCEL_SHIFT;
-        entries.emplace_back(flags, key.code, MenuIdOf(key.command));
+        entries.emplace_back(flags, key.code, CommandIdOf(key.command));
     }
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(entries.size()), entries.data()));
 }
@@ -346,40 +323,18 @@ void CMainFrame::OpenExternal(const std::string& url)
     OpenOutsideOrSay(url);
 }
 
-void CMainFrame::OnProgramCommand(wxCommandEvent& event)
+bool CMainFrame::StatusBarShown() const
 {
-    if (!m_commands.Execute(FromWxId(event.GetId())))
-        event.Skip();
+    return m_wndStatusBar && m_wndStatusBar->IsShown();
 }
 
-void CMainFrame::OnUpdateProgramCommand(wxUpdateUIEvent& event)
+void CMainFrame::ShowStatusBar(bool show)
 {
-    if (std::optional<bool> checked = m_commands.IsChecked(FromWxId(event.GetId())))
-        event.Check(*checked);
-}
-
-void CMainFrame::OnMinimize(wxCommandEvent&)
-{
-    Iconize(true);
-}
-
-void CMainFrame::OnViewStatusBar(wxCommandEvent&)
-{
-    m_wndStatusBar->Show(!m_wndStatusBar->IsShown());
+    m_wndStatusBar->Show(show);
     SendSizeEvent();
 }
 
-void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
-{
-    event.Check(m_wndStatusBar && m_wndStatusBar->IsShown());
-}
-
-void CMainFrame::OnFileNew(wxCommandEvent&)
-{
-    InitialUpdate();
-}
-
-void CMainFrame::OnFileOpen(wxCommandEvent&)
+void CMainFrame::OpenFromDialog()
 {
     // The framework's open dialog. It leaves the current directory alone, so
     // Backup and the skins keep working on the program directory. The
@@ -398,7 +353,7 @@ void CMainFrame::OpenDocumentFile(const std::string& path)
     InitialUpdate();
 }
 
-void CMainFrame::OnFileSave(wxCommandEvent&)
+void CMainFrame::SaveFromDialog()
 {
     // The framework's save of an untitled document: ask for a name, then write
     // the document, which has no content.
@@ -417,7 +372,7 @@ bool CMainFrame::SaveDocumentAs(const std::string& path)
     return false;
 }
 
-void CMainFrame::OnFilePrint(wxCommandEvent&)
+void CMainFrame::PrintActivePane()
 {
     if (m_activePane == m_htmlView) {
         m_htmlView->Print();
@@ -429,52 +384,34 @@ void CMainFrame::OnFilePrint(wxCommandEvent&)
     printer.Print(this, &printout, true);
 }
 
-void CMainFrame::OnEditCommand(wxCommandEvent& event)
+void CMainFrame::EditInFocus(EditCommand command)
 {
     // A text field with the focus takes its clipboard keys itself: "Find a
     // newspaper" and the page's find bar.
     if (auto* field = dynamic_cast<wxTextEntry*>(FindFocus())) {
-        switch (event.GetId()) {
-        case wxID_UNDO:
+        switch (command) {
+        case EditCommand::Undo:
             field->Undo();
             break;
-        case wxID_CUT:
+        case EditCommand::Cut:
             field->Cut();
             break;
-        case wxID_COPY:
+        case EditCommand::Copy:
             field->Copy();
             break;
-        case wxID_PASTE:
+        case EditCommand::Paste:
             field->Paste();
-            break;
-        default:
             break;
         }
         return;
     }
     // Cut, copy, paste and undo belong to the page when it has the focus; the
     // tree has nothing to edit.
-    if (!m_htmlView || !(m_htmlView->PageHasFocus() || IsInside(FindFocus(), m_htmlView)))
-        return;
-    switch (event.GetId()) {
-    case wxID_UNDO:
-        m_htmlView->Edit(EditCommand::Undo);
-        break;
-    case wxID_CUT:
-        m_htmlView->Edit(EditCommand::Cut);
-        break;
-    case wxID_COPY:
-        m_htmlView->Edit(EditCommand::Copy);
-        break;
-    case wxID_PASTE:
-        m_htmlView->Edit(EditCommand::Paste);
-        break;
-    default:
-        break;
-    }
+    if (m_htmlView && (m_htmlView->PageHasFocus() || IsInside(FindFocus(), m_htmlView)))
+        m_htmlView->Edit(command);
 }
 
-void CMainFrame::OnSwitchPane(wxCommandEvent&)
+void CMainFrame::SwitchPane()
 {
     // Two panes: the next and the previous pane are the same one.
     wxWindow* target = m_activePane == m_leftView ? static_cast<wxWindow*>(m_htmlView)
@@ -486,7 +423,7 @@ void CMainFrame::OnSwitchPane(wxCommandEvent&)
     m_activePane = target;
 }
 
-void CMainFrame::OnFavoritesModify(wxCommandEvent&)
+void CMainFrame::ModifyFavorites()
 {
     ShowEditFavoritesDialog(this);
     // "My Favorites" shows what the dialogs changed at once.
@@ -499,19 +436,9 @@ void CMainFrame::KeepThisPage()
         m_leftView->RefreshFavorites();
 }
 
-void CMainFrame::OnFavoritesBackup(wxCommandEvent&)
+void CMainFrame::BackUpFavorites()
 {
-    BackupFavorites(ProgramDirectory(), m_reporter);
-}
-
-void CMainFrame::OnAbout(wxCommandEvent&)
-{
-    ShowAboutBox(this);
-}
-
-void CMainFrame::OnExit(wxCommandEvent&)
-{
-    Close();
+    lumo::BackupFavorites(ProgramDirectory(), m_reporter);
 }
 
 void CMainFrame::RecordWindowSize()
@@ -605,30 +532,6 @@ KeyPlace CMainFrame::FocusPlace() const
     return m_htmlView ? m_htmlView->FocusPlace() : KeyPlace::Elsewhere;
 }
 
-bool CMainFrame::RunKeyCommand(KeyCommand command, const wxKeyEvent& event)
-{
-    if (!m_directoryPane)
-        return m_htmlView && m_htmlView->RunKeyCommand(command);
-    switch (command) {
-    case KeyCommand::FindNewspaper:
-        m_directoryPane->FocusSearch();
-        return true;
-    case KeyCommand::KeepPage:
-        KeepThisPage();
-        return true;
-    case KeyCommand::PaperMenu:
-        // Once the key is done with: a menu opened inside its handling closes at once.
-        CallAfter([this] { m_leftView->ShowSelectedPaperMenu(); });
-        return true;
-    case KeyCommand::SearchWithLetter:
-        m_directoryPane->StartSearch(event.GetUnicodeKey());
-        return true;
-    default:
-        return m_directoryPane->RunKeyCommand(command) ||
-               (m_htmlView && m_htmlView->RunKeyCommand(command));
-    }
-}
-
 void CMainFrame::OnCharHook(wxKeyEvent& event)
 {
     // What the key means where the focus is, tried in the key table's order;
@@ -636,7 +539,7 @@ void CMainFrame::OnCharHook(wxKeyEvent& event)
     const KeyStroke press{event.GetKeyCode(), event.GetModifiers(),
                           static_cast<int>(event.GetUnicodeKey())};
     for (KeyCommand command : KeyMeanings(press, FocusPlace()))
-        if (RunKeyCommand(command, event))
+        if (RunKeyCommand(*this, command, press.character))
             return;
     event.Skip();
 }

@@ -7,8 +7,9 @@
 
 #include <wx/frame.h>
 
+#include "app/frame_commands.h"
+#include "browser/web_engine.h"
 #include "common/document.h"
-#include "common/frame_commands.h"
 #include "common/window_placement.h"
 #include "ui/key_map.h"
 
@@ -55,9 +56,10 @@ public:
     void BuildCatalogTree(CataView arrangement) override;
     void LoadSkin(const std::string& path) override;
     void NavigateTo(const std::string& url) override;
-    void GoBack() override;
-    void GoForward() override;
     void OpenExternal(const std::string& url) override;
+    // Back and Forward in the browser pane.
+    void GoBack();
+    void GoForward();
 
     // Opening a document file: it joins the recent files and, as the
     // document reads no content, the document is re-initialised. The current
@@ -72,8 +74,28 @@ public:
     // The text of the status bar's indicator panes for the current key locks.
     void UpdateIndicators();
 
+    // What the window's commands do beyond the panes' own (view_commands.cpp
+    // says which command runs which).
     // Ctrl+D: the add dialog with the page on screen filled in.
     void KeepThisPage();
+    // Favorites > Modify: the favorites dialog, and "My Favorites" shows
+    // what it changed at once.
+    void ModifyFavorites();
+    // Favorites > Backup: the favorites file copied beside itself.
+    void BackUpFavorites();
+    // View > Status.
+    bool StatusBarShown() const;
+    void ShowStatusBar(bool show);
+    // The framework's open and save dialogs (Ctrl+O, Ctrl+S).
+    void OpenFromDialog();
+    void SaveFromDialog();
+    // Ctrl+P: the page, or the tree pane's empty print job.
+    void PrintActivePane();
+    // Undo, cut, copy and paste in the text field that has the focus, else
+    // in the page when it has the focus; the tree has nothing to edit.
+    void EditInFocus(EditCommand command);
+    // F6 and Shift+F6: the keyboard focus to the other pane.
+    void SwitchPane();
 
 private:
     bool OnCreateClient();
@@ -83,21 +105,6 @@ private:
     wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id,
                                    const wxString& name) override;
 
-    void OnProgramCommand(wxCommandEvent& event);
-    void OnUpdateProgramCommand(wxUpdateUIEvent& event);
-    void OnMinimize(wxCommandEvent& event);
-    void OnViewStatusBar(wxCommandEvent& event);
-    void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
-    void OnFileNew(wxCommandEvent& event);
-    void OnFileOpen(wxCommandEvent& event);
-    void OnFileSave(wxCommandEvent& event);
-    void OnFilePrint(wxCommandEvent& event);
-    void OnEditCommand(wxCommandEvent& event);
-    void OnSwitchPane(wxCommandEvent& event);
-    void OnFavoritesModify(wxCommandEvent& event);
-    void OnFavoritesBackup(wxCommandEvent& event);
-    void OnAbout(wxCommandEvent& event);
-    void OnExit(wxCommandEvent& event);
     void OnSize(wxSizeEvent& event);
     void OnMove(wxMoveEvent& event);
     void OnWindowStateChanged(wxEvent& event);
@@ -106,8 +113,6 @@ private:
     void OnCharHook(wxKeyEvent& event);
     // Where the focus is, for the key table.
     KeyPlace FocusPlace() const;
-    // Runs one meaning of a key; false when it does not apply now.
-    bool RunKeyCommand(KeyCommand command, const wxKeyEvent& event);
 
     void RecordWindowSize();
     // Keeps the place the window has when neither maximised nor minimised.

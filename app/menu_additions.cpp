@@ -7,7 +7,6 @@
 
 #include "app/view_commands.h"
 #include "content_filter/blocking_settings.h"
-#include "ui/key_map.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -21,8 +20,6 @@ struct AddedItem
     int id;
     const char* label;
     const char* help;
-    bool hasKey;
-    KeyCommand key;     // the key's command that does the same, when it has one
     bool check = false; // an item that is on or off
 };
 
@@ -34,32 +31,20 @@ struct AddedItems
 
 const AddedItems kAdded[] = {
     {"&View",
-     {{ID_ZOOM_IN, "Zoom In", "Make the page larger", true, KeyCommand::ZoomIn},
-      {ID_ZOOM_OUT, "Zoom Out", "Make the page smaller", true, KeyCommand::ZoomOut},
-      {ID_ZOOM_ACTUAL, "Actual Size", "Show the page at its own size", true, KeyCommand::ZoomReset},
-      {ID_FIND_IN_PAGE, "Find in Page\u2026", "Find a text in the page", true,
-       KeyCommand::OpenFindBar},
-      {ID_READER_VIEW, "Reader View", "Show the article alone, or the page again", true,
-       KeyCommand::ToggleReader},
-      {ID_FIND_NEWSPAPER, "Find a Newspaper", "Find a newspaper in the tree by its name", true,
-       KeyCommand::FindNewspaper},
-      {ID_BLOCK_ADS,
-       content_filter::kBlockAdsAndTrackersLabel,
-       "Block ads and trackers in the pages shown",
-       false,
-       {},
-       true}}},
+     {{ID_ZOOM_IN, "Zoom In", "Make the page larger"},
+      {ID_ZOOM_OUT, "Zoom Out", "Make the page smaller"},
+      {ID_ZOOM_ACTUAL, "Actual Size", "Show the page at its own size"},
+      {ID_FIND_IN_PAGE, "Find in Page\u2026", "Find a text in the page"},
+      {ID_READER_VIEW, "Reader View", "Show the article alone, or the page again"},
+      {ID_FIND_NEWSPAPER, "Find a Newspaper", "Find a newspaper in the tree by its name"},
+      {ID_BLOCK_ADS, content_filter::kBlockAdsAndTrackersLabel,
+       "Block ads and trackers in the pages shown", true}}},
     {"&Browse",
-     {{ID_PAGE_RELOAD, "Reload", "Load the page again", true, KeyCommand::Reload},
-      {ID_PAGE_STOP, "Stop", "Stop loading the page", true, KeyCommand::StopLoading},
-      {ID_OPEN_IN_WEB_BROWSER,
-       "Open in Web Browser",
-       "Open the page in your web browser",
-       false,
-       {}}}},
+     {{ID_PAGE_RELOAD, "Reload", "Load the page again"},
+      {ID_PAGE_STOP, "Stop", "Stop loading the page"},
+      {ID_OPEN_IN_WEB_BROWSER, "Open in Web Browser", "Open the page in your web browser"}}},
     {"Favorites",
-     {{ID_ADD_THIS_PAGE, "Add This Page\u2026", "Keep the page on screen among the favorites", true,
-       KeyCommand::KeepPage}}},
+     {{ID_ADD_THIS_PAGE, "Add This Page\u2026", "Keep the page on screen among the favorites"}}},
 };
 
 // Shows the key (as the key table writes it: "Ctrl+F", "Ctrl++", "Esc")
@@ -104,8 +89,8 @@ void AppendViewCommandsToMenus(wxMenuBar& bar)
         for (const AddedItem& item : added.items) {
             wxMenuItem* appended = menu->Append(item.id, wxString::FromUTF8(item.label), item.help,
                                                 item.check ? wxITEM_CHECK : wxITEM_NORMAL);
-            if (item.hasKey && !KeyText(item.key).empty())
-                ShowKey(appended, KeyText(item.key));
+            if (const std::string key = KeyTextOf(item.id); !key.empty())
+                ShowKey(appended, key);
         }
     }
 }

@@ -9,10 +9,7 @@
 
 #include "app/main_frame.h"
 #include "app/view_commands.h"
-#include "browser/browser_view.h"
-#include "common/resource_ids.h"
-#include "common/settings.h"
-#include "ui/key_map.h"
+#include "browser/pane/browser_view.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -26,28 +23,26 @@ struct ToolSpec
     int id; // 0: a separator
     const char* name;
     const char* icon; // a name of the desktop's icon theme
-    bool hasKey;
-    KeyCommand key; // the key's command that does the same, when it has one
+    int keyOf = 0;    // the command whose key the tooltip names, when not the button's own
 };
 
 const ToolSpec kTools[] = {
-    {ID_TOOL_BACK, "Back", "go-previous", true, KeyCommand::Back},
-    {ID_TOOL_FORWARD, "Forward", "go-next", true, KeyCommand::Forward},
-    {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", true, KeyCommand::Reload},
-    {ID_TOOL_HOME, "Home", "go-home", false, {}},
-    {0, nullptr, nullptr, false, {}},
-    {ID_READER_VIEW, "Reader view", "view-paged", true, KeyCommand::ToggleReader},
-    {ID_ZOOM_OUT, "Zoom out", "zoom-out", true, KeyCommand::ZoomOut},
-    {ID_ZOOM_IN, "Zoom in", "zoom-in", true, KeyCommand::ZoomIn},
-    {ID_FIND_IN_PAGE, "Find in page", "edit-find", true, KeyCommand::OpenFindBar},
+    {ID_TOOL_BACK, "Back", "go-previous"},
+    {ID_TOOL_FORWARD, "Forward", "go-next"},
+    {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", ID_PAGE_RELOAD},
+    {ID_TOOL_HOME, "Home", "go-home"},
+    {0, nullptr, nullptr},
+    {ID_READER_VIEW, "Reader view", "view-paged"},
+    {ID_ZOOM_OUT, "Zoom out", "zoom-out"},
+    {ID_ZOOM_IN, "Zoom in", "zoom-in"},
+    {ID_FIND_IN_PAGE, "Find in page", "edit-find"},
 };
-const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", true,
-                            KeyCommand::StopLoading};
+const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", ID_PAGE_STOP};
 
-// The name and, from the window's key table, the key.
+// The name and the key that runs the same command.
 wxString ToolTip(const ToolSpec& tool)
 {
-    const std::string key = tool.hasKey ? KeyText(tool.key) : std::string();
+    const std::string key = KeyTextOf(tool.keyOf ? tool.keyOf : tool.id);
     return key.empty() ? wxString(tool.name)
                        : wxString::Format("%s (%s)", tool.name, wxString::FromUTF8(key));
 }
@@ -95,13 +90,8 @@ void NameTool(wxToolBar* bar, int position, const char* name)
 FrameToolBar::FrameToolBar(CMainFrame& frame, ProfileStore& profile)
     : m_frame(frame), m_profile(profile)
 {
-    m_frame.Bind(
-        wxEVT_MENU, [this](wxCommandEvent&) { Show(!IsShown()); }, ToWxId(ID_VIEW_TOOLBAR));
-    m_frame.Bind(
-        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Check(IsShown()); },
-        ToWxId(ID_VIEW_TOOLBAR));
     // Shown as it was kept, without writing the choice again.
-    if (m_profile.GetProfileInt(kToolbarSection, kToolbarShownKey, 0) != 0) {
+    if (m_profile.Get(kToolbarShown)) {
         Create();
         m_frame.SendSizeEvent();
     }
@@ -120,7 +110,7 @@ void FrameToolBar::Show(bool show)
         m_bar->Show(show);
         m_frame.SendSizeEvent();
     }
-    m_profile.WriteProfileInt(kToolbarSection, kToolbarShownKey, show ? 1 : 0);
+    m_profile.Write(kToolbarShown, show);
 }
 
 void FrameToolBar::Create()

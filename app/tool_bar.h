@@ -3,25 +3,25 @@
 // while a page loads), Home, then Reader view, Zoom out, Zoom in and Find in
 // page, with the desktop's icons. Hidden at first start; whether it shows is
 // kept in a settings group of its own.
+#include "common/settings.h"
+
 class wxToolBar;
 class wxUpdateUIEvent;
 
 namespace lumo {
 
 class CMainFrame;
-class ProfileStore;
 
-inline constexpr const char* kToolbarSection = "Toolbar";
-inline constexpr const char* kToolbarShownKey = "Shown";
+inline constexpr SwitchSetting kToolbarShown{"Toolbar", "Shown", false};
 
 class FrameToolBar
 {
 public:
-    // Shows the toolbar when it was shown at the last exit, and makes View >
-    // Toolbar show and hide it, checked while it shows.
+    // Shows the toolbar when it was shown at the last exit.
     FrameToolBar(CMainFrame& frame, ProfileStore& profile);
 
     bool IsShown() const;
+    // View > Toolbar: shows or hides it, and keeps the choice.
     void Show(bool show);
     // The toolbar, once it has been shown; nullptr before.
     wxToolBar* Bar() const { return m_bar; }

@@ -1,13 +1,19 @@
 #pragma once
-// The commands of the pane and the tree that the toolbar and the last
-// entries of the menus issue, beyond the commands of the menus' own items:
-// their numbers, what they do, and when they can act.
+// Every command of the main window in one table (view_commands.cpp): what it
+// does, when its menu item or button can act, and its check mark. The menus,
+// the toolbar, the accelerators and the window's keys all run their commands
+// from it; which key means which command is the key table's (ui/key_map.cpp).
+#include <string>
+
+#include "ui/key_map.h"
+
 namespace lumo {
 
 class CMainFrame;
 
-// wx ids of their own, clear of the program's numbers (2771 to 2788 and
-// 27680 to 29393 on the wx side) and of wx's stock ids.
+// wx ids of the commands that came after the menus' own items, clear of the
+// program's numbers (2771 to 2788 and 27680 to 29393 on the wx side) and of
+// wx's stock ids.
 enum ViewCommandId : int
 {
     ID_PAGE_RELOAD = 2901,
@@ -27,14 +33,23 @@ enum ViewCommandId : int
     ID_TOOL_BACK,
     ID_TOOL_FORWARD,
     ID_TOOL_HOME,
-    ID_VIEW_COMMAND_LAST = ID_TOOL_HOME,
 };
 
-// Makes the frame carry them out and enable them (wxEVT_UPDATE_UI) only when
-// they can act.
-void BindViewCommands(CMainFrame& frame);
+// Makes the frame carry out each command of the table that has an id (from a
+// menu, a button or an accelerator) only when it can act, and keep its item
+// or button enabled and checked as the table says (wxEVT_UPDATE_UI).
+void BindCommands(CMainFrame& frame);
 
-// Whether the command can act now.
-bool CanRunViewCommand(CMainFrame& frame, int id);
+// Runs the command that the key table gives a key; `typed` is the character
+// the key types. False when it does not apply now (Esc with nothing to end):
+// the key then goes to its next meaning, or on to the window with the focus.
+bool RunKeyCommand(CMainFrame& frame, KeyCommand key, int typed);
+
+// The wx id of the command a key runs (an accelerator's), or wxID_NONE.
+int CommandIdOf(KeyCommand key);
+
+// The key that runs the command of this id, as a menu shows it ("Ctrl+F"),
+// or empty when none does.
+std::string KeyTextOf(int id);
 
 } // namespace lumo

@@ -12,6 +12,10 @@ class wxWebView;
 
 namespace lumo {
 
+// Set when the program starts itself again because the web engine could not
+// go on: the address the pane showed, opened in place of the start page.
+inline constexpr const char* kResumeAddressVariable = "LUMO_RESUME_ADDRESS";
+
 // What the engine tells the pane about.
 // The item the page's context menu gets, which opens the page in the user's browser.
 inline constexpr const char* kOpenPageInBrowserLabel = "Open Page in Web Browser";

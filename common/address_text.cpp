@@ -12,14 +12,6 @@ bool IsSchemeChar(char c)
     return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
 }
 
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 std::string_view Trim(std::string_view text)
 {
     const char* blanks = " \t\r\n\f\v";
@@ -41,6 +33,14 @@ bool IsPortAfterColon(std::string_view rest)
 }
 
 } // namespace
+
+std::string Lower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
 
 std::string EscapeHtml(std::string_view text)
 {

@@ -8,6 +8,9 @@
 
 namespace lumo {
 
+// `text` in lower case, byte by byte.
+std::string Lower(std::string_view text);
+
 // `text` with every byte other than letters, digits, "-._~" and those in
 // `keep` written as %XX.
 std::string PercentEncode(std::string_view text, std::string_view keep = {});

@@ -11,7 +11,9 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include "common/address_text.h"
 #include "common/file_replacement.h"
+#include "common/resource_ids.h"
 
 namespace lumo {
 namespace {
@@ -246,6 +248,16 @@ SettingsFile OpenSettingsFile(const std::string& path)
     config->SetExpandEnvVars(false);
     wxSetAssertHandler(previous);
     return SettingsFile(config);
+}
+
+std::optional<std::string> FirstPageFor(IndexPage indexPage, const std::string& storedUrl)
+{
+    if (indexPage == IndexPage::Default)
+        return std::string(kProductStartPage);
+    // A stored script or data address opens nothing.
+    if (indexPage == IndexPage::Current && !IsRefusedAddress(storedUrl))
+        return storedUrl;
+    return std::nullopt;
 }
 
 } // namespace lumo

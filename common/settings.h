@@ -3,6 +3,7 @@
 // the profile functions through which the program reads and writes them.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class wxConfigBase;
@@ -10,12 +11,6 @@ class wxConfigBase;
 namespace lumo {
 
 inline constexpr const char* kSettingsSection = "Settings_en";
-
-struct IntSetting
-{
-    const char* key;
-    int defaultValue;
-};
 
 // The saved choices. Each value is the number the settings file keeps for it;
 // only the profile store turns them into numbers and back. A number outside
@@ -54,11 +49,26 @@ template <class Choice> struct ChoiceSetting
     Choice defaultValue;
 };
 
+// A key of a group of its own that holds on (1) or off (0): the program's
+// later choices, which keep Settings_en as it is.
+struct SwitchSetting
+{
+    const char* section;
+    const char* key;
+    bool defaultValue;
+};
+
 inline constexpr ChoiceSetting<WindowShow> kWindowSize{"WindowSize", WindowShow::Normal};
 inline constexpr ChoiceSetting<SkinStyle> kSkinStyle{"SkinStyle", SkinStyle::Minimized};
 inline constexpr ChoiceSetting<IndexPage> kIndexPage{"IndexPage", IndexPage::Default};
 inline constexpr ChoiceSetting<CataView> kCataView{"CataView", CataView::ByArea};
 inline constexpr const char* kIndexPageURL = "IndexPageURL"; // string, default empty
+
+// The page the browser pane opens at its first update for an IndexPage value:
+// the product's start page for Default, the stored address for Current (also
+// when empty), and no page at all for any other value or for a stored script
+// or data address (javascript:, data:, blob:).
+std::optional<std::string> FirstPageFor(IndexPage indexPage, const std::string& storedUrl);
 
 // Reads and writes values of one config store the way the program's profile
 // functions do: absent or unreadable values give the caller's default, every
@@ -75,13 +85,13 @@ public:
     bool WriteProfileString(const std::string& section, const std::string& key,
                             const std::string& value);
 
-    int Get(const IntSetting& setting) const
+    bool Get(const SwitchSetting& setting) const
     {
-        return GetProfileInt(kSettingsSection, setting.key, setting.defaultValue);
+        return GetProfileInt(setting.section, setting.key, setting.defaultValue ? 1 : 0) != 0;
     }
-    bool Write(const IntSetting& setting, int value)
+    bool Write(const SwitchSetting& setting, bool on)
     {
-        return WriteProfileInt(kSettingsSection, setting.key, value);
+        return WriteProfileInt(setting.section, setting.key, on ? 1 : 0);
     }
     template <class Choice> Choice Get(const ChoiceSetting<Choice>& setting) const
     {

@@ -39,28 +39,32 @@ void WriteNormalPlacement(ProfileStore& profile, const ScreenRect& rect)
         profile.WriteProfileInt(kWindowSection, kKeys[i], values[i]);
 }
 
-std::optional<ScreenRect> FitToScreens(const ScreenRect& kept,
-                                       const std::vector<ScreenRect>& workAreas)
+ScreenRect PlaceOnScreens(const std::optional<ScreenRect>& kept,
+                          const std::vector<ScreenRect>& workAreas)
 {
-    if (kept.width < kMinimumKeptWidth || kept.height < kMinimumKeptHeight)
-        return std::nullopt;
-    const ScreenRect* best = nullptr;
-    long long bestOverlap = 0;
-    for (const ScreenRect& area : workAreas) {
-        long long overlap = OverlapArea(kept, area);
-        if (overlap > bestOverlap) {
-            best = &area;
-            bestOverlap = overlap;
-        }
+    const bool usable =
+        kept && kept->width >= kMinimumKeptWidth && kept->height >= kMinimumKeptHeight;
+    if (workAreas.empty())
+        return usable ? *kept : kDefaultWindowRect;
+    const ScreenRect* screen = &workAreas.front();
+    ScreenRect placed = kDefaultWindowRect;
+    if (usable) {
+        placed = *kept;
+        long long bestOverlap = 0;
+        for (const ScreenRect& area : workAreas)
+            if (const long long overlap = OverlapArea(*kept, area); overlap > bestOverlap) {
+                screen = &area;
+                bestOverlap = overlap;
+            }
+    } else {
+        placed.x = screen->x + (screen->width - std::min(placed.width, screen->width)) / 2;
+        placed.y = screen->y + (screen->height - std::min(placed.height, screen->height)) / 2;
     }
-    if (!best)
-        return std::nullopt;
-    ScreenRect fitted = kept;
-    fitted.width = std::min(kept.width, best->width);
-    fitted.height = std::min(kept.height, best->height);
-    fitted.x = std::clamp(kept.x, best->x, best->x + best->width - fitted.width);
-    fitted.y = std::clamp(kept.y, best->y, best->y + best->height - fitted.height);
-    return fitted;
+    placed.width = std::min(placed.width, screen->width);
+    placed.height = std::min(placed.height, screen->height);
+    placed.x = std::clamp(placed.x, screen->x, screen->x + screen->width - placed.width);
+    placed.y = std::clamp(placed.y, screen->y, screen->y + screen->height - placed.height);
+    return placed;
 }
 
 } // namespace lumo

@@ -31,11 +31,15 @@ inline constexpr int kMinimumKeptHeight = 300;
 std::optional<ScreenRect> ReadNormalPlacement(const ProfileStore& profile);
 void WriteNormalPlacement(ProfileStore& profile, const ScreenRect& rect);
 
-// A kept place fitted to the screens' work areas: it must be of a usable
-// size and overlap a work area; it is then shrunk to that area and moved
-// inside it. Nothing when it cannot be used (the window then takes the
-// default size and the window manager places it).
-std::optional<ScreenRect> FitToScreens(const ScreenRect& kept,
-                                       const std::vector<ScreenRect>& workAreas);
+// Where the window opens, given the place kept at the last exit (if any) and
+// the screens' work areas, the main screen's first. A kept place of a usable
+// size opens where it was, on the screen it overlaps most, or on the main
+// screen when the screens changed and it overlaps none; it is shrunk to that
+// screen and moved onto it whole. Without one (a first start, or a size too
+// small to use) the window takes the default size, centred on the main
+// screen. With no work area known, the kept place or the default size is
+// taken as it is.
+ScreenRect PlaceOnScreens(const std::optional<ScreenRect>& kept,
+                          const std::vector<ScreenRect>& workAreas);
 
 } // namespace lumo

@@ -2,14 +2,94 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <fstream>
+#include <cstdlib>
+
+#include <wx/config.h>
 
 namespace lumo::content_filter {
 
-bool ListUpdateDue(std::int64_t last, std::int64_t now)
+BlockingSettings::BlockingSettings(wxConfigBase* config)
 {
-    return last <= 0 || last > now || now - last >= kListUpdateIntervalSeconds;
+    if (!config)
+        config = wxConfigBase::Get(false);
+    if (config)
+        m_store.emplace(*config);
+}
+
+std::string BlockingSettings::Read(const char* key, const std::string& defaultValue) const
+{
+    return m_store ? m_store->GetProfileString(kBlockingSection, key, defaultValue) : defaultValue;
+}
+
+void BlockingSettings::Write(const char* key, const std::string& value)
+{
+    if (m_store)
+        m_store->WriteProfileString(kBlockingSection, key, value);
+}
+
+bool BlockingSettings::Enabled() const
+{
+    const int byDefault = kBlockingEnabledByDefault ? 1 : 0;
+    return (m_store ? m_store->GetProfileInt(kBlockingSection, kBlockingEnabledKey, byDefault)
+                    : byDefault) != 0;
+}
+
+void BlockingSettings::SetEnabled(bool on)
+{
+    if (m_store)
+        m_store->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, on ? 1 : 0);
+}
+
+std::set<std::string> BlockingSettings::AllowedSites() const
+{
+    return ParseAllowedSites(Read(kAllowedSitesKey, {}));
+}
+
+bool BlockingSettings::Allowed(const std::string& site) const
+{
+    return !site.empty() && AllowedSites().contains(site);
+}
+
+void BlockingSettings::SetAllowed(const std::string& site, bool allowed)
+{
+    if (site.empty())
+        return;
+    std::set<std::string> sites = AllowedSites();
+    if (allowed)
+        sites.insert(site);
+    else
+        sites.erase(site);
+    Write(kAllowedSitesKey, FormatAllowedSites(sites));
+}
+
+std::string BlockingSettings::EasyListAddress() const
+{
+    return Read(kEasyListAddressKey, kDefaultEasyListAddress);
+}
+
+std::string BlockingSettings::EasyPrivacyAddress() const
+{
+    return Read(kEasyPrivacyAddressKey, kDefaultEasyPrivacyAddress);
+}
+
+void BlockingSettings::SetListAddresses(const std::string& easyList, const std::string& easyPrivacy)
+{
+    Write(kEasyListAddressKey, easyList);
+    Write(kEasyPrivacyAddressKey, easyPrivacy);
+}
+
+std::int64_t BlockingSettings::LastListUpdate() const
+{
+    const std::string text = Read(kLastListUpdateKey, {});
+    char* end = nullptr;
+    const long long when = std::strtoll(text.c_str(), &end, 10);
+    return end && *end == '\0' ? static_cast<std::int64_t>(when) : 0;
+}
+
+void BlockingSettings::SetLastListUpdate(std::int64_t when)
+{
+    // As text: the file's integers are of the platform's long.
+    Write(kLastListUpdateKey, std::to_string(static_cast<long long>(when)));
 }
 
 std::set<std::string> ParseAllowedSites(std::string_view text)
@@ -61,55 +141,6 @@ std::string SiteOf(std::string_view address)
     while (!host.empty() && host.back() == '.')
         host.pop_back();
     return host;
-}
-
-std::vector<std::filesystem::path> ShippedFilterFiles(const std::filesystem::path& folder)
-{
-    std::vector<std::filesystem::path> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if ((name.starts_with("ads-") || name.starts_with("trackers-")) &&
-            name.ends_with(".json") && entry.is_regular_file(error))
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files)
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    const auto add = [&hash](const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size; ++i) {
-            hash ^= static_cast<unsigned char>(data[i]);
-            hash *= 1099511628211ULL;
-        }
-    };
-    for (const auto& file : files) {
-        const std::string name = file.filename().string();
-        add(name.c_str(), name.size() + 1);
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
-            return {};
-        char buffer[1 << 16];
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-            add(buffer, static_cast<std::size_t>(in.gcount()));
-        if (in.bad())
-            return {};
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-bool LooksLikeFilterList(std::string_view text)
-{
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-        text.remove_prefix(1);
-    return text.starts_with("[Adblock");
 }
 
 } // namespace lumo::content_filter

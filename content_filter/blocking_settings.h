@@ -1,18 +1,22 @@
 #pragma once
-// Ad and tracker blocking as the program keeps it, without the web engine:
-// the settings group and its keys, the sites the user allows, when the lists
-// are fetched again, the shipped filters and their checksum, and whether a
-// downloaded text is a filter list at all. Plain C++: no wx, no GTK.
+// Ad and tracker blocking as the user sets it: the settings group
+// [ContentBlocking], each key read and written by BlockingSettings alone,
+// with its one default; the sites the user allows; and the texts the menus
+// and the status bar show for it.
 #include <cstdint>
-#include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "common/settings.h"
+
+class wxConfigBase;
 
 namespace lumo::content_filter {
 
-// The program's own settings group (never the group of the design's settings).
+// The program's own settings group (never the group of the design's
+// settings) and its keys, as the file names them.
 inline constexpr const char* kBlockingSection = "ContentBlocking";
 // 1 (the default): ads and trackers are blocked in the pane; 0: nothing is.
 inline constexpr const char* kBlockingEnabledKey = "Enabled";
@@ -20,13 +24,14 @@ inline constexpr bool kBlockingEnabledByDefault = true;
 // Where the lists are fetched from.
 inline constexpr const char* kEasyListAddressKey = "EasyListAddress";
 inline constexpr const char* kEasyPrivacyAddressKey = "EasyPrivacyAddress";
-inline constexpr const char* kDefaultEasyListAddress = "https://easylist.to/easylist/easylist.txt";
-inline constexpr const char* kDefaultEasyPrivacyAddress =
-    "https://easylist.to/easylist/easyprivacy.txt";
 // The sites where nothing is blocked, by host, separated by blanks.
 inline constexpr const char* kAllowedSitesKey = "AllowedSites";
 // When the lists were last fetched (seconds since 1970, UTC).
 inline constexpr const char* kLastListUpdateKey = "LastListUpdate";
+
+inline constexpr const char* kDefaultEasyListAddress = "https://easylist.to/easylist/easylist.txt";
+inline constexpr const char* kDefaultEasyPrivacyAddress =
+    "https://easylist.to/easylist/easyprivacy.txt";
 
 // The page's context menu and the View menu.
 inline constexpr const char* kAllowAdsLabel = "Allow Ads on This Site";
@@ -39,29 +44,42 @@ inline constexpr const char* kPreparingFiltersMessage =
 inline constexpr const char* kFiltersFailedMessage =
     "The ad and tracker filters could not be prepared: pages are shown without them";
 
-// The lists are fetched at most this often.
-inline constexpr std::int64_t kListUpdateIntervalSeconds = 4 * 24 * 60 * 60;
+// The blocking settings of one settings store. Every read gives the key's
+// default when the store holds no readable value; every write is flushed at
+// once, as the program's profile functions do.
+class BlockingSettings
+{
+public:
+    // The settings of `config`; with nullptr those of the program
+    // (wxConfigBase::Get), and with neither the defaults, writes going nowhere.
+    explicit BlockingSettings(wxConfigBase* config);
 
-// Whether the lists are due to be fetched again at `now`, last fetched at
-// `last` (0: never). A last time in the future (the clock was put back) makes
-// them due rather than never.
-bool ListUpdateDue(std::int64_t last, std::int64_t now);
+    bool Enabled() const;
+    void SetEnabled(bool on);
+
+    std::set<std::string> AllowedSites() const;
+    bool Allowed(const std::string& site) const;
+    void SetAllowed(const std::string& site, bool allowed);
+
+    std::string EasyListAddress() const;
+    std::string EasyPrivacyAddress() const;
+    void SetListAddresses(const std::string& easyList, const std::string& easyPrivacy);
+
+    // Seconds since 1970; 0 when the lists were never fetched.
+    std::int64_t LastListUpdate() const;
+    void SetLastListUpdate(std::int64_t when);
+
+private:
+    std::string Read(const char* key, const std::string& defaultValue) const;
+    void Write(const char* key, const std::string& value);
+
+    std::optional<ProfileStore> m_store;
+};
 
 // The allowed sites as kept ("a.example b.example") and back.
 std::set<std::string> ParseAllowedSites(std::string_view text);
 std::string FormatAllowedSites(const std::set<std::string>& sites);
 // The host of a web address, lower case, without a port ("" for others).
 std::string SiteOf(std::string_view address);
-
-// The shipped filter files of a folder: ads-N.json and trackers-N.json, in
-// order of name (empty when there are none).
-std::vector<std::filesystem::path> ShippedFilterFiles(const std::filesystem::path& folder);
-// A checksum of the files' names and contents (FNV-1a, 64 bits, in hex);
-// empty when one cannot be read.
-std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files);
-
-// Whether a downloaded text is an Adblock filter list: it begins with its
-// "[Adblock ...]" header (an error page or an empty answer does not).
-bool LooksLikeFilterList(std::string_view text);
 
 } // namespace lumo::content_filter

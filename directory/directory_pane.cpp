@@ -78,26 +78,4 @@ void CDirectoryPane::EndSearch()
     m_tree->SetFocus();
 }
 
-bool CDirectoryPane::RunKeyCommand(KeyCommand command)
-{
-    switch (command) {
-    case KeyCommand::SelectFirstMatch:
-        return m_tree->IsFiltered() && m_tree->SelectFirstMatch(false);
-    case KeyCommand::OpenFirstMatch:
-        return m_tree->IsFiltered() && m_tree->SelectFirstMatch(true);
-    case KeyCommand::EndSearch:
-        if (m_field->IsEmpty())
-            return false;
-        EndSearch();
-        return true;
-    case KeyCommand::BackToSearch:
-        if (!m_tree->IsFiltered())
-            return false;
-        FocusSearch();
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace lumo

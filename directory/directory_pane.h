@@ -1,9 +1,9 @@
 #pragma once
 // The left pane of the main window: a field to find a newspaper, above the
 // directory tree.
-#include <wx/panel.h>
+#include <string>
 
-#include "ui/key_map.h"
+#include <wx/panel.h>
 
 class wxStaticText;
 class wxTextCtrl;
@@ -36,14 +36,11 @@ public:
     void FocusSearch();
     // A letter typed while the tree has the focus starts a search with it.
     void StartSearch(wxChar letter);
-
-    // Runs one of the pane's key commands (the key table's meanings of a key
-    // while the focus is in the pane); false when it does not apply now.
-    bool RunKeyCommand(KeyCommand command);
+    // Esc in the field: the field emptied, the whole tree back, the focus on it.
+    void EndSearch();
 
 private:
     void OnText(wxCommandEvent& event);
-    void EndSearch();
 
     wxTextCtrl* m_field = nullptr;
     wxStaticText* m_count = nullptr;

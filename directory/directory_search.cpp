@@ -1,5 +1,7 @@
 #include "directory/directory_search.h"
 
+#include <algorithm>
+
 namespace lumo {
 namespace {
 
@@ -78,6 +80,21 @@ std::string HostForSearch(std::string_view address)
     return FoldForSearch(address);
 }
 
+std::string QueryForSearch(std::string_view typed)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!typed.empty() && blank(typed.front()))
+        typed.remove_prefix(1);
+    while (!typed.empty() && blank(typed.back()))
+        typed.remove_suffix(1);
+    const bool oneWord = std::find_if(typed.begin(), typed.end(), blank) == typed.end();
+    const bool address =
+        typed.find("://") != std::string_view::npos ||
+        (oneWord && (typed.starts_with("www.") ||
+                     typed.substr(0, typed.find('/')).find('.') != std::string_view::npos));
+    return address ? HostForSearch(typed) : std::string(typed);
+}
+
 DirectorySearch::DirectorySearch(const DirectoryTree& tree,
                                  const std::vector<std::string>& addresses)
     : m_tree(tree)
@@ -111,7 +128,7 @@ DirectorySearch::DirectorySearch(const DirectoryTree& tree,
 
 std::vector<DirectorySearch::ItemId> DirectorySearch::Find(std::string_view query) const
 {
-    const std::string wanted = FoldForSearch(query);
+    const std::string wanted = FoldForSearch(QueryForSearch(query));
     std::vector<ItemId> starting;
     std::vector<ItemId> containing;
     if (wanted.empty())

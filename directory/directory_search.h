@@ -19,6 +19,11 @@ std::string FoldForSearch(std::string_view text);
 // → "latimes.com").
 std::string HostForSearch(std::string_view address);
 
+// What a typed or pasted query searches for: an address (with a scheme,
+// starting with "www." or a name with a dot and no space: "latimes.com/news")
+// as its host, the rest as typed; blanks and line breaks at either end go.
+std::string QueryForSearch(std::string_view typed);
+
 // An index of the leaves of one tree; a new tree needs a new index.
 class DirectorySearch
 {

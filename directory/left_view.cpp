@@ -16,15 +16,16 @@
 
 #include "common/address_text.h"
 #include "common/app_paths.h"
-#include "common/frame_commands.h"
 #include "common/globals.h"
 #include "common/message_box.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
+#include "common/window_caption.h"
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "favorites/favorites_store.h"
 #include "ui/accessibility.h"
+#include "ui/gdk_keys.h"
 #include "ui/key_map.h"
 
 namespace lumo {
@@ -126,31 +127,26 @@ void CLeftView::WatchNativeInput()
 {
 #ifdef __WXGTK__
     // Which hand moved the selection: keys walk quietly, the pointer opens at once.
-    g_signal_connect(
-        GtkGetTreeView(), "key-press-event",
-        G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
-            view->m_byKeyboard = true;
-            // The tree's own keys, once the window left them alone.
-            KeyStroke press;
-            if (key->keyval == GDK_KEY_Return)
-                press.code = WXK_RETURN;
-            else if (key->keyval == GDK_KEY_KP_Enter)
-                press.code = WXK_NUMPAD_ENTER;
-            const guint state = key->state & gtk_accelerator_get_default_mod_mask();
-            press.modifiers =
-                (state & GDK_SHIFT_MASK ? wxMOD_SHIFT : 0) |
-                (state & GDK_CONTROL_MASK ? wxMOD_CONTROL : 0) |
-                (state & GDK_MOD1_MASK ? wxMOD_ALT : 0) |
-                (state & ~(GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK) ? wxMOD_META : 0);
-            const std::vector<KeyCommand> meanings =
-                KeyMeanings(press, KeyPlace::Tree, KeyTaker::Tree);
-            // Shift+Enter opens the paper in the user's web browser.
-            if (meanings.empty() || meanings.front() != KeyCommand::OpenInWebBrowser)
-                return FALSE;
-            view->RunPaperCommand(PaperCommand::OpenInWebBrowser, ToItem(view->GetSelection()));
-            return TRUE;
-        }),
-        this);
+    g_signal_connect(GtkGetTreeView(), "key-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, CLeftView* view) -> gboolean {
+                         view->m_byKeyboard = true;
+                         // The tree's own keys, once the window left them alone.
+                         KeyStroke press;
+                         if (key->keyval == GDK_KEY_Return)
+                             press.code = WXK_RETURN;
+                         else if (key->keyval == GDK_KEY_KP_Enter)
+                             press.code = WXK_NUMPAD_ENTER;
+                         press.modifiers = WxModifiersOf(key->state);
+                         const std::vector<KeyCommand> meanings =
+                             KeyMeanings(press, KeyPlace::Tree, KeyTaker::Tree);
+                         // Shift+Enter opens the paper in the user's web browser.
+                         if (meanings.empty() || meanings.front() != KeyCommand::OpenInWebBrowser)
+                             return FALSE;
+                         view->RunPaperCommand(PaperCommand::OpenInWebBrowser,
+                                               ToItem(view->GetSelection()));
+                         return TRUE;
+                     }),
+                     this);
 
     g_signal_connect(GtkGetTreeView(), "button-press-event",
                      G_CALLBACK(+[](GtkWidget*, GdkEventButton*, CLeftView* view) {
@@ -369,7 +365,7 @@ void CLeftView::RefreshFavorites()
 
 std::size_t CLeftView::ShowMatches(std::string_view query)
 {
-    if (FoldForSearch(query).empty()) {
+    if (FoldForSearch(QueryForSearch(query)).empty()) {
         if (!m_searchState.IsFiltered())
             return 0;
         // The full tree as it was before the search, with the paper on
@@ -405,19 +401,26 @@ std::size_t CLeftView::ShowMatches(std::string_view query)
     return leaves.size();
 }
 
-bool CLeftView::SelectFirstMatch(bool openAtOnce)
+CLeftView::Item CLeftView::FirstMatch() const
 {
     const DirectoryTree& tree = m_model->Tree();
     for (Item item = 1; item <= tree.GetCount(); ++item)
-        if (!tree.HasChildren(item) && tree.GetItemData(item) > 0) {
-            SetFocus();
-            m_byKeyboard = !openAtOnce;
-            Select(ToViewItem(item));
-            EnsureVisible(ToViewItem(item));
-            SelectionChanged(item); // a selection made here sends no event
-            return true;
-        }
-    return false;
+        if (!tree.HasChildren(item) && tree.GetItemData(item) > 0)
+            return item;
+    return DirectoryTree::kTop;
+}
+
+bool CLeftView::SelectFirstMatch(bool openAtOnce)
+{
+    const Item item = FirstMatch();
+    if (item == DirectoryTree::kTop)
+        return false;
+    SetFocus();
+    m_byKeyboard = !openAtOnce;
+    Select(ToViewItem(item));
+    EnsureVisible(ToViewItem(item));
+    SelectionChanged(item); // a selection made here sends no event
+    return true;
 }
 
 const DirectoryTree& CLeftView::Items() const

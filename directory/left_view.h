@@ -117,6 +117,8 @@ public:
     {
         m_searchState.SetEndedByBuild(std::move(ended));
     }
+    // Whether a search shows a newspaper.
+    bool HasMatch() const { return IsFiltered() && FirstMatch() != DirectoryTree::kTop; }
     // Selects the first newspaper shown and moves the focus to it; its page
     // opens at once or as at the end of a keyboard walk. False when none shows.
     bool SelectFirstMatch(bool openAtOnce);
@@ -127,6 +129,8 @@ public:
     int URLCount() const { return m_nURLCount; }
 
 private:
+    // The first newspaper shown, or kTop.
+    Item FirstMatch() const;
     void OnTvnSelchanged(wxDataViewEvent& event);
     // The context menu of a paper, from the pointer or the keyboard.
     bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);

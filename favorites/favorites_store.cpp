@@ -1017,6 +1017,33 @@ std::optional<Change> StartChange(const std::string& path, FavoritesReporter& re
     return change;
 }
 
+// A change of the file from its start to its save: XML errors kept quiet,
+// the folder locked, and the file read as StartChange reads it. Empty when
+// the change ends before it starts: the lock stayed another program's (the
+// user is told) or StartChange gave nothing.
+class LockedChange
+{
+public:
+    LockedChange(const std::string& path, FavoritesReporter& reporter, const std::string& name,
+                 const std::string& url, bool create)
+        : m_lock(path, reporter)
+    {
+        if (!m_lock.Held()) {
+            reporter.ShowMessage(kMsgSaveBusy);
+            return;
+        }
+        m_change = StartChange(path, reporter, name, url, create);
+    }
+
+    explicit operator bool() const { return m_change.has_value(); }
+    Change* operator->() { return &*m_change; }
+
+private:
+    SilentXmlErrors m_silent;
+    FolderLock m_lock;
+    std::optional<Change> m_change;
+};
+
 // Says which characters of the name or the address a favorites file cannot
 // hold; true when there are none.
 bool CanHold(const FavoriteEntry& entry, FavoritesReporter& reporter)
@@ -1136,13 +1163,7 @@ bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url
     const FavoriteEntry typed{TrimFavoriteText(name), TrimFavoriteText(url)};
     if (!typed.title.empty() && !typed.url.empty() && !CanHold(typed, m_reporter))
         return false;
-    SilentXmlErrors silent;
-    FolderLock lock(m_path, m_reporter);
-    if (!lock.Held()) {
-        m_reporter.ShowMessage(kMsgSaveBusy);
-        return false;
-    }
-    std::optional<Change> change = StartChange(m_path, m_reporter, name, url, true);
+    LockedChange change(m_path, m_reporter, name, url, true);
     if (!change)
         return false;
     if (change->match) {
@@ -1156,13 +1177,7 @@ bool FavoritesStore::AddFavorite(const std::string& name, const std::string& url
 
 bool FavoritesStore::DeleteFavorite(const std::string& name, const std::string& url) const
 {
-    SilentXmlErrors silent;
-    FolderLock lock(m_path, m_reporter);
-    if (!lock.Held()) {
-        m_reporter.ShowMessage(kMsgSaveBusy);
-        return false;
-    }
-    std::optional<Change> change = StartChange(m_path, m_reporter, name, url, false);
+    LockedChange change(m_path, m_reporter, name, url, false);
     if (!change)
         return false;
     if (change->match)
@@ -1184,13 +1199,7 @@ FavoritesStore::EntryEdit FavoritesStore::ChangeFavorite(const FavoriteEntry& en
         if (typed.title.empty() || typed.url.empty() || !CanHold(typed, m_reporter))
             return EntryEdit::Failed;
     }
-    SilentXmlErrors silent;
-    FolderLock lock(m_path, m_reporter);
-    if (!lock.Held()) {
-        m_reporter.ShowMessage(kMsgSaveBusy);
-        return EntryEdit::Failed;
-    }
-    std::optional<Change> change = StartChange(m_path, m_reporter, entry.title, entry.url, false);
+    LockedChange change(m_path, m_reporter, entry.title, entry.url, false);
     if (!change)
         return EntryEdit::Failed;
     if (!change->match)

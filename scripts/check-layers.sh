@@ -49,6 +49,33 @@ for i in "${!LAYERS[@]}"; do
              xargs -0 -r grep -HnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<]($alternatives)/" || true)
 done
 
+# Inside a folder, parts that must not see each other: "PART !INCLUDED" says
+# that no file under PART includes a header under INCLUDED. The web pane
+# never includes the engine module's code, which alone names WebKit types (it
+# reaches the engine through browser/web_engine.h), nor the module the pane's;
+# the pure core includes neither.
+FORBIDDEN=(
+    "browser/pane !browser/engine"
+    "browser/engine !browser/pane"
+    "browser/core !browser/pane"
+    "browser/core !browser/engine"
+)
+for rule in "${FORBIDDEN[@]}"; do
+    part=${rule%% *}
+    included=${rule#*!}
+    [ -d "$part" ] || continue
+    while IFS= read -r hit; do
+        [ -n "$hit" ] || continue
+        file=${hit%%:*}
+        rest=${hit#*:}
+        line=${rest%%:*}
+        text=${rest#*:}
+        echo "$file:$line: includes $included/, which $part/ must not see: ${text#"${text%%[![:space:]]*}"}"
+        failures=$((failures + 1))
+    done < <(find "$part" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) -print0 |
+             xargs -0 -r grep -HnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<]$included/" || true)
+done
+
 # Links: the targets each folder makes, then the targets each folder names.
 declare -A owner
 for dir in "${LAYERS[@]}"; do

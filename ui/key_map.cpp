@@ -89,9 +89,10 @@ constexpr KeyBinding kKeys[] = {
     {'0', kCtrlShift, kAnywhere, T::Window, C::ZoomReset},
     {WXK_NUMPAD0, kCtrl, kAnywhere, T::Window, C::ZoomReset},
     {WXK_NUMPAD0, kCtrlShift, kAnywhere, T::Window, C::ZoomReset},
-    // Find in page: Ctrl+F while the page has the focus; F3 and Shift+F3
+    // Find in page: Ctrl+F while the page or the find bar has the focus
+    // (there it selects the text to search for); F3 and Shift+F3
     // also while the find bar is open.
-    {'F', kCtrl, kPage, T::Window, C::OpenFindBar},
+    {'F', kCtrl, kPage | kFindBar, T::Window, C::OpenFindBar},
     {WXK_F3, kNone, kAnywhere, T::Window, C::FindNext},
     {WXK_F3, kShift, kAnywhere, T::Window, C::FindPrevious},
     {WXK_LEFT, kAlt, kAnywhere, T::Window, C::Back},

@@ -45,10 +45,11 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include "browser/browser_view.h"
-#include "browser/content_blocking.h"
+#include "browser/engine/blocking/filter_library.h"
+#include "browser/engine/blocking/list_update.h"
+#include "browser/pane/browser_view.h"
+#include "browser/pane/web_environment.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
 #include "common/document.h"
 #include "common/settings.h"
 #include "content_filter/blocking_settings.h"
@@ -295,11 +296,10 @@ int Run(bool on, bool front, const std::string& filters)
     const std::string dir = std::getenv("XDG_CONFIG_HOME");
     SettingsFile settings = OpenSettingsFile(dir + "/LumoNewsReader/LumoNewsReader.conf");
     ProfileStore profile(*settings);
-    using namespace lumo::content_filter;
-    profile.WriteProfileInt(kBlockingSection, kBlockingEnabledKey, on ? 1 : 0);
+    content_filter::BlockingSettings blocking(settings.get());
+    blocking.SetEnabled(on);
     // No list is fetched during the benchmark.
-    profile.WriteProfileString(kBlockingSection, kLastListUpdateKey,
-                               std::to_string(static_cast<long long>(std::time(nullptr))));
+    blocking.SetLastListUpdate(static_cast<std::int64_t>(std::time(nullptr)));
     SetShippedFiltersFolder(filters);
     SetListUpdateDelay(std::chrono::hours(24));
 

@@ -24,9 +24,9 @@
 
 #include <gtk/gtk.h>
 
-#include "browser/browser_view.h"
+#include "browser/pane/browser_view.h"
+#include "browser/pane/web_environment.h"
 #include "browser/web_engine.h"
-#include "browser/web_environment.h"
 #include "common/document.h"
 #include "common/settings.h"
 
@@ -118,9 +118,8 @@ struct Pane
 
     void PressF9()
     {
-        wxKeyEvent f9(wxEVT_CHAR_HOOK);
-        f9.m_keyCode = WXK_F9;
-        view->HandleKey(f9);
+        // What the window's key table runs for F9.
+        view->RunKeyCommand(KeyCommand::ToggleReader);
     }
 
     SettingsFile settings;

@@ -3,13 +3,14 @@
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
 // lists fetched anew are used once compiled, and a failed update keeps them.
-#include "browser/content_blocking.h"
-#include "browser/web_environment.h"
+#include "blocking_report_page.h"
+#include "browser/engine/blocking/filter_library.h"
+#include "browser/engine/blocking/list_update.h"
+#include "browser/engine/engine_environment.h"
 #include "browser_pane_fixture.h"
 #include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
-#include "local_web_server.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <set>
 
 #include <wx/statusbr.h>
 
@@ -24,36 +26,14 @@
 
 using namespace lumo;
 using namespace lumo::content_filter;
+using lumo::test::ServeBlockingReportPage;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
 
 namespace {
 
-constexpr const char* Image = R"(<svg xmlns="http://www.w3.org/2000/svg" width="1" height="1"/>)";
-const char* const Images[] = {"/ads/banner.png", "/tracker/pixel.png", "/img/photo.png"};
-
-// Reports in its title how each image fared and whether ".ad-box" shows.
-std::string ReportingPage()
-{
-    return R"(<!doctype html><html><head><title>loading</title></head><body>
-<div class="ad-box">ad</div>
-<script>
-const names = ['/ads/banner.png', '/tracker/pixel.png', '/img/photo.png'];
-const results = {};
-function report() {
-  if (Object.keys(results).length < names.length) return;
-  const box = getComputedStyle(document.querySelector('.ad-box')).display;
-  document.title = 'done ' + location.search + ' ' +
-                   names.map(n => n + '=' + results[n]).join(' ') + ' ad-box=' + box;
-}
-for (const n of names) {
-  const img = new Image();
-  img.onload = () => { results[n] = 'load'; report(); };
-  img.onerror = () => { results[n] = 'error'; report(); };
-  img.src = n;
-}
-</script></body></html>)";
-}
+const std::vector<std::string> kImages = {"/ads/banner.png", "/tracker/pixel.png",
+                                          "/img/photo.png"};
 
 void WriteFilters(const std::string& folder, const std::string& name, const std::string& list)
 {
@@ -77,8 +57,7 @@ protected:
     {
         if (!opened)
             Open();
-        const std::string query = "?" + std::to_string(m_loads);
-        const std::string start = "done " + query + " ";
+        const std::string start = "done /news/page.html?" + std::to_string(m_loads) + " ";
         WaitFor([&] { return m_view->PageTitle().starts_with(start); }, std::chrono::seconds(60));
         const std::string title = m_view->PageTitle();
         return title.starts_with(start) ? title.substr(start.size()) : "no report: " + title;
@@ -113,10 +92,7 @@ protected:
         return picked;
     }
 
-    void WriteSetting(const char* key, const std::string& value)
-    {
-        m_profile->WriteProfileString(kBlockingSection, key, value);
-    }
+    BlockingSettings Blocking() { return BlockingSettings(m_settings.get()); }
 
     lumo::test::LocalWebServer m_server;
     int m_loads = 0;
@@ -139,15 +115,9 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     SetListUpdateDelay(std::chrono::hours(24));
     SetNetworkAvailableCheck([] { return true; });
 
-    lumo::test::WebResponse image, page;
-    image.contentType = "image/svg+xml";
-    image.body = Image;
-    page.body = ReportingPage();
-    for (const char* path : Images)
-        m_server.Route(path, image);
-    m_server.Route("/news/page.html", page);
-    WriteSetting(kEasyListAddressKey, m_server.Url("/lists/easylist.txt"));
-    WriteSetting(kEasyPrivacyAddressKey, m_server.Url("/lists/easyprivacy.txt"));
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    Blocking().SetListAddresses(m_server.Url("/lists/easylist.txt"),
+                                m_server.Url("/lists/easyprivacy.txt"));
 
     // The first page waits for the filters compiled at the engine's start,
     // and the status bar says so.
@@ -176,21 +146,21 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // and blocked again from the same menu.
     EXPECT_FALSE(PickFromPageMenu(kBlockAdsLabel));
     ASSERT_TRUE(PickFromPageMenu(kAllowAdsLabel));
-    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "127.0.0.1");
+    EXPECT_EQ(Blocking().AllowedSites(), std::set<std::string>{"127.0.0.1"});
     EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
                       "ad-box=block");
     EXPECT_EQ(Requested("/tracker/pixel.png"), 1);
     ASSERT_TRUE(PickFromPageMenu(kBlockAdsLabel));
-    EXPECT_EQ(m_profile->GetProfileString(kBlockingSection, kAllowedSitesKey), "");
+    EXPECT_TRUE(Blocking().AllowedSites().empty());
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                       "ad-box=none");
 
     // Blocking turned off, and on again.
-    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 0);
+    Blocking().SetEnabled(false);
     EXPECT_FALSE(PickFromPageMenu(kAllowAdsLabel));
     EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
                       "ad-box=block");
-    m_profile->WriteProfileInt(kBlockingSection, kBlockingEnabledKey, 1);
+    Blocking().SetEnabled(true);
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                       "ad-box=none");
 
@@ -207,7 +177,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     ASSERT_TRUE(
         WaitFor([] { return FilterListUpdateCount().switched == 1; }, std::chrono::seconds(60)))
         << FilterListUpdateCount().lastError;
-    EXPECT_NE(m_profile->GetProfileString(kBlockingSection, kLastListUpdateKey), "");
+    EXPECT_NE(Blocking().LastListUpdate(), 0);
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
                       "ad-box=none");
 
@@ -218,7 +188,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // A list that is gone, and one that is no filter list: the fresh
     // filters stay in use.
     m_server.Route("/lists/easyprivacy.txt", lumo::test::WebResponse{404, "text/html", "gone", {}});
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 1; }));
     EXPECT_NE(FilterListUpdateCount().lastError.find("404"), std::string::npos)
@@ -226,7 +196,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
 
     easyPrivacy.body = "<!doctype html><title>Welcome</title><p>Sign in to read on</p>";
     m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 2; }));
     EXPECT_EQ(FilterListUpdateCount().switched, 1);
@@ -244,7 +214,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     EXPECT_THAT(compiled(), testing::Contains("ContentRuleList-fresh-a-trackers-1"));
     easyPrivacy.body = "[Adblock Plus 2.0]\n/tracker/*\n";
     m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
-    WriteSetting(kLastListUpdateKey, "0");
+    Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().switched == 2; }));
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
@@ -267,13 +237,7 @@ TEST_F(ContentBlockingPaneTest, FiltersThatCannotBePreparedLeavePagesUnfilteredA
               R"([{"trigger":{"url-filter":"(ads"},"action":{"type":"block"}}])");
     SetShippedFiltersFolder(broken);
 
-    lumo::test::WebResponse image, page;
-    image.contentType = "image/svg+xml";
-    image.body = Image;
-    page.body = ReportingPage();
-    for (const char* path : Images)
-        m_server.Route(path, image);
-    m_server.Route("/news/page.html", page);
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
 
     m_frame->CreateStatusBar();
     ASSERT_NE(m_view->CreateBrowser(), nullptr);

@@ -2,9 +2,9 @@
 // what they block never reaches the server, an exception after the blocks
 // lets its address through, element hiding hides, and a page named by a
 // $document exception gets everything.
+#include "blocking_report_page.h"
 #include "content_filter/filter_converter.h"
 #include "gui_test_support.h"
-#include "local_web_server.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,52 +19,23 @@ using namespace lumo::content_filter;
 
 namespace {
 
-constexpr const char* Image = R"(<svg xmlns="http://www.w3.org/2000/svg" width="1" height="1"/>)";
-
-// A page reporting, in its title once everything settled, how each image
-// fared and whether the ".ad-box" element is shown.
-std::string ReportingPage()
-{
-    return R"(<!doctype html><html><head><title>loading</title></head><body>
-<div class="ad-box">ad</div><div class="news">news</div>
-<script>
-const names = ['/ads/banner.png', '/ads/allowed.png', '/img/photo.png'];
-const results = {};
-function report() {
-  if (Object.keys(results).length < names.length) return;
-  const box = getComputedStyle(document.querySelector('.ad-box')).display;
-  const news = getComputedStyle(document.querySelector('.news')).display;
-  document.title = 'done ' + location.pathname + ' ' + names.map(n => n + '=' + results[n]).join(' ') +
-                   ' ad-box=' + box + ' news=' + news;
-}
-for (const n of names) {
-  const img = new Image();
-  img.onload = () => { results[n] = 'load'; report(); };
-  img.onerror = () => { results[n] = 'error'; report(); };
-  img.src = n;
-}
-</script></body></html>)";
-}
-
 struct View
 {
     GtkWidget* window = nullptr;
     WebKitWebView* view = nullptr;
-    WebKitUserContentManager* manager = nullptr;
     ~View()
     {
         if (window)
             gtk_widget_destroy(window);
-        if (manager)
-            g_object_unref(manager);
     }
 };
 
 WebKitUserContentFilter* Compile(const std::string& storeDir, const std::string& json,
                                  std::string& error)
 {
-    WebKitUserContentFilterStore* store = webkit_user_content_filter_store_new(storeDir.c_str());
-    GBytes* bytes = g_bytes_new(json.data(), json.size());
+    g_autoptr(WebKitUserContentFilterStore) store =
+        webkit_user_content_filter_store_new(storeDir.c_str());
+    g_autoptr(GBytes) bytes = g_bytes_new(json.data(), json.size());
     struct Call
     {
         bool done = false;
@@ -75,19 +46,15 @@ WebKitUserContentFilter* Compile(const std::string& storeDir, const std::string&
         store, "rules", bytes, nullptr,
         [](GObject* source, GAsyncResult* res, gpointer data) {
             auto* c = static_cast<Call*>(data);
-            GError* e = nullptr;
+            g_autoptr(GError) e = nullptr;
             c->filter = webkit_user_content_filter_store_save_finish(
                 WEBKIT_USER_CONTENT_FILTER_STORE(source), res, &e);
-            if (e) {
+            if (e)
                 c->error = e->message;
-                g_error_free(e);
-            }
             c->done = true;
         },
         &call);
     lumo::test::WaitFor([&] { return call.done; }, std::chrono::seconds(120));
-    g_bytes_unref(bytes);
-    g_object_unref(store);
     error = call.done ? call.error : "no answer from WebKit";
     return call.filter;
 }
@@ -111,14 +78,9 @@ std::string LoadAndReport(View& view, const lumo::test::LocalWebServer& server,
 TEST(ContentFilterBlocking, RulesBlockHideAndYieldToExceptionsInWebKit)
 {
     lumo::test::LocalWebServer server;
-    lumo::test::WebResponse image, page;
-    image.contentType = "image/svg+xml";
-    image.body = Image;
-    page.body = ReportingPage();
-    for (const char* path : {"/ads/banner.png", "/ads/allowed.png", "/img/photo.png"})
-        server.Route(path, image);
-    server.Route("/news/page.html", page);
-    server.Route("/clean/page.html", page);
+    lumo::test::ServeBlockingReportPage(server, {"/news/page.html", "/clean/page.html"},
+                                        {"/ads/banner.png", "/ads/allowed.png", "/img/photo.png"},
+                                        {"ad-box", "news"});
 
     Converter converter;
     converter.AddList("/ads/*$image\n"
@@ -133,14 +95,13 @@ TEST(ContentFilterBlocking, RulesBlockHideAndYieldToExceptionsInWebKit)
 
     lumo::test::TempDir store;
     std::string error;
-    WebKitUserContentFilter* filter = Compile(store.Path(), parts.front(), error);
+    g_autoptr(WebKitUserContentFilter) filter = Compile(store.Path(), parts.front(), error);
     ASSERT_TRUE(filter) << error;
 
     View view;
-    view.manager = webkit_user_content_manager_new();
-    webkit_user_content_manager_add_filter(view.manager, filter);
-    webkit_user_content_filter_unref(filter);
-    view.view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(view.manager));
+    g_autoptr(WebKitUserContentManager) manager = webkit_user_content_manager_new();
+    webkit_user_content_manager_add_filter(manager, filter);
+    view.view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(manager));
     view.window = gtk_offscreen_window_new();
     gtk_window_set_default_size(GTK_WINDOW(view.window), 400, 300);
     gtk_container_add(GTK_CONTAINER(view.window), GTK_WIDGET(view.view));

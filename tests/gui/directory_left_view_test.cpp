@@ -24,7 +24,7 @@
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 #include "capturing_reporter.h"
 #include "common/app_paths.h"
 #include "common/globals.h"

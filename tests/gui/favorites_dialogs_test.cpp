@@ -34,7 +34,7 @@
 #include <gtk/gtk.h>
 
 #include "app/main_frame.h"
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 #include "common/app_paths.h"
 #include "common/globals.h"
 #include "common/resource_ids.h"

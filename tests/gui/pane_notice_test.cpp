@@ -34,14 +34,6 @@ protected:
         ASSERT_NE(m_view->CreateBrowser(), nullptr);
     }
 
-    void Open(const std::string& url, const std::string& title)
-    {
-        m_view->NavigateTo(url);
-        ASSERT_TRUE(WaitFor([&] {
-            return Caption() == title + " - Lumo News Reader" && !m_view->IsLoading();
-        })) << Caption();
-    }
-
     wxPopupWindow* Notice() const
     {
         for (wxWindow* child : m_view->GetChildren())

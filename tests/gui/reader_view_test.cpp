@@ -17,13 +17,15 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
-#include "browser/browser_view.h"
-#include "browser/reader_page.h"
+#include "browser/core/reader_page.h"
+#include "browser/pane/browser_view.h"
 #include "browser_pane_fixture.h"
 #include "gui_test_support.h"
 #include "local_web_server.h"
+#include "main_frame_fixture.h"
 #include "temp_dir.h"
 
+#include <X11/keysym.h>
 #include <webkit2/webkit2.h>
 
 using namespace lumo;
@@ -73,16 +75,14 @@ std::string ArticlePage(const std::string& imageUrl, const std::string& script =
            script + "</head><body>" + body + "</body></html>";
 }
 
-class ReaderViewTest : public lumo::test::BrowserPaneFixture
+class ReaderViewTest : public lumo::test::ServedPaneFixture
 {
 protected:
     void SetUp() override
     {
-        BrowserPaneFixture::SetUp();
+        ServedPaneFixture::SetUp();
         if (IsSkipped())
             return;
-        m_frame->CreateStatusBar();
-        ASSERT_NE(m_view->CreateBrowser(), nullptr);
         m_server.Route("/photo.svg",
                        WebResponse{200,
                                    "image/svg+xml",
@@ -92,27 +92,9 @@ protected:
                                    0});
     }
 
-    std::string Serve(const std::string& path, const std::string& html)
-    {
-        m_server.Route(path, WebResponse{200, "text/html; charset=utf-8", html, {}, 0});
-        return m_server.Url(path);
-    }
-
-    // Opens `url` and waits until its load has ended and its title shows.
-    void Open(const std::string& url, const std::string& title)
-    {
-        m_view->NavigateTo(url);
-        ASSERT_TRUE(WaitFor([&] {
-            return Caption() == title + " - Lumo News Reader" && !m_view->IsLoading();
-        })) << Caption();
-    }
-
-    void PressKey(int key)
-    {
-        wxKeyEvent event(wxEVT_CHAR_HOOK);
-        event.m_keyCode = key;
-        EXPECT_TRUE(m_view->HandleKey(event)) << key;
-    }
+    // What the key table makes of F9 and Esc in the page (the keys
+    // themselves: PaneKeysTest).
+    void RunKey(KeyCommand command) { EXPECT_TRUE(m_view->RunKeyCommand(command)); }
 
     // The value of `script` in the page of `view`, as text. Straight through
     // the engine: the reader page's policy refuses wx's own way, eval().
@@ -152,8 +134,6 @@ protected:
     }
     std::string InPage(const std::string& script) { return Run(m_view->WebView(), script); }
 
-    std::string Status() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
-
     size_t RequestsFor(const std::string& path)
     {
         const std::vector<std::string> requests = m_server.Requests();
@@ -192,6 +172,41 @@ protected:
                                                                           : line);
         return documents;
     }
+};
+
+// The program's window with a local server: the keys as the user presses
+// them (real X key events), through the window's key table.
+class PaneKeysTest : public lumo::test::MainFrameFixture
+{
+protected:
+    void SetUp() override
+    {
+        if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
+            GTEST_SKIP() << "no web engine";
+        MainFrameFixture::SetUp();
+        m_profile->Write(kIndexPage, IndexPage::Blank);
+        MakeFrame();
+        m_frame->GetStatusBar()->Show();
+        m_frame->SendSizeEvent();
+        ASSERT_TRUE(WaitFor([&] { return View()->WebView() != nullptr; }));
+        m_frame->Raise();
+        ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    }
+
+    CLumoNewsReaderView* View() const { return m_frame->HtmlView(); }
+    std::string Caption() const { return m_frame->GetTitle().utf8_string(); }
+    std::string Status() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
+    long RequestsFor(const std::string& path)
+    {
+        const std::vector<std::string> requests = m_server.Requests();
+        return std::count(requests.begin(), requests.end(), path);
+    }
+    // Gives the page the focus, as a click into it would.
+    void FocusPage()
+    {
+        View()->FocusPage();
+        ASSERT_TRUE(WaitFor([&] { return View()->PageHasFocus(); }));
+    }
 
     LocalWebServer m_server;
 };
@@ -206,7 +221,7 @@ TEST_F(ReaderViewTest, ArticleIsOfferedAndShowsAloneInTheProgramsOwnPage)
     EXPECT_TRUE(m_view->ReaderButton()->IsShownOnScreen());
     EXPECT_EQ(m_view->ReaderButton()->GetLabel(), "Reader view");
 
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
     EXPECT_TRUE(m_view->Engine()->ReaderWindow()->IsShownOnScreen());
     EXPECT_FALSE(m_view->WebWindow()->IsShown());
@@ -248,7 +263,7 @@ TEST_F(ReaderViewTest, PageThatIsNoArticleOffersNothing)
                               "<ul><li><a href='/1'>Bridge reopens</a></li>"
                               "<li><a href='/2'>Storm warning</a></li></ul></body></html>"),
          "Front page");
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     // The key's answer comes after the check made when the page loaded.
     ASSERT_TRUE(WaitFor([&] { return Status() == kNoArticleMessage; })) << Status();
     EXPECT_FALSE(m_view->ReaderShown());
@@ -293,12 +308,12 @@ TEST_F(ReaderViewTest, PageScriptsNeitherSeeNorChangeTheExtractor)
         "</script>";
     Open(Serve("/trap.html", ArticlePage(m_server.Url("/photo.svg"), traps)), kPaperTitle);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
     EXPECT_EQ(InReader("document.querySelector('h1').textContent"),
               "Harbour bridge reopens after repairs");
     EXPECT_EQ(InReader("document.body.innerText.indexOf('FAKE')"), "-1");
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
     EXPECT_EQ(InPage("window.seen.join()"), "");
 }
@@ -314,15 +329,15 @@ TEST_F(ReaderViewTest, ReturningShowsThePageAsItWasWithoutLoadingIt)
 
     // The key, Escape, Back and the button each return.
     const auto showReader = [&] {
-        PressKey(WXK_F9);
+        RunKey(KeyCommand::ToggleReader);
         return WaitFor([&] { return m_view->ReaderShown(); });
     };
     ASSERT_TRUE(showReader());
     EXPECT_TRUE(m_view->PageHasFocus()) << "the focus follows into the reader view";
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     EXPECT_FALSE(m_view->ReaderShown());
     ASSERT_TRUE(showReader());
-    PressKey(WXK_ESCAPE);
+    RunKey(KeyCommand::LeaveReader);
     EXPECT_FALSE(m_view->ReaderShown());
     ASSERT_TRUE(showReader());
     m_view->GoBack();
@@ -346,7 +361,7 @@ TEST_F(ReaderViewTest, ZoomAndFindActOnTheReaderViewWhichKeepsAZoomOfItsOwn)
     Open(Serve("/bridge.html", ArticlePage(m_server.Url("/photo.svg"))), kPaperTitle);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderOffered(); }));
     m_view->ZoomBy(1); // the site's zoom: 110 %
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
     EXPECT_EQ(m_view->ZoomPercent(), 100);
     const auto textHeight = [&] {
@@ -369,10 +384,10 @@ TEST_F(ReaderViewTest, ZoomAndFindActOnTheReaderViewWhichKeepsAZoomOfItsOwn)
     m_view->CloseFindBar();
 
     // Back on the page: the site's zoom; the reader view's is kept apart.
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     EXPECT_EQ(m_view->ZoomPercent(), 110);
     EXPECT_DOUBLE_EQ(m_view->Engine()->Zoom(), 1.1);
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
     EXPECT_EQ(m_view->ZoomPercent(), 125);
     const std::string settings = lumo::test::ReadFile(m_dir.File("settings/LumoNewsReader.conf"));
@@ -410,7 +425,7 @@ TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
             return Caption() == std::string(kPaperTitle) + " - Lumo News Reader" &&
                    !m_view->IsLoading() && m_view->ReaderOffered();
         })) << article.path;
-        PressKey(WXK_F9);
+        RunKey(KeyCommand::ToggleReader);
         ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); })) << article.path;
         EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
         const std::string text = InReader("document.body.innerText");
@@ -418,7 +433,7 @@ TEST_F(ReaderViewTest, CaptionKeepsThePageTitleForEveryArticleOpenedAsAFavorite)
         if (article.html.find("Deep inside") != std::string::npos) {
             EXPECT_NE(text.find("Deep inside the report"), std::string::npos);
         }
-        PressKey(WXK_F9);
+        RunKey(KeyCommand::ToggleReader);
         ASSERT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
         EXPECT_EQ(Caption(), std::string(kPaperTitle) + " - Lumo News Reader") << article.path;
     }
@@ -444,10 +459,84 @@ TEST_F(ReaderViewTest, ScreenReadersFindOnlyTheDocumentOnScreen)
     // The reader view's own, made with the offer, is hidden; then only it
     // shows; then only the page again.
     EXPECT_TRUE(showingOnly(url));
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
     EXPECT_TRUE(showingOnly(kReaderPageAddress));
-    PressKey(WXK_F9);
+    RunKey(KeyCommand::ToggleReader);
     ASSERT_FALSE(m_view->ReaderShown());
     EXPECT_TRUE(showingOnly(url));
+}
+
+// Esc stops a load (and is the page's own with nothing to stop), F5 and
+// Ctrl+R reload, Alt+Left goes back, F9 shows the reader view and F9 or Esc
+// leave it: pressed in the page, as the user does.
+TEST_F(PaneKeysTest, ThePanesKeysWorkFromThePageThroughTheWindowsKeyTable)
+{
+    using lumo::test::PressKey;
+    m_server.Route("/slow.html",
+                   WebResponse{200, "text/html", lumo::test::PageHtml("Slow"), {}, 4000});
+    View()->NavigateTo(m_server.Url("/slow.html"));
+    ASSERT_TRUE(WaitFor([&] { return View()->ShowsLoadProgress(); }, std::chrono::seconds(5)));
+    FocusPage();
+    ASSERT_TRUE(PressKey(XK_Escape));
+    EXPECT_TRUE(WaitFor([&] { return !View()->IsLoading(); }, std::chrono::seconds(3)));
+    EXPECT_TRUE(WaitFor([&] { return Status() == "Ready"; }, std::chrono::seconds(3))) << Status();
+
+    // With nothing to stop, Esc is the page's.
+    m_server.Route("/keys.html",
+                   WebResponse{200,
+                               "text/html",
+                               lumo::test::PageHtml(
+                                   "Keys", "<script>addEventListener('keydown', function(e) { "
+                                           "if (e.key == 'Escape') document.title = 'Esc seen'; "
+                                           "});</script>"),
+                               {},
+                               0});
+    View()->NavigateTo(m_server.Url("/keys.html"));
+    ASSERT_TRUE(WaitFor([&] { return Caption() == lumo::test::CaptionFor("Keys"); }));
+    ASSERT_TRUE(WaitFor([&] { return !View()->IsLoading(); }));
+    FocusPage();
+    ASSERT_TRUE(lumo::test::WaitForPageToTakeKeys(View()->WebView()));
+    PressKey(XK_Escape);
+    EXPECT_TRUE(WaitFor([&] { return Caption() == lumo::test::CaptionFor("Esc seen"); }))
+        << Caption();
+
+    const long before = RequestsFor("/keys.html");
+    PressKey(XK_F5);
+    EXPECT_TRUE(WaitFor([&] { return RequestsFor("/keys.html") == before + 1; }));
+    ASSERT_TRUE(WaitFor([&] { return !View()->IsLoading(); }));
+    FocusPage();
+    PressKey(XK_r, true);
+    EXPECT_TRUE(WaitFor([&] { return RequestsFor("/keys.html") == before + 2; }));
+
+    // The reader view comes and goes by its key, and Esc leaves it too.
+    m_server.Route("/photo.svg", WebResponse{200,
+                                             "image/svg+xml",
+                                             "<svg xmlns='http://www.w3.org/2000/svg' width='6' "
+                                             "height='3'></svg>",
+                                             {},
+                                             0});
+    m_server.Route(
+        "/bridge.html",
+        WebResponse{
+            200, "text/html; charset=utf-8", ArticlePage(m_server.Url("/photo.svg")), {}, 0});
+    View()->NavigateTo(m_server.Url("/bridge.html"));
+    ASSERT_TRUE(WaitFor([&] { return View()->ReaderOffered() && !View()->IsLoading(); }));
+    FocusPage();
+    PressKey(XK_F9);
+    ASSERT_TRUE(WaitFor([&] { return View()->ReaderShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return View()->PageHasFocus(); }));
+    PressKey(XK_F9);
+    ASSERT_TRUE(WaitFor([&] { return !View()->ReaderShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return View()->PageHasFocus(); }));
+    PressKey(XK_F9);
+    ASSERT_TRUE(WaitFor([&] { return View()->ReaderShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return View()->PageHasFocus(); }));
+    PressKey(XK_Escape);
+    EXPECT_TRUE(WaitFor([&] { return !View()->ReaderShown(); }));
+
+    // Alt+Left goes back to the page before.
+    FocusPage();
+    PressKey(XK_Left, false, false, true);
+    EXPECT_TRUE(WaitFor([&] { return Caption() == lumo::test::CaptionFor("Keys"); })) << Caption();
 }

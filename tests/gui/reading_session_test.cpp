@@ -33,8 +33,8 @@
 
 #include "app/main_frame.h"
 #include "app/skin.h"
-#include "browser/browser_view.h"
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
+#include "browser/pane/browser_view.h"
 #include "capturing_reporter.h"
 #include "common/app_paths.h"
 #include "common/globals.h"

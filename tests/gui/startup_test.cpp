@@ -17,7 +17,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "browser/web_environment.h"
+#include "browser/engine/engine_environment.h"
 #include "temp_dir.h"
 
 using lumo::test::FileExists;

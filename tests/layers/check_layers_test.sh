@@ -34,6 +34,17 @@ out=$("$check" "$tree" 2>&1) && fail "an include of app/ from common/ passes"
 grep -q 'common/paths.h:2: .*app/main.h' <<<"$out" || fail "the include is not named: $out"
 rm "$tree/common/paths.h"
 
+# The web pane including the engine module's code, beside its allowed
+# include of the boundary between them.
+mkdir -p "$tree/browser/pane" "$tree/browser/engine"
+printf '#include "browser/web_engine.h"\n#include "browser/pane/view.h"\n' >"$tree/browser/pane/view.cpp"
+printf '#include "browser/web_engine.h"\n' >"$tree/browser/engine/impl.cpp"
+out=$("$check" "$tree" 2>&1) || fail "a pane and an engine apart are refused: $out"
+printf '#include "browser/engine/impl.h"\n' >>"$tree/browser/pane/view.cpp"
+out=$("$check" "$tree" 2>&1) && fail "an include of the engine from the pane passes"
+grep -q 'browser/pane/view.cpp:3: .*browser/engine/impl.h' <<<"$out" || fail "the include is not named: $out"
+rm -r "$tree/browser"
+
 # A link upwards, on a continued line.
 printf 'add_library(favorites_core STATIC store.cpp)\ntarget_link_libraries(favorites_core\n    PUBLIC common_core app_ui)\n' \
     >"$tree/favorites/CMakeLists.txt"

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "capturing_reporter.h"
@@ -30,6 +31,14 @@ protected:
     std::string m_path = m_dir.File("Favorites.xml");
     CapturingReporter m_reporter;
     FavoritesStore m_store{m_path, m_reporter};
+};
+
+// The same, for changes the store makes without a word to the user: a test
+// fails when the store said anything.
+class QuietFavoritesFileTest : public FavoritesFileTest
+{
+protected:
+    void TearDown() override { EXPECT_THAT(m_reporter.messages, ::testing::IsEmpty()); }
 };
 
 } // namespace test

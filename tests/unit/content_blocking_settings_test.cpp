@@ -1,7 +1,10 @@
-// Blocking as the program keeps it: when the lists are fetched again, the
-// allowed sites, the checksum that decides a new compilation of the shipped
-// filters, and what counts as a downloaded filter list.
+// Blocking as the program keeps it: its settings in their group of the
+// settings file, when the lists are fetched again, the allowed sites, the
+// checksum that decides a new compilation of the shipped filters, and what
+// counts as a downloaded filter list.
 #include "content_filter/blocking_settings.h"
+#include "content_filter/filter_lists.h"
+#include "content_filter/list_schedule.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +14,49 @@ using namespace lumo::content_filter;
 using lumo::test::TempDir;
 using lumo::test::WriteFile;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(ContentBlockingSettings, SettingsKeepTheirGroupKeysAndDefaultsInTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("LumoNewsReader.conf");
+    {
+        lumo::SettingsFile file = lumo::OpenSettingsFile(path);
+        const BlockingSettings settings(file.get());
+        EXPECT_TRUE(settings.Enabled());
+        EXPECT_EQ(settings.EasyListAddress(), "https://easylist.to/easylist/easylist.txt");
+        EXPECT_EQ(settings.EasyPrivacyAddress(), "https://easylist.to/easylist/easyprivacy.txt");
+        EXPECT_EQ(settings.LastListUpdate(), 0);
+        EXPECT_TRUE(settings.AllowedSites().empty());
+    }
+    {
+        lumo::SettingsFile file = lumo::OpenSettingsFile(path);
+        BlockingSettings settings(file.get());
+        settings.SetEnabled(false);
+        settings.SetAllowed("b.example", true);
+        settings.SetAllowed("a.example", true);
+        settings.SetAllowed("c.example", true);
+        settings.SetAllowed("c.example", false);
+        settings.SetLastListUpdate(4'102'444'800); // beyond 32 bits
+        settings.SetListAddresses("http://127.0.0.1:8000/e.txt", "http://127.0.0.1:8000/p.txt");
+    }
+    // Written at once, each under its name in the program's own group.
+    const std::string text = lumo::test::ReadFile(path);
+    EXPECT_THAT(text, HasSubstr("[ContentBlocking]\n"));
+    EXPECT_THAT(text, HasSubstr("Enabled=0\n"));
+    EXPECT_THAT(text, HasSubstr("AllowedSites=a.example b.example\n"));
+    EXPECT_THAT(text, HasSubstr("LastListUpdate=4102444800\n"));
+    EXPECT_THAT(text, HasSubstr("EasyListAddress=http://127.0.0.1:8000/e.txt\n"));
+    EXPECT_THAT(text, HasSubstr("EasyPrivacyAddress=http://127.0.0.1:8000/p.txt\n"));
+
+    // What a hand made unreadable reads as its default.
+    WriteFile(path, "[ContentBlocking]\nEnabled=yes please\nLastListUpdate=soon\n");
+    lumo::SettingsFile file = lumo::OpenSettingsFile(path);
+    const BlockingSettings settings(file.get());
+    EXPECT_TRUE(settings.Enabled());
+    EXPECT_EQ(settings.LastListUpdate(), 0);
+    EXPECT_FALSE(settings.Allowed("a.example"));
+}
 
 TEST(ContentBlockingSettings, ListsAreFetchedAtMostEveryFourDays)
 {

@@ -69,7 +69,13 @@ TEST(DirectorySearch, MatchesNamesRegionsAndHostsBestFirst)
         {"california", {"Bakersfield Californian", "San Diego Union-Tribune"}}, // region
         {"CA", {"Bakersfield Californian", "San Diego Union-Tribune"}},         // its code
         {"dist of col", {"Washington Post"}},
-        {"latimes", {"Los Angeles Times"}},     // host
+        {"latimes", {"Los Angeles Times"}}, // host
+        // An address typed or pasted: its host.
+        {"https://www.latimes.com/", {"Los Angeles Times"}},
+        {"www.latimes.com", {"Los Angeles Times"}},
+        {"latimes.com/california/story\n", {"Los Angeles Times"}},
+        {" http://washingtonpost.com:80/news?id=1#top\r\n", {"Washington Post"}},
+        {"https://", {}},
         {"le mon", {"Le Monde"}},               // favorites
         {"sun", {"Baltimore Sun ", "The Sun"}}, // inside names, in the tree's order
         {"the", {"The Sun"}},

@@ -19,12 +19,7 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-
-class FavoritesRewriteTest : public test::FavoritesFileTest
-{
-protected:
-    void TearDown() override { EXPECT_THAT(m_reporter.messages, IsEmpty()); }
-};
+using FavoritesRewriteTest = test::QuietFavoritesFileTest;
 
 const std::string kProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                             "<!-- Lumo News Reader favorites -->\n"

@@ -1,4 +1,4 @@
-// The main frame's commands and check marks, with a real settings file and a
+// The main frame's saved choices and their commands, with a real settings file and a
 // sink that records what the commands ask of the panes.
 #include <gtest/gtest.h>
 
@@ -10,11 +10,12 @@
 
 #include <wx/config.h>
 
+#include "app/frame_commands.h"
 #include "common/app_paths.h"
-#include "common/frame_commands.h"
 #include "common/globals.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
+#include "common/window_caption.h"
 #include "temp_dir.h"
 
 using namespace lumo;
@@ -33,8 +34,6 @@ public:
     }
     void LoadSkin(const std::string& path) override { calls.push_back("skin " + path); }
     void NavigateTo(const std::string& url) override { calls.push_back("go " + url); }
-    void GoBack() override { calls.push_back("back"); }
-    void GoForward() override { calls.push_back("forward"); }
     void OpenExternal(const std::string& url) override { calls.push_back("open " + url); }
     std::vector<std::string> calls;
 };
@@ -58,7 +57,6 @@ protected:
     }
     std::string Path() const { return m_dir.File("LumoNewsReader.conf"); }
     std::string SettingsText() const { return FileExists(Path()) ? ReadFile(Path()) : "<none>"; }
-    bool Checked(int id) const { return m_commands->IsChecked(id).value_or(false); }
 
     TempDir m_dir;
     RecordingSink m_sink;
@@ -69,85 +67,76 @@ protected:
 
 } // namespace
 
-TEST_F(FrameCommandsTest, FirstRunChecksTheDefaults)
+TEST_F(FrameCommandsTest, FirstRunHasTheDefaultChoices)
 {
-    EXPECT_TRUE(Checked(ID_CATALOG_BY_AREA));
-    EXPECT_FALSE(Checked(ID_CATALOG_BY_CONTENT));
-    EXPECT_TRUE(Checked(ID_SKIN_MINI));
-    EXPECT_FALSE(Checked(ID_SKIN_XP));
-    EXPECT_FALSE(Checked(ID_SKIN_SOFT));
-    EXPECT_TRUE(Checked(ID_HOMEPAGE_USE_DEFAULT));
-    EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_BLANK));
-    EXPECT_FALSE(Checked(ID_HOMEPAGE_USE_CURRENT));
-    EXPECT_FALSE(m_commands->IsChecked(ID_BROWSE_HOME).has_value());
+    EXPECT_EQ(m_commands->CataView(), CataView::ByArea);
+    EXPECT_EQ(m_commands->SkinStyle(), SkinStyle::Minimized);
+    EXPECT_EQ(m_commands->IndexPage(), IndexPage::Default);
 
-    m_commands->Execute(ID_HOMEPAGE_GOTO);
+    m_commands->GoToStartPage();
     EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go lumo://start/"});
 }
 
 TEST_F(FrameCommandsTest, ChoosingWhatIsAlreadyCurrentDoesNothingAtAll)
 {
-    for (int id : {ID_CATALOG_BY_AREA, ID_SKIN_MINI, ID_HOMEPAGE_USE_DEFAULT})
-        EXPECT_TRUE(m_commands->Execute(id));
+    m_commands->CatalogBy(CataView::ByArea);
+    m_commands->ChooseSkin(SkinStyle::Minimized);
+    m_commands->ChooseIndexPage(IndexPage::Default);
     EXPECT_TRUE(m_sink.calls.empty());
     EXPECT_FALSE(FileExists(Path())); // no write at all
 
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     std::string before = SettingsText();
     g_strCurrentURL = "https://other.example/";
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     EXPECT_EQ(SettingsText(), before);
 }
 
-TEST_F(FrameCommandsTest, SkinCommandsLoadTheSkinMoveTheCheckAndStoreTheChoice)
+TEST_F(FrameCommandsTest, SkinCommandsLoadTheSkinAndStoreTheChoice)
 {
-    m_commands->Execute(ID_SKIN_XP);
-    m_commands->Execute(ID_SKIN_SOFT);
+    m_commands->ChooseSkin(SkinStyle::XPCorona);
+    m_commands->ChooseSkin(SkinStyle::SoftCrystal);
     EXPECT_EQ(m_sink.calls,
               (std::vector<std::string>{"skin Skin/XPCorona.ssk", "skin Skin/SoftCrystal.ssk"}));
-    EXPECT_TRUE(Checked(ID_SKIN_SOFT));
-    EXPECT_FALSE(Checked(ID_SKIN_XP));
+    EXPECT_EQ(m_commands->SkinStyle(), SkinStyle::SoftCrystal);
     EXPECT_EQ(m_store->Get(kSkinStyle), SkinStyle::SoftCrystal);
 
     Reopen();
     EXPECT_EQ(m_commands->SkinStyle(), SkinStyle::SoftCrystal);
-    EXPECT_TRUE(Checked(ID_SKIN_SOFT));
 }
 
-TEST_F(FrameCommandsTest, UnknownStoredSkinChecksNothingAndAnySkinCanBeChosen)
+TEST_F(FrameCommandsTest, UnknownStoredSkinIsNoneOfThemAndAnySkinCanBeChosen)
 {
     m_store->Write(kSkinStyle, SkinStyle{7});
     Reopen();
-    EXPECT_FALSE(Checked(ID_SKIN_XP));
-    EXPECT_FALSE(Checked(ID_SKIN_MINI));
-    EXPECT_FALSE(Checked(ID_SKIN_SOFT));
-    m_commands->Execute(ID_SKIN_MINI);
+    EXPECT_NE(m_commands->SkinStyle(), SkinStyle::XPCorona);
+    EXPECT_NE(m_commands->SkinStyle(), SkinStyle::Minimized);
+    EXPECT_NE(m_commands->SkinStyle(), SkinStyle::SoftCrystal);
+    m_commands->ChooseSkin(SkinStyle::Minimized);
     EXPECT_EQ(m_sink.calls, std::vector<std::string>{"skin Skin/Minimized.ssk"});
     EXPECT_EQ(m_store->Get(kSkinStyle), SkinStyle::Minimized);
 }
 
 TEST_F(FrameCommandsTest, CatalogueCommandsRebuildOnlyOnAChange)
 {
-    m_commands->Execute(ID_CATALOG_BY_CONTENT);
-    m_commands->Execute(ID_CATALOG_BY_CONTENT);
-    m_commands->Execute(ID_CATALOG_BY_AREA);
+    m_commands->CatalogBy(CataView::ByContent);
+    m_commands->CatalogBy(CataView::ByContent);
+    m_commands->CatalogBy(CataView::ByArea);
     EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"build 2", "build 1"}));
     EXPECT_EQ(m_store->Get(kCataView), CataView::ByArea);
-    EXPECT_TRUE(Checked(ID_CATALOG_BY_AREA));
-    m_commands->Execute(ID_CATALOG_BY_CONTENT);
+    EXPECT_EQ(m_commands->CataView(), CataView::ByArea);
+    m_commands->CatalogBy(CataView::ByContent);
     Reopen();
-    EXPECT_TRUE(Checked(ID_CATALOG_BY_CONTENT));
+    EXPECT_EQ(m_commands->CataView(), CataView::ByContent);
 }
 
 TEST_F(FrameCommandsTest, BrowseCommandsGoToThePane)
 {
     m_store->Write(kIndexPage, IndexPage::Blank);
     Reopen();
-    m_commands->Execute(ID_BROWSE_HOME);
-    m_commands->Execute(ID_BROWSE_BACK);
-    m_commands->Execute(ID_BROWSE_FORWARD);
-    m_commands->Execute(ID_HELP_PRODUCT);
-    EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"go lumo://start/", "back", "forward",
+    m_commands->Home();
+    m_commands->ShowProductHomepage();
+    EXPECT_EQ(m_sink.calls, (std::vector<std::string>{"go lumo://start/",
                                                       std::string("open ") + kProductWebPage}));
 }
 
@@ -171,17 +160,15 @@ TEST_F(FrameCommandsTest, GoToOpensThePageOfEachChoice)
         m_store->WriteProfileString(kSettingsSection, kIndexPageURL, c.storedUrl);
         Reopen();
         m_sink.calls.clear();
-        m_commands->Execute(ID_HOMEPAGE_GOTO);
+        m_commands->GoToStartPage();
         EXPECT_EQ(m_sink.calls, std::vector<std::string>{c.expected}) << c.indexPage;
-        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_BLANK), c.indexPage == 1);
-        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_DEFAULT), c.indexPage == 2);
-        EXPECT_EQ(Checked(ID_HOMEPAGE_USE_CURRENT), c.indexPage == 3);
+        EXPECT_EQ(m_commands->IndexPage(), IndexPage{c.indexPage});
     }
 }
 
 TEST_F(FrameCommandsTest, GoToReadsTheStoredAddressEachTime)
 {
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     // Changed from outside while the program runs.
     SettingsFile otherConfig = OpenSettingsFile(Path());
     ProfileStore(*otherConfig)
@@ -190,40 +177,40 @@ TEST_F(FrameCommandsTest, GoToReadsTheStoredAddressEachTime)
     m_sink.calls.clear();
     m_store = std::make_unique<ProfileStore>(*m_config);
     FrameCommands commands(*m_store, m_sink);
-    commands.Execute(ID_HOMEPAGE_GOTO);
+    commands.GoToStartPage();
     EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go https://new.example/"});
 }
 
 TEST_F(FrameCommandsTest, UseCurrentStoresTheFirstAddressUntilAnotherChoiceIntervenes)
 {
     // Before any newspaper was selected: the product's start page.
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     EXPECT_EQ(m_store->Get(kIndexPage), IndexPage::Current);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
 
     g_strCurrentURL = "https://first.example/";
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), kProductStartPage);
 
-    m_commands->Execute(ID_HOMEPAGE_USE_BLANK);
+    m_commands->ChooseIndexPage(IndexPage::Blank);
     EXPECT_EQ(m_store->Get(kIndexPage), IndexPage::Blank);
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), "https://first.example/");
 
     // A leaf without an address leaves an empty current address, stored as such.
-    m_commands->Execute(ID_HOMEPAGE_USE_DEFAULT);
+    m_commands->ChooseIndexPage(IndexPage::Default);
     g_strCurrentURL.clear();
-    m_commands->Execute(ID_HOMEPAGE_USE_CURRENT);
+    m_commands->UseCurrent(g_strCurrentURL);
     EXPECT_EQ(m_store->GetProfileString(kSettingsSection, kIndexPageURL), "");
     m_sink.calls.clear();
-    m_commands->Execute(ID_HOMEPAGE_GOTO);
+    m_commands->GoToStartPage();
     EXPECT_EQ(m_sink.calls, std::vector<std::string>{"go "});
 }
 
 TEST_F(FrameCommandsTest, HelpOpensTheHelpFileOfTheProgramDirectory)
 {
     SetProgramDirectory("/opt/Lumo News#1/100%");
-    m_commands->Execute(ID_HELP_CONTENT);
+    m_commands->ShowHelpContent(ProgramDirectory());
     EXPECT_EQ(m_sink.calls,
               std::vector<std::string>{"go file:///opt/Lumo%20News%231/100%25/readme.htm"});
 }

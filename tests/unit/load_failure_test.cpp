@@ -3,7 +3,7 @@
 
 #include <gio/gio.h>
 
-#include "browser/load_failure.h"
+#include "browser/core/load_failure.h"
 
 using namespace lumo;
 

@@ -2,7 +2,7 @@
 // around it.
 #include <gtest/gtest.h>
 
-#include "browser/reader_page.h"
+#include "browser/core/reader_page.h"
 
 using namespace lumo;
 

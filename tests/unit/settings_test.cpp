@@ -177,7 +177,7 @@ TEST(Settings, FileFollowsXdgConfigHome)
         unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(Settings, KeptWindowPlaceIsReadBackOnlyWhenWholeAndFittedToTheScreens)
+TEST(Settings, KeptWindowPlaceIsReadBackOnlyWhenWhole)
 {
     TempDir dir;
     std::string path = dir.File("LumoNewsReader/LumoNewsReader.conf");
@@ -191,13 +191,6 @@ TEST(Settings, KeptWindowPlaceIsReadBackOnlyWhenWholeAndFittedToTheScreens)
     EXPECT_EQ(ReadFile(path).find("[Settings_en]"), std::string::npos);
     WriteFile(path, "[Window]\nLeft=30\nTop=x\nWidth=800\nHeight=600\n");
     EXPECT_EQ(ReadNormalPlacement(*Open(path).store), std::nullopt);
-
-    const std::vector<ScreenRect> screens{{0, 0, 1280, 1000}, {1280, 0, 1920, 1080}};
-    EXPECT_EQ(FitToScreens({100, 80, 390, 47}, screens), std::nullopt);   // unusable size
-    EXPECT_EQ(FitToScreens({-900, 80, 800, 600}, screens), std::nullopt); // off every screen
-    EXPECT_EQ(FitToScreens({100, 80, 800, 600}, screens), (ScreenRect{100, 80, 800, 600}));
-    EXPECT_EQ(FitToScreens({-300, 900, 800, 600}, screens), (ScreenRect{0, 400, 800, 600}));
-    EXPECT_EQ(FitToScreens({1000, 0, 3000, 2000}, screens), (ScreenRect{1280, 0, 1920, 1080}));
 }
 
 TEST(Settings, ALinkedFileStaysALinkAndAnUnchangedValueRewritesNothing)

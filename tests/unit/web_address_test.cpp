@@ -1,7 +1,7 @@
 // Addresses as the web pane loads them, and its failure page.
 #include <gtest/gtest.h>
 
-#include "browser/web_address.h"
+#include "browser/core/web_address.h"
 
 using namespace lumo;
 
@@ -71,4 +71,29 @@ TEST(WebAddressTest, ScriptAndDataAddressesAreRefusedHoweverTheyAreWritten)
          {"https://example.com/javascript:x", "http://a/?u=data:x", "www.javascript.com",
           "javascripts:x", "about:blank", "", "localhost:8080/data"})
         EXPECT_FALSE(IsRefusedAddress(allowed)) << allowed;
+}
+
+// However the field's name is written, nothing asks the mail program to
+// attach a file, and only a mail's own fields are handed on.
+TEST(WebAddressTest, MailAddressesKeepOnlyTheFieldsOfAMail)
+{
+    for (const char* url :
+         {"mailto:a@b.example?attach=/etc/passwd", "mailto:a@b.example?%61ttach=/etc/passwd",
+          "mailto:a@b.example?subject=x&%41TTACHMENT=%2Fetc%2Fpasswd",
+          "mailto:a@b.example%3Fattach=/etc/passwd", "MAILTO:a@b.example?Attach+=x"})
+        EXPECT_EQ(MailAddressForDesktop(url), std::nullopt) << url;
+    EXPECT_EQ(MailAddressForDesktop("mailto:a@b.example?subject=Hi%20there&X-Mailer=evil&body=b"
+                                    "&%43c=c@b.example&in-reply-to=%3Cid%3E#top"),
+              "mailto:a@b.example?subject=Hi%20there&body=b&cc=c@b.example&in-reply-to=%3Cid%3E");
+    EXPECT_EQ(MailAddressForDesktop("mailto:desk@example.com"), "mailto:desk@example.com");
+    EXPECT_EQ(MailAddressForDesktop("https://example.com/?attach=x"), std::nullopt);
+}
+
+// A title shows on one line with nothing invisible in it.
+TEST(WebAddressTest, TitlesLoseSeparatorsAndInvisibleFormatCharacters)
+{
+    EXPECT_EQ(CleanTitle("Morning\u2028Edition\u2029Today"), "Morning Edition Today");
+    EXPECT_EQ(CleanTitle("\u202eSport\u200b\u2060 News\u00ad\ufeff\U000e0041"), "Sport News");
+    EXPECT_EQ(CleanTitle("Caf\u00e9 \u2014 \u65e5\u520a \xff\xfe"),
+              "Caf\u00e9 \u2014 \u65e5\u520a ");
 }

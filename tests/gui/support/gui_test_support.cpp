@@ -12,7 +12,7 @@
 #include <wx/webview.h>
 #include <wx/window.h>
 
-#include "browser/web_environment.h"
+#include "browser/pane/web_environment.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

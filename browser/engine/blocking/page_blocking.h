@@ -1,0 +1,53 @@
+#pragma once
+// Ads and trackers blocked in the pane's page (never in the reader view) by
+// the filters of the library (filter_library.h). While they are first
+// prepared, a web page the program opens waits for them; the program's own
+// pages never do. The user turns blocking off, or allows a site, in the
+// settings group [ContentBlocking] (content_filter/blocking_settings.h).
+#include <functional>
+#include <string>
+
+#include "browser/engine/blocking/filter_library.h"
+
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitContextMenu WebKitContextMenu;
+
+namespace lumo {
+
+class WebEngineHost;
+
+// The blocking of one page view.
+class PageContentBlocking : private FilterUser
+{
+public:
+    PageContentBlocking(WebKitWebView* view, WebEngineHost& host);
+    ~PageContentBlocking() override;
+    PageContentBlocking(const PageContentBlocking&) = delete;
+    PageContentBlocking& operator=(const PageContentBlocking&) = delete;
+
+    // A web page asked for while the filters are being prepared waits for
+    // them: true when `load` is kept, to run once they are ready (or cannot
+    // be had). Any other address drops a load kept earlier.
+    bool HoldUntilReady(const std::string& address, std::function<void()> load);
+    void DropHeldLoad();
+    // Sets the filters for a load of `address`: none on an allowed site or
+    // with blocking off.
+    void ApplyFor(const std::string& address);
+    // The page's menu offers to allow the site of `address`, or to block it again.
+    void AppendMenuItems(WebKitContextMenu* menu, const std::string& address);
+
+private:
+    void OnFiltersSettled(bool failed) override;
+    wxConfigBase* Settings() const override;
+    bool Enabled() const;
+    void Refresh();
+
+    WebKitWebView* m_view;
+    WebEngineHost& m_host;
+    std::function<void()> m_held;
+    std::string m_site;
+    // The set of filters in the view's content manager (0: none).
+    unsigned m_applied = 0;
+};
+
+} // namespace lumo
