@@ -9,7 +9,7 @@
 set -eu
 
 # Lowest first.
-LAYERS=(common res content_filter favorites ui browser directory app)
+LAYERS=(common res content_filter favorites headlines ui browser directory app)
 
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"

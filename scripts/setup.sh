@@ -17,7 +17,7 @@ esac
 
 PACKAGES="g++ make cmake ninja-build pkg-config python3 \
 libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev $WEBKIT_DEV \
-libxml2-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang $CLANG_RT \
+libxml2-dev libsqlite3-dev libxtst-dev libgtest-dev libgmock-dev libbenchmark-dev clang $CLANG_RT \
 libfontconfig-dev xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi \
 fonts-dejavu-core fonts-wqy-microhei xdg-utils \
 x11-utils openbox hyperfine desktop-file-utils appstream dpkg-dev file lintian \
