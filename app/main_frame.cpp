@@ -17,6 +17,7 @@
 #include <wx/textentry.h>
 
 #include "app/menu_additions.h"
+#include "app/opml_commands.h"
 #include "app/skin.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"
@@ -218,6 +219,7 @@ bool CMainFrame::Create()
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
     BindViewCommands(*this);
+    AddOpmlCommands(*this);
     m_toolBar = std::make_unique<FrameToolBar>(*this, m_profile);
     return true;
 }

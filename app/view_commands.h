@@ -28,6 +28,9 @@ enum ViewCommandId : int
     ID_TOOL_FORWARD,
     ID_TOOL_HOME,
     ID_VIEW_COMMAND_LAST = ID_TOOL_HOME,
+    // File > Import and Export Favorites (OPML), app/opml_commands.h.
+    ID_IMPORT_FAVORITES_OPML = 2950,
+    ID_EXPORT_FAVORITES_OPML,
 };
 
 // Makes the frame carry them out and enable them (wxEVT_UPDATE_UI) only when
