@@ -37,9 +37,9 @@ std::string LeftOut(std::size_t unusable)
 {
     if (unusable == 0)
         return {};
-    return unusable == 1 ? " 1 outline was left out: its address is not a web address."
+    return unusable == 1 ? " 1 outline was left out: it has no web address."
                          : " " + std::to_string(unusable) +
-                               " outlines were left out: their addresses are not web addresses.";
+                               " outlines were left out: they have no web address.";
 }
 
 const char* ReplaceFailureText(lumo::ReplaceFailure failure)

@@ -118,8 +118,9 @@ TEST_F(OpmlFilesTest, FeedsGoToFavoritesWithoutAChoiceAndTheMessageCountsEveryth
                "<outline xmlUrl=\"https://feeds.example/all\"/>"
                "<outline title=\"Bad\" xmlUrl=\"file:///etc/passwd\"/></body></opml>");
     EXPECT_TRUE(result.changed);
-    EXPECT_EQ(result.message, "Added 2 favorites; 1 was already there. 1 outline was left out: "
-                              "its address is not a web address.");
+    EXPECT_EQ(result.message,
+              "Added 2 favorites; 1 was already there. 1 outline was left out: it has no web "
+              "address.");
     EXPECT_THAT(m_store.LoadFavorites(),
                 ElementsAre(FavoriteEntry{"Zeit", "https://www.zeit.de/"},
                             FavoriteEntry{"Le Monde", "https://www.lemonde.fr/"},
