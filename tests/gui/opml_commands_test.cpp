@@ -1,5 +1,6 @@
-// File > Import and Export Favorites (OPML) on a real frame, favorites file
-// and headlines database, the file dialog answered with a path of the test's.
+// File > Import and Export Favorites (OPML), and a favorite's Headlines Feed
+// dialog in the tree, on a real frame, favorites file and headlines database;
+// the file dialog is answered with a path of the test's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <gtk/gtk.h>
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
 #include <wx/radiobut.h>
+#include <wx/textctrl.h>
 
 // An unexpected dialog is reported as a failure and then answered with Cancel
 // instead of being shown, so a faulty dialog cannot hang the test.
@@ -21,7 +25,6 @@
 #include "common/app_paths.h"
 #include "directory/favorites_read_ahead.h"
 #include "directory/left_view.h"
-#include "favorites/favorites_store.h"
 #include "gui_test_support.h"
 #include "headlines/core/headlines_store.h"
 #include "headlines/core/opml.h"
@@ -30,7 +33,7 @@
 #include "temp_dir.h"
 
 using namespace lumo;
-using lumo::test::ReadFile;
+using headlines::FeedDialog;
 using lumo::test::WriteFile;
 
 class AnsweringModalHook : public wxTestingModalHook
@@ -49,19 +52,18 @@ protected:
 namespace {
 
 // The feed dialog answered as `answer` does; it returns the dialog's result.
-class AnswerFeedDialog : public wxExpectModalBase<headlines::FeedDialog, AnswerFeedDialog>
+class AnswerFeedDialog : public wxExpectModalBase<FeedDialog, AnswerFeedDialog>
 {
 public:
-    explicit AnswerFeedDialog(std::function<int(headlines::FeedDialog&)> answer)
-        : m_answer(std::move(answer))
+    explicit AnswerFeedDialog(std::function<int(FeedDialog&)> answer) : m_answer(std::move(answer))
     {
     }
 
 protected:
-    int OnInvoked(headlines::FeedDialog* dlg) const override { return m_answer(*dlg); }
+    int OnInvoked(FeedDialog* dlg) const override { return m_answer(*dlg); }
 
 private:
-    std::function<int(headlines::FeedDialog&)> m_answer;
+    std::function<int(FeedDialog&)> m_answer;
 };
 
 class OpmlCommandsTest : public lumo::test::MainFrameFixture
@@ -85,7 +87,7 @@ protected:
         MainFrameFixture::TearDown();
     }
 
-    // The rows under "My Favorites" in the tree.
+    // The rows under "My Favorites", and their names.
     std::vector<CLeftView::Item> FavoriteRows() const
     {
         const DirectoryTree& tree = m_frame->LeftView()->Items();
@@ -102,13 +104,18 @@ protected:
             names.push_back(m_frame->LeftView()->Items().GetItemText(row));
         return names;
     }
+    headlines::FavoriteFeed FeedOf(const std::string& page) const
+    {
+        return headlines::HeadlinesStore::Open(m_dir.File("data/lumo-news-reader/headlines.sqlite"))
+            .store->FeedOfFavorite(page);
+    }
 
     std::string m_dataHome;
     std::string m_chosen;
     std::vector<OpmlFileUse> m_asked;
 };
 
-TEST_F(OpmlCommandsTest, ImportAddsAListsPapersWithTheirFeedsAndExportWritesThemOut)
+TEST_F(OpmlCommandsTest, ImportedPapersKeepTheirFeedsWhichTheTreeChangesAndExportWritesOut)
 {
     const std::string favorites = "<Favorites>\n  <Favorite>\n    <title>Zeit</title>\n"
                                   "    <url>https://www.zeit.de/</url>\n  </Favorite>\n"
@@ -117,70 +124,65 @@ TEST_F(OpmlCommandsTest, ImportAddsAListsPapersWithTheirFeedsAndExportWritesThem
     MakeFrame();
     lumo::test::RecordedMessageBoxes boxes;
 
-    // Broken files and a cancelled dialog change nothing.
-    m_chosen = m_dir.File("broken.opml");
-    WriteFile(m_chosen, "<opml><body><outline title=\"cut off\"");
-    m_frame->ProcessCommand(ID_IMPORT_FAVORITES_OPML);
-    m_chosen.clear();
-    m_frame->ProcessCommand(ID_IMPORT_FAVORITES_OPML);
-    EXPECT_EQ(boxes.texts,
-              (std::vector<std::string>{"The file is not an OPML file: it is not XML."}));
-    EXPECT_EQ(ReadFile(FavoritesFilePath()), favorites);
-
     m_chosen = m_dir.File("feeds.opml");
-    WriteFile(m_chosen,
-              "<?xml version=\"1.0\"?>\n<opml version=\"2.0\"><body>\n"
-              "<outline text=\"Europe\">\n"
-              "  <outline text=\"Le Monde\" type=\"rss\" htmlUrl=\"https://www.lemonde.fr/\""
-              " xmlUrl=\"https://www.lemonde.fr/rss/une.xml\"/>\n"
-              "  <outline text=\"Zeit\" htmlUrl=\"https://www.zeit.de/\"/>\n"
-              "</outline>\n"
-              "<outline type=\"rss\" xmlUrl=\"https://news.example/all.rss\"/>\n"
-              "</body></opml>\n");
-    boxes.texts.clear();
+    WriteFile(m_chosen, "<?xml version=\"1.0\"?>\n<opml version=\"2.0\"><body>\n"
+                        "<outline text=\"Europe\">\n"
+                        "  <outline text=\"Le Monde\" htmlUrl=\"https://www.lemonde.fr/\""
+                        " xmlUrl=\"https://www.lemonde.fr/rss/une.xml\"/>\n"
+                        "  <outline text=\"Zeit\" htmlUrl=\"https://www.zeit.de/\"/>\n"
+                        "</outline>\n"
+                        "<outline type=\"rss\" xmlUrl=\"https://news.example/all.rss\"/>\n"
+                        "</body></opml>\n");
     m_frame->ProcessCommand(ID_IMPORT_FAVORITES_OPML);
     EXPECT_EQ(boxes.texts, (std::vector<std::string>{"Added 2 favorites; 1 was already there."}));
     ASSERT_EQ(FavoriteNames(), (std::vector<std::string>{"Le Monde", "news.example", "Zeit"}));
-    const std::string database = m_dir.File("data/lumo-news-reader/headlines.sqlite");
-    {
-        headlines::StoreOpenResult opened = headlines::HeadlinesStore::Open(database);
-        ASSERT_TRUE(opened.store);
-        EXPECT_EQ(opened.store->FeedOfFavorite("https://www.lemonde.fr/").feedAddress,
-                  "https://www.lemonde.fr/rss/une.xml");
-        EXPECT_EQ(opened.store->FeedOfFavorite("https://news.example/").feedAddress,
-                  "https://news.example/all.rss");
-        EXPECT_EQ(opened.store->FeedOfFavorite("https://www.zeit.de/").choice,
-                  headlines::FeedChoice::NotLookedFor);
-    }
+    EXPECT_EQ(FeedOf("https://www.lemonde.fr/").feedAddress, "https://www.lemonde.fr/rss/une.xml");
+    EXPECT_EQ(FeedOf("https://news.example/").feedAddress, "https://news.example/all.rss");
 
-    // The favorite's menu in the tree shows the feed it came with, and
-    // changes it.
-    wxTEST_DIALOG(EXPECT_TRUE(m_frame->LeftView()->RunPaperCommand(
-                      CLeftView::PaperCommand::HeadlinesFeed, FavoriteRows().at(0))),
-                  AnswerFeedDialog([](headlines::FeedDialog& dialog) {
-                      EXPECT_EQ(dialog.FeedButtons().at(0)->GetLabelText().utf8_string(),
-                                "https://www.lemonde.fr/rss/une.xml, in use");
-                      dialog.NoneButton()->SetValue(true);
-                      return dialog.Accept() ? wxID_OK : wxID_CANCEL;
-                  }));
-    EXPECT_EQ(headlines::HeadlinesStore::Open(database)
-                  .store->FeedOfFavorite("https://www.lemonde.fr/")
-                  .choice,
-              headlines::FeedChoice::None);
+    // The favorite's Headlines Feed shows the feed it came with; a typed
+    // address that is not http or https is refused, one that is is kept.
+    wxTEST_DIALOG(
+        EXPECT_TRUE(m_frame->LeftView()->RunPaperCommand(CLeftView::PaperCommand::HeadlinesFeed,
+                                                         FavoriteRows().at(0))),
+        AnswerFeedDialog([](FeedDialog& dialog) {
+            EXPECT_EQ(dialog.FeedButtons().at(0)->GetLabelText().utf8_string(),
+                      "https://www.lemonde.fr/rss/une.xml, in use");
+            EXPECT_TRUE(dialog.FeedButtons().at(0)->GetValue());
+            EXPECT_STREQ(
+                atk_object_get_name(gtk_widget_get_accessible(dialog.TypedField()->GetHandle())),
+                headlines::kTypedFeedName);
+            dialog.TypedField()->SetValue("feed:www.lemonde.fr/rss");
+            EXPECT_TRUE(dialog.TypedButton()->GetValue()); // typing chose it
+            EXPECT_FALSE(dialog.Accept());
+            dialog.TypedField()->SetValue(" https://www.lemonde.fr/monde/rss ");
+            return dialog.Accept() ? wxID_OK : wxID_CANCEL;
+        }),
+        wxExpectModal<wxMessageDialog>(wxID_OK).Describe(headlines::kMsgFeedNotWebAddress));
+    EXPECT_EQ(FeedOf("https://www.lemonde.fr/").feedAddress, "https://www.lemonde.fr/monde/rss");
+    // None is kept on OK only.
+    const auto chooseNone = [&](int answer) {
+        wxTEST_DIALOG(m_frame->LeftView()->RunPaperCommand(CLeftView::PaperCommand::HeadlinesFeed,
+                                                           FavoriteRows().at(1)),
+                      AnswerFeedDialog([answer](FeedDialog& dialog) {
+                          dialog.NoneButton()->SetValue(true);
+                          return answer == wxID_OK && dialog.Accept() ? wxID_OK : wxID_CANCEL;
+                      }));
+        return FeedOf("https://news.example/").choice;
+    };
+    EXPECT_EQ(chooseNone(wxID_CANCEL), headlines::FeedChoice::Feed);
+    EXPECT_EQ(chooseNone(wxID_OK), headlines::FeedChoice::None);
 
     m_chosen = m_dir.File("out.opml");
     boxes.texts.clear();
     m_frame->ProcessCommand(ID_EXPORT_FAVORITES_OPML);
     EXPECT_EQ(boxes.texts, (std::vector<std::string>{"Exported 3 favorites (1 with a feed) to " +
                                                      m_chosen + "."}));
-    const headlines::OpmlReadResult written = headlines::ReadOpmlFile(m_chosen);
-    EXPECT_EQ(written.outlines,
+    EXPECT_EQ(headlines::ReadOpmlFile(m_chosen).outlines,
               (std::vector<headlines::OpmlOutline>{
                   {"Zeit", "https://www.zeit.de/", ""},
-                  {"Le Monde", "https://www.lemonde.fr/", ""},
-                  {"news.example", "https://news.example/", "https://news.example/all.rss"}}));
-    EXPECT_EQ(m_asked, (std::vector<OpmlFileUse>{OpmlFileUse::Import, OpmlFileUse::Import,
-                                                 OpmlFileUse::Import, OpmlFileUse::Export}));
+                  {"Le Monde", "https://www.lemonde.fr/", "https://www.lemonde.fr/monde/rss"},
+                  {"news.example", "https://news.example/", ""}}));
+    EXPECT_EQ(m_asked, (std::vector<OpmlFileUse>{OpmlFileUse::Import, OpmlFileUse::Export}));
 
     // The commands follow the File menu's own items, after a separator.
     wxMenu* file = m_frame->GetMenuBar()->GetMenu(0);

@@ -9,8 +9,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace headlines {
 namespace {
 
@@ -55,7 +53,7 @@ TEST(OpmlFavoritesTest, AnExportListsWebFavoritesWithTheirFeedsAndReadsBackAsThe
     EXPECT_THAT(readBack, ElementsAre(favorites[0], favorites[3]));
 }
 
-class OpmlFilesTest : public ::testing::Test
+class OpmlImportTest : public ::testing::Test
 {
 protected:
     OpmlImportResult Import(const std::string& opml)
@@ -72,7 +70,7 @@ protected:
     lumo::FavoritesStore m_store{m_favorites, m_reporter};
 };
 
-TEST_F(OpmlFilesTest, AHostileOrUselessFileIsRefusedWithAReasonAndChangesNothing)
+TEST_F(OpmlImportTest, AHostileOrUselessFileIsRefusedWithAReasonAndChangesNothing)
 {
     const std::string kept = "<Favorites>\n</Favorites>\n";
     lumo::test::WriteFile(m_favorites, kept);
@@ -100,7 +98,7 @@ TEST_F(OpmlFilesTest, AHostileOrUselessFileIsRefusedWithAReasonAndChangesNothing
     EXPECT_THAT(m_reporter.messages, IsEmpty());
 }
 
-TEST_F(OpmlFilesTest, FeedsGoToFavoritesWithoutAChoiceAndTheMessageCountsEverything)
+TEST_F(OpmlImportTest, FeedsGoToFavoritesWithoutAChoiceAndTheMessageCountsEverything)
 {
     lumo::test::WriteFile(m_favorites, "<Favorites><Favorite><title>Zeit</title>"
                                        "<url>https://www.zeit.de/</url></Favorite></Favorites>");
@@ -133,24 +131,6 @@ TEST_F(OpmlFilesTest, FeedsGoToFavoritesWithoutAChoiceAndTheMessageCountsEveryth
               "https://feeds.example/all");
     // The user's choice of no feed stays.
     EXPECT_EQ(opened.store->FeedOfFavorite("https://www.zeit.de/").choice, FeedChoice::None);
-}
-
-TEST_F(OpmlFilesTest, AnExportThatCannotBeWrittenSaysWhyAndLeavesTheFileAsItWas)
-{
-    const std::vector<FavoriteEntry> favorites = {{"Le Monde", "https://www.lemonde.fr/"}};
-    lumo::test::WriteFile(m_opml, "old");
-    ASSERT_EQ(chmod(m_opml.c_str(), 0444), 0);
-    const OpmlExportResult refused = ExportOpmlFavorites(favorites, m_opml, m_database);
-    EXPECT_FALSE(refused.written);
-    EXPECT_EQ(refused.message,
-              "The favorites could not be exported to " + m_opml + ": the file is read-only.");
-    EXPECT_EQ(lumo::test::ReadFile(m_opml), "old");
-
-    ASSERT_EQ(chmod(m_opml.c_str(), 0644), 0);
-    EXPECT_TRUE(ExportOpmlFavorites(favorites, m_opml, m_database).written);
-    EXPECT_EQ(ReadOpmlFile(m_opml).outlines.size(), 1u);
-    // Without a database the favorites go without feeds, and none is made.
-    EXPECT_FALSE(lumo::test::FileExists(m_database));
 }
 
 } // namespace
