@@ -17,6 +17,7 @@
 #include <wx/textentry.h>
 
 #include "app/menu_additions.h"
+#include "app/opml_commands.h"
 #include "app/skin.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"

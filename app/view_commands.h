@@ -33,6 +33,11 @@ enum ViewCommandId : int
     ID_TOOL_BACK,
     ID_TOOL_FORWARD,
     ID_TOOL_HOME,
+    // The headlines of the user's papers, on a page of the program's own.
+    ID_HEADLINES,
+    // File > Import and Export Favorites (OPML), app/opml_commands.h.
+    ID_IMPORT_FAVORITES_OPML = 2950,
+    ID_EXPORT_FAVORITES_OPML,
 };
 
 // Makes the frame carry out each command of the table that has an id (from a

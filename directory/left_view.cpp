@@ -24,6 +24,7 @@
 #include "directory/catalogue.h"
 #include "directory/directory_model.h"
 #include "favorites/favorites_store.h"
+#include "headlines/ui/feed_dialog.h"
 #include "ui/accessibility.h"
 #include "ui/gdk_keys.h"
 #include "ui/key_map.h"
@@ -506,8 +507,8 @@ std::vector<CLeftView::PaperCommand> CLeftView::PaperCommands(Item item) const
     if (path.size() < 2 || path[1] != kMyFavoritesBranch)
         commands.push_back(PaperCommand::AddToMyFavorites);
     else
-        commands.insert(commands.end(),
-                        {PaperCommand::Rename, PaperCommand::ChangeAddress, PaperCommand::Remove});
+        commands.insert(commands.end(), {PaperCommand::Rename, PaperCommand::ChangeAddress,
+                                         PaperCommand::Remove, PaperCommand::HeadlinesFeed});
     return commands;
 }
 
@@ -547,6 +548,8 @@ bool CLeftView::RunPaperCommand(PaperCommand command, Item item)
     case PaperCommand::ChangeAddress:
     case PaperCommand::Remove:
         return EditFavoriteRow(command, item);
+    case PaperCommand::HeadlinesFeed:
+        return headlines::ChooseFavoriteFeed(this, name, url);
     }
     return false;
 }
@@ -622,14 +625,15 @@ bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
         {PaperCommand::Rename, "Rename…"},
         {PaperCommand::ChangeAddress, "Change Address…"},
         {PaperCommand::Remove, "Remove…"},
+        {PaperCommand::HeadlinesFeed, "Headlines Feed…"},
     };
     const std::vector<PaperCommand> commands = PaperCommands(item);
     if (commands.empty())
         return false;
     wxMenu menu;
     for (PaperCommand command : commands) {
-        if (command == PaperCommand::Rename)
-            menu.AppendSeparator(); // the favorite's own changes
+        if (command == PaperCommand::Rename || command == PaperCommand::HeadlinesFeed)
+            menu.AppendSeparator(); // the favorite's own changes, then its feed
         for (const auto& [which, label] : kLabels)
             if (which == command)
                 menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command),

@@ -61,9 +61,10 @@ public:
         OpenInWebBrowser,
         CopyAddress,
         AddToMyFavorites, // catalogue papers only
-        Rename,           // favorites only, as are the two below
+        Rename,           // favorites only, as are the three below
         ChangeAddress,
         Remove,
+        HeadlinesFeed,
     };
     // The commands a row offers: none for branches and rows without an address.
     std::vector<PaperCommand> PaperCommands(Item item) const;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -980,16 +981,13 @@ struct Change
 constexpr std::string_view kNewFavoritesFile =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Favorites>\n</Favorites>\n";
 
-// Nothing when the change ends here and returns false: a blank name or
-// address (the file is not even opened), no parser, a file that cannot be
-// read or has no `Favorites` document element (the user is told why), or a
-// text that cannot be read. A missing file is started afresh when `create`.
-std::optional<Change> StartChange(const std::string& path, FavoritesReporter& reporter,
-                                  const std::string& name, const std::string& url, bool create)
+// The file's document with its `Favorites` document element, for a change;
+// nothing when there is no parser or the file cannot be read or has no such
+// element (the user is told why). A missing file is started afresh when
+// `create`.
+std::optional<Document> OpenForChange(const std::string& path, FavoritesReporter& reporter,
+                                      bool create)
 {
-    Change change{{TrimFavoriteText(name), TrimFavoriteText(url)}, {}};
-    if (change.wanted.title.empty() || change.wanted.url.empty())
-        return std::nullopt;
     std::optional<Document> document = OpenDocument(path, reporter);
     if (!document)
         return std::nullopt;
@@ -1010,6 +1008,22 @@ std::optional<Change> StartChange(const std::string& path, FavoritesReporter& re
                 (document->state == FavoritesFileState::Missing ? "." : kMsgSaveRefusedSuffix));
         return std::nullopt;
     }
+    return document;
+}
+
+// Nothing when the change ends here and returns false: a blank name or
+// address (the file is not even opened), no parser, a file that cannot be
+// read or has no `Favorites` document element (the user is told why), or a
+// text that cannot be read. A missing file is started afresh when `create`.
+std::optional<Change> StartChange(const std::string& path, FavoritesReporter& reporter,
+                                  const std::string& name, const std::string& url, bool create)
+{
+    Change change{{TrimFavoriteText(name), TrimFavoriteText(url)}, {}};
+    if (change.wanted.title.empty() || change.wanted.url.empty())
+        return std::nullopt;
+    std::optional<Document> document = OpenForChange(path, reporter, create);
+    if (!document)
+        return std::nullopt;
     change.document = std::move(*document);
     change.root = FindDocumentElement(change.document.doc.get());
     if (!FindEntry(change.root, change.wanted, change.match))
@@ -1223,6 +1237,67 @@ FavoritesStore::EntryEdit FavoritesStore::ChangeFavorite(const FavoriteEntry& en
         }
     }
     return Save(change->document, m_path, m_reporter) ? EntryEdit::Done : EntryEdit::Failed;
+}
+
+FavoritesStore::AddedFavorites
+FavoritesStore::AddFavorites(const std::vector<FavoriteEntry>& entries) const
+{
+    AddedFavorites result;
+    std::vector<FavoriteEntry> typed;
+    typed.reserve(entries.size());
+    for (const FavoriteEntry& entry : entries) {
+        FavoriteEntry trimmed{TrimFavoriteText(entry.title), TrimFavoriteText(entry.url)};
+        if (trimmed.title.size() > kMaxFavoriteTextLength ||
+            trimmed.url.size() > kMaxFavoriteTextLength) {
+            m_reporter.ShowMessage(kMsgTextTooLong);
+            return {};
+        }
+        if (trimmed.title.empty() || trimmed.url.empty())
+            ++result.skipped;
+        else if (!CanHold(trimmed, m_reporter))
+            return {};
+        else
+            typed.push_back(std::move(trimmed));
+    }
+    SilentXmlErrors silent;
+    FolderLock lock(m_path, m_reporter);
+    if (!lock.Held()) {
+        m_reporter.ShowMessage(kMsgSaveBusy);
+        return {};
+    }
+    std::optional<Document> document = OpenForChange(m_path, m_reporter, true);
+    if (!document)
+        return {};
+    xmlNode* root = FindDocumentElement(document->doc.get());
+    // The pairs every child element reads as, the rule FindEntry matches by.
+    std::set<std::pair<std::string, std::string>> present;
+    std::size_t entityBudget = kEntityTextBudget;
+    FavoriteEntry read;
+    for (const xmlNode* child = root->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (!ReadEntry(child, read, entityBudget))
+            return {};
+        present.emplace(std::move(read.title), std::move(read.url));
+    }
+    std::size_t added = 0;
+    for (const FavoriteEntry& entry : typed) {
+        if (!present.emplace(entry.title, entry.url).second) {
+            ++result.skipped;
+            continue;
+        }
+        if (!AppendEntry(root, entry)) {
+            m_reporter.ShowMessage(kMsgSaveFailed);
+            return {};
+        }
+        ++added;
+    }
+    // Nothing new: the file is left as it is, a missing one not created.
+    if (added > 0 && !Save(*document, m_path, m_reporter))
+        return {};
+    result.done = true;
+    result.added = added;
+    return result;
 }
 
 } // namespace lumo

@@ -208,6 +208,23 @@ public:
     // trimming.
     EntryEdit ChangeFavorite(const FavoriteEntry& entry, const FavoriteEntry* changed) const;
 
+    // What adding a list of favorites came to.
+    struct AddedFavorites
+    {
+        bool done = false; // false: nothing was written, and a message said why
+        std::size_t added = 0;
+        // Already in the file, earlier in the list, or blank after trimming.
+        std::size_t skipped = 0;
+    };
+    // Appends the entries, each trimmed, in their order, as one change of
+    // the file under the lock and rules of AddFavorite: the whole list is
+    // refused with AddFavorite's message when a text is too long or holds
+    // characters XML cannot carry, or when the file cannot be read or saved.
+    // An entry that reads as the same pair as one in the file or earlier in
+    // the list is skipped, without a message. The file is written once, and
+    // only when something was added; a missing file is created then.
+    AddedFavorites AddFavorites(const std::vector<FavoriteEntry>& entries) const;
+
 private:
     std::string m_path;
     FavoritesReporter& m_reporter;

@@ -20,6 +20,7 @@ MENU_ITEMS = [
     "Skin", "XP", "Mini", "Soft",
     "View", "Status", "Toolbar", "Block Ads and Trackers",
     "Help", "Content and Index", "Product Homepage", "About...",
+    "Import Favorites (OPML)…", "Export Favorites (OPML)…",
 ]
 TREE_ROWS = ["Lumo News Reader", "My Favorites", "National", "World", "American States",
              "ABCNEWS.com"]

@@ -772,7 +772,7 @@ TEST_F(MainFrameTest, PapersOpenElsewhereAndNewFavoritesShowAtOnce)
     EXPECT_EQ(
         tree->PaperCommands(tree->Items().GetChildren(find(std::string(kMyFavoritesBranch)))[0])
             .size(),
-        6u);
+        7u);
 
     // Ctrl+D keeps the page on screen, its name and address filled in.
     WriteFile(m_dir.File("kept.html"),
