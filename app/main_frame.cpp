@@ -17,7 +17,6 @@
 #include <wx/textentry.h>
 
 #include "app/menu_additions.h"
-#include "app/opml_commands.h"
 #include "app/skin.h"
 #include "app/tool_bar.h"
 #include "app/view_commands.h"
@@ -243,6 +242,14 @@ bool CMainFrame::OnCreateClient()
     m_directoryPane = new CDirectoryPane(m_wndSplitter, m_doc, m_profile, m_reporter);
     m_leftView = m_directoryPane->Tree();
     m_htmlView = new CLumoNewsReaderView(m_wndSplitter, m_doc, m_profile);
+    // The pane reads the headlines of the favorites the tree shows.
+    m_htmlView->SetFavoritesSource([this] {
+        std::vector<FavoritePaper> papers;
+        for (const FavoriteEntry& entry : m_leftView->ShownFavorites())
+            papers.push_back({entry.title, entry.url});
+        return papers;
+    });
+    m_leftView->SetFavoritesBuilt([this] { m_htmlView->FavoritesChanged(); });
     if (!m_leftView || !m_htmlView) {
         m_wndSplitter->Destroy();
         m_wndSplitter = nullptr;

@@ -30,6 +30,11 @@ struct AddedItems
 };
 
 const AddedItems kAdded[] = {
+    {"&File",
+     {{ID_IMPORT_FAVORITES_OPML, "Import Favorites (OPML)\u2026",
+       "Add the papers of a list from another feed reader to your favorites"},
+      {ID_EXPORT_FAVORITES_OPML, "Export Favorites (OPML)\u2026",
+       "Save your favorites and their feeds as a list other feed readers can read"}}},
     {"&View",
      {{ID_ZOOM_IN, "Zoom In", "Make the page larger"},
       {ID_ZOOM_OUT, "Zoom Out", "Make the page smaller"},
@@ -38,7 +43,8 @@ const AddedItems kAdded[] = {
       {ID_READER_VIEW, "Reader View", "Show the article alone, or the page again"},
       {ID_FIND_NEWSPAPER, "Find a Newspaper", "Find a newspaper in the tree by its name"},
       {ID_BLOCK_ADS, content_filter::kBlockAdsAndTrackersLabel,
-       "Block ads and trackers in the pages shown", true}}},
+       "Block ads and trackers in the pages shown", true},
+      {ID_HEADLINES, "Headlines", "Show what is new in your favorite papers"}}},
     {"&Browse",
      {{ID_PAGE_RELOAD, "Reload", "Load the page again"},
       {ID_PAGE_STOP, "Stop", "Stop loading the page"},

@@ -47,26 +47,6 @@ OpmlFileChooser SetOpmlFileChooser(OpmlFileChooser chooser)
     return std::exchange(Chooser(), chooser ? std::move(chooser) : &AskWithFileDialog);
 }
 
-void AddOpmlCommands(CMainFrame& frame)
-{
-    wxMenuBar* bar = frame.GetMenuBar();
-    const int index = bar ? bar->FindMenu("&File") : wxNOT_FOUND;
-    if (index == wxNOT_FOUND)
-        return;
-    wxMenu* menu = bar->GetMenu(index);
-    menu->AppendSeparator();
-    menu->Append(ID_IMPORT_FAVORITES_OPML, wxString::FromUTF8("Import Favorites (OPML)\u2026"),
-                 "Add the papers of a list from another feed reader to your favorites");
-    menu->Append(ID_EXPORT_FAVORITES_OPML, wxString::FromUTF8("Export Favorites (OPML)\u2026"),
-                 "Save your favorites and their feeds as a list other feed readers can read");
-    frame.Bind(
-        wxEVT_MENU, [&frame](wxCommandEvent&) { ImportFavoritesFromOpml(frame); },
-        ID_IMPORT_FAVORITES_OPML);
-    frame.Bind(
-        wxEVT_MENU, [&frame](wxCommandEvent&) { ExportFavoritesToOpml(frame); },
-        ID_EXPORT_FAVORITES_OPML);
-}
-
 void ImportFavoritesFromOpml(CMainFrame& frame)
 {
     const std::string path = Chooser()(&frame, OpmlFileUse::Import);

@@ -24,10 +24,6 @@ using OpmlFileChooser = std::function<std::string(wxWindow* parent, OpmlFileUse 
 // dialog) and returns the previous way. Tests answer with a path of theirs.
 OpmlFileChooser SetOpmlFileChooser(OpmlFileChooser chooser);
 
-// Appends both commands to the File menu, after a separator, and makes the
-// frame carry them out.
-void AddOpmlCommands(CMainFrame& frame);
-
 // The commands: the file asked for, the change made, then a message saying
 // what was done; the tree shows imported favorites at once.
 void ImportFavoritesFromOpml(CMainFrame& frame);

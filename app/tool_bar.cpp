@@ -36,6 +36,7 @@ const ToolSpec kTools[] = {
     {ID_ZOOM_OUT, "Zoom out", "zoom-out"},
     {ID_ZOOM_IN, "Zoom in", "zoom-in"},
     {ID_FIND_IN_PAGE, "Find in page", "edit-find"},
+    {ID_HEADLINES, "Headlines", "application-rss+xml"},
 };
 const ToolSpec kStopTool = {ID_PAGE_RELOAD_OR_STOP, "Stop", "process-stop", ID_PAGE_STOP};
 

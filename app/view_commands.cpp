@@ -1,5 +1,7 @@
 #include "app/view_commands.h"
 
+#include "app/opml_commands.h"
+
 #include <iterator>
 #include <optional>
 
@@ -164,6 +166,10 @@ const Command kCommands[] = {
     // File.
     {.id = ToWxId(ID_MINIMIZE), .run = [](CMainFrame& frame, int) { frame.Iconize(); }},
     {.id = wxID_EXIT, .run = [](CMainFrame& frame, int) { frame.Close(); }},
+    {.id = ID_IMPORT_FAVORITES_OPML,
+     .run = [](CMainFrame& frame, int) { ImportFavoritesFromOpml(frame); }},
+    {.id = ID_EXPORT_FAVORITES_OPML,
+     .run = [](CMainFrame& frame, int) { ExportFavoritesToOpml(frame); }},
 
     // Browse.
     {.id = ToWxId(ID_BROWSE_HOME), .run = [](CMainFrame& frame, int) { frame.Commands().Home(); }},
@@ -251,6 +257,10 @@ const Command kCommands[] = {
     {.id = ID_BLOCK_ADS,
      .run = [](CMainFrame& frame, int) { ToggleBlocking(frame); },
      .checked = BlockingOn},
+    {.id = ID_HEADLINES,
+     .key = K::ShowHeadlines,
+     .run = [](CMainFrame& frame, int) { Pane(frame).ShowHeadlines(); },
+     .enabled = HasPage},
 
     // Help.
     {.id = ToWxId(ID_HELP_CONTENT),

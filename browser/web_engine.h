@@ -5,12 +5,20 @@
 // window is on screen.
 #include <functional>
 #include <string>
+#include <vector>
 
 class wxConfigBase;
 class wxWindow;
 class wxWebView;
 
 namespace lumo {
+
+// A favorite paper, whose headlines the engine keeps: its name and its page.
+struct FavoritePaper
+{
+    std::string name;
+    std::string address;
+};
 
 // Set when the program starts itself again because the web engine could not
 // go on: the address the pane showed, opened in place of the start page.
@@ -67,6 +75,8 @@ public:
     virtual void OnFiltersPreparing(bool preparing) { (void)preparing; }
     // One line for the user about the engine's own work.
     virtual void OnNotice(const std::string& text) { (void)text; }
+    // The user's favorite papers now, whose headlines the engine reads.
+    virtual std::vector<FavoritePaper> FavoritePapers() { return {}; }
 };
 
 enum class EditCommand
@@ -138,6 +148,13 @@ public:
     virtual wxWebView* ReaderView() = 0;
     virtual wxWindow* ReaderWindow() = 0;
     virtual std::string ReaderTitle() const = 0;
+
+    // The Headlines page (lumo://headlines): the headlines of the user's
+    // favorite papers, read in the background once the first page is shown.
+    // The favorites changed (WebEngineHost::FavoritePapers), or the
+    // [Headlines] settings did.
+    virtual void FavoritesChanged() {}
+    virtual void HeadlinesSettingsChanged() {}
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

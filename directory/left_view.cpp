@@ -195,6 +195,22 @@ void CLeftView::BuildCatalogTree(CataView /*arrangement*/)
     m_building.Expand(root);
     m_building.Expand(favorites);
     ShowBuiltTree();
+    if (m_favoritesBuilt)
+        m_favoritesBuilt();
+}
+
+std::vector<FavoriteEntry> CLeftView::ShownFavorites()
+{
+    std::vector<FavoriteEntry> shown;
+    const DirectoryTree& full = FullTree();
+    const Item branch =
+        FindByTextPath(full, {std::string(kAppName), std::string(kMyFavoritesBranch)});
+    for (Item item :
+         branch != DirectoryTree::kTop ? full.GetChildren(branch) : std::vector<Item>()) {
+        const auto slot = static_cast<std::size_t>(full.GetItemData(item));
+        shown.push_back({full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
+    }
+    return shown;
 }
 
 void CLeftView::InsertNational(Item root)
@@ -309,15 +325,7 @@ void CLeftView::PlaceCursorWithoutSelecting()
 void CLeftView::RefreshFavorites()
 {
     // The entries shown now, in the order the branch shows them.
-    std::vector<FavoriteEntry> shown;
-    const DirectoryTree& full = FullTree();
-    const Item branch =
-        FindByTextPath(full, {std::string(kAppName), std::string(kMyFavoritesBranch)});
-    for (Item item :
-         branch != DirectoryTree::kTop ? full.GetChildren(branch) : std::vector<Item>()) {
-        const auto slot = static_cast<std::size_t>(full.GetItemData(item));
-        shown.push_back({full.GetItemText(item), slot < m_strURL.size() ? m_strURL[slot] : ""});
-    }
+    std::vector<FavoriteEntry> shown = ShownFavorites();
     std::vector<FavoriteEntry> stored =
         FavoritesStore(FavoritesFilePath(), m_reporter).LoadFavorites();
     std::vector<FavoriteEntry> storedSorted = stored;

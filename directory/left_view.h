@@ -81,6 +81,10 @@ public:
     // differ from those shown; the rest of the tree keeps its expansion, its
     // selection (not opened again) and its scroll position.
     void RefreshFavorites();
+    // The favorites the tree shows, in its order, and a call after every
+    // build of the tree (at start and after each change of the favorites).
+    std::vector<FavoriteEntry> ShownFavorites();
+    void SetFavoritesBuilt(std::function<void()> built) { m_favoritesBuilt = std::move(built); }
 
     // The build steps for the catalogue's three branches; each continues the
     // address table where the previous step stopped. Called by BuildCatalogTree
@@ -165,6 +169,7 @@ private:
     DirectoryTree m_building;
     // Where the next build takes the favorites from.
     FavoritesReadAhead m_favorites;
+    std::function<void()> m_favoritesBuilt;
     // What the last build found of the favorites file.
     FavoritesFileState m_favoritesState = FavoritesFileState::Read;
     std::vector<std::string> m_strURL;

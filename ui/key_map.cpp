@@ -51,6 +51,7 @@ constexpr KeyBinding kKeys[] = {
     // The window's, from anywhere in it.
     {'E', kCtrl, kAnywhere, T::Window, C::FindNewspaper},
     {'D', kCtrl, kAnywhere, T::Window, C::KeepPage},
+    {'H', kCtrl, kAnywhere, T::Window, C::ShowHeadlines},
 
     // The directory's.
     {WXK_DOWN, kNone, kSearchField, T::Window, C::SelectFirstMatch},

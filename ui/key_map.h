@@ -43,6 +43,7 @@ enum class KeyCommand
     // The window's.
     FindNewspaper,
     KeepPage,
+    ShowHeadlines,
     // The directory's.
     SelectFirstMatch,
     OpenFirstMatch,

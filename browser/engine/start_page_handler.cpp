@@ -3,6 +3,7 @@
 #include <map>
 
 #include "browser/core/web_address.h"
+#include "browser/engine/headlines/headlines_in_pane.h"
 #include "common/resource_ids.h"
 #include "res/embedded.h"
 
@@ -45,6 +46,14 @@ namespace {
 void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer)
 {
     const char* uri = webkit_uri_scheme_request_get_uri(request);
+    std::string headlinesPage;
+    if (HeadlinesPageFor(uri ? uri : "", headlinesPage)) {
+        gsize size = headlinesPage.size();
+        g_autoptr(GInputStream) stream = g_memory_input_stream_new_from_data(
+            g_memdup2(headlinesPage.data(), size), size, g_free);
+        webkit_uri_scheme_request_finish(request, stream, size, "text/html");
+        return;
+    }
     if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri ? uri : "")) {
         if (auto tried = FailedTries().find(failed->address); tried != FailedTries().end())
             failed->tried = tried->second;

@@ -15,6 +15,7 @@
 #include "browser/core/web_address.h"
 #include "browser/engine/blocking/page_blocking.h"
 #include "browser/engine/engine_environment.h"
+#include "browser/engine/headlines/headlines_in_pane.h"
 #include "browser/engine/navigation_policy.h"
 #include "browser/engine/new_window_catcher.h"
 #include "browser/engine/page_keys.h"
@@ -76,6 +77,7 @@ public:
         m_policy = std::make_unique<NavigationPolicy>(m_native, m_host, AsPolicyOwner());
         ConnectViewSignals(m_native, m_webView);
         m_blocking = std::make_unique<PageContentBlocking>(m_native, m_host);
+        m_headlines = std::make_unique<HeadlinesInPane>(m_native, m_host);
     }
 
     ~WebKitEngine() override
@@ -88,6 +90,7 @@ public:
         }
         g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_native), this);
         g_signal_handlers_disconnect_by_data(m_native, this);
+        m_headlines.reset();
         // Back in their windows, which they go with.
         m_reader.reset();
         m_policy.reset();
@@ -141,7 +144,11 @@ public:
 
     bool CanGoForward() const override { return webkit_web_view_can_go_forward(m_native); }
 
-    void Reload() override { m_navigation->Reload(); }
+    void Reload() override
+    {
+        m_headlines->Reload();
+        m_navigation->Reload();
+    }
 
     void SetZoom(double level) override { webkit_web_view_set_zoom_level(ShownNative(), level); }
     double Zoom() const override { return webkit_web_view_get_zoom_level(ShownNative()); }
@@ -220,6 +227,9 @@ public:
     wxWindow* ReaderWindow() override { return m_reader->Window(); }
     std::string ReaderTitle() const override { return m_reader->Title(); }
 
+    void FavoritesChanged() override { m_headlines->FavoritesChanged(); }
+    void HeadlinesSettingsChanged() override { m_headlines->SettingsChanged(); }
+
     int CrashReloadCount() const override { return m_navigation->CrashReloads(); }
     int HungProcessesEnded() const override { return m_navigation->HungEnded(); }
     bool ShowsFailurePage() const override { return m_navigation->ShowsFailurePage(); }
@@ -293,7 +303,11 @@ private:
         m_reader->ForgetAnswers();
         m_host.OnPageCommitted(uri);
     }
-    void PageFinished() override { m_reader->OfferIfArticle(); }
+    void PageFinished() override
+    {
+        m_reader->OfferIfArticle();
+        m_headlines->PageShown(UriOf(m_native));
+    }
 
     // --- What the navigation policy asks ------------------------------------
 
@@ -391,6 +405,7 @@ private:
     std::unique_ptr<ProgramNavigation> m_navigation;
     std::unique_ptr<NavigationPolicy> m_policy;
     std::unique_ptr<PageContentBlocking> m_blocking;
+    std::unique_ptr<HeadlinesInPane> m_headlines;
     std::string m_hovered;
     std::string m_findText;
     // Steps to the next or previous match whose answers are still to come.

@@ -24,6 +24,7 @@
 #include "common/url_opener.h"
 #include "common/window_caption.h"
 #include "content_filter/blocking_settings.h"
+#include "headlines/core/headlines_page.h"
 #include "ui/accessibility.h"
 #include "ui/key_map.h"
 
@@ -483,6 +484,11 @@ wxString CLumoNewsReaderView::FindCount() const
 wxTextCtrl* CLumoNewsReaderView::FindField() const
 {
     return m_findBar ? m_findBar->Field() : nullptr;
+}
+
+void CLumoNewsReaderView::ShowHeadlines()
+{
+    NavigateTo(headlines::HeadlinesAddress(headlines::HeadlinesOrder::NewestFirst), "Headlines");
 }
 
 void CLumoNewsReaderView::OpenFindBar()

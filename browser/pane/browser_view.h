@@ -6,9 +6,11 @@
 // is shown) and sends new windows, downloads and other schemes to the
 // user's own programs. The engine itself starts right after the window is on
 // screen.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <wx/panel.h>
 #include <wx/timer.h>
@@ -122,6 +124,20 @@ public:
     // next or previous match (F3, Shift+F3), closes it (Esc) with the focus
     // back on the page.
     void OpenFindBar();
+
+    // The Headlines page: what is new in the user's favorite papers.
+    void ShowHeadlines();
+    // Where the pane learns the user's favorites (the tree), and that they
+    // changed.
+    void SetFavoritesSource(std::function<std::vector<FavoritePaper>()> source)
+    {
+        m_favoritesSource = std::move(source);
+    }
+    void FavoritesChanged()
+    {
+        if (m_engine)
+            m_engine->FavoritesChanged();
+    }
     void FindAgain(bool backwards);
     void CloseFindBar();
     bool FindBarShown() const;
@@ -147,6 +163,10 @@ private:
     wxConfigBase* Settings() override;
     void OnFiltersPreparing(bool preparing) override;
     void OnNotice(const std::string& text) override;
+    std::vector<FavoritePaper> FavoritePapers() override
+    {
+        return m_favoritesSource ? m_favoritesSource() : std::vector<FavoritePaper>();
+    }
     void CreateReaderBar();
     void UpdateReaderBar();
     void ApplyKeptZoom();
@@ -165,6 +185,7 @@ private:
     CLumoNewsReaderDoc& m_doc;
     ProfileStore& m_profile;
     std::unique_ptr<WebEngine> m_engine;
+    std::function<std::vector<FavoritePaper>()> m_favoritesSource;
     wxTimer m_engineStart;
     bool m_engineFailed = false;
     // The address (and name) asked for before the web engine was started.
