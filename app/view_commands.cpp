@@ -16,7 +16,7 @@
 namespace lumo {
 namespace {
 
-// On until the user turns it off; the pane takes it up at its next page.
+// On until the user turns it off.
 content_filter::BlockingSettings Blocking(CMainFrame& frame)
 {
     return content_filter::BlockingSettings(&frame.Profile().Config());
@@ -64,6 +64,12 @@ void Run(CMainFrame& frame, int id)
         break;
     case ID_BLOCK_ADS:
         Blocking(frame).SetEnabled(!Blocking(frame).Enabled());
+        // Whatever the filters did to the page, it shows as it now should.
+        if (!pane->PageAddress().empty())
+            pane->Reload();
+        break;
+    case ID_BUILT_IN_FILTER_LISTS:
+        pane->UseBuiltInFilterLists();
         break;
     case ID_TOOL_BACK:
         frame.Commands().Execute(ID_BROWSE_BACK);
@@ -112,6 +118,8 @@ bool CanRunViewCommand(CMainFrame& frame, int id)
         return !pane->PageAddress().empty();
     case ID_BLOCK_ADS:
         return true;
+    case ID_BUILT_IN_FILTER_LISTS:
+        return page && Blocking(frame).Enabled();
     case ID_TOOL_BACK:
         return pane->CanGoBack();
     case ID_TOOL_FORWARD:

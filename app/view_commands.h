@@ -27,7 +27,8 @@ enum ViewCommandId : int
     ID_TOOL_BACK,
     ID_TOOL_FORWARD,
     ID_TOOL_HOME,
-    ID_VIEW_COMMAND_LAST = ID_TOOL_HOME,
+    ID_BUILT_IN_FILTER_LISTS, // the ad and tracker lists fetched from the web dropped
+    ID_VIEW_COMMAND_LAST = ID_BUILT_IN_FILTER_LISTS,
 };
 
 // Makes the frame carry them out and enable them (wxEVT_UPDATE_UI) only when

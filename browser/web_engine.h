@@ -138,6 +138,11 @@ public:
     virtual wxWebView* ReaderView() = 0;
     virtual wxWindow* ReaderWindow() = 0;
     virtual std::string ReaderTitle() const = 0;
+
+    // Drops the ad and tracker lists fetched from the web: the filters the
+    // program came with serve again, and the page on screen is loaded again
+    // with them.
+    virtual void UseBuiltInFilterLists() {}
 };
 
 using WebEngineFactory = WebEngine* (*)(wxWindow* parent, WebEngineHost& host);

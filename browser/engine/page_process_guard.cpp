@@ -243,6 +243,8 @@ void PageProcessGuard::OnResponsiveChanged()
 void PageProcessGuard::OnWebProcessTerminated(WebKitWebProcessTerminationReason reason)
 {
     m_owner.EndLoad();
+    if (reason == WEBKIT_WEB_PROCESS_CRASHED)
+        m_owner.PageProcessCrashed();
     if (m_endingHungProcess) {
         // Ended for the user's navigation: run it in a fresh process.
         m_endingHungProcess = false;

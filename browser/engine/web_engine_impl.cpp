@@ -259,6 +259,11 @@ public:
     wxWindow* ReaderWindow() override { return m_reader->Window(); }
     std::string ReaderTitle() const override { return m_reader->Title(); }
 
+    void UseBuiltInFilterLists() override
+    {
+        m_blocking->ReturnToShippedLists([this] { Reload(); });
+    }
+
     int CrashReloadCount() const override { return m_guard->CrashReloads(); }
     int HungProcessesEnded() const override { return m_guard->HungEnded(); }
     bool ShowsFailurePage() const override
@@ -379,6 +384,9 @@ private:
         // The page is named as the user chose it, else by its last title.
         ShowFailure(address, !m_visit.name.empty() ? m_visit.name : m_title, reason);
     }
+
+    // One that dies again and again with the filters turns them off.
+    void PageProcessCrashed() override { m_blocking->OnPageProcessCrashed(); }
 
     // --- Loading, failures and the secure address first -------------------
 
