@@ -24,6 +24,8 @@
 #include <filesystem>
 #include <set>
 
+#include <signal.h>
+
 #include <wx/statusbr.h>
 
 #include <webkit2/webkit2.h>
@@ -419,4 +421,39 @@ TEST_F(ContentBlockingPaneTest, ADamagedCompiledStoreIsCompiledAgain)
     ASSERT_EQ(records->size(), 2u);
     for (const CompiledRecord& record : *records)
         EXPECT_TRUE(Intact(kStore() / "filters", record)) << record.id;
+}
+
+TEST_F(ContentBlockingPaneTest, APageProcessThatKeepsCrashingWithTheFiltersTurnsThemOffForTheRun)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n");
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    m_frame->CreateStatusBar();
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    ASSERT_EQ(Load(),
+              "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load ad-box=none");
+
+    // The page's process dies three times in a row, as with a filter that
+    // takes it down at every page.
+    for (int crash = 0; crash < 3; ++crash) {
+        const std::vector<WebProcessUsage> processes = WebProcessesOfThisProgram();
+        ASSERT_FALSE(processes.empty()) << crash;
+        for (const WebProcessUsage& process : processes)
+            kill(process.pid, SIGKILL);
+        ASSERT_TRUE(WaitFor([&] {
+            const std::vector<WebProcessUsage> now = WebProcessesOfThisProgram();
+            return !now.empty() && now.front().pid != processes.front().pid && !m_view->IsLoading();
+        })) << crash;
+        EXPECT_EQ(ContentFiltersReady(), crash < 2) << crash;
+    }
+    EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kFiltersTurnedOffMessage);
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    // For the rest of the run.
+    PrepareFiltersAgain();
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
 }
