@@ -33,19 +33,18 @@ public:
     void Add(const char* data, std::size_t size)
     {
         m_length += size;
-        for (std::size_t i = 0; i < size; ++i) {
-            m_block[m_filled++] = data[i];
+        while (size > 0 && (m_filled > 0 || size < sizeof m_block)) {
+            m_block[m_filled++] = *data++;
+            --size;
             if (m_filled == sizeof m_block) {
-                Round();
+                Round(m_block);
                 m_filled = 0;
             }
-            // Whole blocks straight from the data.
-            while (m_filled == 0 && size - i - 1 >= sizeof m_block) {
-                std::memcpy(m_block, data + i + 1, sizeof m_block);
-                Round();
-                i += sizeof m_block;
-            }
         }
+        for (; size >= sizeof m_block; data += sizeof m_block, size -= sizeof m_block)
+            Round(data);
+        while (size-- > 0)
+            m_block[m_filled++] = *data++;
     }
 
     std::uint64_t Value() const
@@ -74,11 +73,11 @@ private:
         return (x << bits) | (x >> (64 - bits));
     }
 
-    void Round()
+    void Round(const char* block)
     {
         for (int lane = 0; lane < 4; ++lane) {
             std::uint64_t word;
-            std::memcpy(&word, m_block + lane * 8, 8);
+            std::memcpy(&word, block + lane * 8, 8);
             m_lanes[lane] = Rotate(m_lanes[lane] + word * kPrime2, 31) * kPrime1;
         }
     }

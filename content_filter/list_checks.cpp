@@ -1,6 +1,8 @@
 #include "content_filter/list_checks.h"
 
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 namespace lumo::content_filter {
 namespace {
@@ -150,6 +152,20 @@ std::size_t CountRules(std::string_view json)
          at = json.find(kRuleStart, at + kRuleStart.size()))
         ++count;
     return count;
+}
+
+std::map<std::string, std::size_t>
+CountShippedRules(const std::vector<std::filesystem::path>& files)
+{
+    std::map<std::string, std::size_t> counts;
+    for (const std::filesystem::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string stem = file.stem().string();
+        counts[stem.substr(0, stem.rfind('-'))] += CountRules(text.str());
+    }
+    return counts;
 }
 
 std::string CheckRuleCount(const std::string& name, std::size_t fresh, std::size_t shipped)

@@ -4,6 +4,8 @@
 // refused, as is one far larger or smaller than the list shipped in its
 // place. Plain C++: no wx, no GTK.
 #include <cstddef>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,10 @@ bool HidesWholePage(std::string_view selectors);
 
 // The rules of a JSON array as the converter writes it.
 std::size_t CountRules(std::string_view json);
+// The rules of each list ("ads" for ads-1.json and ads-2.json) in its
+// shipped files; a file that cannot be read counts none.
+std::map<std::string, std::size_t>
+CountShippedRules(const std::vector<std::filesystem::path>& files);
 
 // Why `fresh` rules may not take the place of the `shipped` ones of the list
 // `name`, or "": a list is kept within half to twice the size of the one

@@ -3,6 +3,7 @@
 // refused, a sound list passes (the packaged EasyList and EasyPrivacy too),
 // and a list far off the shipped one's size is refused.
 #include "content_filter/list_checks.h"
+#include "temp_dir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -75,6 +76,13 @@ TEST(ContentListChecks, AListIsKeptWithinHalfToTwiceTheShippedSize)
     EXPECT_EQ(CountRules(parts.front()), 4u);
     EXPECT_EQ(CountRules(AppendRules(parts.front(), {ExemptPagesOf("lumo")})), 5u);
     EXPECT_EQ(CountRules(SplitIntoParts(Converter().Finish(), WebKitMaxRules).front()), 0u);
+    lumo::test::TempDir shipped;
+    lumo::test::WriteFile(shipped.File("ads-1.json"), parts.front());
+    lumo::test::WriteFile(shipped.File("ads-2.json"), parts.front());
+    lumo::test::WriteFile(shipped.File("trackers-1.json"), parts.front());
+    EXPECT_EQ(CountShippedRules({shipped.File("ads-1.json"), shipped.File("ads-2.json"),
+                                 shipped.File("trackers-1.json")}),
+              (std::map<std::string, std::size_t>{{"ads", 8}, {"trackers", 4}}));
 
     EXPECT_EQ(CheckRuleCount("ads", 60000, 60000), "");
     EXPECT_EQ(CheckRuleCount("ads", 30000, 60000), "");

@@ -14,7 +14,6 @@
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
 #include "content_filter/filter_lists.h"
-#include "content_filter/list_checks.h"
 
 namespace fs = std::filesystem;
 using namespace lumo::content_filter;
@@ -91,13 +90,6 @@ bool AllIntact(const std::vector<CompiledRecord>& records)
                                            [](const auto& r) { return Intact(StoreFolder(), r); });
 }
 
-// The list a shipped file holds a part of: "ads" for ads-2.json.
-std::string ListOf(const fs::path& file)
-{
-    const std::string stem = file.stem().string();
-    return stem.substr(0, stem.rfind('-'));
-}
-
 std::string MessageOf(const GError* error)
 {
     return error && error->message ? error->message : "unknown error";
@@ -157,12 +149,11 @@ struct StoreJob
 } // namespace
 
 // What the start finds on disk, read on a worker: the shipped files'
-// checksum and rule counts, and whether the compiled files are as recorded.
+// checksum, and whether the compiled files are as recorded.
 struct FilterLibrary::StartPlan
 {
     std::vector<fs::path> files;
     std::string sum;
-    std::map<std::string, std::size_t> counts;
     bool shippedChanged = true;
     bool shippedIntact = false;
     std::vector<std::string> shippedIds;
@@ -177,8 +168,6 @@ struct FilterLibrary::StartPlan
             !fs::is_directory(fs::symlink_status(StoreFolder(), error)))
             fs::remove(StoreFolder(), error);
         plan.sum = ChecksumOfFiles(plan.files);
-        for (const fs::path& file : plan.files)
-            plan.counts[ListOf(file)] += CountRules(ReadText(file));
         const std::string shipped = ReadText(ShippedState());
         const std::size_t firstLine = shipped.find('\n');
         if (firstLine != std::string::npos && shipped.substr(0, firstLine) == plan.sum) {
@@ -206,10 +195,9 @@ FilterLibrary& FilterLibrary::Get()
     return *library;
 }
 
-std::size_t FilterLibrary::ShippedRuleCount(const std::string& list) const
+std::vector<fs::path> FilterLibrary::ShippedFiles() const
 {
-    auto found = m_shippedCounts.find(list);
-    return found == m_shippedCounts.end() ? 0 : found->second;
+    return ShippedFilterFiles(ShippedFolder());
 }
 
 void FilterLibrary::Add(FilterUser* user)
@@ -284,7 +272,6 @@ void FilterLibrary::OnStartPlan(StartPlan& plan)
         return;
     }
     m_shippedSum = plan.sum;
-    m_shippedCounts = plan.counts;
     // New shipped filters are newer than lists fetched before them; the
     // fetched lists' damaged files cannot be compiled again (their lists are
     // not kept): the shipped filters serve until the next update.

@@ -8,9 +8,8 @@
 // is recorded by size and checksum and compiled again when it no longer
 // matches. Every compiled set ends with an exception for the program's own
 // pages, which are never filtered.
-#include <cstddef>
+#include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -55,8 +54,8 @@ public:
     // Goes up at every change of the filters in use.
     unsigned Generation() const { return m_generation; }
     const FilterSet& Filters() const { return m_filters; }
-    // The rules of each shipped list ("ads", "trackers"), once prepared.
-    std::size_t ShippedRuleCount(const std::string& list) const;
+    // The shipped filter files.
+    std::vector<std::filesystem::path> ShippedFiles() const;
 
     void Add(FilterUser* user);
     void Remove(FilterUser* user);
@@ -115,7 +114,6 @@ private:
     int m_compiling = 0;
     GObjectPtr<WebKitUserContentFilterStore> m_store;
     std::string m_shippedSum;
-    std::map<std::string, std::size_t> m_shippedCounts;
     FilterSet m_filters;
     std::vector<FilterUser*> m_users;
 };

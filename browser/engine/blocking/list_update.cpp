@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <utility>
@@ -44,6 +45,7 @@ std::string MessageOf(const GError* error)
 struct ConvertedLists
 {
     std::vector<std::pair<std::string, std::string>> texts; // name, list
+    std::vector<std::filesystem::path> shippedFiles;
     std::map<std::string, std::size_t> shippedCounts;
     std::vector<std::pair<std::string, std::string>> parts; // name-N, rules
     std::string error;
@@ -51,6 +53,7 @@ struct ConvertedLists
     static void Convert(ConvertedLists& lists)
     {
         const std::vector<Rule> last = {ExemptPagesOf(kStartPageScheme)};
+        lists.shippedCounts = CountShippedRules(lists.shippedFiles);
         for (auto& [name, text] : lists.texts) {
             lists.error = ConvertList(lists, name, text, last);
             if (!lists.error.empty())
@@ -252,10 +255,9 @@ void ListUpdater::Read(GObject* source, GAsyncResult* result, gpointer)
 void ListUpdater::Convert()
 {
     auto lists = std::make_unique<ConvertedLists>();
-    for (Download& download : m_downloads) {
+    for (Download& download : m_downloads)
         lists->texts.emplace_back(download.name, std::move(download.text));
-        lists->shippedCounts[download.name] = FilterLibrary::Get().ShippedRuleCount(download.name);
-    }
+    lists->shippedFiles = FilterLibrary::Get().ShippedFiles();
     m_downloads.clear();
     RunOnWorker<ConvertedLists>(std::move(lists), ConvertedLists::Convert,
                                 [](ConvertedLists& lists) {
