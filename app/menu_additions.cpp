@@ -44,6 +44,8 @@ const AddedItems kAdded[] = {
       {ID_FIND_NEWSPAPER, "Find a Newspaper", "Find a newspaper in the tree by its name"},
       {ID_BLOCK_ADS, content_filter::kBlockAdsAndTrackersLabel,
        "Block ads and trackers in the pages shown", true},
+      {ID_BUILT_IN_FILTER_LISTS, content_filter::kBuiltInListsLabel,
+       "Drop the ad and tracker lists fetched from the web and use those the program came with"},
       {ID_HEADLINES, "Headlines", "Show what is new in your favorite papers"}}},
     {"&Browse",
      {{ID_PAGE_RELOAD, "Reload", "Load the page again"},

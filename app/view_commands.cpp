@@ -24,7 +24,7 @@
 namespace lumo {
 namespace {
 
-// On until the user turns it off; the pane takes it up at its next page.
+// On until the user turns it off.
 content_filter::BlockingSettings Blocking(CMainFrame& frame)
 {
     return content_filter::BlockingSettings(&frame.Profile().Config());
@@ -255,8 +255,17 @@ const Command kCommands[] = {
      .run = [](CMainFrame& frame, int) { Directory(frame).FocusSearch(); },
      .enabled = [](CMainFrame& frame) { return frame.DirectoryPane() != nullptr; }},
     {.id = ID_BLOCK_ADS,
-     .run = [](CMainFrame& frame, int) { ToggleBlocking(frame); },
+     .run =
+         [](CMainFrame& frame, int) {
+             ToggleBlocking(frame);
+             // Whatever the filters did to the page, it shows as it now should.
+             if (!Pane(frame).PageAddress().empty())
+                 Pane(frame).Reload();
+         },
      .checked = BlockingOn},
+    {.id = ID_BUILT_IN_FILTER_LISTS,
+     .run = [](CMainFrame& frame, int) { Pane(frame).UseBuiltInFilterLists(); },
+     .enabled = [](CMainFrame& frame) { return HasPage(frame) && BlockingOn(frame); }},
     {.id = ID_HEADLINES,
      .key = K::ShowHeadlines,
      .run = [](CMainFrame& frame, int) { Pane(frame).ShowHeadlines(); },

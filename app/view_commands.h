@@ -33,6 +33,7 @@ enum ViewCommandId : int
     ID_TOOL_BACK,
     ID_TOOL_FORWARD,
     ID_TOOL_HOME,
+    ID_BUILT_IN_FILTER_LISTS, // the ad and tracker lists fetched from the web dropped
     // The headlines of the user's papers, on a page of the program's own.
     ID_HEADLINES,
     // File > Import and Export Favorites (OPML), app/opml_commands.h.

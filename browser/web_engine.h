@@ -149,6 +149,11 @@ public:
     virtual wxWindow* ReaderWindow() = 0;
     virtual std::string ReaderTitle() const = 0;
 
+    // Drops the ad and tracker lists fetched from the web: the filters the
+    // program came with serve again, and the page on screen is loaded again
+    // with them.
+    virtual void UseBuiltInFilterLists() {}
+
     // The Headlines page (lumo://headlines): the headlines of the user's
     // favorite papers, read in the background once the first page is shown.
     // The favorites changed (WebEngineHost::FavoritePapers), or the

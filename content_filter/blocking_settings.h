@@ -37,12 +37,16 @@ inline constexpr const char* kDefaultEasyPrivacyAddress =
 inline constexpr const char* kAllowAdsLabel = "Allow Ads on This Site";
 inline constexpr const char* kBlockAdsLabel = "Block Ads on This Site";
 inline constexpr const char* kBlockAdsAndTrackersLabel = "Block Ads and Trackers";
+inline constexpr const char* kBuiltInListsLabel = "Use Built-in Ad and Tracker Lists";
 // What the status bar says while a page waits for the filters, and when
 // they cannot be had.
 inline constexpr const char* kPreparingFiltersMessage =
     "Preparing the ad and tracker filters\u2026";
 inline constexpr const char* kFiltersFailedMessage =
     "The ad and tracker filters could not be prepared: pages are shown without them";
+inline constexpr const char* kFiltersTurnedOffMessage =
+    "Pages stopped working with the ad and tracker filters: they are off until the program "
+    "starts again";
 
 // The blocking settings of one settings store. Every read gives the key's
 // default when the store holds no readable value; every write is flushed at

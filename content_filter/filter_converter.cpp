@@ -980,4 +980,30 @@ std::vector<std::string> SplitIntoParts(const Conversion& conversion, std::size_
     return parts;
 }
 
+Rule ExemptPagesOf(std::string_view scheme)
+{
+    Rule rule;
+    rule.action = Rule::Action::IgnorePreviousRules;
+    rule.ifTopUrl = {"^" + std::string(scheme) + ":"};
+    return rule;
+}
+
+std::string AppendRules(std::string_view json, const std::vector<Rule>& rules)
+{
+    std::size_t end = json.find_last_not_of(" \t\r\n");
+    if (end == std::string_view::npos || json[end] != ']')
+        return std::string(json);
+    std::string out(json.substr(0, end));
+    const std::size_t last = out.find_last_not_of(" \t\r\n");
+    bool first = last == std::string::npos || out[last] == '[';
+    out.erase(last == std::string::npos ? 0 : last + 1);
+    for (const Rule& rule : rules) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += RuleToJson(rule);
+    }
+    out += "\n]\n";
+    return out;
+}
+
 } // namespace lumo::content_filter

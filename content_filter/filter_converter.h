@@ -156,4 +156,11 @@ std::vector<std::string> SplitIntoParts(const Conversion& conversion, std::size_
 // WebKit refuses a filter of more rules than this.
 constexpr std::size_t WebKitMaxRules = 150000;
 
+// The exception that lifts every rule before it on the pages of `scheme`
+// and on all they load: the program's own pages are never filtered.
+Rule ExemptPagesOf(std::string_view scheme);
+// A JSON array of rules (a part, or a shipped file) with `rules` after its
+// own, last.
+std::string AppendRules(std::string_view json, const std::vector<Rule>& rules);
+
 } // namespace lumo::content_filter

@@ -11,8 +11,8 @@ namespace lumo::content_filter {
 // The shipped filter files of a folder: ads-N.json and trackers-N.json, in
 // order of name (empty when there are none).
 std::vector<std::filesystem::path> ShippedFilterFiles(const std::filesystem::path& folder);
-// A checksum of the files' names and contents (FNV-1a, 64 bits, in hex);
-// empty when one cannot be read.
+// A checksum of the files' names and contents (64 bits, in hex); empty
+// when one cannot be read.
 std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files);
 
 // Whether a downloaded text is an Adblock filter list: it begins with its

@@ -295,6 +295,8 @@ void PageProcessGuard::OnWebProcessTerminated(WebKitWebProcessTerminationReason 
     // A probe sent to the process that went is never answered.
     m_probeOpen = false;
     ++m_probe;
+    if (reason == WEBKIT_WEB_PROCESS_CRASHED)
+        m_owner.PageProcessCrashed();
     if (m_endingHungProcess) {
         // Ended for the user's navigation: run it in a fresh process.
         m_endingHungProcess = false;

@@ -45,6 +45,8 @@ public:
         virtual std::string ProgramUri() const = 0;
         // The pane's failure page for `address`.
         virtual void ShowProcessFailure(const std::string& address, FailureReason reason) = 0;
+        // The page process crashed; the guard acts on it next.
+        virtual void PageProcessCrashed() {}
     };
 
     PageProcessGuard(WebKitWebView* view, Owner& owner);

@@ -36,6 +36,8 @@ public:
         virtual void PageCommitted(const std::string& uri) = 0;
         // The page shown has loaded in full.
         virtual void PageFinished() = 0;
+        // The page process crashed; the navigation reloads the page next.
+        virtual void PageProcessCrashed() {}
     };
 
     ProgramNavigation(WebKitWebView* view, Owner& owner);
@@ -86,6 +88,7 @@ private:
     std::string AskedAddress() const override { return m_visit.address; }
     std::string ProgramUri() const override { return m_programUri; }
     void ShowProcessFailure(const std::string& address, FailureReason reason) override;
+    void PageProcessCrashed() override { m_owner.PageProcessCrashed(); }
 
     // Starts a navigation, in a fresh page process when the page process
     // does not answer.

@@ -234,6 +234,11 @@ public:
     int HungProcessesEnded() const override { return m_navigation->HungEnded(); }
     bool ShowsFailurePage() const override { return m_navigation->ShowsFailurePage(); }
 
+    void UseBuiltInFilterLists() override
+    {
+        m_blocking->ReturnToShippedLists([this] { Reload(); });
+    }
+
 private:
     // The engine as its parts see it.
     NavigationPolicy::Owner& AsPolicyOwner() { return *this; }
@@ -303,6 +308,8 @@ private:
         m_reader->ForgetAnswers();
         m_host.OnPageCommitted(uri);
     }
+    // One that dies again and again with the filters turns them off.
+    void PageProcessCrashed() override { m_blocking->OnPageProcessCrashed(); }
     void PageFinished() override
     {
         m_reader->OfferIfArticle();

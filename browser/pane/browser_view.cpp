@@ -391,6 +391,12 @@ void CLumoNewsReaderView::UpdateReaderBar()
     }
 }
 
+void CLumoNewsReaderView::UseBuiltInFilterLists()
+{
+    if (m_engine)
+        m_engine->UseBuiltInFilterLists();
+}
+
 void CLumoNewsReaderView::ToggleReader()
 {
     if (!m_engine)

@@ -116,6 +116,8 @@ public:
     // page of the program's own, in place of the page, which stays as it
     // was. The same key, the button, Esc and Back return to the page.
     void ToggleReader();
+    // The ad and tracker lists the program came with serve again.
+    void UseBuiltInFilterLists();
     bool ReaderOffered() const { return m_engine && m_engine->ReaderOffered(); }
     bool ReaderShown() const { return m_engine && m_engine->ReaderShown(); }
     wxButton* ReaderButton() const { return m_readerButton; }

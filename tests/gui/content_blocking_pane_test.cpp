@@ -2,7 +2,10 @@
 // filters are compiled into the cache at the first page, which waits for
 // them; a tracker's request never reaches the server and an ad's box is not
 // shown; an allowed site, and blocking turned off, get everything again; the
-// lists fetched anew are used once compiled, and a failed update keeps them.
+// lists fetched anew are used once compiled, a failed update keeps them, and
+// the built-in lists come back on request. A list that would take the pages
+// down is refused, the program's own pages show whatever the filters say,
+// and a damaged compiled filter is compiled again.
 #include "blocking_report_page.h"
 #include "browser/engine/blocking/filter_library.h"
 #include "browser/engine/blocking/list_update.h"
@@ -11,6 +14,7 @@
 #include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
+#include "content_filter/filter_store.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,6 +23,8 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+
+#include <signal.h>
 
 #include <wx/statusbr.h>
 
@@ -41,7 +47,32 @@ void WriteFilters(const std::string& folder, const std::string& name, const std:
     converter.AddList(list);
     std::vector<std::string> parts = SplitIntoParts(converter.Finish(), WebKitMaxRules);
     ASSERT_EQ(parts.size(), 1u);
+    std::filesystem::create_directories(folder);
     WriteFile(folder + "/" + name + "-1.json", parts.front());
+}
+
+// Rules that block hosts no page here loads from, `count` of them.
+std::string HostRules(const std::string& name, int count)
+{
+    std::string rules;
+    for (int i = 0; i < count; ++i)
+        rules += "||" + name + std::to_string(i) + ".example^\n";
+    return rules;
+}
+
+const auto kStore = [] {
+    return std::filesystem::path(g_get_user_cache_dir()) / "lumo-news-reader";
+};
+
+// The files of the compiled filters' store.
+std::vector<std::string> Compiled()
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(kStore() / "filters", error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class ContentBlockingPaneTest : public lumo::test::BrowserPaneFixture
@@ -94,6 +125,40 @@ protected:
 
     BlockingSettings Blocking() { return BlockingSettings(m_settings.get()); }
 
+    // The lists the next update fetches.
+    void ServeLists(const std::string& easyList, const std::string& easyPrivacy)
+    {
+        lumo::test::WebResponse ads, trackers;
+        ads.contentType = trackers.contentType = "text/plain";
+        ads.body = "[Adblock Plus 2.0]\n! Title: EasyList\n" + easyList;
+        trackers.body = "[Adblock Plus 2.0]\n! Title: EasyPrivacy\n" + easyPrivacy;
+        m_server.Route("/lists/easylist.txt", ads);
+        m_server.Route("/lists/easyprivacy.txt", trackers);
+        Blocking().SetListAddresses(m_server.Url("/lists/easylist.txt"),
+                                    m_server.Url("/lists/easyprivacy.txt"));
+    }
+
+    // An update of the lists, due at once; false when it did not end in time.
+    bool UpdateLists()
+    {
+        const FilterListUpdates before = FilterListUpdateCount();
+        Blocking().SetLastListUpdate(0);
+        CheckFilterListsNow();
+        return WaitFor(
+            [&] {
+                const FilterListUpdates now = FilterListUpdateCount();
+                return now.switched + now.failed > before.switched + before.failed;
+            },
+            std::chrono::seconds(90));
+    }
+
+    // The style of the page on screen's body, once it is loaded.
+    std::string BodyDisplay()
+    {
+        WaitFor([&] { return !m_view->IsLoading(); });
+        return RunScript("getComputedStyle(document.body).display");
+    }
+
     lumo::test::LocalWebServer m_server;
     int m_loads = 0;
 };
@@ -106,18 +171,13 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     // enough rules to take WebKit a while to compile.
     const std::string shipped = m_dir.File("filters");
     std::filesystem::create_directories(shipped);
-    std::string ads = "[Adblock Plus 2.0]\n/ads/*$image\n##.ad-box\n";
-    for (int i = 0; i < 40000; ++i)
-        ads += "||ads" + std::to_string(i) + ".example^\n";
-    WriteFilters(shipped, "ads", ads);
-    WriteFilters(shipped, "trackers", "[Adblock Plus 2.0]\n/tracker/*\n");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n" + HostRules("ads", 40000));
+    WriteFilters(shipped, "trackers", "/tracker/*\n||trackers.example^\n");
     SetShippedFiltersFolder(shipped);
     SetListUpdateDelay(std::chrono::hours(24));
     SetNetworkAvailableCheck([] { return true; });
 
     ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
-    Blocking().SetListAddresses(m_server.Url("/lists/easylist.txt"),
-                                m_server.Url("/lists/easyprivacy.txt"));
 
     // The first page waits for the filters compiled at the engine's start,
     // and the status bar says so.
@@ -139,8 +199,7 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     EXPECT_EQ(Requested("/ads/banner.png"), 0);
     EXPECT_EQ(Requested("/tracker/pixel.png"), 0);
     EXPECT_EQ(Requested("/img/photo.png"), 1);
-    const auto store = std::filesystem::path(g_get_user_cache_dir()) / "lumo-news-reader";
-    EXPECT_TRUE(std::filesystem::exists(store / "filters-shipped.ids"));
+    EXPECT_TRUE(std::filesystem::exists(kStore() / "filters-shipped.ids"));
 
     // The site allowed from the page's menu gets its ads at its next load,
     // and blocked again from the same menu.
@@ -166,12 +225,8 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
 
     // Fresh lists, fetched from the addresses of the settings, replace the
     // shipped filters once compiled: these also refuse /img/.
-    lumo::test::WebResponse easyList, easyPrivacy;
-    easyList.contentType = easyPrivacy.contentType = "text/plain";
-    easyList.body = "[Adblock Plus 2.0]\n! Title: EasyList\n/ads/*$image\n##.ad-box\n";
-    easyPrivacy.body = "[Adblock Plus 2.0]\n! Title: EasyPrivacy\n/tracker/*\n/img/*\n";
-    m_server.Route("/lists/easylist.txt", easyList);
-    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
+    const std::string easyList = "/ads/*$image\n##.ad-box\n" + HostRules("ad", 30000);
+    ServeLists(easyList, "/tracker/*\n/img/*\n");
     CheckFilterListsNow();
     EXPECT_EQ(FilterListUpdateCount().started, 1);
     ASSERT_TRUE(
@@ -194,8 +249,10 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
     EXPECT_NE(FilterListUpdateCount().lastError.find("404"), std::string::npos)
         << FilterListUpdateCount().lastError;
 
-    easyPrivacy.body = "<!doctype html><title>Welcome</title><p>Sign in to read on</p>";
-    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
+    m_server.Route(
+        "/lists/easyprivacy.txt",
+        lumo::test::WebResponse{
+            200, "text/html", "<!doctype html><title>Welcome</title><p>Sign in</p>", {}});
     Blocking().SetLastListUpdate(0);
     CheckFilterListsNow();
     ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().failed == 2; }));
@@ -204,27 +261,35 @@ TEST_F(ContentBlockingPaneTest, BlocksInThePaneAllowsSitesAndKeepsFiltersThrough
                       "ad-box=none");
 
     // The next lists take the place of these, in the cache too.
-    const auto compiled = [&store] {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(store / "filters"))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    EXPECT_THAT(compiled(), testing::Contains("ContentRuleList-fresh-a-trackers-1"));
-    easyPrivacy.body = "[Adblock Plus 2.0]\n/tracker/*\n";
-    m_server.Route("/lists/easyprivacy.txt", easyPrivacy);
-    Blocking().SetLastListUpdate(0);
-    CheckFilterListsNow();
-    ASSERT_TRUE(WaitFor([] { return FilterListUpdateCount().switched == 2; }));
+    EXPECT_THAT(Compiled(), testing::Contains("ContentRuleList-fresh-a-trackers-1"));
+    ServeLists(easyList, "/tracker/*\n");
+    ASSERT_TRUE(UpdateLists());
+    EXPECT_EQ(FilterListUpdateCount().switched, 2) << FilterListUpdateCount().lastError;
     EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
                       "ad-box=none");
     EXPECT_TRUE(WaitFor([&] {
-        return compiled() == std::vector<std::string>{"ContentRuleList-fresh-b-ads-1",
+        return Compiled() == std::vector<std::string>{"ContentRuleList-fresh-b-ads-1",
                                                       "ContentRuleList-fresh-b-trackers-1",
                                                       "ContentRuleList-shipped-ads-1",
                                                       "ContentRuleList-shipped-trackers-1"};
-    })) << testing::PrintToString(compiled());
+    })) << testing::PrintToString(Compiled());
+
+    // Back to the lists the program came with, in the page on screen at once.
+    ServeLists(easyList, "/tracker/*\n/img/*\n");
+    ASSERT_TRUE(UpdateLists());
+    ASSERT_EQ(FilterListUpdateCount().switched, 3) << FilterListUpdateCount().lastError;
+    EXPECT_EQ(Load(), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=error "
+                      "ad-box=none");
+    RunScript("document.title = 'shown before'");
+    ASSERT_TRUE(WaitFor([&] { return m_view->PageTitle() == "shown before"; }));
+    m_view->UseBuiltInFilterLists();
+    EXPECT_EQ(Load(true), "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load "
+                          "ad-box=none");
+    EXPECT_TRUE(WaitFor([&] {
+        return Compiled() == std::vector<std::string>{"ContentRuleList-shipped-ads-1",
+                                                      "ContentRuleList-shipped-trackers-1"};
+    })) << testing::PrintToString(Compiled());
+    EXPECT_FALSE(std::filesystem::exists(kStore() / "filters-fresh.ids"));
     SetNetworkAvailableCheck({});
 }
 
@@ -251,4 +316,145 @@ TEST_F(ContentBlockingPaneTest, FiltersThatCannotBePreparedLeavePagesUnfilteredA
                       "ad-box=block");
     EXPECT_TRUE(WaitFor([&] { return !m_view->ShowsLoadProgress(); }));
     EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), "Ready");
+}
+
+TEST_F(ContentBlockingPaneTest, AListThatWouldTakeThePagesDownIsRefusedAndOwnPagesAlwaysShow)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n");
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    SetNetworkAvailableCheck([] { return true; });
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    const std::string filtered =
+        "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load ad-box=none";
+    ASSERT_EQ(Load(), filtered);
+
+    // Lists that would block every address, hide every page, take every
+    // paragraph (which only trying the filters on a page shows), or come in
+    // far too many rules, or too large: each keeps the filters in use.
+    lumo::test::WebResponse huge{200, "text/plain", "[Adblock Plus 2.0]\n", {}};
+    huge.body += std::string(25 * 1024 * 1024, '!');
+    const std::pair<std::string, std::string> refused[] = {
+        {"/ads/*$image\n##.ad-box\n|http\n", "blocks the plain addresses of any site"},
+        {"/ads/*$image\n##.ad-box\n##body\n", "hides the whole page"},
+        {"/ads/*$image\n##.ad-box\n##p\n", "take its text from the page"},
+        {"/ads/*$image\n##.ad-box\n" + HostRules("ad", 10),
+         "13 rules where the shipped list has 2"},
+        {"", "larger than 20 MB"},
+    };
+    const FilterListUpdates before = FilterListUpdateCount();
+    for (const auto& [list, why] : refused) {
+        ServeLists(list, "/tracker/*\n");
+        if (list.empty())
+            m_server.Route("/lists/easylist.txt", huge);
+        ASSERT_TRUE(UpdateLists()) << why;
+        EXPECT_THAT(FilterListUpdateCount().lastError, testing::HasSubstr(why));
+    }
+    EXPECT_EQ(FilterListUpdateCount().switched, before.switched);
+    EXPECT_EQ(FilterListUpdateCount().failed, before.failed + 5);
+    EXPECT_EQ(Load(), filtered);
+    // Nothing of the refused lists is left in the store.
+    EXPECT_EQ(Compiled(), (std::vector<std::string>{"ContentRuleList-shipped-ads-1",
+                                                    "ContentRuleList-shipped-trackers-1"}));
+
+    // Filters that block every page and hide every body: a web page is
+    // refused, and the program's own pages (its failure page, its start
+    // page) show all the same.
+    const std::string deadly = m_dir.File("deadly");
+    WriteFilters(deadly, "ads", "##body\n");
+    WriteFilters(deadly, "trackers", "*$document\n");
+    SetShippedFiltersFolder(deadly);
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return m_view->ShowsFailurePage(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Requested("/news/page.html?" + std::to_string(m_loads)), 0);
+    EXPECT_EQ(BodyDisplay(), "block");
+    m_view->NavigateTo(kProductStartPage);
+    ASSERT_TRUE(WaitFor([&] { return Url() == kProductStartPage; }));
+    EXPECT_EQ(BodyDisplay(), "block");
+
+    // Turned off, the page shows at once when loaded again.
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return m_view->ShowsFailurePage() && !m_view->IsLoading(); }));
+    Blocking().SetEnabled(false);
+    m_view->Reload();
+    EXPECT_EQ(Load(true),
+              "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load ad-box=block");
+    SetNetworkAvailableCheck({});
+}
+
+TEST_F(ContentBlockingPaneTest, ADamagedCompiledStoreIsCompiledAgain)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n" + HostRules("ads", 5000));
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    const std::string filtered =
+        "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load ad-box=none";
+    ASSERT_EQ(Load(), filtered);
+
+    // One compiled file changed by a bit, a folder in place of the other:
+    // at the next start both are compiled again, and serve.
+    const auto ads = CompiledFile(kStore() / "filters", "shipped-ads-1");
+    const auto trackers = CompiledFile(kStore() / "filters", "shipped-trackers-1");
+    std::string bytes = lumo::test::ReadFile(ads);
+    ASSERT_GT(bytes.size(), 1000u);
+    bytes[bytes.size() / 2] ^= 0x10;
+    WriteFile(ads, bytes);
+    std::filesystem::remove(trackers);
+    std::filesystem::create_directories(trackers / "inside");
+    PrepareFiltersAgain();
+    Open();
+    EXPECT_FALSE(ContentFiltersReady());
+    EXPECT_EQ(Load(true), filtered);
+    EXPECT_TRUE(std::filesystem::is_regular_file(trackers));
+    EXPECT_NE(lumo::test::ReadFile(ads), bytes);
+
+    // As recorded, so the start after loads them as they are.
+    const std::string state = lumo::test::ReadFile(kStore() / "filters-shipped.ids");
+    const auto records = ParseRecords(state.substr(state.find('\n') + 1));
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 2u);
+    for (const CompiledRecord& record : *records)
+        EXPECT_TRUE(Intact(kStore() / "filters", record)) << record.id;
+}
+
+TEST_F(ContentBlockingPaneTest, APageProcessThatKeepsCrashingWithTheFiltersTurnsThemOffForTheRun)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n");
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    m_frame->CreateStatusBar();
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    ASSERT_EQ(Load(),
+              "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load ad-box=none");
+
+    // The page's process dies three times in a row, as with a filter that
+    // takes it down at every page.
+    for (int crash = 0; crash < 3; ++crash) {
+        const std::vector<WebProcessUsage> processes = WebProcessesOfThisProgram();
+        ASSERT_FALSE(processes.empty()) << crash;
+        for (const WebProcessUsage& process : processes)
+            kill(process.pid, SIGKILL);
+        ASSERT_TRUE(WaitFor([&] {
+            const std::vector<WebProcessUsage> now = WebProcessesOfThisProgram();
+            return !now.empty() && now.front().pid != processes.front().pid && !m_view->IsLoading();
+        })) << crash;
+        EXPECT_EQ(ContentFiltersReady(), crash < 2) << crash;
+    }
+    EXPECT_EQ(m_frame->GetStatusBar()->GetStatusText().utf8_string(), kFiltersTurnedOffMessage);
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
+    // For the rest of the run.
+    PrepareFiltersAgain();
+    EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
+                      "ad-box=block");
 }

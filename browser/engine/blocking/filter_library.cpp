@@ -5,9 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <utility>
 
+#include "browser/engine/blocking/worker_task.h"
 #include "common/file_replacement.h"
+#include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
+#include "content_filter/filter_converter.h"
 #include "content_filter/filter_lists.h"
 
 namespace fs = std::filesystem;
@@ -37,8 +42,13 @@ fs::path CacheFolder()
     return fs::path(g_get_user_cache_dir()) / "lumo-news-reader";
 }
 
-// What the store holds: the shipped filters' checksum and ids, and the ids
-// of the fetched lists' filters.
+fs::path StoreFolder()
+{
+    return CacheFolder() / "filters";
+}
+
+// What the store holds: the shipped filters' checksum on the first line, then
+// the record of each compiled file; and the records of the fetched lists'.
 fs::path ShippedState()
 {
     return CacheFolder() / "filters-shipped.ids";
@@ -49,26 +59,35 @@ fs::path FreshState()
     return CacheFolder() / "filters-fresh.ids";
 }
 
-// Words of a file, one list: "checksum id id ..." or "id id ...".
-std::vector<std::string> ReadWords(const fs::path& file)
+std::string ReadText(const fs::path& file)
 {
-    std::ifstream in(file);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
-bool WriteWords(const fs::path& file, const std::vector<std::string>& words)
+bool WriteText(const fs::path& file, const std::string& text)
 {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
-    std::string text;
-    for (const std::string& word : words)
-        text += word + '\n';
     FileReplacement replacement;
     return replacement.Begin(file.string()) && replacement.Write(text.data(), text.size()) &&
            replacement.Commit();
+}
+
+std::vector<std::string> IdsOf(const std::vector<CompiledRecord>& records)
+{
+    std::vector<std::string> ids;
+    for (const CompiledRecord& record : records)
+        ids.push_back(record.id);
+    return ids;
+}
+
+bool AllIntact(const std::vector<CompiledRecord>& records)
+{
+    return !records.empty() && std::all_of(records.begin(), records.end(),
+                                           [](const auto& r) { return Intact(StoreFolder(), r); });
 }
 
 std::string MessageOf(const GError* error)
@@ -76,45 +95,37 @@ std::string MessageOf(const GError* error)
     return error && error->message ? error->message : "unknown error";
 }
 
-// Compiles (or, with `load`, loads) the items one after the other; `done`
+// Compiles (or, with `load`, loads) the ids one after the other; `done`
 // gets every filter, or the first error.
 struct StoreJob
 {
     WebKitUserContentFilterStore* store = nullptr;
     std::vector<FilterLibrary::Item> items;
-    std::vector<std::string> files; // the shipped files, compiled from where they are
     bool load = false;
     std::size_t next = 0;
     FilterSet filters;
-    FilterLibrary::FiltersDone done;
-
-    std::size_t Count() const { return std::max(items.size(), files.size()); }
-    std::string Id() const
-    {
-        return next < items.size() ? items[next].id
-                                   : "shipped-" + fs::path(files[next]).stem().string();
-    }
+    std::function<void(FilterSet, std::string)> done;
 
     static void Run(std::unique_ptr<StoreJob> job)
     {
-        if (job->next == job->Count()) {
+        if (job->next == job->items.size()) {
             job->done(std::move(job->filters), {});
             return;
         }
         StoreJob* raw = job.release();
-        const std::string id = raw->Id();
+        FilterLibrary::Item& item = raw->items[raw->next];
         if (raw->load) {
-            webkit_user_content_filter_store_load(raw->store, id.c_str(), nullptr, Answer, raw);
-        } else if (raw->next < raw->items.size()) {
-            const std::string& rules = raw->items[raw->next].rules;
-            GBytesPtr bytes(g_bytes_new(rules.data(), rules.size()));
-            webkit_user_content_filter_store_save(raw->store, id.c_str(), bytes.get(), nullptr,
-                                                  Answer, raw);
-        } else {
-            GObjectPtr<GFile> file(g_file_new_for_path(raw->files[raw->next].c_str()));
-            webkit_user_content_filter_store_save_from_file(raw->store, id.c_str(), file.get(),
-                                                            nullptr, Answer, raw);
+            webkit_user_content_filter_store_load(raw->store, item.id.c_str(), nullptr, Answer,
+                                                  raw);
+            return;
         }
+        // The rules go with the bytes WebKit holds while it compiles them.
+        auto* rules = new std::string(std::move(item.rules));
+        GBytesPtr bytes(g_bytes_new_with_free_func(
+            rules->data(), rules->size(), [](gpointer r) { delete static_cast<std::string*>(r); },
+            rules));
+        webkit_user_content_filter_store_save(raw->store, item.id.c_str(), bytes.get(), nullptr,
+                                              Answer, raw);
     }
 
     static void Answer(GObject* source, GAsyncResult* result, gpointer data)
@@ -126,7 +137,7 @@ struct StoreJob
                              ? webkit_user_content_filter_store_load_finish(store, result, &error)
                              : webkit_user_content_filter_store_save_finish(store, result, &error));
         if (!filter) {
-            job->done({}, job->Id() + ": " + MessageOf(error));
+            job->done({}, job->items[job->next].id + ": " + MessageOf(error));
             return;
         }
         job->filters.push_back(std::move(filter));
@@ -137,10 +148,56 @@ struct StoreJob
 
 } // namespace
 
+// What the start finds on disk, read on a worker: the shipped files'
+// checksum, and whether the compiled files are as recorded.
+struct FilterLibrary::StartPlan
+{
+    std::vector<fs::path> files;
+    std::string sum;
+    bool shippedChanged = true;
+    bool shippedIntact = false;
+    std::vector<std::string> shippedIds;
+    std::vector<std::string> freshIds;
+    bool freshIntact = false;
+
+    static void Read(StartPlan& plan)
+    {
+        // Room for the store where something else took its place.
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(StoreFolder(), error)) &&
+            !fs::is_directory(fs::symlink_status(StoreFolder(), error)))
+            fs::remove(StoreFolder(), error);
+        plan.sum = ChecksumOfFiles(plan.files);
+        const std::string shipped = ReadText(ShippedState());
+        const std::size_t firstLine = shipped.find('\n');
+        if (firstLine != std::string::npos && shipped.substr(0, firstLine) == plan.sum) {
+            plan.shippedChanged = false;
+            std::optional<std::vector<CompiledRecord>> records =
+                ParseRecords(std::string_view(shipped).substr(firstLine + 1));
+            if (records) {
+                plan.shippedIds = IdsOf(*records);
+                plan.shippedIntact = records->size() == plan.files.size() && AllIntact(*records);
+            }
+        }
+        if (std::optional<std::vector<CompiledRecord>> fresh =
+                ParseRecords(ReadText(FreshState()))) {
+            plan.freshIds = IdsOf(*fresh);
+            plan.freshIntact = AllIntact(*fresh);
+        }
+        // What a compile that failed or was killed left behind.
+        RemoveCompileLeftovers(g_get_tmp_dir());
+    }
+};
+
 FilterLibrary& FilterLibrary::Get()
 {
     static auto* library = new FilterLibrary; // lives as long as the process
     return *library;
+}
+
+std::vector<fs::path> FilterLibrary::ShippedFiles() const
+{
+    return ShippedFilterFiles(ShippedFolder());
 }
 
 void FilterLibrary::Add(FilterUser* user)
@@ -162,82 +219,102 @@ void FilterLibrary::Prepare()
 {
     if (m_state != State::Idle)
         return;
-    std::vector<fs::path> files = ShippedFilterFiles(ShippedFolder());
-    if (files.empty()) {
+    auto plan = std::make_unique<StartPlan>();
+    plan->files = ShippedFilterFiles(ShippedFolder());
+    if (plan->files.empty()) {
         m_state = State::Off; // a build without filters: nothing to say
         return;
     }
     m_state = State::Preparing;
     if (!m_store)
-        m_store.reset(webkit_user_content_filter_store_new((CacheFolder() / "filters").c_str()));
-    m_shippedFiles.clear();
-    for (const fs::path& file : files)
-        m_shippedFiles.push_back(file.string());
-    // The checksum reads every file: on a thread of its own.
-    g_autoptr(GTask) task = g_task_new(
-        nullptr, nullptr,
-        [](GObject*, GAsyncResult* result, gpointer) {
-            g_autofree char* sum =
-                static_cast<char*>(g_task_propagate_pointer(G_TASK(result), nullptr));
-            Get().OnChecksum(sum ? sum : "");
-        },
-        nullptr);
-    g_task_set_task_data(task, new std::vector<fs::path>(std::move(files)),
-                         [](gpointer data) { delete static_cast<std::vector<fs::path>*>(data); });
-    g_task_run_in_thread(task, [](GTask* t, gpointer, gpointer data, GCancellable*) {
-        const auto* list = static_cast<std::vector<fs::path>*>(data);
-        g_task_return_pointer(t, g_strdup(ChecksumOfFiles(*list).c_str()), g_free);
-    });
+        m_store.reset(webkit_user_content_filter_store_new(StoreFolder().c_str()));
+    // The checks read every file: on a worker.
+    RunOnWorker<StartPlan>(std::move(plan), StartPlan::Read,
+                           [](StartPlan& plan) { Get().OnStartPlan(plan); });
 }
 
 void FilterLibrary::Reset()
 {
-    if (m_state == State::Preparing || m_compiling > 0)
+    if (m_state == State::Preparing || m_compiling > 0 || m_offForRun)
         return;
     m_filters.clear();
     ++m_generation;
     m_state = State::Idle;
 }
 
-void FilterLibrary::OnChecksum(const std::string& sum)
+void FilterLibrary::TurnOffForRun(const std::string& why)
 {
-    if (sum.empty()) {
+    if (m_offForRun)
+        return;
+    g_warning("ad and tracker filters turned off until the program starts again: %s", why.c_str());
+    m_offForRun = true;
+    m_state = State::Off;
+    m_filters.clear();
+    ++m_generation;
+    Settled(kFiltersTurnedOffMessage);
+}
+
+void FilterLibrary::ReturnToShipped()
+{
+    if (m_state == State::Preparing || m_compiling > 0 || m_offForRun)
+        return;
+    DropFresh();
+    if (m_state == State::Ready) {
+        Reset();
+        Prepare();
+    }
+}
+
+void FilterLibrary::OnStartPlan(StartPlan& plan)
+{
+    if (plan.sum.empty()) {
         Fail("the shipped filters cannot be read");
         return;
     }
-    m_shippedSum = sum;
-    std::vector<std::string> shipped = ReadWords(ShippedState());
-    if (shipped.size() < 2 || shipped.front() != sum) {
-        // New shipped filters are newer than lists fetched before them.
-        RemoveFromStore(FreshIds());
-        std::error_code error;
-        fs::remove(FreshState(), error);
+    m_shippedSum = plan.sum;
+    // New shipped filters are newer than lists fetched before them; the
+    // fetched lists' damaged files cannot be compiled again (their lists are
+    // not kept): the shipped filters serve until the next update.
+    if (!plan.shippedChanged && !plan.freshIds.empty() && !plan.freshIntact) {
+        g_message("ad and tracker filters: the fetched lists' compiled filters are damaged; the "
+                  "shipped ones serve until the lists are fetched again, soon");
+        BlockingSettings(UserSettings()).SetLastListUpdate(0);
+    }
+    if (plan.shippedChanged || !plan.freshIntact) {
+        DropFresh();
+        plan.freshIds.clear();
+    }
+    if (plan.shippedChanged || !plan.shippedIntact) {
+        if (!plan.shippedChanged)
+            g_message("ad and tracker filters: the compiled filters are damaged, compiled again");
         CompileShipped();
         return;
     }
-    shipped.erase(shipped.begin());
-    auto loadShipped = [this, shipped] {
-        Load(shipped, [this](FilterSet filters, std::string) {
-            if (filters.empty())
-                CompileShipped();
-            else
-                Use(std::move(filters));
-        });
-    };
-    const std::vector<std::string> fresh = FreshIds();
-    if (fresh.empty()) {
-        loadShipped();
+    if (plan.freshIds.empty()) {
+        LoadShipped(plan.shippedIds);
         return;
     }
-    Load(fresh, [this, loadShipped](FilterSet filters, std::string) {
+    Load(plan.freshIds, [this, shipped = plan.shippedIds](FilterSet filters, std::string) {
+        if (!filters.empty()) {
+            Use(std::move(filters));
+            return;
+        }
+        DropFresh();
+        LoadShipped(shipped);
+    });
+}
+
+void FilterLibrary::LoadShipped(const std::vector<std::string>& ids)
+{
+    Load(ids, [this](FilterSet filters, std::string) {
         if (filters.empty())
-            loadShipped();
+            CompileShipped();
         else
             Use(std::move(filters));
     });
 }
 
-void FilterLibrary::Load(const std::vector<std::string>& ids, FiltersDone done)
+void FilterLibrary::Load(const std::vector<std::string>& ids, Loaded done)
 {
     auto job = std::make_unique<StoreJob>();
     job->store = m_store.get();
@@ -248,38 +325,108 @@ void FilterLibrary::Load(const std::vector<std::string>& ids, FiltersDone done)
     StoreJob::Run(std::move(job));
 }
 
-void FilterLibrary::Compile(std::vector<Item> items, FiltersDone done)
+void FilterLibrary::Compile(std::vector<Item> items, Compiled done)
 {
+    // After the compilation, on a worker: the record of each file made, and
+    // what the compiler left in the temporary folder.
+    struct Afterwards
+    {
+        std::vector<std::string> ids;
+        FilterSet filters;
+        std::string error;
+        std::vector<CompiledRecord> records;
+        Compiled done;
+
+        static void Record(Afterwards& me)
+        {
+            if (me.error.empty())
+                for (const std::string& id : me.ids) {
+                    std::optional<CompiledRecord> record = RecordOf(StoreFolder(), id);
+                    if (!record) {
+                        me.error = id + ": the compiled file cannot be read";
+                        break;
+                    }
+                    me.records.push_back(*record);
+                }
+            RemoveCompileLeftovers(g_get_tmp_dir());
+        }
+        static void Then(Afterwards& me)
+        {
+            --Get().m_compiling;
+            if (!me.error.empty())
+                me.filters.clear();
+            me.done(std::move(me.filters), std::move(me.records), std::move(me.error));
+        }
+    };
     auto job = std::make_unique<StoreJob>();
     job->store = m_store.get();
+    std::vector<std::string> ids;
+    for (const Item& item : items) {
+        // A folder where the file goes would fail every compilation.
+        ClearPlaceOf(StoreFolder(), item.id);
+        ids.push_back(item.id);
+    }
     job->items = std::move(items);
     ++m_compiling;
-    job->done = [this, done = std::move(done)](FilterSet filters, std::string error) {
-        --m_compiling;
-        done(std::move(filters), std::move(error));
+    job->done = [ids, done = std::move(done)](FilterSet filters, std::string error) mutable {
+        auto after = std::make_unique<Afterwards>();
+        after->ids = std::move(ids);
+        after->filters = std::move(filters);
+        after->error = std::move(error);
+        after->done = std::move(done);
+        RunOnWorker<Afterwards>(std::move(after), Afterwards::Record, Afterwards::Then);
     };
     StoreJob::Run(std::move(job));
 }
 
 void FilterLibrary::CompileShipped()
 {
-    auto job = std::make_unique<StoreJob>();
-    job->store = m_store.get();
-    job->files = m_shippedFiles;
-    std::vector<std::string> state{m_shippedSum};
-    for (const std::string& file : m_shippedFiles)
-        state.push_back("shipped-" + fs::path(file).stem().string());
-    ++m_compiling;
-    job->done = [this, state](FilterSet filters, std::string error) {
-        --m_compiling;
-        if (filters.empty()) {
-            Fail(error);
-            return;
+    // The shipped files read, with the program's exception after their
+    // rules, on a worker.
+    struct Shipped
+    {
+        std::vector<fs::path> files;
+        std::vector<Item> items;
+        static void Read(Shipped& me)
+        {
+            const std::vector<Rule> last = {ExemptPagesOf(kStartPageScheme)};
+            for (const fs::path& file : me.files)
+                me.items.push_back(
+                    {"shipped-" + file.stem().string(), AppendRules(ReadText(file), last)});
         }
-        WriteWords(ShippedState(), state);
-        Use(std::move(filters));
     };
-    StoreJob::Run(std::move(job));
+    auto shipped = std::make_unique<Shipped>();
+    shipped->files = ShippedFilterFiles(ShippedFolder());
+    ++m_compiling;
+    RunOnWorker<Shipped>(std::move(shipped), Shipped::Read, [](Shipped& me) {
+        FilterLibrary& library = Get();
+        --library.m_compiling;
+        library.Compile(
+            std::move(me.items),
+            [](FilterSet filters, std::vector<CompiledRecord> records, std::string error) {
+                FilterLibrary& library = Get();
+                if (filters.empty()) {
+                    library.Fail(error);
+                    return;
+                }
+                WriteText(ShippedState(), library.m_shippedSum + "\n" + FormatRecords(records));
+                library.Use(std::move(filters));
+            });
+    });
+}
+
+void FilterLibrary::DropFresh()
+{
+    // Every fetched list's filter in the store, recorded or not (an older
+    // state file names them otherwise).
+    std::vector<std::string> ids;
+    const std::string prefix = CompiledFile({}, "fresh-").string();
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(StoreFolder(), error))
+        if (const std::string name = entry.path().filename().string(); name.starts_with(prefix))
+            ids.push_back(name.substr(prefix.size() - std::string("fresh-").size()));
+    RemoveFromStore(ids);
+    fs::remove(FreshState(), error);
 }
 
 void FilterLibrary::RemoveFromStore(const std::vector<std::string>& ids)
@@ -296,16 +443,17 @@ void FilterLibrary::RemoveFromStore(const std::vector<std::string>& ids)
 
 std::vector<std::string> FilterLibrary::FreshIds() const
 {
-    return ReadWords(FreshState());
+    return IdsOf(ParseRecords(ReadText(FreshState())).value_or(std::vector<CompiledRecord>{}));
 }
 
-void FilterLibrary::UseFresh(FilterSet filters, const std::vector<std::string>& ids)
+void FilterLibrary::UseFresh(FilterSet filters, const std::vector<CompiledRecord>& records)
 {
+    const std::vector<std::string> ids = IdsOf(records);
     std::vector<std::string> old;
     for (const std::string& id : FreshIds())
         if (std::find(ids.begin(), ids.end(), id) == ids.end())
             old.push_back(id);
-    WriteWords(FreshState(), ids);
+    WriteText(FreshState(), FormatRecords(records));
     // The lists fetched before are of no more use: out of the cache.
     RemoveFromStore(old);
     // Prepared again meanwhile: they are loaded with the rest.
@@ -318,27 +466,25 @@ void FilterLibrary::Use(FilterSet filters)
     m_filters = std::move(filters);
     ++m_generation;
     m_state = State::Ready;
-    Settled(false);
+    Settled(nullptr);
 }
 
 void FilterLibrary::Fail(const std::string& why)
 {
     g_warning("ad and tracker filters: %s", why.c_str());
     m_state = State::Off;
-    Settled(true);
+    Settled(kFiltersFailedMessage);
 }
 
-void FilterLibrary::Settled(bool failed)
+void FilterLibrary::Settled(const char* notice)
 {
     // A copy: a held load may make or remove views.
     std::vector<FilterUser*> users = m_users;
-    bool told = false;
     for (FilterUser* user : users) {
         if (std::find(m_users.begin(), m_users.end(), user) == m_users.end())
             continue;
         // One line for the user, however many views.
-        user->OnFiltersSettled(failed && !told);
-        told = told || failed;
+        user->OnFiltersSettled(std::exchange(notice, nullptr));
     }
 }
 
@@ -350,9 +496,19 @@ void SetShippedFiltersFolder(const std::string& folder)
     FilterLibrary::Get().Reset();
 }
 
+void PrepareFiltersAgain()
+{
+    FilterLibrary::Get().Reset();
+}
+
 bool ContentFiltersReady()
 {
     return FilterLibrary::Get().CurrentState() == FilterLibrary::State::Ready;
+}
+
+std::string CompiledFiltersFolder()
+{
+    return StoreFolder().string();
 }
 
 } // namespace lumo

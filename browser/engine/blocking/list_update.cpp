@@ -2,14 +2,20 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <utility>
 
 #include "browser/engine/blocking/filter_library.h"
+#include "browser/engine/blocking/filter_probe.h"
+#include "browser/engine/blocking/worker_task.h"
 #include "browser/engine/engine_environment.h"
+#include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
 #include "content_filter/filter_lists.h"
+#include "content_filter/list_checks.h"
 
 // The lists are fetched with the libsoup the web engine itself links (2.4
 // under webkit2gtk-4.0, 3 under 4.1; its headers come with WebKit's): wx's
@@ -19,52 +25,70 @@
 #include <webkit2/webkit2.h>
 
 using namespace lumo::content_filter;
+using lumo::content_filter::CompiledRecord;
 
 namespace lumo {
 namespace {
 
-// A downloaded list larger than this is no filter list.
-constexpr gsize kMaxListBytes = 64 * 1024 * 1024;
+// A download larger than this is no filter list (EasyList is 2 MB): it is
+// refused as soon as it passes this, never held whole.
+constexpr std::size_t kMaxListBytes = 20 * 1024 * 1024;
+constexpr gsize kReadPiece = 64 * 1024;
 
 std::string MessageOf(const GError* error)
 {
     return error && error->message ? error->message : "unknown error";
 }
 
-// The downloads converted on the worker: each list into its parts.
+// The downloads converted and checked on the worker: each list into its
+// parts, each part ending with the exception for the program's own pages.
 struct ConvertedLists
 {
     std::vector<std::pair<std::string, std::string>> texts; // name, list
+    std::vector<std::filesystem::path> shippedFiles;
+    std::map<std::string, std::size_t> shippedCounts;
     std::vector<std::pair<std::string, std::string>> parts; // name-N, rules
     std::string error;
-};
 
-void ConvertOnWorker(GTask* task, gpointer, gpointer data, GCancellable*)
-{
-    auto* lists = static_cast<ConvertedLists*>(data);
-    for (auto& [name, text] : lists->texts) {
-        if (!LooksLikeFilterList(text)) {
-            lists->error = name + ": the download is not a filter list";
-            break;
+    static void Convert(ConvertedLists& lists)
+    {
+        const std::vector<Rule> last = {ExemptPagesOf(kStartPageScheme)};
+        lists.shippedCounts = CountShippedRules(lists.shippedFiles);
+        for (auto& [name, text] : lists.texts) {
+            lists.error = ConvertList(lists, name, text, last);
+            if (!lists.error.empty())
+                return;
+            text.clear();
         }
+    }
+
+    static std::string ConvertList(ConvertedLists& lists, const std::string& name,
+                                   const std::string& text, const std::vector<Rule>& last)
+    {
+        if (!LooksLikeFilterList(text))
+            return name + ": the download is not a filter list";
         Converter converter;
         converter.AddList(text);
         Conversion conversion = converter.Finish();
-        if (conversion.RuleCount() == 0) {
-            lists->error = name + ": the list holds no rule that can be used";
-            break;
+        if (conversion.RuleCount() == 0)
+            return name + ": the list holds no rule that can be used";
+        if (std::string why = CheckRules(conversion); !why.empty())
+            return name + ": " + why;
+        std::vector<std::string> parts = SplitIntoParts(conversion, WebKitMaxRules - last.size());
+        if (parts.empty())
+            return name + ": the list does not fit in a filter";
+        std::size_t rules = 0;
+        for (std::string& part : parts) {
+            part = AppendRules(part, last);
+            rules += CountRules(part);
         }
-        std::vector<std::string> parts = SplitIntoParts(conversion, WebKitMaxRules);
-        if (parts.empty()) {
-            lists->error = name + ": the list does not fit in a filter";
-            break;
-        }
+        if (std::string why = CheckRuleCount(name, rules, lists.shippedCounts[name]); !why.empty())
+            return why;
         for (std::size_t i = 0; i < parts.size(); ++i)
-            lists->parts.emplace_back(name + "-" + std::to_string(i + 1), std::move(parts[i]));
-        text.clear();
+            lists.parts.emplace_back(name + "-" + std::to_string(i + 1), std::move(parts[i]));
+        return {};
     }
-    g_task_return_boolean(task, TRUE);
-}
+};
 
 } // namespace
 
@@ -174,8 +198,10 @@ void ListUpdater::Sent(GObject* source, GAsyncResult* result, gpointer)
     GObjectPtr<SoupMessage> message = std::move(me.m_message);
 #if SOUP_CHECK_VERSION(2, 99, 0)
     const guint status = soup_message_get_status(message.get());
+    SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
 #else
     const guint status = message->status_code;
+    SoupMessageHeaders* headers = message->response_headers;
 #endif
     const std::string& address = me.m_downloads[me.m_next].address;
     if (!in) {
@@ -186,57 +212,60 @@ void ListUpdater::Sent(GObject* source, GAsyncResult* result, gpointer)
         me.Failed(address + ": HTTP status " + std::to_string(status));
         return;
     }
-    GObjectPtr<GOutputStream> out(g_memory_output_stream_new_resizable());
-    g_output_stream_splice_async(
-        out.get(), in.get(),
-        static_cast<GOutputStreamSpliceFlags>(G_OUTPUT_STREAM_SPLICE_CLOSE_SOURCE |
-                                              G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET),
-        G_PRIORITY_LOW, nullptr, Read, nullptr);
+    if (soup_message_headers_get_content_length(headers) > goffset{kMaxListBytes}) {
+        me.Failed(address + ": larger than 20 MB, no filter list");
+        return;
+    }
+    me.m_body = std::move(in);
+    me.ReadMore();
+}
+
+void ListUpdater::ReadMore()
+{
+    g_input_stream_read_bytes_async(m_body.get(), kReadPiece, G_PRIORITY_LOW, nullptr, Read,
+                                    nullptr);
 }
 
 void ListUpdater::Read(GObject* source, GAsyncResult* result, gpointer)
 {
     ListUpdater& me = Get();
     g_autoptr(GError) error = nullptr;
-    auto* out = G_OUTPUT_STREAM(source);
-    const gssize size = g_output_stream_splice_finish(out, result, &error);
+    GBytesPtr piece(g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, &error));
     Download& download = me.m_downloads[me.m_next];
-    if (size < 0) {
+    if (!piece) {
         me.Failed(download.address + ": " + MessageOf(error));
         return;
     }
-    GBytesPtr bytes(g_memory_output_stream_steal_as_bytes(G_MEMORY_OUTPUT_STREAM(out)));
-    gsize length = 0;
-    const char* data = static_cast<const char*>(g_bytes_get_data(bytes.get(), &length));
-    if (length > kMaxListBytes) {
-        me.Failed(download.address + ": too large for a filter list");
+    gsize size = 0;
+    const char* data = static_cast<const char*>(g_bytes_get_data(piece.get(), &size));
+    if (size == 0) {
+        me.m_body.reset();
+        ++me.m_next;
+        me.FetchNext();
         return;
     }
-    download.text.assign(data ? data : "", length);
-    ++me.m_next;
-    me.FetchNext();
+    if (download.text.size() + size > kMaxListBytes) {
+        me.Failed(download.address + ": larger than 20 MB, no filter list");
+        return;
+    }
+    download.text.append(data, size);
+    me.ReadMore();
 }
 
 void ListUpdater::Convert()
 {
-    auto* work = new ConvertedLists;
+    auto lists = std::make_unique<ConvertedLists>();
     for (Download& download : m_downloads)
-        work->texts.emplace_back(download.name, std::move(download.text));
+        lists->texts.emplace_back(download.name, std::move(download.text));
+    lists->shippedFiles = FilterLibrary::Get().ShippedFiles();
     m_downloads.clear();
-    g_autoptr(GTask) task = g_task_new(
-        nullptr, nullptr,
-        [](GObject*, GAsyncResult* result, gpointer) {
-            auto* lists = static_cast<ConvertedLists*>(g_task_get_task_data(G_TASK(result)));
-            ListUpdater& me = Get();
-            if (!lists->error.empty())
-                me.Failed(lists->error);
-            else
-                me.Compile(std::move(lists->parts));
-        },
-        nullptr);
-    g_task_set_task_data(task, work,
-                         [](gpointer data) { delete static_cast<ConvertedLists*>(data); });
-    g_task_run_in_thread(task, ConvertOnWorker);
+    RunOnWorker<ConvertedLists>(std::move(lists), ConvertedLists::Convert,
+                                [](ConvertedLists& lists) {
+                                    if (!lists.error.empty())
+                                        Get().Failed(lists.error);
+                                    else
+                                        Get().Compile(std::move(lists.parts));
+                                });
 }
 
 void ListUpdater::Compile(std::vector<std::pair<std::string, std::string>> parts)
@@ -252,20 +281,31 @@ void ListUpdater::Compile(std::vector<std::pair<std::string, std::string>> parts
         ids.push_back(slot + name);
         items.push_back({ids.back(), std::move(rules)});
     }
-    library.Compile(std::move(items), [ids](FilterSet filters, std::string error) {
-        ListUpdater& me = Get();
+    library.Compile(std::move(items), [ids](FilterSet filters, std::vector<CompiledRecord> records,
+                                            std::string error) {
         if (filters.empty()) {
-            me.Failed(error);
+            FilterLibrary::Get().RemoveFromStore(ids);
+            Get().Failed(error);
             return;
         }
-        me.m_schedule.Ended(true, {});
-        FilterLibrary::Get().UseFresh(std::move(filters), ids);
+        // Tried on plain pages before they serve.
+        auto shared = std::make_shared<FilterSet>(std::move(filters));
+        ProbeFilters(*shared, [shared, ids, records](std::string why) {
+            if (!why.empty()) {
+                FilterLibrary::Get().RemoveFromStore(ids);
+                Get().Failed(why);
+                return;
+            }
+            Get().m_schedule.Ended(true, {});
+            FilterLibrary::Get().UseFresh(std::move(*shared), records);
+        });
     });
 }
 
 void ListUpdater::Failed(const std::string& why)
 {
     g_message("ad and tracker lists not updated, the filters in use are kept: %s", why.c_str());
+    m_body.reset();
     m_downloads.clear();
     m_schedule.Ended(false, why);
 }

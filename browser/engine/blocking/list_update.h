@@ -1,10 +1,12 @@
 #pragma once
 // The filter lists fetched again from their published addresses (the
 // settings' EasyList and EasyPrivacy addresses) at most once every four
-// days: downloaded with the engine's libsoup, converted into content-blocker
-// rules on a worker thread, compiled into the library's store in the slot
-// the filters in use are not from, and switched to once compiled. A failed
-// update keeps the filters in use.
+// days: downloaded with the engine's libsoup, at most 20 MB each, converted
+// into content-blocker rules and checked against the shipped lists on a
+// worker thread, compiled into the library's store in the slot the filters
+// in use are not from, tried on plain pages (filter_probe.h), and switched
+// to only then. A failed update keeps the filters in use and says why in the
+// log; either way the next check is set (content_filter/list_schedule.h).
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -50,6 +52,7 @@ private:
     void SetTimer(std::optional<std::chrono::milliseconds> delay);
     void StartUpdate();
     void FetchNext();
+    void ReadMore();
     static void Sent(GObject* source, GAsyncResult* result, gpointer);
     static void Read(GObject* source, GAsyncResult* result, gpointer);
     void Convert();
@@ -65,6 +68,7 @@ private:
     gulong m_networkWatch = 0;
     GObjectPtr<SoupSession> m_session;
     GObjectPtr<SoupMessage> m_message;
+    GObjectPtr<GInputStream> m_body;
     std::vector<Download> m_downloads;
     std::size_t m_next = 0;
 };

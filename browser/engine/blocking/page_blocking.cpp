@@ -11,6 +11,14 @@
 using namespace lumo::content_filter;
 
 namespace lumo {
+namespace {
+
+// Crashes with the filters this close to each other, this many times in a
+// row, are the filters' doing.
+constexpr gint64 kCrashesApartUs = 60 * G_USEC_PER_SEC;
+constexpr int kCrashesInARow = 3;
+
+} // namespace
 
 PageContentBlocking::PageContentBlocking(WebKitWebView* view, WebEngineHost& host)
     : m_view(view), m_host(host)
@@ -88,13 +96,40 @@ void PageContentBlocking::Refresh()
     m_applied = set;
 }
 
-void PageContentBlocking::OnFiltersSettled(bool failed)
+void PageContentBlocking::ReturnToShippedLists(std::function<void()> reload)
+{
+    FilterLibrary& library = FilterLibrary::Get();
+    library.ReturnToShipped();
+    if (library.CurrentState() != FilterLibrary::State::Preparing) {
+        reload();
+        return;
+    }
+    if (!m_held)
+        m_host.OnFiltersPreparing(true);
+    m_held = std::move(reload);
+}
+
+void PageContentBlocking::OnPageProcessCrashed()
+{
+    if (m_applied == 0) {
+        m_crashes = 0;
+        return;
+    }
+    const gint64 now = g_get_monotonic_time();
+    m_crashes = m_crashes > 0 && now - m_lastCrash <= kCrashesApartUs ? m_crashes + 1 : 1;
+    m_lastCrash = now;
+    if (m_crashes >= kCrashesInARow)
+        FilterLibrary::Get().TurnOffForRun("the page process crashed " + std::to_string(m_crashes) +
+                                           " times in a row with them");
+}
+
+void PageContentBlocking::OnFiltersSettled(const char* notice)
 {
     if (FilterLibrary::Get().CurrentState() == FilterLibrary::State::Ready)
         ListUpdater::Get().Start();
     Refresh();
-    if (failed)
-        m_host.OnNotice(kFiltersFailedMessage);
+    if (notice)
+        m_host.OnNotice(notice);
     if (m_held) {
         auto load = std::exchange(m_held, nullptr);
         m_host.OnFiltersPreparing(false);

@@ -9,6 +9,8 @@
 
 #include "browser/engine/blocking/filter_library.h"
 
+#include <glib.h>
+
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitContextMenu WebKitContextMenu;
 
@@ -35,9 +37,15 @@ public:
     void ApplyFor(const std::string& address);
     // The page's menu offers to allow the site of `address`, or to block it again.
     void AppendMenuItems(WebKitContextMenu* menu, const std::string& address);
+    // The lists fetched from the web leave; the shipped filters serve again
+    // once prepared, and then `reload` runs.
+    void ReturnToShippedLists(std::function<void()> reload);
+    // The view's page process crashed. One that dies again and again with
+    // the filters turns them off for the rest of the run.
+    void OnPageProcessCrashed();
 
 private:
-    void OnFiltersSettled(bool failed) override;
+    void OnFiltersSettled(const char* notice) override;
     wxConfigBase* Settings() const override;
     bool Enabled() const;
     void Refresh();
@@ -48,6 +56,9 @@ private:
     std::string m_site;
     // The set of filters in the view's content manager (0: none).
     unsigned m_applied = 0;
+    // The crashes with the filters in a row, each soon after the last.
+    int m_crashes = 0;
+    gint64 m_lastCrash = 0;
 };
 
 } // namespace lumo
