@@ -20,6 +20,7 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/toolbar.h>
+#include <wx/webview.h>
 
 #include "app/main_frame.h"
 #include "app/tool_bar.h"
@@ -332,6 +333,31 @@ TEST_F(WindowCommandsTest, MenusEndWithTheNewCommandsThatActWhenTheyCan)
     ASSERT_TRUE(WaitFor([&] { return Enabled(ID_READER_VIEW); }));
     Choose(ID_READER_VIEW);
     EXPECT_TRUE(WaitFor([&] { return Pane()->ReaderShown(); }));
+}
+
+// Add This Page and Open in Web Browser take the page on screen, also after
+// a link led away from the paper the tree opened.
+TEST_F(WindowCommandsTest, PageCommandsTakeThePageOnScreenAfterALinkWasFollowed)
+{
+    MakeFrame();
+    m_server.Route(
+        "/article.html",
+        WebResponse{200, "text/html; charset=utf-8", "<title>Bridge reopens</title>text", {}, 0});
+    Open("/front.html", "Front Page",
+         "<a id='story' href='" + m_server.Url("/article.html") + "'>Bridge reopens</a>");
+    Pane()->WebView()->RunScript("document.getElementById('story').click()");
+    ASSERT_TRUE(WaitFor([&] {
+        return m_frame->GetTitle() == "Bridge reopens - Lumo News Reader" && !Pane()->IsLoading();
+    }));
+
+    wxTEST_DIALOG(
+        Choose(ID_ADD_THIS_PAGE), Answer<CDlgCfgAddFavorite>([&](CDlgCfgAddFavorite& dlg) {
+            EXPECT_EQ(dlg.NameCtrl()->GetValue().utf8_string(), "Bridge reopens");
+            EXPECT_EQ(dlg.URLCtrl()->GetValue().utf8_string(), m_server.Url("/article.html"));
+            return wxID_CANCEL;
+        }));
+    Choose(ID_OPEN_IN_WEB_BROWSER);
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{m_server.Url("/article.html")});
 }
 
 TEST_F(WindowCommandsTest, FavoriteIsRenamedReaddressedAndRemovedInTheFileAndTheTreeAtOnce)
