@@ -135,7 +135,8 @@ private:
     // The context menu of a paper, from the pointer or the keyboard.
     bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);
 #ifdef __WXGTK__
-    // A click of the right button on a row: its menu, the selection unchanged.
+    // The right button on a row: its menu once the button is up, the
+    // selection unchanged.
     bool OnRightButton(GtkTreeView* tree, const GdkEventButton* button);
 #endif
     std::string AddressOf(Item item) const;
@@ -184,6 +185,8 @@ private:
     wxTimer m_pendingOpen;
     std::string m_pendingUrl;
     std::string m_pendingName;
+    // The row the right button went down on, whose menu opens when it comes up there.
+    Item m_rightPressed = DirectoryTree::kTop;
 };
 
 } // namespace lumo

@@ -414,11 +414,17 @@ TEST_F(WindowCommandsTest, FavoriteIsRenamedReaddressedAndRemovedInTheFileAndThe
                                         kMsgRefusedFavoriteAddress, kMsgFavoriteNeedsName}));
     EXPECT_EQ(ReadFile(path), before);
 
-    // Removed after the dialogs' question (No keeps it).
+    // Removed after a question that names it (No keeps it).
+    const auto answer = [](int button) {
+        return Answer<wxMessageDialog>([button](wxMessageDialog& box) {
+            EXPECT_EQ(box.GetMessage().utf8_string(), "Remove \"Gamma\" from My Favorites?");
+            return button;
+        });
+    };
     wxTEST_DIALOG(EXPECT_FALSE(tree->RunPaperCommand(Command::Remove, row("Gamma"))),
-                  wxExpectModal<wxMessageDialog>(wxID_NO));
+                  answer(wxID_NO));
     wxTEST_DIALOG(EXPECT_TRUE(tree->RunPaperCommand(Command::Remove, row("Gamma"))),
-                  wxExpectModal<wxMessageDialog>(wxID_YES));
+                  answer(wxID_YES));
     EXPECT_EQ(ReadFile(path).find("Gamma"), std::string::npos);
     EXPECT_EQ(row("Gamma"), DirectoryTree::kTop);
 
