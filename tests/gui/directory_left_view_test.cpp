@@ -670,6 +670,39 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
     EXPECT_EQ(m_browser.opened.back(), SlotURL(national[11]));
 }
 
+// A walk at a reader's pace, three keys a second, opens only the paper it
+// stops on.
+TEST_F(LeftViewSelectionTest, AWalkAtThreeKeysASecondOpensOnlyWhereItStops)
+{
+    using std::chrono::milliseconds;
+    using std::chrono::steady_clock;
+    const auto& national = Tree().GetChildren(Branch(kNationalBranch));
+    Click(national[0]);
+    ASSERT_EQ(m_browser.opened.size(), 1u);
+    FocusTree();
+    // A busy machine may not keep the pace: the walk is tried again then.
+    bool paceKept = false;
+    for (int attempt = 0; attempt < 3 && !paceKept; ++attempt) {
+        SelectNatively(national[0]);
+        m_browser.opened.resize(1);
+        paceKept = true;
+        auto last = steady_clock::now();
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                Settle(milliseconds(333));
+            Type(GDK_KEY_Down);
+            paceKept = paceKept && (i == 0 || steady_clock::now() - last < milliseconds(500));
+            last = steady_clock::now();
+        }
+        ASSERT_TRUE(WaitFor([&] { return m_browser.opened.size() >= 2; }));
+        ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    }
+    ASSERT_TRUE(paceKept) << "the machine could not keep three keys a second";
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
+    EXPECT_EQ(m_browser.opened,
+              (std::vector<std::string>{SlotURL(national[0]), SlotURL(national[4])}));
+}
+
 TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem)
 {
     FocusTree();
