@@ -100,6 +100,17 @@ void CLeftView::ShapeNativeTree()
     gtk_tree_view_column_set_expand(column, TRUE);
     gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
     GetColumn(0)->GetRenderer()->EnableEllipsize(wxELLIPSIZE_END);
+    // The row with the keyboard focus shows it clearly, not as the theme's
+    // faint dotted line.
+    GtkCssProvider* focus = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(focus,
+                                    "treeview.view { outline: 2px solid @theme_selected_bg_color;"
+                                    " outline-offset: -2px; }",
+                                    -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(GtkGetTreeView()),
+                                   GTK_STYLE_PROVIDER(focus),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(focus);
     gtk_widget_set_has_tooltip(GtkGetTreeView(), TRUE);
     g_signal_connect(
         GtkGetTreeView(), "query-tooltip",
