@@ -32,8 +32,11 @@ const ToolSpec kTools[] = {
     {ID_PAGE_RELOAD_OR_STOP, "Reload", "view-refresh", ID_PAGE_RELOAD},
     {ID_TOOL_HOME, "Home", "go-home"},
     {0, nullptr, nullptr},
-    {ID_READER_VIEW, "Reader view", "view-paged"},
+    {ID_READER_VIEW, "Reader view", "accessories-dictionary"}, // a book: reading
+    // A magnifier with a sign in its lens: the theme's own zoom icons may be
+    // a plain plus and minus, which read as add and remove.
     {ID_ZOOM_OUT, "Zoom out", "zoom-out"},
+    {ID_ZOOM_ACTUAL, "Actual size", "zoom-original"},
     {ID_ZOOM_IN, "Zoom in", "zoom-in"},
     {ID_FIND_IN_PAGE, "Find in page", "edit-find"},
     {ID_HEADLINES, "Headlines", "application-rss+xml"},
@@ -50,12 +53,20 @@ wxString ToolTip(const ToolSpec& tool)
 
 // The icon of that name in the desktop's theme, in its symbolic form when
 // the theme has one (so that all the buttons look alike), or an empty one.
-wxBitmap Icon(const char* name)
+wxBitmap ThemeIcon(const char* name)
 {
     for (const std::string& id : {std::string(name) + "-symbolic", std::string(name)}) {
+#ifdef __WXGTK__
+        // From the theme itself: wx's own lookup takes some names for older
+        // stock icons (a zoom for a plus sign).
+        if (GdkPixbuf* icon = gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), id.c_str(), 24,
+                                                       GTK_ICON_LOOKUP_FORCE_SIZE, nullptr))
+            return wxBitmap(icon);
+#else
         wxBitmap icon = wxArtProvider::GetBitmap(id, wxART_TOOLBAR);
         if (icon.IsOk())
             return icon;
+#endif
     }
     wxImage blank(24, 24);
     blank.InitAlpha();
@@ -63,6 +74,50 @@ wxBitmap Icon(const char* name)
         for (int x = 0; x < 24; ++x)
             blank.SetAlpha(x, y, 0);
     return wxBitmap(blank);
+}
+
+// The zoom icons: the theme's magnifier (its find icon) with the sign of
+// the zoom in its lens, in the magnifier's own colour.
+wxBitmap ZoomIcon(const std::string& name)
+{
+    wxImage icon = ThemeIcon("edit-find").ConvertToImage();
+    if (!icon.HasAlpha())
+        icon.InitAlpha();
+    // The colour of the magnifier: its most opaque pixel.
+    int colourAt = 0;
+    const int pixels = icon.GetWidth() * icon.GetHeight();
+    for (int i = 0; i < pixels; ++i)
+        if (icon.GetAlpha()[i] > icon.GetAlpha()[colourAt])
+            colourAt = i;
+    const unsigned char* rgb = icon.GetData() + 3 * colourAt;
+    const auto paint = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (x >= 0 && y >= 0 && x < icon.GetWidth() && y < icon.GetHeight()) {
+                    icon.SetRGB(x, y, rgb[0], rgb[1], rgb[2]);
+                    icon.SetAlpha(x, y, 255);
+                }
+    };
+    // The lens sits in the upper left of the magnifier.
+    const int centre = icon.GetWidth() * 10 / 24;
+    const int arm = icon.GetWidth() * 3 / 24;
+    if (name == "zoom-in" || name == "zoom-out")
+        paint(centre - arm, centre - 1, centre + arm, centre); // the bar of - and +
+    if (name == "zoom-in")
+        paint(centre - 1, centre - arm, centre, centre + arm);
+    if (name == "zoom-original") { // a 1
+        paint(centre - 1, centre - arm, centre, centre + arm);
+        paint(centre - 2, centre - arm, centre - 1, centre - arm + 1);
+    }
+    return wxBitmap(icon);
+}
+
+wxBitmap Icon(const char* name)
+{
+    const std::string id(name);
+    if (id == "zoom-in" || id == "zoom-out" || id == "zoom-original")
+        return ZoomIcon(id);
+    return ThemeIcon(name);
 }
 
 // Gives the button at `position` the name a screen reader reads for it.

@@ -1,7 +1,7 @@
 #pragma once
 // The toolbar under the menu bar (View > Toolbar): Back, Forward, Reload (Stop
-// while a page loads), Home, then Reader view, Zoom out, Zoom in and Find in
-// page, with the desktop's icons. Hidden at first start; whether it shows is
+// while a page loads), Home, then Reader view, Zoom out, Actual size, Zoom in
+// and Find in page, with the desktop's icons. Hidden at first start; whether it shows is
 // kept in a settings group of its own.
 #include "common/settings.h"
 

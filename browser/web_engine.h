@@ -119,8 +119,9 @@ public:
     virtual int CrashReloadCount() const = 0;
     virtual int HungProcessesEnded() const = 0;
     virtual bool ShowsFailurePage() const = 0;
-    // The address the pane shows or is opening, as it was asked for (for a
-    // paper that could not be reached: the paper's address).
+    // The address of the page on screen, wherever its links led (for a paper
+    // that could not be reached: the paper's address); while a page asked
+    // for is on its way, that page's address as it was asked for.
     virtual std::string ShownAddress() const = 0;
     // The page's zoom, 1.0 being its own size.
     virtual void SetZoom(double level) = 0;

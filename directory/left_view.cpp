@@ -101,6 +101,17 @@ void CLeftView::ShapeNativeTree()
     gtk_tree_view_column_set_expand(column, TRUE);
     gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(GtkGetTreeView()), TRUE);
     GetColumn(0)->GetRenderer()->EnableEllipsize(wxELLIPSIZE_END);
+    // The row with the keyboard focus shows it clearly, not as the theme's
+    // faint dotted line.
+    GtkCssProvider* focus = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(focus,
+                                    "treeview.view { outline: 2px solid @theme_selected_bg_color;"
+                                    " outline-offset: -2px; }",
+                                    -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(GtkGetTreeView()),
+                                   GTK_STYLE_PROVIDER(focus),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(focus);
     gtk_widget_set_has_tooltip(GtkGetTreeView(), TRUE);
     g_signal_connect(
         GtkGetTreeView(), "query-tooltip",
@@ -158,9 +169,9 @@ void CLeftView::WatchNativeInput()
     // Before the control's own handling of the button, which selects the row.
     g_signal_connect(GtkGetTreeView(), "event",
                      G_CALLBACK(+[](GtkWidget* tree, GdkEvent* event, CLeftView* view) {
-                         const bool button = event->type == GDK_BUTTON_PRESS ||
-                                             event->type == GDK_2BUTTON_PRESS ||
-                                             event->type == GDK_3BUTTON_PRESS;
+                         const bool button =
+                             event->type == GDK_BUTTON_PRESS || event->type == GDK_2BUTTON_PRESS ||
+                             event->type == GDK_3BUTTON_PRESS || event->type == GDK_BUTTON_RELEASE;
                          return gboolean(button &&
                                          view->OnRightButton(GTK_TREE_VIEW(tree), &event->button));
                      }),
@@ -570,17 +581,21 @@ bool CLeftView::OnRightButton(GtkTreeView* tree, const GdkEventButton* button)
         return false;
     // The row under the pointer gets its menu without being selected: the
     // native tree would select it, and selecting a paper opens it.
+    g_autoptr(GtkTreePath) path = nullptr;
+    GtkTreeIter row;
+    const bool onRow = gtk_tree_view_get_path_at_pos(tree, static_cast<gint>(button->x),
+                                                     static_cast<gint>(button->y), &path, nullptr,
+                                                     nullptr, nullptr) &&
+                       gtk_tree_model_get_iter(gtk_tree_view_get_model(tree), &row, path);
+    const Item item = onRow ? ToItem(wxDataViewItem(row.user_data)) : DirectoryTree::kTop;
     if (button->type == GDK_BUTTON_PRESS) {
-        g_autoptr(GtkTreePath) path = nullptr;
-        GtkTreeIter row;
-        if (gtk_tree_view_get_path_at_pos(tree, static_cast<gint>(button->x),
-                                          static_cast<gint>(button->y), &path, nullptr, nullptr,
-                                          nullptr) &&
-            gtk_tree_model_get_iter(gtk_tree_view_get_model(tree), &row, path)) {
-            const Item item = ToItem(wxDataViewItem(row.user_data));
-            // Once the click is over, at the pointer.
-            CallAfter([this, item] { ShowPaperMenu(item); });
-        }
+        m_rightPressed = item;
+    } else if (button->type == GDK_BUTTON_RELEASE &&
+               std::exchange(m_rightPressed, DirectoryTree::kTop) == item &&
+               item != DirectoryTree::kTop) {
+        // The menu opens once the button is up: opened while it is down, the
+        // release would close it at once.
+        CallAfter([this, item] { ShowPaperMenu(item); });
     }
     return true;
 }
@@ -647,7 +662,24 @@ bool CLeftView::ShowPaperMenu(Item item, const wxPoint& where)
                 menu.Append(wxID_HIGHEST + 1 + static_cast<int>(command),
                             wxString::FromUTF8(label));
     }
+    // The row shows selected while its menu is open (not opened: it is the
+    // row already handled), and the selection it had is back before the
+    // command chosen runs.
+    const Item before = ToItem(GetSelection());
+    const Item handled = m_handled;
+    if (before != item) {
+        m_handled = item;
+        Select(ToViewItem(item));
+    }
     const int chosen = GetPopupMenuSelectionFromUser(menu, where);
+    if (before != item) {
+        m_handled = before;
+        if (Items().IsValid(before))
+            Select(ToViewItem(before));
+        else
+            Unselect(ToViewItem(item));
+        m_handled = handled;
+    }
     if (chosen != wxID_NONE)
         RunPaperCommand(static_cast<PaperCommand>(chosen - wxID_HIGHEST - 1), item);
     return true;

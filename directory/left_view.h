@@ -31,8 +31,10 @@ class ProfileStore;
 // What a screen reader calls the tree.
 inline constexpr const char* kDirectoryAccessibleName = "Newspapers";
 
-// How long the keys must rest on a paper before its page opens.
-inline constexpr int kQuietWalkMs = 300;
+// How long the keys must rest on a paper before its page opens: longer than
+// the pause between the keys of a walk through the tree, which at three keys
+// a second is a third of a second.
+inline constexpr int kQuietWalkMs = 600;
 
 // Shows the user's favorites and the built-in catalogue as one tree on a
 // native tree control, and opens the selected newspaper in the browser pane.
@@ -140,7 +142,8 @@ private:
     // The context menu of a paper, from the pointer or the keyboard.
     bool ShowPaperMenu(Item item, const wxPoint& where = wxDefaultPosition);
 #ifdef __WXGTK__
-    // A click of the right button on a row: its menu, the selection unchanged.
+    // The right button on a row: its menu once the button is up, the
+    // selection unchanged.
     bool OnRightButton(GtkTreeView* tree, const GdkEventButton* button);
 #endif
     std::string AddressOf(Item item) const;
@@ -190,6 +193,8 @@ private:
     wxTimer m_pendingOpen;
     std::string m_pendingUrl;
     std::string m_pendingName;
+    // The row the right button went down on, whose menu opens when it comes up there.
+    Item m_rightPressed = DirectoryTree::kTop;
 };
 
 } // namespace lumo

@@ -8,12 +8,17 @@
 
 namespace lumo {
 
+std::string RemoveFavoriteQuestion(const std::string& name)
+{
+    return "Remove \"" + name + "\" from My Favorites?";
+}
+
 bool EditFavorite(wxWindow* parent, const FavoritesStore& store, FavoritesReporter& reporter,
                   FavoriteEdit edit, FavoriteEntry& entry)
 {
     FavoriteEntry changed = entry;
     if (edit == FavoriteEdit::Remove) {
-        if (AppMessageBox(kMsgConfirmDelete, wxYES_NO) != wxYES)
+        if (AppMessageBox(RemoveFavoriteQuestion(entry.title), wxYES_NO) != wxYES)
             return false;
     } else {
         const bool rename = edit == FavoriteEdit::Rename;

@@ -21,13 +21,15 @@ inline constexpr const char* kRenameFavoriteTitle = "Rename Favorite";
 inline constexpr const char* kChangeFavoriteAddressTitle = "Change Favorite Address";
 inline constexpr const char* kMsgFavoriteNeedsName = "A favorite needs a name.";
 inline constexpr const char* kMsgFavoriteNeedsAddress = "A favorite needs an address.";
+// What Remove asks of a favorite shown by its name.
+std::string RemoveFavoriteQuestion(const std::string& name);
 // When the entry is no longer in the file; the name is put in front.
 inline constexpr const char* kMsgFavoriteGoneSuffix =
     " is no longer among the favorites: another program changed Favorites.xml. "
     "My Favorites now shows the file as it is.";
 
 // Asks for the new name or address (a field holding the present one) or, to
-// remove, for the confirmation the dialogs ask, then changes `entry` in the
+// remove, whether to remove it (named), then changes `entry` in the
 // file of `store`; the store's messages go to `reporter`, and
 // kMsgSuccessfully follows a change, as in the dialogs. True when the file is
 // no longer what the caller shows: changed, or found changed by another

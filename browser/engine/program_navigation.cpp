@@ -119,12 +119,14 @@ bool ProgramNavigation::ShowsFailurePage() const
 
 std::string ProgramNavigation::ShownAddress() const
 {
-    if (!m_visit.address.empty())
+    // Until the page asked for shows: its address as asked for. Then the
+    // page on screen, wherever its links led.
+    if (!m_visit.address.empty() && !m_guard.Committed())
         return m_visit.address;
-    std::string uri = UriOf(m_view);
+    std::string uri = m_committedUri.empty() ? UriOf(m_view) : m_committedUri;
     if (std::optional<FailurePage> failed = ParseFailurePageAddress(uri))
         return failed->address;
-    return uri.empty() ? m_committedUri : uri;
+    return uri;
 }
 
 bool ProgramNavigation::IsProgramNavigation(const std::string& uri) const

@@ -98,7 +98,7 @@ public:
     int CrashReloadCount() const { return m_engine ? m_engine->CrashReloadCount() : 0; }
     bool ShowsFailurePage() const { return m_engine && m_engine->ShowsFailurePage(); }
     // The page on screen: its title (for a paper that could not be reached,
-    // the paper's name) and its address as it was asked for.
+    // the paper's name) and its address (see WebEngine::ShownAddress).
     const std::string& PageTitle() const { return m_pageTitle; }
     std::string PageAddress() const { return m_engine ? m_engine->ShownAddress() : std::string(); }
 

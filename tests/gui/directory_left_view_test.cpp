@@ -20,7 +20,10 @@
 #include <wx/txtstrm.h>
 #include <wx/utils.h>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <gdk/gdkkeysyms.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
@@ -667,6 +670,39 @@ TEST_F(LeftViewSelectionTest, ArrowKeysWalkQuietlyAndOpenOnlyWhereTheyRest)
     EXPECT_EQ(m_browser.opened.back(), SlotURL(national[11]));
 }
 
+// A walk at a reader's pace, three keys a second, opens only the paper it
+// stops on.
+TEST_F(LeftViewSelectionTest, AWalkAtThreeKeysASecondOpensOnlyWhereItStops)
+{
+    using std::chrono::milliseconds;
+    using std::chrono::steady_clock;
+    const auto& national = Tree().GetChildren(Branch(kNationalBranch));
+    Click(national[0]);
+    ASSERT_EQ(m_browser.opened.size(), 1u);
+    FocusTree();
+    // A busy machine may not keep the pace: the walk is tried again then.
+    bool paceKept = false;
+    for (int attempt = 0; attempt < 3 && !paceKept; ++attempt) {
+        SelectNatively(national[0]);
+        m_browser.opened.resize(1);
+        paceKept = true;
+        auto last = steady_clock::now();
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                Settle(milliseconds(333));
+            Type(GDK_KEY_Down);
+            paceKept = paceKept && (i == 0 || steady_clock::now() - last < milliseconds(500));
+            last = steady_clock::now();
+        }
+        ASSERT_TRUE(WaitFor([&] { return m_browser.opened.size() >= 2; }));
+        ASSERT_TRUE(WaitFor([&] { return !m_view->PageWaitsToOpen(); }));
+    }
+    ASSERT_TRUE(paceKept) << "the machine could not keep three keys a second";
+    ASSERT_TRUE(lumo::test::WaitForQueuedEvents());
+    EXPECT_EQ(m_browser.opened,
+              (std::vector<std::string>{SlotURL(national[0]), SlotURL(national[4])}));
+}
+
 TEST_F(LeftViewSelectionTest, TypingTheFirstLettersMovesToTheMatchingVisibleItem)
 {
     FocusTree();
@@ -1009,6 +1045,101 @@ TEST_F(LeftViewSelectionTest, RightClickShowsTheRowsMenuWithoutOpeningIt)
     ASSERT_TRUE(WaitFor([&] { return m_browser.opened.size() == 2; }));
     EXPECT_EQ(m_browser.opened.back(), "https://www.cnn.com/");
     EXPECT_EQ(Selected(), cnn);
+}
+
+// A right-click as a hand makes it, with real X events, the button let go as
+// soon as the press was taken: the menu stays open until the user chooses
+// from it or closes it, and its row shows selected meanwhile.
+TEST_F(LeftViewSelectionTest, RightClickMenuStaysOpenWithItsRowSelected)
+{
+    const Item other = Tree().GetChildren(Branch(kNationalBranch)).front();
+    const Item cnn = Child(Branch(kNationalBranch), "CNN ");
+    Click(other);
+    m_frame->Raise();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsActive(); }));
+    GtkTreePath* path = NativePath(Tree(), cnn);
+    gtk_tree_view_scroll_to_cell(TreeView(), path, nullptr, FALSE, 0, 0);
+    ASSERT_TRUE(lumo::test::WaitForFrames(m_view));
+    GdkRectangle cell;
+    gtk_tree_view_get_cell_area(TreeView(), path, gtk_tree_view_get_column(TreeView(), 0), &cell);
+    gtk_tree_path_free(path);
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_tree_view_get_bin_window(TreeView()), &x, &y);
+    ASSERT_TRUE(lumo::test::MovePointerTo({x + cell.x + 30, y + cell.y + cell.height / 2}));
+
+    // What the tree and the menu were given, and what was seen from inside
+    // the menu's own loop.
+    struct Watch
+    {
+        bool pressTaken = false;
+        bool released = false;
+        bool releaseTaken = false;
+        bool menuClosed = false;
+        bool done = false;
+        bool stayedOpen = false;
+        Item selectedWhileOpen = DirectoryTree::kTop;
+        wxMenu* menu = nullptr;
+        CLeftView* view = nullptr;
+    } watch;
+    watch.view = m_view;
+    const gulong taken = g_signal_connect(
+        TreeView(), "event-after", G_CALLBACK(+[](GtkWidget*, GdkEvent* event, Watch* watch) {
+            if (event->type == GDK_BUTTON_PRESS && event->button.button == 3)
+                watch->pressTaken = true;
+            if (event->type == GDK_BUTTON_RELEASE && event->button.button == 3)
+                watch->releaseTaken = true;
+        }),
+        &watch);
+    m_view->Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+        watch.menu = event.GetMenu();
+        event.Skip();
+    });
+    m_view->Bind(wxEVT_MENU_CLOSE, [&](wxMenuEvent& event) {
+        watch.menuClosed = true;
+        event.Skip();
+    });
+    // Runs in whichever loop runs, the menu's own too: lets the button go once
+    // the press and all it queued were handled; once the release was handled
+    // too and the menu shows or closed, notes what the user sees, then
+    // closes the menu.
+    const guint poll = g_timeout_add(
+        10,
+        +[](gpointer data) -> gboolean {
+            auto* watch = static_cast<Watch*>(data);
+            if (watch->done)
+                return G_SOURCE_CONTINUE;
+            if (!watch->released) {
+                if (watch->pressTaken && !wxTheApp->HasPendingEvents()) {
+                    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+                    XTestFakeButtonEvent(display, 3, False, CurrentTime);
+                    XSync(display, False);
+                    watch->released = true;
+                }
+                return G_SOURCE_CONTINUE;
+            }
+            if (!(watch->releaseTaken || watch->menuClosed) || wxTheApp->HasPendingEvents() ||
+                !(lumo::test::PopupMenuShown() || watch->menuClosed))
+                return G_SOURCE_CONTINUE;
+            watch->stayedOpen = lumo::test::PopupMenuShown() && !watch->menuClosed;
+            watch->selectedWhileOpen = CLeftView::ToItem(watch->view->GetSelection());
+            if (watch->menu && watch->stayedOpen)
+                gtk_menu_shell_cancel(GTK_MENU_SHELL(watch->menu->m_menu));
+            watch->done = true;
+            return G_SOURCE_CONTINUE;
+        },
+        &watch);
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XTestFakeButtonEvent(display, 3, True, CurrentTime);
+    XSync(display, False);
+    const bool done = WaitFor([&] { return watch.done && watch.menuClosed; });
+    g_source_remove(poll);
+    g_signal_handler_disconnect(TreeView(), taken);
+    ASSERT_TRUE(done) << "press " << watch.pressTaken << " release " << watch.releaseTaken;
+    EXPECT_TRUE(watch.stayedOpen);
+    EXPECT_EQ(watch.selectedWhileOpen, cnn);
+    // Closed unchosen: the selection it had, nothing opened.
+    EXPECT_EQ(Selected(), other);
+    EXPECT_EQ(m_browser.opened.size(), 1u);
 }
 
 // A name longer than the pane is wide ends with an ellipsis, and its row's

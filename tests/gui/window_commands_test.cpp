@@ -20,6 +20,7 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/toolbar.h>
+#include <wx/webview.h>
 
 #include "app/main_frame.h"
 #include "app/tool_bar.h"
@@ -334,6 +335,31 @@ TEST_F(WindowCommandsTest, MenusEndWithTheNewCommandsThatActWhenTheyCan)
     EXPECT_TRUE(WaitFor([&] { return Pane()->ReaderShown(); }));
 }
 
+// Add This Page and Open in Web Browser take the page on screen, also after
+// a link led away from the paper the tree opened.
+TEST_F(WindowCommandsTest, PageCommandsTakeThePageOnScreenAfterALinkWasFollowed)
+{
+    MakeFrame();
+    m_server.Route(
+        "/article.html",
+        WebResponse{200, "text/html; charset=utf-8", "<title>Bridge reopens</title>text", {}, 0});
+    Open("/front.html", "Front Page",
+         "<a id='story' href='" + m_server.Url("/article.html") + "'>Bridge reopens</a>");
+    Pane()->WebView()->RunScript("document.getElementById('story').click()");
+    ASSERT_TRUE(WaitFor([&] {
+        return m_frame->GetTitle() == "Bridge reopens - Lumo News Reader" && !Pane()->IsLoading();
+    }));
+
+    wxTEST_DIALOG(
+        Choose(ID_ADD_THIS_PAGE), Answer<CDlgCfgAddFavorite>([&](CDlgCfgAddFavorite& dlg) {
+            EXPECT_EQ(dlg.NameCtrl()->GetValue().utf8_string(), "Bridge reopens");
+            EXPECT_EQ(dlg.URLCtrl()->GetValue().utf8_string(), m_server.Url("/article.html"));
+            return wxID_CANCEL;
+        }));
+    Choose(ID_OPEN_IN_WEB_BROWSER);
+    EXPECT_EQ(m_urls.opened, std::vector<std::string>{m_server.Url("/article.html")});
+}
+
 TEST_F(WindowCommandsTest, FavoriteIsRenamedReaddressedAndRemovedInTheFileAndTheTreeAtOnce)
 {
     using Command = CLeftView::PaperCommand;
@@ -392,11 +418,17 @@ TEST_F(WindowCommandsTest, FavoriteIsRenamedReaddressedAndRemovedInTheFileAndThe
                                         kMsgRefusedFavoriteAddress, kMsgFavoriteNeedsName}));
     EXPECT_EQ(ReadFile(path), before);
 
-    // Removed after the dialogs' question (No keeps it).
+    // Removed after a question that names it (No keeps it).
+    const auto answer = [](int button) {
+        return Answer<wxMessageDialog>([button](wxMessageDialog& box) {
+            EXPECT_EQ(box.GetMessage().utf8_string(), "Remove \"Gamma\" from My Favorites?");
+            return button;
+        });
+    };
     wxTEST_DIALOG(EXPECT_FALSE(tree->RunPaperCommand(Command::Remove, row("Gamma"))),
-                  wxExpectModal<wxMessageDialog>(wxID_NO));
+                  answer(wxID_NO));
     wxTEST_DIALOG(EXPECT_TRUE(tree->RunPaperCommand(Command::Remove, row("Gamma"))),
-                  wxExpectModal<wxMessageDialog>(wxID_YES));
+                  answer(wxID_YES));
     EXPECT_EQ(ReadFile(path).find("Gamma"), std::string::npos);
     EXPECT_EQ(row("Gamma"), DirectoryTree::kTop);
 
