@@ -603,7 +603,8 @@ void CLumoNewsReaderView::Open(const std::string& asked)
     // Only web, mail and phone addresses leave the program; anything else a
     // page (or a favorite) asks for is refused, and the user is told.
     if (OutsideRouteOf(asked) == OutsideRoute::Refused) {
-        ShowNotice(RefusedOutsideMessage(asked));
+        // Said in place of "Ready" until the next page, as the engine's notices.
+        OnNotice(RefusedOutsideMessage(asked));
         return;
     }
     // A mail address goes with the fields of a mail only, and never with
