@@ -23,6 +23,9 @@ struct FavoritePaper
 // Set when the program starts itself again because the web engine could not
 // go on: the address the pane showed, opened in place of the start page.
 inline constexpr const char* kResumeAddressVariable = "LUMO_RESUME_ADDRESS";
+// Set as well when page processes failed to start again and again: the
+// program starts without the web engine, and starts it only when asked.
+inline constexpr const char* kEngineHeldVariable = "LUMO_WEB_ENGINE_HELD";
 
 // What the engine tells the pane about.
 // The item the page's context menu gets, which opens the page in the user's browser.

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +48,32 @@ std::vector<PageProcessGuard*>& Guards()
 {
     static std::vector<PageProcessGuard*> guards;
     return guards;
+}
+
+// The times (seconds since the epoch) of the page processes that failed to
+// start, carried across the restarts in place.
+constexpr const char* kFailedLaunchesVariable = "LUMO_FAILED_PAGE_LAUNCHES";
+// Failed starts this close together count as one run of failures.
+constexpr std::time_t kFailedLaunchSpan = 60;
+
+// Notes a page process that failed to start; the number of those in the
+// last kFailedLaunchSpan, this one included.
+int NoteFailedLaunch()
+{
+    const std::time_t now = std::time(nullptr);
+    std::string kept;
+    int count = 1;
+    if (const char* before = getenv(kFailedLaunchesVariable)) {
+        std::istringstream times(before);
+        for (long long at = 0; times >> at;)
+            if (now - static_cast<std::time_t>(at) < kFailedLaunchSpan) {
+                kept += std::to_string(at) + " ";
+                ++count;
+            }
+    }
+    kept += std::to_string(static_cast<long long>(now));
+    setenv(kFailedLaunchesVariable, kept.c_str(), 1);
+    return count;
 }
 
 // Starts this program again in place of itself (same process, same
@@ -103,8 +131,13 @@ void OnFatalLogMessage(const gchar* domain, GLogLevelFlags level, const gchar* m
             address = Resume().address;
             restartable = Resume().restartable;
         }
-        if (restartable)
+        if (restartable) {
+            // Failing again soon after the last restart: the program comes
+            // back without the engine, which starts when the user asks.
+            if (NoteFailedLaunch() >= 2)
+                setenv(kEngineHeldVariable, "1", 1);
             RestartProgram(address);
+        }
     }
     g_log_default_handler(domain, level, message, nullptr);
 }

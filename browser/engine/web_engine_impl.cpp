@@ -262,6 +262,7 @@ private:
         g_signal_connect(view, "mouse-target-changed", G_CALLBACK(MouseTargetThunk), this);
         g_signal_connect(view, "context-menu", G_CALLBACK(ContextMenuThunk), this);
         g_signal_connect(view, "scroll-event", G_CALLBACK(ScrollThunk), this);
+        g_signal_connect(view, "button-release-event", G_CALLBACK(ButtonReleaseThunk), this);
         // The toolkit follows the focus of the page's container only.
         g_signal_connect(view, "focus-in-event", G_CALLBACK(FocusInThunk), this);
         OfferProgramKeysFirst(GTK_WIDGET(view), window);
@@ -390,6 +391,17 @@ private:
                                              G_ACTION(action), kOpenPageInBrowserLabel, nullptr));
         if (view == engine->m_native)
             engine->m_blocking->AppendMenuItems(menu, UriOf(view));
+        return FALSE;
+    }
+
+    // A link to a file of this computer, clicked in a page of the web: the
+    // engine refuses it without a word, and the user is told why.
+    static gboolean ButtonReleaseThunk(WebKitWebView* view, GdkEventButton* button, gpointer self)
+    {
+        auto* me = static_cast<WebKitEngine*>(self);
+        if (button->button == 1 && SchemeOf(me->m_hovered) == "file" &&
+            SchemeOf(UriOf(view)) != "file")
+            me->CallAfter([me, link = me->m_hovered] { me->m_host.OnOpenOutside(link); });
         return FALSE;
     }
 

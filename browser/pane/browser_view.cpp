@@ -7,6 +7,7 @@
 #include <wx/dcclient.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
@@ -89,6 +90,10 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
     // No wxTAB_TRAVERSAL: Tab inside the page walks the page's links rather
     // than leaving for the tree.
     SetName("Browser pane");
+    if (getenv(kEngineHeldVariable)) {
+        m_engineHeld = true;
+        unsetenv(kEngineHeldVariable);
+    }
     SetSizer(new wxBoxSizer(wxVERTICAL));
     GetSizer()->Add(m_progressLine, wxSizerFlags().Expand());
     Bind(wxEVT_PAINT, [this](wxPaintEvent&) { PaintFocusRing(); });
@@ -179,6 +184,10 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
     m_engineStart.Stop();
     if (m_engine || m_engineFailed)
         return m_engine.get();
+    if (m_engineHeld) {
+        ShowEngineHeld();
+        return nullptr;
+    }
     WebEngineFactory factory = CurrentWebEngineFactory();
     m_engine.reset(factory ? factory(this, *this) : nullptr);
     if (!m_engine) {
@@ -195,6 +204,42 @@ WebEngine* CLumoNewsReaderView::CreateBrowser()
         m_engine->LoadURL(url, name);
     }
     return m_engine.get();
+}
+
+void CLumoNewsReaderView::ShowEngineHeld()
+{
+    if (m_heldPanel)
+        return;
+    m_heldPanel = new wxPanel(this, wxID_ANY);
+    m_heldPanel->SetName("Web engine not started");
+    auto* text = new wxStaticText(m_heldPanel, wxID_ANY, kEngineHeldMessage);
+    text->Wrap(FromDIP(420));
+    auto* retry = new wxButton(m_heldPanel, wxID_ANY, "Try again");
+    retry->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CallAfter([this] { TryEngineAgain(); }); });
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    column->AddStretchSpacer();
+    column->Add(text, wxSizerFlags().Center().Border(wxALL, FromDIP(12)));
+    column->Add(retry, wxSizerFlags().Center());
+    column->AddStretchSpacer();
+    m_heldPanel->SetSizer(column);
+    GetSizer()->Add(m_heldPanel, wxSizerFlags(1).Expand());
+    Layout();
+    ShowCaption(kEngineHeldCaption);
+    m_messages.SetEngineNotice(kEngineHeldMessage);
+    ShowStatus();
+}
+
+void CLumoNewsReaderView::TryEngineAgain()
+{
+    if (!m_engineHeld)
+        return;
+    m_engineHeld = false;
+    if (m_heldPanel) {
+        m_heldPanel->Destroy();
+        m_heldPanel = nullptr;
+    }
+    m_messages.SetEngineNotice("");
+    CreateBrowser();
 }
 
 void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
@@ -247,6 +292,11 @@ bool CLumoNewsReaderView::CanGoForward() const
 
 void CLumoNewsReaderView::Reload()
 {
+    // Reloading the pane that waits for the engine tries it again.
+    if (m_engineHeld) {
+        TryEngineAgain();
+        return;
+    }
     if (!m_engine)
         return;
     m_engine->CloseReader();
@@ -553,7 +603,7 @@ void CLumoNewsReaderView::ShowCaption(const std::string& title)
     // A page without a title yet (each one for a moment as it comes) is
     // named by the paper it belongs to, else by its site.
     std::string shown = title;
-    if (shown.empty())
+    if (shown.empty() && m_engine)
         shown = !m_paperName.empty() ? m_paperName
                                      : SiteOf(m_engine->View()->GetCurrentURL().utf8_string());
     if (shown.empty())
@@ -567,7 +617,8 @@ void CLumoNewsReaderView::Open(const std::string& asked)
     // Only web, mail and phone addresses leave the program; anything else a
     // page (or a favorite) asks for is refused, and the user is told.
     if (OutsideRouteOf(asked) == OutsideRoute::Refused) {
-        ShowNotice(RefusedOutsideMessage(asked));
+        // Said in place of "Ready" until the next page, as the engine's notices.
+        OnNotice(RefusedOutsideMessage(asked));
         return;
     }
     // A mail address goes with the fields of a mail only, and never with

@@ -34,6 +34,12 @@ inline constexpr const char* kNoArticleMessage = "This page has no article for t
 class LoadProgressLine;
 class ProfileStore;
 
+// What the pane says while the web engine waits to be asked to start again.
+inline constexpr const char* kEngineHeldMessage =
+    "The web engine cannot start its page process, so no page can be shown. "
+    "Try again to start it.";
+inline constexpr const char* kEngineHeldCaption = "Web engine not started";
+
 // The longest the web engine waits for the window to show before it starts.
 inline constexpr int kEngineStartLatestMs = 1000;
 
@@ -86,6 +92,9 @@ public:
     // screen (or after kEngineStartLatestMs, should it never show).
     void CreateBrowserOnceShown();
     WebEngine* Engine() const { return m_engine.get(); }
+    // Whether the pane waits to be asked before it starts the web engine
+    // again (its page processes could not start).
+    bool EngineHeld() const { return m_engineHeld; }
     // Whether the web engine is loaded, so that the pane can show pages.
     bool HasPage() const { return m_engine != nullptr; }
     wxWebView* WebView() const { return m_engine ? m_engine->View() : nullptr; }
@@ -177,6 +186,10 @@ private:
     void ShowNotice(const std::string& text) { m_messages.ShowNotice(text); }
 
     void Open(const std::string& asked);
+    // Says in the pane that the web engine cannot start its page process,
+    // with "Try again", which starts it.
+    void ShowEngineHeld();
+    void TryEngineAgain();
     // The ring around the page while it has the keyboard focus.
     int FocusRingWidth() const;
     void PaintFocusRing();
@@ -190,6 +203,10 @@ private:
     std::function<std::vector<FavoritePaper>()> m_favoritesSource;
     wxTimer m_engineStart;
     bool m_engineFailed = false;
+    // The engine is not started until asked (its page processes could not
+    // start), and the panel that says so.
+    bool m_engineHeld = false;
+    wxPanel* m_heldPanel = nullptr;
     // The address (and name) asked for before the web engine was started.
     std::optional<std::pair<std::string, std::string>> m_pendingUrl;
     LoadProgressLine* m_progressLine = nullptr;

@@ -467,6 +467,23 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
         return "";
     };
 
+    // Every caption the window shows, as the desktop is told of it.
+    std::vector<std::string> captions;
+    const gulong captionWatch = g_signal_connect(
+        m_frame->GetHandle(), "notify::title",
+        G_CALLBACK(+[](GtkWindow* window, GParamSpec*, std::vector<std::string>* seen) {
+            const char* title = gtk_window_get_title(window);
+            seen->push_back(title ? title : "");
+        }),
+        &captions);
+    std::size_t enterAt = 0;
+    auto noEmptyTitle = [&]() -> std::string {
+        for (const std::string& caption : captions)
+            if (caption.rfind(" - ", 0) == 0)
+                return " the caption read \"" + caption + "\";";
+        return "";
+    };
+
     auto press = [](unsigned long key, bool ctrl = false, bool shift = false, bool alt = false) {
         return [=] { PressKey(key, ctrl, shift, alt); };
     };
@@ -505,9 +522,18 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
              WaitFor([&] { return FocusNow() == Focus::SearchField; });
              type("evening");
              WaitFor([&] { return pane->SearchField()->GetValue() == "evening"; });
+             enterAt = captions.size();
              PressKey(XK_Return);
          },
-         post},
+         with(post, Focus::Tree,
+              [&]() -> std::string {
+                  // The paper's name first, until its page has a title.
+                  const std::string first =
+                      captions.size() > enterAt ? captions[enterAt] : std::string("none");
+                  if (first != "Quillby Evening Post - Lumo News Reader")
+                      return " the caption did not name the paper first (" + first + ");";
+                  return noEmptyTitle();
+              })},
         {"Esc twice after the search",
          [&] {
              PressKey(XK_Escape);
@@ -580,6 +606,19 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
                   const std::string text = View()->FindField()->GetValue().utf8_string();
                   return text == "cables" ? "" : " the find bar holds \"" + text + "\";";
               })},
+        {"Enter, F3, Ctrl+F and \"robot\" in the find bar",
+         [&] {
+             PressKey(XK_Return);
+             PressKey(XK_F3);
+             PressKey(XK_f, true);
+             WaitFor([&] { return View()->FindCount().StartsWith("1 of"); });
+             type("robot");
+         },
+         with(article, Focus::FindField,
+              [&] {
+                  const std::string text = View()->FindField()->GetValue().utf8_string();
+                  return text == "robot" ? "" : " the find bar holds \"" + text + "\";";
+              })},
         {"Esc from the find bar", press(XK_Escape), article},
         {"Ctrl+D, the add dialog cancelled", press(XK_d, true),
          with(article, Focus::Page,
@@ -610,6 +649,9 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
         step.action();
         Check(step);
         if (HasFatalFailure())
-            return;
+            break;
     }
+    g_signal_handler_disconnect(m_frame->GetHandle(), captionWatch);
+    // No page showed without a name in the caption.
+    EXPECT_EQ(noEmptyTitle(), "");
 }

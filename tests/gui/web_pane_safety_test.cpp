@@ -477,8 +477,9 @@ TEST_F(WebPaneTest, NothingAPageAsksForLeavesThePaneButWebMailAndPhoneAddresses)
             ";top:0' onclick=\"document.getElementById('out').submit()\">form</div>"
             "<a href='/to-share' style='" +
             aside + ";top:100px'>redirect</a><div style='" + aside +
-            ";top:200px' onclick=\"document.getElementById('local').submit()\">local</div>" +
-            ClickArea(0, "window.open('file:///etc/hostname')") +
+            ";top:200px' onclick=\"document.getElementById('local').submit()\">local</div>"
+            "<a href='file:///etc/' style='" +
+            aside + ";top:300px'>folder</a>" + ClickArea(0, "window.open('file:///etc/hostname')") +
             "<a href='smb://127.0.0.1/share' style='position:absolute;top:100px;left:0;"
             "width:600px;height:80px;display:block'>share</a>" +
             ClickArea(200, "location.href = 'foo://bar'") +
@@ -511,6 +512,15 @@ TEST_F(WebPaneTest, NothingAPageAsksForLeavesThePaneButWebMailAndPhoneAddresses)
     ClickPage(700, 140);
     EXPECT_TRUE(WaitFor([&] { return m_server.Requests().back() == "/to-share"; }, seconds(5)));
     ClickPage(700, 240);
+    // A link to a local folder is not followed, and the user is told so.
+    m_frame->SetStatusText("");
+    lumo::test::MovePointerTo(m_view->WebView()->GetScreenPosition() + wxPoint(700, 340));
+    ASSERT_TRUE(WaitFor([&] { return Status() == "file:///etc/"; }, seconds(5))) << Status();
+    ClickPage(700, 340);
+    EXPECT_TRUE(
+        WaitFor([&] { return Status() == RefusedOutsideMessage("file:///etc/"); }, seconds(5)))
+        << Status();
+    EXPECT_EQ(Url(), page);
     // The program's own failure page is the program's only: the page stays.
     ClickPage(100, 440);
     EXPECT_TRUE(WaitFor([&] { return Caption() != "Routes - Lumo News Reader"; }, seconds(5)));
