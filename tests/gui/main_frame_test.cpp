@@ -137,6 +137,9 @@ TEST_F(MainFrameTest, MenuBarShowsEveryItemInOrderWithItsKey)
   2771 _Minimize -- Minimize the window
   ----
   5006 E_xit -- Quit the application; prompts to save documents
+  ----
+  2950 Import Favorites (OPML)… -- Add the papers of a list from another feed reader to your favorites
+  2951 Export Favorites (OPML)… -- Save your favorites and their feeds as a list other feed readers can read
 &Browse
   2772 _Home -- Go to Homepage
   ----
@@ -172,6 +175,8 @@ HomePage
   2904 Reader View <F9> -- Show the article alone, or the page again
   2909 Find a Newspaper <Ctrl+E> -- Find a newspaper in the tree by its name
   2912 [x] Block Ads and Trackers -- Block ads and trackers in the pages shown
+  2916 Use Built-in Ad and Tracker Lists -- Drop the ad and tracker lists fetched from the web and use those the program came with
+  2917 Headlines <Ctrl+H> -- Show what is new in your favorite papers
 &Help
   2780 Content and Index -- Show help content
   2782 Product Homepage -- Show help product
