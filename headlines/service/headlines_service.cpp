@@ -185,7 +185,10 @@ void HeadlinesService::Refresh(bool userAsked)
 {
     if (!m_settings.enabled || !m_store)
         return;
-    StartFetches(userAsked);
+    // A round the user asked for reads every feed, not only the first ones
+    // the limits of reads at once let start now.
+    m_userRound = m_userRound || userAsked;
+    StartFetches(m_userRound);
     ArmTimer();
 }
 
@@ -236,7 +239,10 @@ void HeadlinesService::OnFetched(const std::string& address, FeedFetchResult res
     if (changed)
         Changed();
     // Room for the next ones under the limits of reads at once.
-    StartFetches(false);
+    if (m_settings.enabled)
+        StartFetches(m_userRound);
+    if (m_schedule.RunningCount() == 0)
+        m_userRound = false;
     ArmTimer();
 }
 

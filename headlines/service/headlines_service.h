@@ -111,6 +111,8 @@ private:
     std::set<std::string> m_triedOnShow;
     std::function<void()> m_changed;
     unsigned m_timer = 0;
+    // The user asked for every feed now; the round lasts until none is read.
+    bool m_userRound = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
