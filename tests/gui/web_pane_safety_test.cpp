@@ -806,10 +806,15 @@ TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
         WebResponse{200, "text/html", PageHtml("Waiting Page", "<p>waiting</p>"), {}, 3000});
     for (const std::string& address : {m_server.Url("/waiting.html"), slow + "?net"}) {
         m_view->NavigateTo(address, "Net Paper");
-        ASSERT_TRUE(WaitFor([&] {
-            const std::vector<std::string> asked = m_server.Requests();
-            return !asked.empty() && address.find(asked.back()) != std::string::npos;
-        })) << address;
+        // A network process started again after the last kill may take a
+        // while on a busy machine before it asks.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                const std::vector<std::string> asked = m_server.Requests();
+                return !asked.empty() && address.find(asked.back()) != std::string::npos;
+            },
+            std::chrono::seconds(30)))
+            << address;
         killNetworkProcess();
         EXPECT_TRUE(WaitFor([&] {
             return !m_view->IsLoading() && (Failure() || Url() == address);
