@@ -3,7 +3,7 @@
 #include <wx/toplevel.h>
 
 #include "browser/core/web_address.h"
-#include "common/window_caption.h"
+#include "common/frame_commands.h"
 
 namespace lumo {
 namespace {
