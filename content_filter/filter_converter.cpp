@@ -984,7 +984,7 @@ Rule ExemptPagesOf(std::string_view scheme)
 {
     Rule rule;
     rule.action = Rule::Action::IgnorePreviousRules;
-    rule.urlFilter = "^" + std::string(scheme) + ":";
+    rule.ifTopUrl = {"^" + std::string(scheme) + ":"};
     return rule;
 }
 
