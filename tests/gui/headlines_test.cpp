@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <wx/webview.h>
@@ -20,6 +21,7 @@
 #include "headlines/core/headlines_store.h"
 #include "local_web_server.h"
 #include "main_frame_fixture.h"
+#include "temp_dir.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <webkit2/webkit2.h>
@@ -55,9 +57,7 @@ protected:
     void SetUp() override
     {
         MainFrameFixture::SetUp();
-        if (const char* data = std::getenv("XDG_DATA_HOME"))
-            m_dataHome = data;
-        setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
+        m_dataHome.emplace("XDG_DATA_HOME", m_dir.File("data"));
         m_server.Route("/alpha/", {200, "text/html", PaperPage("feed.xml")});
         m_server.Route("/alpha/feed.xml",
                        {200, "application/rss+xml", Rss(m_server.Url("/alpha/"))});
@@ -70,10 +70,7 @@ protected:
     void TearDown() override
     {
         MainFrameFixture::TearDown();
-        if (m_dataHome.empty())
-            unsetenv("XDG_DATA_HOME");
-        else
-            setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
+        m_dataHome.reset();
     }
 
     CLumoNewsReaderView& Pane() { return *m_frame->HtmlView(); }
@@ -126,7 +123,7 @@ protected:
     }
 
     lumo::test::LocalWebServer m_server;
-    std::string m_dataHome;
+    std::optional<lumo::test::ScopedEnvironment> m_dataHome;
 };
 
 TEST_F(HeadlinesTest, FoundFeedsShowOpenAndStayReadAcrossARestart)
@@ -162,7 +159,8 @@ TEST_F(HeadlinesTest, FoundFeedsShowOpenAndStayReadAcrossARestart)
     Pane().Engine()->FocusPage();
     ASSERT_TRUE(lumo::test::WaitFor([&] { return Pane().PageHasFocus(); }));
     Script("document.querySelector('a[href$=\"Mill.html\"]').focus()");
-    ASSERT_EQ(Script("document.activeElement.getAttribute('href')"), m_server.Url("/alpha/Mill.html"));
+    ASSERT_EQ(Script("document.activeElement.getAttribute('href')"),
+              m_server.Url("/alpha/Mill.html"));
     ASSERT_TRUE(lumo::test::PressKey(GDK_KEY_Return));
     ASSERT_TRUE(lumo::test::WaitFor(
         [&] { return Pane().WebView()->GetCurrentURL().EndsWith("/Mill.html"); },

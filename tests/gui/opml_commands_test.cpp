@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,9 +73,7 @@ protected:
     void SetUp() override
     {
         MainFrameFixture::SetUp();
-        if (const char* data = std::getenv("XDG_DATA_HOME"))
-            m_dataHome = data;
-        setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
+        m_dataHome.emplace("XDG_DATA_HOME", m_dir.File("data"));
         SetOpmlFileChooser([this](wxWindow*, OpmlFileUse use) {
             m_asked.push_back(use);
             return m_chosen;
@@ -83,8 +82,8 @@ protected:
     void TearDown() override
     {
         SetOpmlFileChooser({});
-        setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
         MainFrameFixture::TearDown();
+        m_dataHome.reset();
     }
 
     // The rows under "My Favorites", and their names.
@@ -110,7 +109,7 @@ protected:
             .store->FeedOfFavorite(page);
     }
 
-    std::string m_dataHome;
+    std::optional<lumo::test::ScopedEnvironment> m_dataHome;
     std::string m_chosen;
     std::vector<OpmlFileUse> m_asked;
 };
