@@ -88,6 +88,13 @@ private:
     std::uint64_t m_length = 0;
 };
 
+std::string Hex(std::uint64_t value)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
 } // namespace
 
 std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files)
@@ -106,9 +113,14 @@ std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files)
         if (in.bad())
             return {};
     }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(sum.Value()));
-    return text;
+    return Hex(sum.Value());
+}
+
+std::string ChecksumOfText(std::string_view text)
+{
+    Checksum sum;
+    sum.Add(text.data(), text.size());
+    return Hex(sum.Value());
 }
 
 bool LooksLikeFilterList(std::string_view text)

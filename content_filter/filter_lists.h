@@ -14,6 +14,8 @@ std::vector<std::filesystem::path> ShippedFilterFiles(const std::filesystem::pat
 // A checksum of the files' names and contents (64 bits, in hex); empty
 // when one cannot be read.
 std::string ChecksumOfFiles(const std::vector<std::filesystem::path>& files);
+// The same of a text.
+std::string ChecksumOfText(std::string_view text);
 
 // Whether a downloaded text is an Adblock filter list: it begins with its
 // "[Adblock ...]" header (an error page or an empty answer does not).

@@ -167,7 +167,11 @@ struct FilterLibrary::StartPlan
         if (fs::exists(fs::symlink_status(StoreFolder(), error)) &&
             !fs::is_directory(fs::symlink_status(StoreFolder(), error)))
             fs::remove(StoreFolder(), error);
+        // The files, and what the program adds to them: either changed, they
+        // are compiled again.
         plan.sum = ChecksumOfFiles(plan.files);
+        if (!plan.sum.empty())
+            plan.sum += ChecksumOfText(RuleToJson(ExemptPagesOf(kStartPageScheme)));
         const std::string shipped = ReadText(ShippedState());
         const std::size_t firstLine = shipped.find('\n');
         if (firstLine != std::string::npos && shipped.substr(0, firstLine) == plan.sum) {
