@@ -137,6 +137,9 @@ bool ProgramNavigation::IsProgramNavigation(const std::string& uri) const
 
 void ProgramNavigation::EndLoad()
 {
+    // Stopped, or its page process gone: the engine may never report the
+    // end of what it started.
+    m_earlierLoadOpen = m_loadReported = false;
     m_loading = false;
     m_owner.LoadEnded();
 }
@@ -158,6 +161,7 @@ void ProgramNavigation::Navigate(std::function<void()> start)
     m_secureAttempt.Stop();
     m_guard.Navigate([this, start = std::move(start)] {
         m_programLoadOpen = true;
+        m_earlierLoadOpen = m_loadReported;
         start();
     });
 }
@@ -172,6 +176,7 @@ void ProgramNavigation::ShowFailure(const std::string& address, const std::strin
     std::string page = FailurePageAddress(address, name.empty() ? HostOf(address) : name, reason);
     m_programUri = page;
     m_programLoadOpen = true;
+    m_earlierLoadOpen = m_loadReported;
     webkit_web_view_load_uri(m_view, page.c_str());
 }
 
@@ -207,6 +212,16 @@ std::string ProgramNavigation::LoadingHost() const
 
 void ProgramNavigation::OnLoadChanged(WebKitLoadEvent event)
 {
+    // Every load the engine reports started, it reports ended.
+    if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_FINISHED)
+        m_loadReported = event == WEBKIT_LOAD_STARTED;
+    if (m_earlierLoadOpen) {
+        // Its page is not the one asked for; its end leaves the new
+        // navigation under way.
+        if (event == WEBKIT_LOAD_FINISHED)
+            m_earlierLoadOpen = false;
+        return;
+    }
     if ((event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) &&
         UriOf(m_view) == "about:blank") {
         // An address the engine will not load (a port kept for other
@@ -270,7 +285,7 @@ void ProgramNavigation::OnLoadChanged(WebKitLoadEvent event)
 
 bool ProgramNavigation::OnLoadFailed(const char* failingUri, const GError* error)
 {
-    if (IsCancellation(error))
+    if (IsCancellation(error) || m_earlierLoadOpen)
         return true;
     FailureReason reason = ReasonFor(error, NetworkAvailable());
     std::string failing = failingUri ? failingUri : "";
@@ -285,6 +300,8 @@ bool ProgramNavigation::OnLoadFailed(const char* failingUri, const GError* error
 
 bool ProgramNavigation::OnTlsFailed(const char* failingUri)
 {
+    if (m_earlierLoadOpen)
+        return true;
     if (!m_visit.secureTry.empty()) {
         // Only the https:// tried in place of the user's own http://
         // failed: the plain address is what the user asked for.

@@ -118,6 +118,12 @@ private:
     // The address the program itself asked the engine for last, and whether
     // that navigation is still on its way (until a page is shown).
     std::string m_programUri;
+    // Whether the engine reported a load started and not yet its end.
+    bool m_loadReported = false;
+    // Such a load was under way as the program asked for another page (a
+    // reload, a page that failed): what it still reports until its end
+    // (its page shown, its failure) is not the new navigation's news.
+    bool m_earlierLoadOpen = false;
     bool m_programLoadOpen = false;
     // The secure attempt gave way to the plain address: its own end is not
     // that of the navigation.
