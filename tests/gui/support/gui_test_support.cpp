@@ -152,9 +152,13 @@ bool WaitForPageToTakeKeys(wxWebView* view)
 {
     if (!WaitForQueuedEvents())
         return false;
-    wxString result;
-    view->RunScript("0", &result);
-    return true;
+    // The page process learns of the focus on its own time: keys pressed
+    // before it has would go nowhere.
+    return WaitFor([view] {
+        wxString result;
+        // A page of the program's own that runs no script is asked no more.
+        return !view->RunScript("String(document.hasFocus())", &result) || result == "true";
+    });
 }
 
 bool WaitForFrames(wxWindow* window)
