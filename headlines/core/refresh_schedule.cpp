@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <limits>
 #include <utility>
 
 #include "common/address_text.h"
@@ -60,8 +61,15 @@ std::vector<std::string> RefreshSchedule::StartDue(const std::vector<FeedRecord>
     for (const FeedRecord& feed : feeds)
         if (IsDue(feed, userAsked))
             due.push_back(&feed);
-    std::stable_sort(due.begin(), due.end(), [](const FeedRecord* a, const FeedRecord* b) {
-        return a->lastFetched < b->lastFetched;
+    // A feed never timed counts as the slowest.
+    const auto answerTime = [this](const FeedRecord* feed) {
+        auto known = m_answerSeconds.find(feed->address);
+        return known == m_answerSeconds.end() ? std::numeric_limits<double>::infinity()
+                                              : known->second;
+    };
+    std::stable_sort(due.begin(), due.end(), [&](const FeedRecord* a, const FeedRecord* b) {
+        const double slowA = answerTime(a), slowB = answerTime(b);
+        return slowA != slowB ? slowA > slowB : a->lastFetched < b->lastFetched;
     });
     std::vector<std::string> started;
     for (const FeedRecord* feed : due) {
@@ -74,9 +82,11 @@ std::vector<std::string> RefreshSchedule::StartDue(const std::vector<FeedRecord>
     return started;
 }
 
-void RefreshSchedule::Finished(const std::string& feedAddress)
+void RefreshSchedule::Finished(const std::string& feedAddress, std::optional<double> answerSeconds)
 {
     m_running.erase(feedAddress);
+    if (answerSeconds)
+        m_answerSeconds[feedAddress] = *answerSeconds;
 }
 
 bool RefreshSchedule::IsRunning(const std::string& feedAddress) const

@@ -23,7 +23,9 @@ struct ScheduleLimits
     std::time_t maxBackoff = 24 * 3600;
     std::time_t maxServerHold = 7 * 24 * 3600; // a longer Retry-After is cut to this
     std::time_t userRefreshGap = 60;           // a feed read this recently is not read again
-    int maxRunning = 6;
+    // Each paper's server gets at most two reads at once; across servers,
+    // enough at once that a hundred feeds come in about two seconds.
+    int maxRunning = 64;
     int maxPerHost = 2;
 };
 
@@ -42,11 +44,14 @@ public:
     explicit RefreshSchedule(Clock clock, ScheduleLimits limits = {});
 
     // The due feeds that may start now, in the order to start them (the one
-    // read longest ago first); they count as running until Finished. When
+    // whose server answered slowest last time first, so that the slow ones
+    // never end a round alone; then the one read longest ago); they count as
+    // running until Finished. When
     // `userAsked`, the interval and the backoff are skipped (after an outage
     // the user need not wait a day), a server's Retry-After is not.
     std::vector<std::string> StartDue(const std::vector<FeedRecord>& feeds, bool userAsked = false);
-    void Finished(const std::string& feedAddress);
+    // `answerSeconds`: how long the read took, when it was timed.
+    void Finished(const std::string& feedAddress, std::optional<double> answerSeconds = {});
     // How long a feed read rests before it is read again.
     void SetInterval(std::time_t interval) { m_limits.interval = interval; }
     bool IsRunning(const std::string& feedAddress) const;
@@ -67,7 +72,8 @@ private:
 
     Clock m_clock;
     ScheduleLimits m_limits;
-    std::map<std::string, std::string> m_running; // feed address -> host
+    std::map<std::string, std::string> m_running;  // feed address -> host
+    std::map<std::string, double> m_answerSeconds; // feed address -> its last read's time
 };
 
 // Whether a status's Retry-After is honoured (429 Too Many Requests, 503).

@@ -1,5 +1,6 @@
 #include "headlines/net/feed_fetcher.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <utility>
@@ -230,7 +231,8 @@ private:
         }
         m_answer.retryAfter = Header(headers, "Retry-After");
         if (status == 304) {
-            Finish({});
+            // Its empty body read to the end, the connection serves the next request.
+            ReadNext();
             return;
         }
         if (status < 200 || status > 299) {
@@ -244,6 +246,9 @@ private:
             Finish(TooLarge());
             return;
         }
+        // Read into its room at once, not into a string that doubles as it grows.
+        if (length > 0)
+            m_answer.body.reserve(std::min(static_cast<std::size_t>(length), m_maxBytes));
         ReadNext();
     }
 
@@ -437,15 +442,28 @@ void Parsed(GObject*, GAsyncResult* result, gpointer)
         job->done(std::move(fetched));
 }
 
+// Two threads parse, for the whole program: many feeds arriving at once
+// wait their turn rather than each holding its document in memory at once.
+GThreadPool* Parsers()
+{
+    static GThreadPool* pool = g_thread_pool_new(
+        [](gpointer task, gpointer) {
+            ParseInThread(G_TASK(task), nullptr, g_task_get_task_data(G_TASK(task)), nullptr);
+            g_object_unref(task);
+        },
+        nullptr, 2, FALSE, nullptr);
+    return pool;
+}
+
 void ParseOffTheMainThread(std::shared_ptr<FeedFetcher::Shared> shared, Answer answer,
                            std::function<void(FeedFetchResult)> done)
 {
     ++shared->parsing;
     auto* job = new ParseJob{std::move(shared), std::move(done), std::move(answer), {}};
+    // Answered on this thread's main context, as the task was made here.
     GTask* task = g_task_new(nullptr, nullptr, Parsed, nullptr);
     g_task_set_task_data(task, job, [](gpointer data) { delete static_cast<ParseJob*>(data); });
-    g_task_run_in_thread(task, ParseInThread);
-    g_object_unref(task);
+    g_thread_pool_push(Parsers(), task, nullptr);
 }
 
 } // namespace
@@ -453,8 +471,9 @@ void ParseOffTheMainThread(std::shared_ptr<FeedFetcher::Shared> shared, Answer a
 FeedFetcher::FeedFetcher(FetchLimits limits) : m_shared(std::make_shared<Shared>())
 {
     m_shared->limits = limits;
-    m_shared->session = soup_session_new();
-    g_object_set(m_shared->session, "user-agent", "LumoNewsReader", nullptr);
+    // Set as the session is made: libsoup 3 takes max-conns only then.
+    m_shared->session = soup_session_new_with_options("user-agent", "LumoNewsReader", "max-conns",
+                                                      limits.maxConnections, nullptr);
 #if !SOUP_CHECK_VERSION(2, 99, 0)
     // libsoup 3 takes compressed answers by itself.
     if (!soup_session_has_feature(m_shared->session, SOUP_TYPE_CONTENT_DECODER))

@@ -23,6 +23,9 @@ struct FetchLimits
     std::size_t maxFeedBytes = std::size_t{5} << 20;
     std::size_t maxPageBytes = std::size_t{2} << 20;
     int maxRedirects = 5;
+    // Connections open at once, to all servers: one for each read the
+    // refresh schedule lets run at once (two a server is libsoup's own).
+    int maxConnections = 64;
 };
 
 struct FeedRequest

@@ -1,16 +1,22 @@
 #include "headlines/service/headlines_service.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <utility>
 
 #include <glib.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "headlines/core/feed_discovery.h"
 
 namespace headlines {
 
-HeadlinesService::HeadlinesService(const std::string& databasePath, Clock clock, FetchLimits limits)
-    : m_clock(clock), m_schedule(clock), m_fetcher(limits)
+HeadlinesService::HeadlinesService(const std::string& databasePath, Clock clock, FetchLimits limits,
+                                   ScheduleLimits scheduleLimits)
+    : m_clock(clock), m_schedule(clock, scheduleLimits), m_fetcher(limits)
 {
     StoreOpenResult opened = HeadlinesStore::Open(databasePath);
     m_store = std::move(opened.store);
@@ -200,6 +206,7 @@ void HeadlinesService::StartFetches(bool userAsked)
         byAddress[feed.address] = &feed;
     for (const std::string& address : m_schedule.StartDue(feeds, userAsked)) {
         const FeedRecord& record = *byAddress.at(address);
+        m_readStarted[address] = std::chrono::steady_clock::now();
         std::weak_ptr<bool> alive = m_alive;
         m_fetcher.FetchFeed({address, record.etag, record.lastModified},
                             [this, alive, address](FeedFetchResult result) {
@@ -211,7 +218,14 @@ void HeadlinesService::StartFetches(bool userAsked)
 
 void HeadlinesService::OnFetched(const std::string& address, FeedFetchResult result)
 {
-    m_schedule.Finished(address);
+    std::optional<double> answerSeconds;
+    if (auto started = m_readStarted.find(address); started != m_readStarted.end()) {
+        answerSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second)
+                .count();
+        m_readStarted.erase(started);
+    }
+    m_schedule.Finished(address, answerSeconds);
     const std::time_t now = m_clock();
     bool changed = false;
     int failures = 0;
@@ -244,6 +258,8 @@ void HeadlinesService::OnFetched(const std::string& address, FeedFetchResult res
     if (m_schedule.RunningCount() == 0)
         m_userRound = false;
     ArmTimer();
+    if (m_fetcher.Pending() == 0)
+        ReleaseFreedMemory();
 }
 
 void HeadlinesService::ArmTimer()
@@ -267,6 +283,15 @@ void HeadlinesService::ArmTimer()
             return G_SOURCE_REMOVE;
         },
         this);
+}
+
+void HeadlinesService::ReleaseFreedMemory()
+{
+#ifdef __GLIBC__
+    // A round's feeds and their documents were large and are freed; the C
+    // library would otherwise keep many of their pages, unused, for good.
+    malloc_trim(0);
+#endif
 }
 
 // --- What the page shows ---------------------------------------------------

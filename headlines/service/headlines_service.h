@@ -4,6 +4,7 @@
 // schedule (and when the user asks), and stores what they say. Runs on the
 // GLib main loop of the thread that made it; fetching and parsing never block
 // that loop. Tells its listener when what the Headlines page shows changed.
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -44,7 +45,8 @@ class HeadlinesService
 public:
     // Opens the database at `databasePath`; OpenNotice says once if a damaged
     // one was put aside, OpenError why there is none.
-    HeadlinesService(const std::string& databasePath, Clock clock, FetchLimits limits = {});
+    HeadlinesService(const std::string& databasePath, Clock clock, FetchLimits limits = {},
+                     ScheduleLimits scheduleLimits = {});
     ~HeadlinesService();
     HeadlinesService(const HeadlinesService&) = delete;
     HeadlinesService& operator=(const HeadlinesService&) = delete;
@@ -97,6 +99,8 @@ private:
     void StartFetches(bool userAsked);
     void OnFetched(const std::string& address, FeedFetchResult result);
     void ArmTimer();
+    // Gives back to the system the memory a round of reads used and freed.
+    void ReleaseFreedMemory();
     void Changed();
 
     Clock m_clock;
@@ -109,6 +113,8 @@ private:
     std::vector<Paper> m_papers;
     std::map<std::string, Discovery> m_discoveries; // by page
     std::set<std::string> m_triedOnShow;
+    // When each read under way started, to time it.
+    std::map<std::string, std::chrono::steady_clock::time_point> m_readStarted;
     std::function<void()> m_changed;
     unsigned m_timer = 0;
     // The user asked for every feed now; the round lasts until none is read.

@@ -36,7 +36,7 @@ protected:
     }
 
     std::time_t m_now = 1'750'000'000;
-    RefreshSchedule m_schedule{[this] { return m_now; }};
+    RefreshSchedule m_schedule{[this] { return m_now; }, ScheduleLimits{.maxRunning = 6}};
 };
 
 TEST_F(RefreshScheduleTest, AFeedIsDueAfterItsIntervalOrWhenTheClockWasPutBack)
@@ -108,6 +108,17 @@ TEST_F(RefreshScheduleTest, AtMostSixReadsAtOnceAndTwoPerHostLongestUnreadFirst)
     EXPECT_THAT(m_schedule.StartDue(feeds),
                 ElementsAre("https://two.example/2", "https://one.example/2"));
     EXPECT_FALSE(m_schedule.IsDue(feeds[2])); // running
+
+    // Once timed, the slowest to answer go first; one never timed before them.
+    RefreshSchedule timed([this] { return m_now; });
+    const std::vector<FeedRecord> due = {Feed("https://a.example/f", 0),
+                                         Feed("https://b.example/f", 0),
+                                         Feed("https://c.example/f", 0)};
+    ASSERT_THAT(timed.StartDue(due), ElementsAre(due[0].address, due[1].address, due[2].address));
+    timed.Finished(due[0].address, 0.3);
+    timed.Finished(due[2].address, 0.9);
+    timed.Finished(due[1].address);
+    EXPECT_THAT(timed.StartDue(due), ElementsAre(due[1].address, due[2].address, due[0].address));
 }
 
 TEST(RetryAfterTest, ReadsSecondsAndTheThreeHttpDateForms)
