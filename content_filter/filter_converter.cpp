@@ -984,7 +984,7 @@ Rule ExemptPagesOf(std::string_view scheme)
 {
     Rule rule;
     rule.action = Rule::Action::IgnorePreviousRules;
-    rule.ifTopUrl = {"^" + std::string(scheme) + ":"};
+    rule.urlFilter = "^" + std::string(scheme) + ":";
     return rule;
 }
 

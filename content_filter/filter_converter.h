@@ -156,8 +156,10 @@ std::vector<std::string> SplitIntoParts(const Conversion& conversion, std::size_
 // WebKit refuses a filter of more rules than this.
 constexpr std::size_t WebKitMaxRules = 150000;
 
-// The exception that lifts every rule before it on the pages of `scheme`
-// and on all they load: the program's own pages are never filtered.
+// The exception that lifts every rule before it for the loads of `scheme`:
+// the program's own pages and what they are made of are never blocked or
+// hidden. (What such a page loads from the web, as the reader view's
+// article does its pictures, still keeps to the rules.)
 Rule ExemptPagesOf(std::string_view scheme);
 // A JSON array of rules (a part, or a shipped file) with `rules` after its
 // own, last.

@@ -267,6 +267,8 @@ private:
         g_signal_connect(view, "focus-in-event", G_CALLBACK(FocusInThunk), this);
         OfferProgramKeysFirst(GTK_WIDGET(view), window);
         ConnectFinder(view);
+        if (m_blocking && view != m_native)
+            m_blocking->FilterReader(view);
     }
 
     void OpenFromReader(const std::string& uri) override

@@ -7,7 +7,6 @@
 #include <wx/dcclient.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
@@ -15,8 +14,10 @@
 #include <wx/webview.h>
 
 #include "browser/core/web_address.h"
+#include "browser/pane/engine_held_panel.h"
 #include "browser/pane/find_bar.h"
 #include "browser/pane/load_progress_line.h"
+#include "browser/pane/pane_caption.h"
 #include "browser/pane/web_environment.h"
 #include "common/app_paths.h"
 #include "common/message_box.h"
@@ -36,13 +37,6 @@
 namespace lumo {
 
 namespace {
-
-// The site of a page of the web, which names it while it has no title.
-std::string SiteOf(const std::string& address)
-{
-    const std::string scheme = SchemeOf(address);
-    return scheme == "http" || scheme == "https" ? HostOf(address) : std::string();
-}
 
 #ifdef __WXGTK__
 // The pane waiting for its window's first frame on screen.
@@ -85,7 +79,8 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
                                          ProfileStore& profile)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER), m_doc(doc),
       m_profile(profile), m_progressLine(new LoadProgressLine(this)),
-      m_messages(this, *m_progressLine, [this] { return ShownWebWindow(); }), m_zoom(profile)
+      m_messages(this, *m_progressLine, [this] { return ShownWebWindow(); }), m_zoom(profile),
+      m_caption(this)
 {
     // No wxTAB_TRAVERSAL: Tab inside the page walks the page's links rather
     // than leaving for the tree.
@@ -97,15 +92,21 @@ CLumoNewsReaderView::CLumoNewsReaderView(wxWindow* parent, CLumoNewsReaderDoc& d
     SetSizer(new wxBoxSizer(wxVERTICAL));
     GetSizer()->Add(m_progressLine, wxSizerFlags().Expand());
     Bind(wxEVT_PAINT, [this](wxPaintEvent&) { PaintFocusRing(); });
-    Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
-        // The page's widget tells the toolkit nothing when it loses the
-        // focus: the ring follows it here.
-        if (PageHasFocus() != m_focusRingShown) {
-            m_focusRingShown = !m_focusRingShown;
-            Refresh();
-        }
-        event.Skip();
-    });
+    // The page's widget tells the toolkit nothing when it loses the focus:
+    // while the ring shows, it is checked a few times a second.
+    m_focusRingCheck.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateFocusRing(); });
+}
+
+void CLumoNewsReaderView::UpdateFocusRing()
+{
+    if (PageHasFocus() == m_focusRingShown)
+        return;
+    m_focusRingShown = !m_focusRingShown;
+    if (m_focusRingShown)
+        m_focusRingCheck.Start(150);
+    else
+        m_focusRingCheck.Stop();
+    Refresh();
 }
 
 int CLumoNewsReaderView::FocusRingWidth() const
@@ -128,6 +129,7 @@ void CLumoNewsReaderView::PaintFocusRing()
 
 CLumoNewsReaderView::~CLumoNewsReaderView()
 {
+    m_focusRingCheck.Stop();
     m_engine.reset(); // before its window goes with the pane's children
     if (m_doc.m_pHtmlView == this)
         m_doc.m_pHtmlView = nullptr;
@@ -210,18 +212,7 @@ void CLumoNewsReaderView::ShowEngineHeld()
 {
     if (m_heldPanel)
         return;
-    m_heldPanel = new wxPanel(this, wxID_ANY);
-    m_heldPanel->SetName("Web engine not started");
-    auto* text = new wxStaticText(m_heldPanel, wxID_ANY, kEngineHeldMessage);
-    text->Wrap(FromDIP(420));
-    auto* retry = new wxButton(m_heldPanel, wxID_ANY, "Try again");
-    retry->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CallAfter([this] { TryEngineAgain(); }); });
-    auto* column = new wxBoxSizer(wxVERTICAL);
-    column->AddStretchSpacer();
-    column->Add(text, wxSizerFlags().Center().Border(wxALL, FromDIP(12)));
-    column->Add(retry, wxSizerFlags().Center());
-    column->AddStretchSpacer();
-    m_heldPanel->SetSizer(column);
+    m_heldPanel = new EngineHeldPanel(this, [this] { TryEngineAgain(); });
     GetSizer()->Add(m_heldPanel, wxSizerFlags(1).Expand());
     Layout();
     ShowCaption(kEngineHeldCaption);
@@ -251,13 +242,7 @@ void CLumoNewsReaderView::NavigateTo(std::string url, std::string name)
     m_engine->CloseReader();
     m_messages.SetEngineNotice("");
     // The paper's name stands in the caption until its page has a title.
-    const std::string address = NormalizeAddress(url);
-    m_paperName = CleanTitle(name);
-    if (m_paperName.empty())
-        m_paperName = SiteOf(address);
-    m_paperHost = HostOf(address);
-    if (!m_paperName.empty() && !IsRefusedAddress(url) && RouteOf(address) != SchemeRoute::Outside)
-        ShowCaption(m_paperName);
+    m_caption.PaperAsked(url, name);
     m_engine->LoadURL(url, name);
 }
 
@@ -307,6 +292,9 @@ void CLumoNewsReaderView::StopLoading()
 {
     if (m_engine)
         m_engine->StopLoading();
+    m_caption.PaperAbandoned();
+    if (!ReaderShown())
+        ShowCaption(m_pageTitle);
 }
 
 bool CLumoNewsReaderView::IsLoading() const
@@ -515,9 +503,7 @@ void CLumoNewsReaderView::OnPageCommitted(const std::string& uri)
     // Each site keeps the zoom it was last given. A page that comes while
     // the reader view is on screen gets its zoom when it shows.
     m_zoom.SetPageHost(HostOf(uri));
-    // A page of another site than the paper's is named by its own site.
-    if (HostOf(uri) != m_paperHost && !ParseFailurePageAddress(uri))
-        m_paperName.clear();
+    m_caption.PageCommitted(uri);
     if (!ReaderShown())
         ApplyKeptZoom();
     // A link of the page that went is no longer under the pointer.
@@ -600,16 +586,8 @@ void CLumoNewsReaderView::OnTitleChanged(const std::string& title)
 
 void CLumoNewsReaderView::ShowCaption(const std::string& title)
 {
-    // A page without a title yet (each one for a moment as it comes) is
-    // named by the paper it belongs to, else by its site.
-    std::string shown = title;
-    if (shown.empty() && m_engine)
-        shown = !m_paperName.empty() ? m_paperName
-                                     : SiteOf(m_engine->View()->GetCurrentURL().utf8_string());
-    if (shown.empty())
-        return;
-    if (wxWindow* top = wxGetTopLevelParent(this))
-        top->SetLabel(wxString::FromUTF8(WindowCaption(shown)));
+    m_caption.Show(title,
+                   m_engine ? m_engine->View()->GetCurrentURL().utf8_string() : std::string());
 }
 
 void CLumoNewsReaderView::Open(const std::string& asked)
@@ -669,6 +647,7 @@ void CLumoNewsReaderView::OnLinkHovered(const std::string& url)
 
 void CLumoNewsReaderView::OnPageFocused()
 {
+    UpdateFocusRing();
     // Tell the frame, as the toolkit does for its own windows.
     wxChildFocusEvent event(ShownWebWindow());
     ShownWebWindow()->ProcessWindowEvent(event);

@@ -16,6 +16,7 @@
 #include <wx/timer.h>
 
 #include "browser/pane/find_bar.h"
+#include "browser/pane/pane_caption.h"
 #include "browser/pane/pane_messages.h"
 #include "browser/pane/pane_zoom.h"
 #include "browser/web_engine.h"
@@ -33,12 +34,6 @@ inline constexpr const char* kNoArticleMessage = "This page has no article for t
 
 class LoadProgressLine;
 class ProfileStore;
-
-// What the pane says while the web engine waits to be asked to start again.
-inline constexpr const char* kEngineHeldMessage =
-    "The web engine cannot start its page process, so no page can be shown. "
-    "Try again to start it.";
-inline constexpr const char* kEngineHeldCaption = "Web engine not started";
 
 // The longest the web engine waits for the window to show before it starts.
 inline constexpr int kEngineStartLatestMs = 1000;
@@ -192,6 +187,7 @@ private:
     void TryEngineAgain();
     // The ring around the page while it has the keyboard focus.
     int FocusRingWidth() const;
+    void UpdateFocusRing();
     void PaintFocusRing();
     // Names the page on screen in the window's caption.
     void ShowCaption(const std::string& title);
@@ -214,11 +210,9 @@ private:
     PaneMessages m_messages;
     PaneZoom m_zoom;
     std::string m_pageTitle;
-    // The paper asked for last (its name, else its site), which names its
-    // page until that has a title, and its site.
-    std::string m_paperName;
-    std::string m_paperHost;
+    PaneCaption m_caption;
     bool m_focusRingShown = false;
+    wxTimer m_focusRingCheck;
     // The strip that offers the reader view.
     wxPanel* m_readerBar = nullptr;
     wxButton* m_readerButton = nullptr;

@@ -14,7 +14,25 @@
     if (mode === "check")
         return true;
     // Readability rewrites the document it is given: a copy, never the page.
-    var article = new Readability(document.cloneNode(true)).parse();
+    // What the page does not show (its ad filters hid it) and the pictures
+    // it could not load (its filters blocked them) stay out of the copy.
+    var copy = document.cloneNode(true);
+    var shown = document.body ? document.body.getElementsByTagName("*") : [];
+    var copied = copy.body ? copy.body.getElementsByTagName("*") : [];
+    if (shown.length === copied.length) {
+        var leftOut = [];
+        for (var i = 0; i < shown.length; i++) {
+            var element = shown[i];
+            if (/^(SCRIPT|STYLE|NOSCRIPT|TEMPLATE)$/.test(element.tagName))
+                continue; // never shown, and Readability reads some of them
+            if (getComputedStyle(element).display === "none" ||
+                (element.tagName === "IMG" && element.complete && element.naturalWidth === 0 &&
+                 element.getAttribute("src")))
+                leftOut.push(copied[i]);
+        }
+        leftOut.forEach(function (element) { element.remove(); });
+    }
+    var article = new Readability(copy).parse();
     if (!article || !text(article.content))
         return null;
     return {

@@ -152,35 +152,40 @@ protected:
             std::chrono::seconds(90));
     }
 
-    // The style of the body of the page on screen, once it is loaded. Asked
-    // of WebKit itself: the program's pages allow no script of their own.
+    // What `script` gives in `view`'s page, as text. Asked of WebKit
+    // itself: the program's pages allow no script of their own.
+    static std::string Evaluate(wxWebView* view, const std::string& script)
+    {
+        struct Answer
+        {
+            bool done = false;
+            std::string value;
+        } answer;
+        webkit_web_view_evaluate_javascript(
+            static_cast<WebKitWebView*>(view->GetNativeBackend()), script.c_str(), -1, nullptr,
+            nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                auto* answer = static_cast<Answer*>(data);
+                g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
+                    WEBKIT_WEB_VIEW(source), result, nullptr);
+                if (value && !jsc_value_is_undefined(value)) {
+                    g_autofree char* text = jsc_value_to_string(value);
+                    answer->value = text;
+                }
+                answer->done = true;
+            },
+            &answer);
+        WaitFor([&] { return answer.done; });
+        return answer.value;
+    }
+
+    // The style of the body of the page on screen, once it is loaded.
     std::string BodyDisplay()
     {
-        auto* view = static_cast<WebKitWebView*>(m_view->WebView()->GetNativeBackend());
         std::string display;
         WaitFor([&] {
-            struct Answer
-            {
-                bool done = false;
-                std::string value;
-            } answer;
-            webkit_web_view_evaluate_javascript(
-                view,
-                "document.readyState == 'complete' ? getComputedStyle(document.body).display : ''",
-                -1, nullptr, nullptr, nullptr,
-                [](GObject* source, GAsyncResult* result, gpointer data) {
-                    auto* answer = static_cast<Answer*>(data);
-                    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
-                        WEBKIT_WEB_VIEW(source), result, nullptr);
-                    if (value && jsc_value_is_string(value)) {
-                        g_autofree char* text = jsc_value_to_string(value);
-                        answer->value = text;
-                    }
-                    answer->done = true;
-                },
-                &answer);
-            WaitFor([&] { return answer.done; });
-            display = answer.value;
+            display = Evaluate(m_view->WebView(), "document.readyState == 'complete' ? "
+                                                  "getComputedStyle(document.body).display : ''");
             return !m_view->IsLoading() && !display.empty();
         });
         return display;
@@ -486,4 +491,77 @@ TEST_F(ContentBlockingPaneTest, APageProcessThatKeepsCrashingWithTheFiltersTurns
     PrepareFiltersAgain();
     EXPECT_EQ(Load(), "/ads/banner.png=load /tracker/pixel.png=load /img/photo.png=load "
                       "ad-box=block");
+}
+
+TEST_F(ContentBlockingPaneTest, TheReaderViewKeepsToTheFiltersAndBlockedImagesCollapse)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image,subdocument\n##.ad--728x90\n");
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+
+    // An article with a banner, a tracking pixel and an ad box, each of
+    // them asked for again at every load.
+    std::string article = "<!doctype html><html><head><title>Bridge reopens</title></head><body>"
+                          "<article><h1>Bridge reopens after two years</h1>"
+                          "<img id=banner src=/ads/banner.png width=728 height=90 "
+                          "style='border:1px solid'>"
+                          "<img src=/tracker/pixel.png width=1 height=1>"
+                          "<iframe id=frame src=/ads/frame.html width=300 height=250></iframe>"
+                          "<div class=ad--728x90>Buy the advertised car</div>";
+    for (int i = 1; i <= 8; ++i)
+        article += "<p>Paragraph " + std::to_string(i) +
+                   ": the old bridge over the river opened again this morning, two years after "
+                   "the flood, and the first buses crossed it before seven o'clock.</p>";
+    article += "</article></body></html>";
+    m_server.Route("/news/bridge.html", lumo::test::WebResponse{200, "text/html", article, {}});
+    lumo::test::WebResponse image{
+        200,
+        "image/svg+xml",
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="728" height="90"/>)",
+        {"Cache-Control: no-store"}};
+    m_server.Route("/ads/banner.png", image);
+    m_server.Route("/tracker/pixel.png", image);
+    m_server.Route("/ads/frame.html", lumo::test::WebResponse{200, "text/html", "<p>ad</p>", {}});
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+
+    const auto readArticle = [&] {
+        const std::string address = m_server.Url("/news/bridge.html?" + std::to_string(++m_loads));
+        m_view->NavigateTo(address);
+        // Shown, not only asked for: the page's own document says so.
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return !m_view->IsLoading() && m_view->ReaderOffered() &&
+                       Evaluate(m_view->WebView(), "document.readyState == 'complete' && "
+                                                   "location.href") == address;
+            },
+            std::chrono::seconds(60)));
+        m_view->ToggleReader();
+        EXPECT_TRUE(WaitFor([&] { return m_view->ReaderShown(); }));
+        const std::string text =
+            Evaluate(m_view->Engine()->ReaderView(), "document.body.innerText");
+        m_view->ToggleReader();
+        EXPECT_TRUE(WaitFor([&] { return !m_view->ReaderShown(); }));
+        return text;
+    };
+
+    // What the page blocked and hid, the reader view neither asks for nor
+    // shows; the blocked banner and frame leave no box in the page.
+    std::string text = readArticle();
+    EXPECT_THAT(text, testing::HasSubstr("Paragraph 8"));
+    EXPECT_THAT(text, testing::Not(testing::HasSubstr("advertised")));
+    EXPECT_EQ(Requested("/ads/banner.png"), 0);
+    EXPECT_EQ(Requested("/tracker/pixel.png"), 0);
+    const std::string boxes = "['banner', 'frame'].map(id => "
+                              "getComputedStyle(document.getElementById(id)).display).join(' ')";
+    EXPECT_EQ(Evaluate(m_view->WebView(), boxes), "none none");
+
+    // On a site where ads are allowed the page gets them; the reader view
+    // still keeps to the filters.
+    ASSERT_TRUE(PickFromPageMenu(kAllowAdsLabel));
+    text = readArticle();
+    EXPECT_EQ(Requested("/ads/banner.png"), 1);
+    EXPECT_EQ(Requested("/tracker/pixel.png"), 1);
+    EXPECT_EQ(Evaluate(m_view->WebView(), boxes), "inline inline");
 }

@@ -508,6 +508,7 @@ TEST_F(PaneKeysTest, ThePanesKeysWorkFromThePageThroughTheWindowsKeyTable)
     FocusPage();
     PressKey(XK_r, true);
     EXPECT_TRUE(WaitFor([&] { return RequestsFor("/keys.html") == before + 2; }));
+    ASSERT_TRUE(WaitFor([&] { return !View()->IsLoading(); }));
 
     // The reader view comes and goes by its key, and Esc leaves it too.
     m_server.Route("/photo.svg", WebResponse{200,
@@ -521,7 +522,10 @@ TEST_F(PaneKeysTest, ThePanesKeysWorkFromThePageThroughTheWindowsKeyTable)
         WebResponse{
             200, "text/html; charset=utf-8", ArticlePage(m_server.Url("/photo.svg")), {}, 0});
     View()->NavigateTo(m_server.Url("/bridge.html"));
-    ASSERT_TRUE(WaitFor([&] { return View()->ReaderOffered() && !View()->IsLoading(); }));
+    ASSERT_TRUE(WaitFor([&] { return View()->ReaderOffered() && !View()->IsLoading(); }))
+        << View()->PageAddress() << " " << Caption() << " hung ended "
+        << View()->Engine()->HungProcessesEnded() << " crash reloads "
+        << View()->CrashReloadCount();
     FocusPage();
     PressKey(XK_F9);
     ASSERT_TRUE(WaitFor([&] { return View()->ReaderShown(); }));
@@ -539,4 +543,11 @@ TEST_F(PaneKeysTest, ThePanesKeysWorkFromThePageThroughTheWindowsKeyTable)
     FocusPage();
     PressKey(XK_Left, false, false, true);
     EXPECT_TRUE(WaitFor([&] { return Caption() == lumo::test::CaptionFor("Keys"); })) << Caption();
+
+    // A ring around the pane shows while the page has the keys, and only then.
+    FocusPage();
+    EXPECT_TRUE(WaitFor([&] { return View()->ShowsFocusRing(); }));
+    PressKey(XK_F6);
+    ASSERT_TRUE(WaitFor([&] { return !View()->PageHasFocus(); }));
+    EXPECT_TRUE(WaitFor([&] { return !View()->ShowsFocusRing(); }));
 }

@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <unistd.h>
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -651,6 +654,22 @@ TEST_F(WebPaneTest, APagesLeavePromptNeverHoldsTheProgramsOwnNavigations)
     EXPECT_EQ(Url(), kProductStartPage);
 }
 
+// A server that takes the request and never answers: the paper's failure
+// page comes once the time limit has passed, not the old page under the new
+// paper's name.
+TEST_F(WebPaneTest, APaperThatNeverAnswersEndsOnItsFailurePageAfterTheTimeLimit)
+{
+    Open(Serve("/old.html", "Old Page", "<p>old</p>"), "Old Page");
+    m_server.Route("/never.html", WebResponse{200, "text/html", PageHtml("Never", ""), {}, 60000});
+    SetNavigationAnswerLimit(2000);
+    m_view->NavigateTo(m_server.Url("/never.html"), "Silent Paper");
+    EXPECT_TRUE(WaitForFailurePage("Silent Paper")) << Url() << " " << Caption();
+    SetNavigationAnswerLimit(0);
+    ASSERT_TRUE(Failure());
+    EXPECT_EQ(Failure()->reason, FailureReason::TimedOut);
+    EXPECT_EQ(Failure()->address, m_server.Url("/never.html"));
+}
+
 TEST_F(WebPaneTest, UnreachablePaperEndsOnItsFailurePageWhateverShowedAndTryingAgainShows)
 {
     // After a page of the same site, a port the engine will not use and a
@@ -763,4 +782,48 @@ TEST_F(WebPaneTest, PageProcessDyingAsANavigationStartsOrLoadsLosesNoPaper)
         return Caption() ==
                (Failure() ? "Slow Paper" : "Slow Page") + std::string(" - Lumo News Reader");
     })) << Caption();
+
+    // The network process ending while the paper's page loads, before
+    // its first data and after: a failure page names the paper, as the
+    // caption does.
+    const auto killNetworkProcess = [] {
+        DIR* proc = opendir("/proc");
+        ASSERT_NE(proc, nullptr);
+        while (dirent* process = readdir(proc)) {
+            const pid_t pid = static_cast<pid_t>(atoi(process->d_name));
+            std::ifstream stat("/proc/" + std::string(process->d_name) + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t close = line.rfind(')');
+            if (pid > 0 && line.find("(WebKitNetworkPr") != std::string::npos &&
+                close != std::string::npos && std::atoi(line.c_str() + close + 4) == getpid())
+                kill(pid, SIGKILL);
+        }
+        closedir(proc);
+    };
+    m_server.Route(
+        "/waiting.html",
+        WebResponse{200, "text/html", PageHtml("Waiting Page", "<p>waiting</p>"), {}, 3000});
+    for (const std::string& address : {m_server.Url("/waiting.html"), slow + "?net"}) {
+        m_view->NavigateTo(address, "Net Paper");
+        // A network process started again after the last kill may take a
+        // while on a busy machine before it asks.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                const std::vector<std::string> asked = m_server.Requests();
+                return !asked.empty() && address.find(asked.back()) != std::string::npos;
+            },
+            std::chrono::seconds(30)))
+            << address;
+        killNetworkProcess();
+        EXPECT_TRUE(WaitFor([&] {
+            return !m_view->IsLoading() && (Failure() || Url() == address);
+        })) << Url();
+        if (Failure()) {
+            EXPECT_EQ(Failure()->name, "Net Paper");
+            EXPECT_TRUE(WaitForCaption("Net Paper")) << Caption();
+        }
+        std::cout << "network process gone: " << (Failure() ? "failure page " : "page ")
+                  << Caption() << "\n";
+    }
 }

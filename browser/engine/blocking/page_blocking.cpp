@@ -18,6 +18,39 @@ namespace {
 constexpr gint64 kCrashesApartUs = 60 * G_USEC_PER_SEC;
 constexpr int kCrashesInARow = 3;
 
+// An image that did not load, and a frame left empty under no address of
+// its own, leave no box behind: the filters blocked them. In a script world
+// of its own, which the page's scripts do not see.
+constexpr const char* kCollapseScript = R"((function () {
+  function collapse(element) { element.style.setProperty('display', 'none', 'important'); }
+  addEventListener('error', function (event) {
+    if (event.target && event.target.tagName === 'IMG')
+      collapse(event.target);
+  }, true);
+  addEventListener('load', function () {
+    var frames = document.getElementsByTagName('iframe');
+    for (var i = 0; i < frames.length; i++) {
+      var frame = frames[i];
+      if (!/^https?:/.test(frame.src) || frame.loading === 'lazy')
+        continue;
+      try {
+        if (frame.contentDocument && frame.contentDocument.URL === 'about:blank')
+          collapse(frame);
+      } catch (e) {
+        // Another site's page: it loaded.
+      }
+    }
+  });
+})();)";
+
+WebKitUserScript* CollapseScript()
+{
+    static WebKitUserScript* script = webkit_user_script_new_for_world(
+        kCollapseScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, "lumo-blocking", nullptr, nullptr);
+    return script; // for as long as the process
+}
+
 } // namespace
 
 PageContentBlocking::PageContentBlocking(WebKitWebView* view, WebEngineHost& host)
@@ -31,6 +64,18 @@ PageContentBlocking::PageContentBlocking(WebKitWebView* view, WebEngineHost& hos
 PageContentBlocking::~PageContentBlocking()
 {
     FilterLibrary::Get().Remove(this);
+    if (m_reader)
+        g_object_remove_weak_pointer(G_OBJECT(m_reader), reinterpret_cast<gpointer*>(&m_reader));
+}
+
+void PageContentBlocking::FilterReader(WebKitWebView* reader)
+{
+    if (m_reader)
+        g_object_remove_weak_pointer(G_OBJECT(m_reader), reinterpret_cast<gpointer*>(&m_reader));
+    m_reader = reader;
+    m_readerApplied = 0;
+    g_object_add_weak_pointer(G_OBJECT(m_reader), reinterpret_cast<gpointer*>(&m_reader));
+    Refresh();
 }
 
 wxConfigBase* PageContentBlocking::Settings() const
@@ -83,17 +128,25 @@ void PageContentBlocking::Refresh()
     const bool enabled = settings.Enabled();
     if (enabled && library.CurrentState() == FilterLibrary::State::Idle)
         library.Prepare();
-    const bool wanted = library.CurrentState() == FilterLibrary::State::Ready && enabled &&
-                        !settings.Allowed(m_site);
-    const unsigned set = wanted ? library.Generation() : 0;
-    if (set == m_applied)
+    const bool ready = library.CurrentState() == FilterLibrary::State::Ready && enabled;
+    Apply(m_view, ready && !settings.Allowed(m_site) ? library.Generation() : 0, m_applied);
+    if (m_reader)
+        Apply(m_reader, ready ? library.Generation() : 0, m_readerApplied);
+}
+
+void PageContentBlocking::Apply(WebKitWebView* view, unsigned set, unsigned& applied)
+{
+    if (set == applied)
         return;
-    WebKitUserContentManager* manager = webkit_web_view_get_user_content_manager(m_view);
+    WebKitUserContentManager* manager = webkit_web_view_get_user_content_manager(view);
     webkit_user_content_manager_remove_all_filters(manager);
-    if (wanted)
-        for (const FilterPtr& filter : library.Filters())
+    webkit_user_content_manager_remove_script(manager, CollapseScript());
+    if (set) {
+        for (const FilterPtr& filter : FilterLibrary::Get().Filters())
             webkit_user_content_manager_add_filter(manager, filter.get());
-    m_applied = set;
+        webkit_user_content_manager_add_script(manager, CollapseScript());
+    }
+    applied = set;
 }
 
 void PageContentBlocking::ReturnToShippedLists(std::function<void()> reload)

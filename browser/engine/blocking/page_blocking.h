@@ -1,6 +1,7 @@
 #pragma once
-// Ads and trackers blocked in the pane's page (never in the reader view) by
-// the filters of the library (filter_library.h). While they are first
+// Ads and trackers blocked in the pane's page by the filters of the library
+// (filter_library.h), and in its reader view, which keeps to them on every
+// site. An image they blocked leaves no empty box. While they are first
 // prepared, a web page the program opens waits for them; the program's own
 // pages never do. The user turns blocking off, or allows a site, in the
 // settings group [ContentBlocking] (content_filter/blocking_settings.h).
@@ -37,6 +38,9 @@ public:
     void ApplyFor(const std::string& address);
     // The page's menu offers to allow the site of `address`, or to block it again.
     void AppendMenuItems(WebKitContextMenu* menu, const std::string& address);
+    // The reader view's own web view keeps to the filters too, whatever the
+    // site: what the page was spared, its article is.
+    void FilterReader(WebKitWebView* reader);
     // The lists fetched from the web leave; the shipped filters serve again
     // once prepared, and then `reload` runs.
     void ReturnToShippedLists(std::function<void()> reload);
@@ -49,6 +53,7 @@ private:
     wxConfigBase* Settings() const override;
     bool Enabled() const;
     void Refresh();
+    static void Apply(WebKitWebView* view, unsigned set, unsigned& applied);
 
     WebKitWebView* m_view;
     WebEngineHost& m_host;
@@ -56,6 +61,8 @@ private:
     std::string m_site;
     // The set of filters in the view's content manager (0: none).
     unsigned m_applied = 0;
+    WebKitWebView* m_reader = nullptr; // none until it is made, and once it is gone
+    unsigned m_readerApplied = 0;
     // The crashes with the filters in a row, each soon after the last.
     int m_crashes = 0;
     gint64 m_lastCrash = 0;
