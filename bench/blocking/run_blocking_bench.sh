@@ -1,6 +1,7 @@
 #!/bin/bash
-# The ad and tracker blocking measured: the converter over both lists, the
-# first compilation of the shipped filters and their load at later starts,
+# The ad and tracker blocking measured: the converter over both lists, a
+# first start's first web page against a later start's (and the compilation
+# a first start would wait for without the filters compiled with the program),
 # then a front page full of third parties and the same page without them,
 # blocking on against off, each run in a fresh process (medians).
 #
@@ -35,14 +36,28 @@ run() {
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "== The shipped filters in the cache"
-first=$(run on clean)
-echo "first compilation: $(field ready_ms <<<"$first") ms (from the engine's start)"
-loads=()
+echo "== A first start against later starts (the filters in the cache), front page"
+# The cache emptied before each first start: the filters compiled with the
+# program are loaded; without them (the converted lists alone, as on another
+# WebKit version) they are compiled first.
+firsts=() laters=() readies=() compiles=()
 for _ in 1 2 3; do
-    loads+=("$(run on clean | field ready_ms)")
+    rm -rf "$XDG_CACHE_HOME"
+    row=$(run on front)
+    firsts+=("$(field first_page_ms <<<"$row")")
+    readies+=("$(field ready_ms <<<"$row")")
+    row=$(run on front)
+    laters+=("$(field first_page_ms <<<"$row")")
 done
-echo "load of the compiled store at start: $(printf '%s\n' "${loads[@]}" | median) ms (median of 3)"
+rm -rf "$XDG_CACHE_HOME"
+compiles+=("$(run on front "$work/filters" | field ready_ms)")
+rm -rf "$XDG_CACHE_HOME"
+first=$(printf '%s\n' "${firsts[@]}" | median)
+later=$(printf '%s\n' "${laters[@]}" | median)
+echo "first start: filters ready in $(printf '%s\n' "${readies[@]}" | median) ms, first page loaded $first ms after the engine's start"
+echo "later start: first page loaded $later ms after the engine's start"
+echo "first start / later start: $(echo "$first / $later" | bc -l | xargs printf '%.2f') (target: at most 1.20)"
+echo "a first start without the program's compiled filters: filters ready in ${compiles[0]} ms"
 
 echo "== The pages, $runs runs of each case (medians)"
 results="$work/results"

@@ -253,6 +253,8 @@ private:
         std::string title = event.GetString().utf8_string();
         m_navigation->NoteTitle(title);
         m_host.OnTitleChanged(title);
+        if (!title.empty())
+            m_blocking->PageTitled();
     }
 
     // What the user does with the wheel, the menu, the keys and the pointer

@@ -9,6 +9,7 @@
 #include "blocking_report_page.h"
 #include "browser/engine/blocking/filter_library.h"
 #include "browser/engine/blocking/list_update.h"
+#include "browser/engine/blocking/prebuilt_filters.h"
 #include "browser/engine/engine_environment.h"
 #include "browser_pane_fixture.h"
 #include "common/resource_ids.h"
@@ -456,6 +457,36 @@ TEST_F(ContentBlockingPaneTest, ADamagedCompiledStoreIsCompiledAgain)
     ASSERT_EQ(records->size(), 2u);
     for (const CompiledRecord& record : *records)
         EXPECT_TRUE(Intact(kStore() / "filters", record)) << record.id;
+}
+
+TEST_F(ContentBlockingPaneTest, FiltersCompiledWithTheProgramServeAFirstStartOnTheirWebKitOnly)
+{
+    const std::string shipped = m_dir.File("filters");
+    WriteFilters(shipped, "ads", "/ads/*$image\n##.ad-box\n");
+    WriteFilters(shipped, "trackers", "/tracker/*\n");
+    std::string error;
+    ASSERT_TRUE(lumo::CompilePrebuiltFilters(shipped, error)) << error;
+    SetShippedFiltersFolder(shipped);
+    SetListUpdateDelay(std::chrono::hours(24));
+    ServeBlockingReportPage(m_server, {"/news/page.html"}, kImages, {"ad-box"});
+    ASSERT_NE(m_view->CreateBrowser(), nullptr);
+    const std::string filtered =
+        "/ads/banner.png=error /tracker/pixel.png=error /img/photo.png=load ad-box=none";
+
+    // A first start: they serve, and nothing is compiled into the user's cache.
+    EXPECT_EQ(Load(), filtered);
+    EXPECT_THAT(Compiled(), testing::Each(testing::Not(testing::StartsWith("ContentRuleList"))));
+
+    // Made by another WebKit: compiled for this one, and they serve the same.
+    const std::filesystem::path state = lumo::PrebuiltFolder(shipped) / "filters.ids";
+    std::string text = lumo::test::ReadFile(state);
+    const std::string version = "webkit " + lumo::EngineVersion();
+    ASSERT_NE(text.find(version), std::string::npos);
+    text.replace(text.find(version), version.size(), "webkit 1.0.0");
+    WriteFile(state.string(), text);
+    PrepareFiltersAgain();
+    EXPECT_EQ(Load(), filtered);
+    EXPECT_THAT(Compiled(), testing::Contains("ContentRuleList-shipped-ads-1"));
 }
 
 TEST_F(ContentBlockingPaneTest, APageProcessThatKeepsCrashingWithTheFiltersTurnsThemOffForTheRun)

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <utility>
 
+#include "browser/engine/blocking/prebuilt_filters.h"
 #include "browser/engine/blocking/worker_task.h"
 #include "common/file_replacement.h"
 #include "common/resource_ids.h"
@@ -159,6 +160,9 @@ struct FilterLibrary::StartPlan
     std::vector<std::string> shippedIds;
     std::vector<std::string> freshIds;
     bool freshIntact = false;
+    // The shipped filters as compiled with the program, when this WebKit
+    // compiled them.
+    std::optional<std::vector<std::string>> prebuiltIds;
 
     static void Read(StartPlan& plan)
     {
@@ -169,9 +173,8 @@ struct FilterLibrary::StartPlan
             fs::remove(StoreFolder(), error);
         // The files, and what the program adds to them: either changed, they
         // are compiled again.
-        plan.sum = ChecksumOfFiles(plan.files);
-        if (!plan.sum.empty())
-            plan.sum += ChecksumOfText(RuleToJson(ExemptPagesOf(kStartPageScheme)));
+        plan.sum = ShippedFiltersSum(plan.files);
+        plan.prebuiltIds = UsablePrebuiltIds(ShippedFolder(), plan.files, plan.sum);
         const std::string shipped = ReadText(ShippedState());
         const std::size_t firstLine = shipped.find('\n');
         if (firstLine != std::string::npos && shipped.substr(0, firstLine) == plan.sum) {
@@ -288,40 +291,66 @@ void FilterLibrary::OnStartPlan(StartPlan& plan)
         DropFresh();
         plan.freshIds.clear();
     }
-    if (plan.shippedChanged || !plan.shippedIntact) {
-        if (!plan.shippedChanged)
+    if (plan.prebuiltIds) {
+        // Compiled with the program: nothing to compile, and the user's own
+        // compile of them is of no more use.
+        if (plan.shippedChanged)
+            WriteText(ShippedState(), plan.sum + "\n");
+        std::vector<std::string> own;
+        for (const fs::path& file : plan.files)
+            own.push_back(ShippedFilterId(file));
+        RemoveFromStore(own);
+        plan.shippedIds = *plan.prebuiltIds;
+    } else if (plan.shippedChanged || !plan.shippedIntact) {
+        if (!plan.shippedChanged && !plan.shippedIds.empty())
             g_message("ad and tracker filters: the compiled filters are damaged, compiled again");
         CompileShipped();
         return;
     }
+    m_shippedFrom = plan.prebuiltIds ? Prebuilt() : m_store.get();
     if (plan.freshIds.empty()) {
         LoadShipped(plan.shippedIds);
         return;
     }
-    Load(plan.freshIds, [this, shipped = plan.shippedIds](FilterSet filters, std::string) {
-        if (!filters.empty()) {
-            Use(std::move(filters));
-            return;
-        }
-        DropFresh();
-        LoadShipped(shipped);
-    });
+    Load(m_store.get(), plan.freshIds,
+         [this, shipped = plan.shippedIds](FilterSet filters, std::string) {
+             if (!filters.empty()) {
+                 Use(std::move(filters));
+                 return;
+             }
+             DropFresh();
+             LoadShipped(shipped);
+         });
 }
 
 void FilterLibrary::LoadShipped(const std::vector<std::string>& ids)
 {
-    Load(ids, [this](FilterSet filters, std::string) {
-        if (filters.empty())
-            CompileShipped();
-        else
+    Load(m_shippedFrom, ids, [this](FilterSet filters, std::string error) {
+        if (!filters.empty()) {
             Use(std::move(filters));
+            return;
+        }
+        if (m_shippedFrom != m_store.get())
+            g_message("ad and tracker filters: the filters compiled with the program cannot be "
+                      "loaded (%s); compiled again",
+                      error.c_str());
+        CompileShipped();
     });
 }
 
-void FilterLibrary::Load(const std::vector<std::string>& ids, Loaded done)
+WebKitUserContentFilterStore* FilterLibrary::Prebuilt()
+{
+    if (!m_prebuilt)
+        m_prebuilt.reset(
+            webkit_user_content_filter_store_new(PrebuiltFolder(ShippedFolder()).c_str()));
+    return m_prebuilt.get();
+}
+
+void FilterLibrary::Load(WebKitUserContentFilterStore* store, const std::vector<std::string>& ids,
+                         Loaded done)
 {
     auto job = std::make_unique<StoreJob>();
-    job->store = m_store.get();
+    job->store = store;
     job->load = true;
     for (const std::string& id : ids)
         job->items.push_back({id, {}});
@@ -393,10 +422,8 @@ void FilterLibrary::CompileShipped()
         std::vector<Item> items;
         static void Read(Shipped& me)
         {
-            const std::vector<Rule> last = {ExemptPagesOf(kStartPageScheme)};
-            for (const fs::path& file : me.files)
-                me.items.push_back(
-                    {"shipped-" + file.stem().string(), AppendRules(ReadText(file), last)});
+            for (ShippedFilter& filter : ReadShippedFilters(me.files))
+                me.items.push_back({std::move(filter.id), std::move(filter.rules)});
         }
     };
     auto shipped = std::make_unique<Shipped>();
@@ -497,6 +524,7 @@ void SetShippedFiltersFolder(const std::string& folder)
     if (folder == ShippedFolderSetting())
         return;
     ShippedFolderSetting() = folder;
+    FilterLibrary::Get().ForgetPrebuilt();
     FilterLibrary::Get().Reset();
 }
 

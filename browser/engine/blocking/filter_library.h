@@ -1,8 +1,9 @@
 #pragma once
 // The ad and tracker filters of this process, shared by every page view:
-// WebKit's content filters, compiled from the shipped EasyList and
-// EasyPrivacy rules once into a store under the user's cache folder and
-// loaded from there at later starts, or from the lists fetched since
+// WebKit's content filters: the shipped EasyList and EasyPrivacy rules as
+// compiled when the program was built (prebuilt_filters.h), or, on another
+// WebKit version, compiled once into a store under the user's cache folder
+// and loaded from there at later starts; or the lists fetched since
 // (list_update.h), which take their place. A checksum of the shipped files
 // tells when they changed and are to be compiled again; each compiled file
 // is recorded by size and checksum and compiled again when it no longer
@@ -93,6 +94,8 @@ public:
     // those in use; fetched lists compiled before leave the store.
     void UseFresh(FilterSet filters, const std::vector<content_filter::CompiledRecord>& records);
     void RemoveFromStore(const std::vector<std::string>& ids);
+    // The shipped folder changed: its compiled filters are another store.
+    void ForgetPrebuilt() { m_prebuilt.reset(); }
 
 private:
     using Loaded = std::function<void(FilterSet filters, std::string error)>;
@@ -100,7 +103,10 @@ private:
 
     FilterLibrary() = default;
     void OnStartPlan(StartPlan& plan);
-    void Load(const std::vector<std::string>& ids, Loaded done);
+    void Load(WebKitUserContentFilterStore* store, const std::vector<std::string>& ids,
+              Loaded done);
+    // The store of the filters compiled with the program.
+    WebKitUserContentFilterStore* Prebuilt();
     void LoadShipped(const std::vector<std::string>& ids);
     void CompileShipped();
     void DropFresh();
@@ -113,6 +119,10 @@ private:
     unsigned m_generation = 0;
     int m_compiling = 0;
     GObjectPtr<WebKitUserContentFilterStore> m_store;
+    GObjectPtr<WebKitUserContentFilterStore> m_prebuilt;
+    // Where the shipped filters load from: the program's own compile, or the
+    // user's store.
+    WebKitUserContentFilterStore* m_shippedFrom = nullptr;
     std::string m_shippedSum;
     FilterSet m_filters;
     std::vector<FilterUser*> m_users;

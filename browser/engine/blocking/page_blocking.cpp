@@ -57,6 +57,10 @@ PageContentBlocking::PageContentBlocking(WebKitWebView* view, WebEngineHost& hos
     : m_view(view), m_host(host)
 {
     FilterLibrary::Get().Add(this);
+}
+
+void PageContentBlocking::PageTitled()
+{
     if (Enabled())
         FilterLibrary::Get().Prepare();
 }
@@ -126,7 +130,7 @@ void PageContentBlocking::Refresh()
     FilterLibrary& library = FilterLibrary::Get();
     const BlockingSettings settings(Settings());
     const bool enabled = settings.Enabled();
-    if (enabled && library.CurrentState() == FilterLibrary::State::Idle)
+    if (enabled && !m_site.empty() && library.CurrentState() == FilterLibrary::State::Idle)
         library.Prepare();
     const bool ready = library.CurrentState() == FilterLibrary::State::Ready && enabled;
     Apply(m_view, ready && !settings.Allowed(m_site) ? library.Generation() : 0, m_applied);

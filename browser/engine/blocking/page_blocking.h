@@ -33,6 +33,10 @@ public:
     // be had). Any other address drops a load kept earlier.
     bool HoldUntilReady(const std::string& address, std::function<void()> load);
     void DropHeldLoad();
+    // A page on screen has its title: the filters are prepared now, after
+    // the start page rather than before it (a web page asked for earlier
+    // prepares them at once).
+    void PageTitled();
     // Sets the filters for a load of `address`: none on an allowed site or
     // with blocking off.
     void ApplyFor(const std::string& address);
