@@ -10,11 +10,16 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh build
 scripts/setup.sh build-asan -DLUMO_SANITIZE=ON -DLUMO_BUILD_BENCH=OFF
 
+# A test that fails is run once more, as on Debian 13 (check-debian13.sh):
+# the web engine now and then drops a load with an internal error of its own
+# under the tests that storm it. One that fails twice fails the suite; ctest
+# names every test that needed the second run.
 run_suite() {
     dir=$1
     echo "=== test suite: $dir ==="
     (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24" \
-        dbus-run-session -- ../tests/with_display.sh ctest --output-on-failure --timeout 600)
+        dbus-run-session -- ../tests/with_display.sh \
+        ctest --output-on-failure --timeout 600 --repeat until-pass:2)
 }
 
 run_suite build
