@@ -10,6 +10,7 @@
 #include <X11/keysym.h>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
+#include <webkit2/webkit2.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,13 +34,16 @@
 
 #include "app/main_frame.h"
 #include "app/skin.h"
+#include "app/view_commands.h"
 #include "browser/core/web_address.h"
+#include "browser/engine/blocking/filter_library.h"
 #include "browser/pane/browser_view.h"
 #include "capturing_reporter.h"
 #include "common/app_paths.h"
 #include "common/globals.h"
 #include "common/resource_ids.h"
 #include "common/settings.h"
+#include "content_filter/filter_converter.h"
 #include "directory/directory_pane.h"
 #include "directory/left_view.h"
 #include "favorites/dlg_cfg_add_favorite.h"
@@ -173,11 +177,15 @@ std::string Html(const std::string& title, const std::string& body)
            "</title></head><body style='margin:0'>" + body + "</body></html>";
 }
 
-// An article of about 40 KB: headline, byline and many paragraphs.
+// An article of about 40 KB: headline, byline and many paragraphs, with a
+// banner, a tracking pixel and an ad box among them.
 std::string Article(const std::string& title)
 {
     std::string body = "<main><article><h1>Harbour bridge reopens after repairs</h1>"
-                       "<p class='byline'>By Jane Reporter</p>";
+                       "<p class='byline'>By Jane Reporter</p>"
+                       "<img src='/ads/banner.png' width='728' height='90'>"
+                       "<img src='/tracker/pixel.png' width='1' height='1'>"
+                       "<div class='ad-box'>Buy the advertised car</div>";
     for (int i = 1; i <= 110; ++i)
         body += "<p>Paragraph " + std::to_string(i) +
                 " of the report: the harbour bridge carried its first cars in eight months on "
@@ -251,6 +259,26 @@ protected:
                         "top:150px;width:500px;height:60px;display:block'>Bridge reopens</a>"));
         serve("/bridge.html", Article(kArticle));
         serve("/post", Html("The Evening Post", "<p>Evening news</p>"));
+        for (const char* path : {"/ads/banner.png", "/tracker/pixel.png"})
+            m_server.Route(path, WebResponse{200,
+                                             "image/svg+xml",
+                                             "<svg xmlns='http://www.w3.org/2000/svg' "
+                                             "width='728' height='90'/>",
+                                             {"Cache-Control: no-store"},
+                                             0});
+        // Ad and tracker filters of the session's own.
+        ASSERT_EQ(mkdir(m_dir.File("filters").c_str(), 0700), 0);
+        for (const auto& [name, list] :
+             {std::pair<std::string, std::string>{"ads", "/ads/*$image\n##.ad-box\n"},
+              {"trackers", "/tracker/*\n"}}) {
+            content_filter::Converter converter;
+            converter.AddList(list);
+            lumo::test::WriteFile(
+                m_dir.File("filters") + "/" + name + "-1.json",
+                content_filter::SplitIntoParts(converter.Finish(), content_filter::WebKitMaxRules)
+                    .front());
+        }
+        SetShippedFiltersFolder(m_dir.File("filters"));
 
         m_settings = OpenSettingsFile(m_dir.File("settings/LumoNewsReader.conf"));
         m_profile = std::make_unique<ProfileStore>(*m_settings);
@@ -402,6 +430,35 @@ protected:
                          << "on the accessibility bus, the one on screen:" << seen;
     }
 
+    // The text of the reader view's article; empty when there is none.
+    std::string ReaderText() const
+    {
+        wxWebView* reader = View()->Engine() ? View()->Engine()->ReaderView() : nullptr;
+        if (!reader)
+            return "";
+        struct Answer
+        {
+            bool done = false;
+            std::string text;
+        } answer;
+        webkit_web_view_evaluate_javascript(
+            static_cast<WebKitWebView*>(reader->GetNativeBackend()), "document.body.innerText", -1,
+            nullptr, nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                auto* answer = static_cast<Answer*>(data);
+                g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
+                    WEBKIT_WEB_VIEW(source), result, nullptr);
+                if (value && jsc_value_is_string(value)) {
+                    g_autofree char* text = jsc_value_to_string(value);
+                    answer->text = text;
+                }
+                answer->done = true;
+            },
+            &answer);
+        WaitFor([&] { return answer.done; }, seconds(10));
+        return answer.text;
+    }
+
     // Runs the event loop one event at a time until `seen` holds (a state
     // that may not last) or the limit passes.
     bool Glimpse(const std::function<bool()>& seen, milliseconds limit = milliseconds(8000))
@@ -491,7 +548,16 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
     const Want post{"The Evening Post", m_post};
     const Want front{"The Quillby Courier", m_front, Focus::Page};
     const Want article{kArticle, m_article, Focus::Page};
-    const Want reader{kArticle, m_article, Focus::Page, false, true};
+    // What the page's filters kept out stays out of the reader view too.
+    auto noAdAsked = [&]() -> std::string {
+        for (const std::string& request : m_server.Requests())
+            if (request.starts_with("/ads/") || request.starts_with("/tracker/"))
+                return " " + request + " was asked for;";
+        if (ReaderText().find("advertised") != std::string::npos)
+            return " the reader view shows the ad box;";
+        return "";
+    };
+    const Want reader{kArticle, m_article, Focus::Page, false, true, noAdAsked};
     auto with = [](Want want, Focus focus, std::function<std::string()> more = {}) {
         want.focus = focus;
         want.more = std::move(more);
@@ -572,6 +638,17 @@ TEST_F(ReadingSessionTest, EveryStepLeavesCaptionPagePaneFocusAndScreenReaderInS
          with(
              article, Focus::Page,
              [&] { return Status() != m_article ? "" : " the status bar still names the link;"; })},
+        {"Open in Web Browser on the article",
+         [&] {
+             wxCommandEvent event(wxEVT_MENU, ID_OPEN_IN_WEB_BROWSER);
+             m_frame->ProcessWindowEvent(event);
+         },
+         with(article, Focus::Page,
+              [&]() -> std::string {
+                  const std::string opened =
+                      m_urls.opened.empty() ? "nothing" : m_urls.opened.back();
+                  return opened == m_article ? "" : " the web browser was given " + opened + ";";
+              })},
         {"Alt+Left in the page", press(XK_Left, false, false, true), front},
         {"Alt+Right in the page", press(XK_Right, false, false, true), article},
         {"F9 on the article", press(XK_F9), reader},
