@@ -20,7 +20,9 @@ constexpr int kCrashesInARow = 3;
 
 // An image that did not load, and a frame left empty under no address of
 // its own, leave no box behind: the filters blocked them. In a script world
-// of its own, which the page's scripts do not see.
+// of its own, which the page's scripts do not see; in the page's own
+// document only (in every frame, WebKitGTK 2.52 failed loads of pages that
+// make many frames).
 constexpr const char* kCollapseScript = R"((function () {
   function collapse(element) { element.style.setProperty('display', 'none', 'important'); }
   addEventListener('error', function (event) {
@@ -46,7 +48,7 @@ constexpr const char* kCollapseScript = R"((function () {
 WebKitUserScript* CollapseScript()
 {
     static WebKitUserScript* script = webkit_user_script_new_for_world(
-        kCollapseScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        kCollapseScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, "lumo-blocking", nullptr, nullptr);
     return script; // for as long as the process
 }
