@@ -175,6 +175,12 @@ TEST_F(HeadlinesTest, FoundFeedsShowOpenAndStayReadAcrossARestart)
             read += headline.read ? 1 : 0;
         EXPECT_EQ(read, 1);
     }
+    // Back on the Headlines page, its paper counts one new headline fewer.
+    const auto counts = [&] {
+        return Script("Array.from(document.querySelectorAll('.count'), c => c.textContent).join()");
+    };
+    Pane().GoBack();
+    EXPECT_TRUE(lumo::test::WaitFor([&] { return counts() == "2 new"; })) << counts();
 
     // The next start shows it read, from the database, at once.
     MakeFrame();

@@ -184,6 +184,9 @@ void HeadlinesInPane::PageShown(const std::string& uri)
     });
     if (headlines::ParseHeadlinesAddress(uri)) {
         Start();
+        // Back from an article, the page comes as it was left: what was
+        // read meanwhile, and what came, is put in.
+        OnChanged();
         return;
     }
     StartSoon();
