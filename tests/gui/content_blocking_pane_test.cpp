@@ -153,31 +153,9 @@ protected:
             std::chrono::seconds(90));
     }
 
-    // What `script` gives in `view`'s page, as text. Asked of WebKit
-    // itself: the program's pages allow no script of their own.
     static std::string Evaluate(wxWebView* view, const std::string& script)
     {
-        struct Answer
-        {
-            bool done = false;
-            std::string value;
-        } answer;
-        webkit_web_view_evaluate_javascript(
-            static_cast<WebKitWebView*>(view->GetNativeBackend()), script.c_str(), -1, nullptr,
-            nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                auto* answer = static_cast<Answer*>(data);
-                g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
-                    WEBKIT_WEB_VIEW(source), result, nullptr);
-                if (value && !jsc_value_is_undefined(value)) {
-                    g_autofree char* text = jsc_value_to_string(value);
-                    answer->value = text;
-                }
-                answer->done = true;
-            },
-            &answer);
-        WaitFor([&] { return answer.done; });
-        return answer.value;
+        return lumo::test::EvaluateInView(view, script);
     }
 
     // The style of the body of the page on screen, once it is loaded.

@@ -79,31 +79,7 @@ protected:
     // (the page's policy allows no eval).
     std::string Script(const std::string& script)
     {
-        if (!Pane().WebView())
-            return {};
-        auto* view = static_cast<WebKitWebView*>(Pane().WebView()->GetNativeBackend());
-        struct Answer
-        {
-            bool done = false;
-            std::string text;
-        };
-        auto answer = std::make_shared<Answer>();
-        webkit_web_view_evaluate_javascript(
-            view, script.data(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                std::unique_ptr<std::shared_ptr<Answer>> kept(
-                    static_cast<std::shared_ptr<Answer>*>(data));
-                g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
-                    WEBKIT_WEB_VIEW(source), result, nullptr);
-                if (value && !jsc_value_is_undefined(value)) {
-                    g_autofree char* text = jsc_value_to_string(value);
-                    (*kept)->text = text ? text : "";
-                }
-                (*kept)->done = true;
-            },
-            new std::shared_ptr<Answer>(answer));
-        lumo::test::WaitFor([&] { return answer->done; });
-        return answer->text;
+        return Pane().WebView() ? lumo::test::EvaluateInView(Pane().WebView(), script) : "";
     }
 
     void ShowHeadlines()

@@ -96,37 +96,9 @@ protected:
     // themselves: PaneKeysTest).
     void RunKey(KeyCommand command) { EXPECT_TRUE(m_view->RunKeyCommand(command)); }
 
-    // The value of `script` in the page of `view`, as text. Straight through
-    // the engine: the reader page's policy refuses wx's own way, eval().
     static std::string Run(wxWebView* view, const std::string& script)
     {
-        struct Answer
-        {
-            bool done = false;
-            std::string text;
-        } answer;
-        webkit_web_view_evaluate_javascript(
-            static_cast<WebKitWebView*>(view->GetNativeBackend()), script.c_str(), -1, nullptr,
-            nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                auto* answer = static_cast<Answer*>(data);
-                GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(
-                    WEBKIT_WEB_VIEW(source), result, &error);
-                if (value) {
-                    char* text = jsc_value_to_string(value);
-                    answer->text = text ? text : "";
-                    g_free(text);
-                    g_object_unref(value);
-                } else {
-                    answer->text = std::string("error: ") + (error ? error->message : "");
-                    g_clear_error(&error);
-                }
-                answer->done = true;
-            },
-            &answer);
-        EXPECT_TRUE(WaitFor([&] { return answer.done; })) << script;
-        return answer.text;
+        return lumo::test::EvaluateInView(view, script);
     }
     std::string InReader(const std::string& script)
     {

@@ -434,29 +434,7 @@ protected:
     std::string ReaderText() const
     {
         wxWebView* reader = View()->Engine() ? View()->Engine()->ReaderView() : nullptr;
-        if (!reader)
-            return "";
-        struct Answer
-        {
-            bool done = false;
-            std::string text;
-        } answer;
-        webkit_web_view_evaluate_javascript(
-            static_cast<WebKitWebView*>(reader->GetNativeBackend()), "document.body.innerText", -1,
-            nullptr, nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                auto* answer = static_cast<Answer*>(data);
-                g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
-                    WEBKIT_WEB_VIEW(source), result, nullptr);
-                if (value && jsc_value_is_string(value)) {
-                    g_autofree char* text = jsc_value_to_string(value);
-                    answer->text = text;
-                }
-                answer->done = true;
-            },
-            &answer);
-        WaitFor([&] { return answer.done; }, seconds(10));
-        return answer.text;
+        return reader ? lumo::test::EvaluateInView(reader, "document.body.innerText") : "";
     }
 
     // Runs the event loop one event at a time until `seen` holds (a state

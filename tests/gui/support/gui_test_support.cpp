@@ -10,6 +10,8 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 #include <wx/webview.h>
+
+#include <webkit2/webkit2.h>
 #include <wx/window.h>
 
 #include "browser/pane/web_environment.h"
@@ -146,6 +148,37 @@ bool WaitForPaint(wxWebView* view)
     run("window.lumoTestFrames = 0; requestAnimationFrame(function() {"
         " requestAnimationFrame(function() { window.lumoTestFrames = 2; }); });");
     return WaitFor([&] { return run("String(window.lumoTestFrames)") == "2"; });
+}
+
+std::string EvaluateInView(wxWebView* view, const std::string& script)
+{
+    struct Answer
+    {
+        bool done = false;
+        std::string text;
+    };
+    // Shared with the callback, which may come after a wait that gave up.
+    auto answer = std::make_shared<Answer>();
+    webkit_web_view_evaluate_javascript(
+        static_cast<WebKitWebView*>(view->GetNativeBackend()), script.data(),
+        static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::shared_ptr<Answer>> kept(
+                static_cast<std::shared_ptr<Answer>*>(data));
+            g_autoptr(GError) error = nullptr;
+            g_autoptr(JSCValue) value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+            if (!value)
+                (*kept)->text = std::string("error: ") + (error ? error->message : "");
+            else if (!jsc_value_is_undefined(value)) {
+                g_autofree char* text = jsc_value_to_string(value);
+                (*kept)->text = text ? text : "";
+            }
+            (*kept)->done = true;
+        },
+        new std::shared_ptr<Answer>(answer));
+    WaitFor([&] { return answer->done; });
+    return answer->text;
 }
 
 bool WaitForPageToTakeKeys(wxWebView* view)

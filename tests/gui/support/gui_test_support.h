@@ -72,6 +72,10 @@ void Settle(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
 // Waits until the page on screen in `view` has drawn two frames since the
 // call: what it shows can then take a click.
 bool WaitForPaint(wxWebView* view);
+// What `script` gives in `view`'s page, as text ("" when undefined, "error:
+// ..." when it fails). Asked of the engine itself: the program's own pages
+// refuse wx's way (eval) by their policy.
+std::string EvaluateInView(wxWebView* view, const std::string& script);
 
 // Waits until the keys pressed so far have reached `view`'s page process:
 // handled here, then a round trip to that process behind them. A key pressed
