@@ -22,10 +22,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
-// An unexpected dialog is reported as a failure and then answered with Cancel
-// instead of being shown, so a faulty dialog cannot hang the test.
-#define wxTEST_DIALOG_HOOK_CLASS AnsweringModalHook
-#include <wx/testing.h>
+#include "answering_dialogs.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -54,19 +51,6 @@ using lumo::test::Settle;
 using lumo::test::TempDir;
 using lumo::test::WaitFor;
 using lumo::test::WriteFile;
-
-class AnsweringModalHook : public wxTestingModalHook
-{
-public:
-    using wxTestingModalHook::wxTestingModalHook;
-
-protected:
-    int Enter(wxDialog* dlg) override
-    {
-        const int result = wxTestingModalHook::Enter(dlg);
-        return result == wxID_NONE ? wxID_CANCEL : result;
-    }
-};
 
 namespace {
 

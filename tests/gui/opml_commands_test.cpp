@@ -15,10 +15,7 @@
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
 
-// An unexpected dialog is reported as a failure and then answered with Cancel
-// instead of being shown, so a faulty dialog cannot hang the test.
-#define wxTEST_DIALOG_HOOK_CLASS AnsweringModalHook
-#include <wx/testing.h>
+#include "answering_dialogs.h"
 
 #include "app/main_frame.h"
 #include "app/opml_commands.h"
@@ -36,19 +33,6 @@
 using namespace lumo;
 using headlines::FeedDialog;
 using lumo::test::WriteFile;
-
-class AnsweringModalHook : public wxTestingModalHook
-{
-public:
-    using wxTestingModalHook::wxTestingModalHook;
-
-protected:
-    int Enter(wxDialog* dlg) override
-    {
-        const int result = wxTestingModalHook::Enter(dlg);
-        return result == wxID_NONE ? wxID_CANCEL : result;
-    }
-};
 
 namespace {
 

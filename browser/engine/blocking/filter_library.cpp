@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <dlfcn.h>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <utility>
 
 #include "browser/engine/blocking/prebuilt_filters.h"
 #include "browser/engine/blocking/worker_task.h"
-#include "common/file_replacement.h"
 #include "common/resource_ids.h"
 #include "content_filter/blocking_settings.h"
 #include "content_filter/filter_converter.h"
@@ -58,23 +55,6 @@ fs::path ShippedState()
 fs::path FreshState()
 {
     return CacheFolder() / "filters-fresh.ids";
-}
-
-std::string ReadText(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool WriteText(const fs::path& file, const std::string& text)
-{
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    FileReplacement replacement;
-    return replacement.Begin(file.string()) && replacement.Write(text.data(), text.size()) &&
-           replacement.Commit();
 }
 
 std::vector<std::string> IdsOf(const std::vector<CompiledRecord>& records)

@@ -20,7 +20,14 @@ namespace {
 constexpr const char* kStateFile = "filters.ids";
 constexpr const char* kVersionPrefix = "webkit ";
 
-std::string ReadAll(const fs::path& file)
+std::string ExemptionJson()
+{
+    return RuleToJson(ExemptPagesOf(kStartPageScheme));
+}
+
+} // namespace
+
+std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
@@ -28,12 +35,14 @@ std::string ReadAll(const fs::path& file)
     return text.str();
 }
 
-std::string ExemptionJson()
+bool WriteText(const fs::path& file, const std::string& text)
 {
-    return RuleToJson(ExemptPagesOf(kStartPageScheme));
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    FileReplacement replacement;
+    return replacement.Begin(file.string()) && replacement.Write(text.data(), text.size()) &&
+           replacement.Commit();
 }
-
-} // namespace
 
 std::string ShippedFilterId(const fs::path& file)
 {
@@ -45,7 +54,7 @@ std::vector<ShippedFilter> ReadShippedFilters(const std::vector<fs::path>& files
     const std::vector<Rule> last = {ExemptPagesOf(kStartPageScheme)};
     std::vector<ShippedFilter> filters;
     for (const fs::path& file : files)
-        filters.push_back({ShippedFilterId(file), AppendRules(ReadAll(file), last)});
+        filters.push_back({ShippedFilterId(file), AppendRules(ReadText(file), last)});
     return filters;
 }
 
@@ -72,7 +81,7 @@ std::optional<std::vector<std::string>> UsablePrebuiltIds(const fs::path& shippe
                                                           const std::string& sum)
 {
     // The sum, the version, then the records.
-    const std::string state = ReadAll(PrebuiltFolder(shipped) / kStateFile);
+    const std::string state = ReadText(PrebuiltFolder(shipped) / kStateFile);
     std::istringstream lines(state);
     std::string firstLine, secondLine;
     if (sum.empty() || !std::getline(lines, firstLine) || firstLine != sum ||
@@ -142,9 +151,7 @@ bool CompilePrebuiltFilters(const fs::path& shipped, std::string& error)
     g_object_unref(store);
     const std::string state =
         sum + "\n" + kVersionPrefix + EngineVersion() + "\n" + FormatRecords(records);
-    FileReplacement replacement;
-    if (!replacement.Begin((folder / kStateFile).string()) ||
-        !replacement.Write(state.data(), state.size()) || !replacement.Commit()) {
+    if (!WriteText(folder / kStateFile, state)) {
         error = "the state file cannot be written in " + folder.string();
         return false;
     }

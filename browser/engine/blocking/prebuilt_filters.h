@@ -13,6 +13,11 @@
 
 namespace lumo {
 
+// A file's whole text (empty when it cannot be read), and a file's text
+// replaced safely, its folder made first.
+std::string ReadText(const std::filesystem::path& file);
+bool WriteText(const std::filesystem::path& file, const std::string& text);
+
 // The shipped filters as they are compiled: an id and its rules (the file's,
 // then the exception for the program's own pages).
 struct ShippedFilter
