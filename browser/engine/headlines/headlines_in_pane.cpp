@@ -33,6 +33,10 @@ struct Shared
     bool started = false;
     guint startTimer = 0;
     guint updateTimer = 0;
+    // Changes to what the page shows (news, read marks), and how many of
+    // them the Headlines page last made or updated holds.
+    unsigned changes = 0;
+    unsigned changesShown = 0;
 };
 
 Shared& State()
@@ -128,8 +132,9 @@ void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* message,
         return;
     std::int64_t id = 0;
     const std::string_view number = said.substr(prefix.size());
-    if (std::from_chars(number.data(), number.data() + number.size(), id).ec == std::errc())
-        Service().MarkRead(id);
+    if (std::from_chars(number.data(), number.data() + number.size(), id).ec == std::errc() &&
+        Service().MarkRead(id))
+        ++State().changes;
 }
 
 } // namespace
@@ -170,6 +175,7 @@ void HeadlinesInPane::PageShown(const std::string& uri)
 {
     Service().SetListener([] {
         Shared& state = State();
+        ++state.changes;
         if (state.updateTimer)
             return;
         state.updateTimer = g_timeout_add(
@@ -185,8 +191,9 @@ void HeadlinesInPane::PageShown(const std::string& uri)
     if (headlines::ParseHeadlinesAddress(uri)) {
         Start();
         // Back from an article, the page comes as it was left: what was
-        // read meanwhile, and what came, is put in.
-        OnChanged();
+        // read meanwhile, and what came, is put in. A page just made holds it.
+        if (State().changesShown != State().changes)
+            OnChanged();
         return;
     }
     StartSoon();
@@ -214,6 +221,7 @@ void HeadlinesInPane::OnChanged()
         headlines::ParseHeadlinesAddress(UriOf(m_view));
     if (!shown || webkit_web_view_is_loading(m_view))
         return;
+    State().changesShown = State().changes;
     const std::string script = headlines::HeadlinesUpdateScript(Service().View(shown->order));
     webkit_web_view_evaluate_javascript(m_view, script.data(), static_cast<gssize>(script.size()),
                                         nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -228,6 +236,7 @@ bool HeadlinesPageFor(const std::string& uri, std::string& html)
     headlines::HeadlinesService& service = Service();
     if (request->action == headlines::HeadlinesRequest::Action::MarkAllRead)
         service.MarkAllRead();
+    State().changesShown = State().changes;
     html = headlines::HeadlinesPageHtml(service.View(request->order));
     return true;
 }
